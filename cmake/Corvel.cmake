@@ -1,0 +1,50 @@
+# Helpers that give every subsystem the same shape: one library per source folder, one test
+# executable and one benchmark executable per subsystem, sources found by globbing.
+
+# corvel_add_library(<name> [DEPS targets...] [EXCLUDE regex])
+# Builds corvel_<name> from every .cpp under the calling folder.
+function(corvel_add_library name)
+    cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    if(ARG_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX "${ARG_EXCLUDE}")
+    endif()
+    if(sources)
+        add_library(corvel_${name} STATIC ${sources})
+        target_include_directories(corvel_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(corvel_${name} PUBLIC ${ARG_DEPS})
+    else()
+        add_library(corvel_${name} INTERFACE)
+        target_include_directories(corvel_${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(corvel_${name} INTERFACE ${ARG_DEPS})
+    endif()
+endfunction()
+
+# corvel_add_tests(<name> [DEPS targets...])
+# Builds test_<name> from tests/<name>/**.cpp and registers every test case with ctest.
+function(corvel_add_tests name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${name}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(test_${name} ${sources})
+    target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} corvel_testsupport GTest::gtest
+                          GTest::gmock)
+    gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "CORVEL_HEADLESS=1")
+endfunction()
+
+# corvel_add_bench(<name> [DEPS targets...])
+# Builds bench_<name> from bench/<name>/**.cpp with Google Benchmark.
+function(corvel_add_bench name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/${name}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(bench_${name} ${sources})
+    target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark
+                          benchmark::benchmark_main)
+endfunction()

@@ -1,0 +1,30 @@
+#!/bin/sh
+# The Debian packages the build, the tests and the game need; installs the missing ones.
+# Usage: tools/deps.sh [extra-package ...]
+set -e
+
+CORVEL_PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev fonts-liberation xvfb \
+x11-apps"
+
+missing=""
+for p in $CORVEL_PACKAGES "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+[ -z "$missing" ] && exit 0
+
+echo "corvel: installing missing packages:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+else
+    echo "corvel: run as root, or install these packages first:$missing" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends $missing
