@@ -1,0 +1,81 @@
+// The String value component: one C string copied into the allocator's memory.
+#include "framework/containers/values.h"
+
+#include <cstring>
+#include <typeinfo>
+
+namespace {
+
+class StringValue final : public OmObject<StringValue, IString> {
+public:
+    ~StringValue() { OmFreeMemory(text_); }
+
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_IString, this}, {&IID_IObjectIO, this}});
+    }
+    OmResult Clone(uint32_t, IUnknown** out) override {
+        if (!out) return OM_E_FAIL;
+        IString* copy;
+        OmResult r = OmNewString(text_, &copy);
+        *out = copy;
+        return r;
+    }
+    // The chunked-file component that drives this is not part of the program yet.
+    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+
+    OmResult Set(const char* text) override {
+        char* copy = nullptr;
+        if (text) {
+            size_t size = std::strlen(text) + 1;
+            copy = static_cast<char*>(OmAllocMemory(size));
+            if (!copy) return OM_E_OUTOFMEMORY;
+            std::memcpy(copy, text, size);
+        }
+        OmFreeMemory(text_);
+        text_ = copy;
+        return OM_S_OK;
+    }
+    const char* Get() override { return text_; }
+    OmResult Append(const char* text) override {
+        if (!text || !*text) return OM_S_OK;
+        size_t old_length = text_ ? std::strlen(text_) : 0, added = std::strlen(text);
+        auto* joined = static_cast<char*>(OmAllocMemory(old_length + added + 1));
+        if (!joined) return OM_E_OUTOFMEMORY;
+        if (old_length) std::memcpy(joined, text_, old_length);
+        std::memcpy(joined + old_length, text, added + 1);
+        OmFreeMemory(text_);
+        text_ = joined;
+        return OM_S_OK;
+    }
+    int32_t Length() override { return text_ ? int32_t(std::strlen(text_)) : -1; }
+
+private:
+    char* text_;
+};
+
+const OmClassRecord classes[] = {
+    {&CLSID_String, nullptr, nullptr, OmCreateComponent<StringValue>, "String"}};
+
+} // namespace
+
+OmResult OmNewString(const char* text, IString** out) {
+    if (!out) return OM_E_FAIL;
+    *out = nullptr;
+    StringValue* object;
+    OmResult r = om_new_component(&object);
+    if (r < 0) return r;
+    r = object->Set(text);
+    if (r < 0) {
+        object->Release();
+        return r;
+    }
+    *out = object;
+    return OM_S_OK;
+}
+
+IString* om_exact_string(IUnknown* object) {
+    if (!object || typeid(*object) != typeid(StringValue)) return nullptr;
+    return static_cast<IString*>(object);
+}
+
+OM_DEFINE_MODULE(String, classes)
