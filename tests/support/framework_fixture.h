@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/core/memory.h"
+#include "framework/core/static_com.h"
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "platform/fault_injection.h"
@@ -11,7 +12,8 @@
 
 namespace testsupport {
 
-// Starts the framework's program-wide services for its lifetime and shuts them down again.
+// Starts the framework's allocator and object manager for its lifetime and shuts them down
+// again. Module registration is left to each test.
 class FrameworkScope {
 public:
     FrameworkScope() {
@@ -21,27 +23,34 @@ public:
         IUnknown* memory = nullptr;
         StdCMemory::Create(nullptr, &memory);
         OmSetAllocator(static_cast<IMemory*>(static_cast<StdCMemory*>(memory)));
+        IObjectManager* manager = nullptr;
+        OmCreateStaticCOM(nullptr, &manager);
+        OmSetObjectManager(manager);
     }
-    ~FrameworkScope() {
+    ~FrameworkScope() { shutdown(); }
+    // Releases the manager (and everything registered in it) and the allocator; idempotent.
+    void shutdown() {
         platform::reset_allocation_faults();
+        OmSetObjectManager(nullptr);
         OmSetAllocator(nullptr);
         OmResetStaticState();
     }
     FrameworkScope(const FrameworkScope&) = delete;
     FrameworkScope& operator=(const FrameworkScope&) = delete;
 
-    // Framework heap blocks allocated since start-up and not yet freed.
+    // Framework heap blocks allocated since before start-up and not yet freed.
     int64_t leaked_blocks() const { return OmLiveHeapBlocks() - live_at_start_; }
 
 private:
     int64_t live_at_start_ = 0;
 };
 
-// A test fixture that runs each case inside a FrameworkScope and checks for leaks at the end.
+// A test fixture that runs each case inside a FrameworkScope, shuts the framework down at the
+// end and fails the case when framework heap blocks are left behind.
 class FrameworkTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        platform::reset_allocation_faults();
+        framework_.shutdown();
         EXPECT_EQ(framework_.leaked_blocks(), 0) << "framework heap blocks leaked";
     }
     FrameworkScope framework_;
