@@ -2,8 +2,7 @@
 // and a test that leaves heap blocks of the framework behind fails.
 #pragma once
 
-#include "framework/core/memory.h"
-#include "framework/core/static_com.h"
+#include "framework/core/framework_startup.h"
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "platform/fault_injection.h"
@@ -12,27 +11,21 @@
 
 namespace testsupport {
 
-// Starts the framework's allocator and object manager for its lifetime and shuts them down
-// again. Module registration is left to each test.
+// Starts the framework (allocator, object manager, default redirections) for its lifetime
+// and shuts it down again. Module registration is left to each test.
 class FrameworkScope {
 public:
     FrameworkScope() {
         platform::reset_allocation_faults();
         OmResetStaticState();
         live_at_start_ = OmLiveHeapBlocks();
-        IUnknown* memory = nullptr;
-        StdCMemory::Create(nullptr, &memory);
-        OmSetAllocator(static_cast<IMemory*>(static_cast<StdCMemory*>(memory)));
-        IObjectManager* manager = nullptr;
-        OmCreateStaticCOM(nullptr, &manager);
-        OmSetObjectManager(manager);
+        started_ = OmStartup();
     }
     ~FrameworkScope() { shutdown(); }
     // Releases the manager (and everything registered in it) and the allocator; idempotent.
     void shutdown() {
         platform::reset_allocation_faults();
-        OmSetObjectManager(nullptr);
-        OmSetAllocator(nullptr);
+        OmShutdown();
         OmResetStaticState();
     }
     FrameworkScope(const FrameworkScope&) = delete;
@@ -40,9 +33,12 @@ public:
 
     // Framework heap blocks allocated since before start-up and not yet freed.
     int64_t leaked_blocks() const { return OmLiveHeapBlocks() - live_at_start_; }
+    // The result of OmStartup.
+    OmResult started() const { return started_; }
 
 private:
     int64_t live_at_start_ = 0;
+    OmResult started_ = OM_S_OK;
 };
 
 // A test fixture that runs each case inside a FrameworkScope, shuts the framework down at the
