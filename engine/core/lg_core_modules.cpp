@@ -5,6 +5,8 @@
 #include "engine/core/lg_driver_module.h"
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
+#include "engine/core/lg_matrix.h"
+#include "engine/core/lg_vector.h"
 
 namespace {
 
@@ -20,7 +22,9 @@ struct CoreModule {
 // places in this order as they are built.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
+    {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
     {LgModuleDriver, 0, LgD3DDriverOpen, LgD3DDriverClose},
+    {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
 };
 
 } // namespace

@@ -3,8 +3,11 @@
 
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
+#include "engine/core/lg_fpu.h"
 #include "engine/core/lg_free_list.h"
+#include "engine/core/lg_matrix.h"
 #include "engine/core/lg_objects.h"
 #include "engine/core/lg_os_functions.h"
 #include "engine/core/lg_plugin_registry.h"
 #include "engine/core/lg_types.h"
+#include "engine/core/lg_vector.h"
