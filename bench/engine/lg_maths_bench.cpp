@@ -55,3 +55,34 @@ void BM_VectorNormalize(benchmark::State& state) {
 BENCHMARK(BM_VectorNormalize);
 
 } // namespace
+
+namespace {
+
+// A few hundred frames: 20 trees of a root with 15 children, each child with a grandchild
+// (the shape of a scene of game objects with their parts). Every root moves every pass.
+void BM_FrameSyncAllDirty(benchmark::State& state) {
+    enginetest::StartedEngine engine;
+    std::vector<LgFrame*> roots;
+    for (int t = 0; t < 20; ++t) {
+        LgFrame* root = LgFrameCreate();
+        for (int c = 0; c < 15; ++c) {
+            LgFrame* child = LgFrameCreate();
+            LgFrame* grandChild = LgFrameCreate();
+            const LgVector offset = {static_cast<float>(c), 1.0f, 0.0f};
+            LgMatrixTranslate(LgFrameGetMatrix(child), &offset, LgCombineReplace);
+            LgFrameAddChild(child, grandChild);
+            LgFrameAddChild(root, child);
+        }
+        roots.push_back(root);
+    }
+    const LgVector axis = {0.0f, 1.0f, 0.0f};
+    for (auto _ : state) {
+        for (LgFrame* root : roots) LgFrameRotate(root, &axis, 1.0f, LgCombinePostConcat);
+        LgFrameSyncAllDirty();
+    }
+    state.SetItemsProcessed(state.iterations() * 20 * 31);
+    for (LgFrame* root : roots) LgFrameDestroyHierarchy(root);
+}
+BENCHMARK(BM_FrameSyncAllDirty);
+
+} // namespace

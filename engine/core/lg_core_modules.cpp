@@ -5,6 +5,7 @@
 #include "engine/core/lg_driver_module.h"
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
+#include "engine/core/lg_frame.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_vector.h"
 
@@ -25,6 +26,7 @@ const CoreModule coreModules[] = {
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
     {LgModuleDriver, 0, LgD3DDriverOpen, LgD3DDriverClose},
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
+    {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
 };
 
 } // namespace
