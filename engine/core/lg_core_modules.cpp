@@ -7,6 +7,7 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_matrix.h"
+#include "engine/core/lg_stream.h"
 #include "engine/core/lg_vector.h"
 
 namespace {
@@ -27,6 +28,7 @@ const CoreModule coreModules[] = {
     {LgModuleDriver, 0, LgD3DDriverOpen, LgD3DDriverClose},
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
+    {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
 };
 
 } // namespace
