@@ -11,5 +11,6 @@
 #include "engine/core/lg_os_functions.h"
 #include "engine/core/lg_plugin_registry.h"
 #include "engine/core/lg_stream.h"
+#include "engine/core/lg_string_stream.h"
 #include "engine/core/lg_types.h"
 #include "engine/core/lg_vector.h"
