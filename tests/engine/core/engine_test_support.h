@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace enginetest {
@@ -150,6 +151,27 @@ public:
 private:
     uintptr_t window = 0x1234;
 };
+
+// Bytes of a chunk header and of whole chunks, as an engine file holds them.
+inline std::vector<uint8_t> chunk_header(uint32_t type, uint32_t length, uint32_t version = 0x304) {
+    std::vector<uint8_t> out;
+    for (uint32_t v : {type, length, version})
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return out;
+}
+
+inline std::vector<uint8_t> chunk_bytes(uint32_t type, const std::string& body,
+                                        uint32_t version = 0x304) {
+    auto out = chunk_header(type, static_cast<uint32_t>(body.size()), version);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+inline std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 
 inline LgError recorded_error() {
     LgError e;

@@ -6,29 +6,11 @@
 #include <string>
 #include <vector>
 
+using enginetest::concat;
 using enginetest::recorded_error;
 using enginetest::StartedEngine;
 
 namespace {
-
-std::vector<uint8_t> header(uint32_t type, uint32_t length, uint32_t version = 0x304) {
-    std::vector<uint8_t> out;
-    for (uint32_t v : {type, length, version})
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    return out;
-}
-
-std::vector<uint8_t> chunk(uint32_t type, const std::string& body, uint32_t version = 0x304) {
-    auto out = header(type, static_cast<uint32_t>(body.size()), version);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 std::string bytes_of(const std::vector<uint8_t>& v) {
     return std::string(v.begin(), v.end());
@@ -71,8 +53,9 @@ TEST_F(ChunkData, WrittenStringsArePaddedChunksThatReadBack) {
     LgStreamClose(out, &written);
     const std::vector<uint8_t> content(written.start, written.start + written.length);
     LgEngineInstancePtr->memoryFunctions.free(written.start);
-    EXPECT_EQ(bytes_of(content), bytes_of(concat({chunk(2, std::string("wing\0\0\0\0", 8)),
-                                                  chunk(2, std::string(4, '\0'))})));
+    EXPECT_EQ(bytes_of(content),
+              bytes_of(concat({enginetest::chunk_bytes(2, std::string("wing\0\0\0\0", 8)),
+                               enginetest::chunk_bytes(2, std::string(4, '\0'))})));
     read(content);
     char name[32];
     EXPECT_STREQ(LgStringStreamRead(name, sizeof(name), stream), "wing");
@@ -81,7 +64,8 @@ TEST_F(ChunkData, WrittenStringsArePaddedChunksThatReadBack) {
 
 TEST_F(ChunkData, ALongStringIsCutToTheBufferAndTheRestSkipped) {
     const std::string longName(200, 'x');
-    read(concat({chunk(2, longName), chunk(2, std::string("ok\0\0", 4))}));
+    read(concat({enginetest::chunk_bytes(2, longName),
+                 enginetest::chunk_bytes(2, std::string("ok\0\0", 4))}));
     char name[16];
     ASSERT_EQ(LgStringStreamRead(name, sizeof(name), stream), name);
     EXPECT_EQ(std::string(name), std::string(15, 'x'));
@@ -89,8 +73,9 @@ TEST_F(ChunkData, ALongStringIsCutToTheBufferAndTheRestSkipped) {
 }
 
 TEST_F(ChunkData, WideStringsKeepTheLowBytes) {
-    read(concat({chunk(0x13, std::string("s\0k\0y\0!\0", 8)),
-                 chunk(0x13, std::string("l\0o\0n\0g\0e\0r\0", 12)), chunk(0x13, "z")}));
+    read(concat({enginetest::chunk_bytes(0x13, std::string("s\0k\0y\0!\0", 8)),
+                 enginetest::chunk_bytes(0x13, std::string("l\0o\0n\0g\0e\0r\0", 12)),
+                 enginetest::chunk_bytes(0x13, "z")}));
     char name[5];
     EXPECT_STREQ(LgStringStreamRead(name, sizeof(name), stream), "sky!");
     EXPECT_STREQ(LgStringStreamRead(name, sizeof(name), stream), "long") << "cut to the buffer";
@@ -99,18 +84,19 @@ TEST_F(ChunkData, WideStringsKeepTheLowBytes) {
 }
 
 TEST_F(ChunkData, OtherChunksBeforeTheStringAreSkipped) {
-    read(concat({chunk(1, "12345678"), chunk(2, std::string("tex\0", 4))}));
+    read(concat({enginetest::chunk_bytes(1, "12345678"),
+                 enginetest::chunk_bytes(2, std::string("tex\0", 4))}));
     char name[8];
     EXPECT_STREQ(LgStringStreamRead(name, sizeof(name), stream), "tex");
 }
 
 TEST_F(ChunkData, BadStringChunksFail) {
     char name[8];
-    read(chunk(2, std::string("abc\0", 4), 0x305));
+    read(enginetest::chunk_bytes(2, std::string("abc\0", 4), 0x305));
     EXPECT_EQ(LgStringStreamRead(name, sizeof(name), stream), nullptr);
     EXPECT_EQ(recorded_error(), (LgError{0, LgErrBadChunkVersion}));
     LgStreamClose(stream, nullptr);
-    read(concat({header(2, 1000), {'a', 'b'}}));
+    read(concat({enginetest::chunk_header(2, 1000), {'a', 'b'}}));
     EXPECT_EQ(LgStringStreamRead(name, sizeof(name), stream), nullptr) << "payload cut short";
     EXPECT_EQ(LgStringStreamRead(name, 0, stream), nullptr) << "no room even for the end";
 }
@@ -161,7 +147,7 @@ protected:
     }
     std::vector<uint8_t> extension(std::initializer_list<std::vector<uint8_t>> subChunks) {
         const auto body = concat(subChunks);
-        return concat({header(3, static_cast<uint32_t>(body.size())), body});
+        return concat({enginetest::chunk_header(3, static_cast<uint32_t>(body.size())), body});
     }
     LgPluginRegistry registry = LgPluginRegistryMake(16);
     std::vector<char> object;
@@ -183,9 +169,11 @@ TEST_F(Extensions, AnEmptyExtensionReadsAndCallsNothing) {
 }
 
 TEST_F(Extensions, EachSubChunkGoesToItsPluginOrIsSkipped) {
-    read(concat({extension({chunk(0x777, "unknown"), chunk(0x503, "noread"), chunk(0x501, "ab"),
-                            chunk(0x502, "xy")}),
-                 {'n'}}));
+    read(concat(
+        {extension({enginetest::chunk_bytes(0x777, "unknown"),
+                    enginetest::chunk_bytes(0x503, "noread"), enginetest::chunk_bytes(0x501, "ab"),
+                    enginetest::chunk_bytes(0x502, "xy")}),
+         {'n'}}));
     ASSERT_EQ(LgPluginRegistryStreamReadExtension(&registry, stream, object.data()), &registry);
     EXPECT_EQ(Extended::reads, (std::vector<std::string>{"ab/4", "xy/2"}));
     EXPECT_EQ(object[static_cast<size_t>(LgPluginRegistryGetOffset(&registry, 0x502))], 'x');
@@ -193,7 +181,7 @@ TEST_F(Extensions, EachSubChunkGoesToItsPluginOrIsSkipped) {
 }
 
 TEST_F(Extensions, APluginReadsAtMostItsSliceAndTheRestIsSkipped) {
-    read(concat({extension({chunk(0x502, "abcdefgh")}), {'n'}}));
+    read(concat({extension({enginetest::chunk_bytes(0x502, "abcdefgh")}), {'n'}}));
     ASSERT_EQ(LgPluginRegistryStreamReadExtension(&registry, stream, object.data()), &registry);
     EXPECT_EQ(Extended::reads, (std::vector<std::string>{"ab/2"}));
     EXPECT_EQ(rest(), "n");
@@ -202,11 +190,12 @@ TEST_F(Extensions, APluginReadsAtMostItsSliceAndTheRestIsSkipped) {
 TEST_F(Extensions, HostileLengthsAreRefused) {
     const std::vector<std::vector<uint8_t>> cases = {
         // a sub-chunk claiming more than its extension holds
-        concat({header(3, 14), header(0x777, 100), {'a', 'b'}}),
+        concat({enginetest::chunk_header(3, 14), enginetest::chunk_header(0x777, 100), {'a', 'b'}}),
         // an extension too short for a sub-chunk header
-        concat({header(3, 5), {'a', 'b', 'c', 'd', 'e'}}),
+        concat({enginetest::chunk_header(3, 5), {'a', 'b', 'c', 'd', 'e'}}),
         // sub-chunks that run past the extension's length
-        concat({header(3, 16), chunk(0x501, "ab"), chunk(0x501, "cd")}),
+        concat({enginetest::chunk_header(3, 16), enginetest::chunk_bytes(0x501, "ab"),
+                enginetest::chunk_bytes(0x501, "cd")}),
     };
     for (const auto& content : cases) {
         read(content);
@@ -226,17 +215,18 @@ TEST_F(Extensions, AFailingPluginReadFailsTheObject) {
     uintptr_t window = 1;
     ASSERT_EQ(LgEngineOpen(&window), 1);
     ASSERT_EQ(LgEngineStart(), 1);
-    read(extension({chunk(0x503, "zz")}));
+    read(extension({enginetest::chunk_bytes(0x503, "zz")}));
     EXPECT_EQ(LgPluginRegistryStreamReadExtension(&registry, stream, object.data()), nullptr);
 }
 
 TEST_F(Extensions, ABadVersionIsRefusedWhenReadingButNotWhenSkipping) {
-    auto content = concat({header(3, 14, 0x200), chunk(0x501, "ab"), {'n'}});
+    auto content = concat(
+        {enginetest::chunk_header(3, 14, 0x200), enginetest::chunk_bytes(0x501, "ab"), {'n'}});
     read(content);
     EXPECT_EQ(LgPluginRegistryStreamReadExtension(&registry, stream, object.data()), nullptr);
     EXPECT_EQ(recorded_error(), (LgError{0, LgErrBadChunkVersion}));
     LgStreamClose(stream, nullptr);
-    read(concat({chunk(1, "xyz"), content}));
+    read(concat({enginetest::chunk_bytes(1, "xyz"), content}));
     EXPECT_EQ(LgPluginRegistryStreamSkipExtension(object.data(), stream), object.data());
     EXPECT_EQ(rest(), "n");
     EXPECT_TRUE(Extended::reads.empty());

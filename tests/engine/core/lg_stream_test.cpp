@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+using enginetest::concat;
 using enginetest::CountingMemory;
 using enginetest::recorded_error;
 using enginetest::StartedEngine;
@@ -215,17 +216,7 @@ TEST_F(Streams, CallbacksReceiveTheirData) {
 }
 
 std::vector<uint8_t> chunk(uint32_t type, uint32_t version, const std::string& body) {
-    std::vector<uint8_t> out;
-    for (uint32_t v : {type, static_cast<uint32_t>(body.size()), version})
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
+    return enginetest::chunk_bytes(type, body, version);
 }
 
 TEST_F(Streams, ChunkHeadersAreTwelveLittleEndianBytes) {
