@@ -99,13 +99,14 @@ inline void linear(const Plane& p, float px, float py, int32_t n, float lo, floa
     dv = n > 1 ? int32_t((e - s) * scale / float(n - 1)) : 0;
 }
 
-inline void linear_z(const Plane& p, float px, float py, int32_t n, double scale, int64_t& v,
-                     int64_t& dv) {
+// Depth in fixed point with `shift` fraction bits, rounded to the nearest depth step.
+inline void linear_z(const Plane& p, float px, float py, int32_t n, double scale, int shift,
+                     int64_t& v, int64_t& dv) {
     double s = double(p.base) + double(p.ddx) * px + double(p.ddy) * py;
     double e = s + double(p.ddx) * (n - 1);
     s = std::clamp(s, 0.0, 1.0);
     e = std::clamp(e, 0.0, 1.0);
-    v = int64_t(s * scale);
+    v = int64_t(s * scale) + (int64_t(1) << (shift - 1));
     dv = n > 1 ? int64_t((e - s) * scale / (n - 1)) : 0;
 }
 
@@ -294,7 +295,7 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     int64_t z = 0, dz = 0;
     if constexpr (ZF::on) {
         zp = reinterpret_cast<typename ZF::T*>(t.depth + std::ptrdiff_t(y) * t.depth_pitch) + x0;
-        linear_z(p.z, px, py, n, ZF::scale, z, dz);
+        linear_z(p.z, px, py, n, ZF::scale, ZF::shift, z, dz);
     }
     constexpr float kColorScale = 65536.0f;
     int32_t r, dr, g, dg, b, db, a, da;
