@@ -12,20 +12,11 @@ int32_t Clipper::create(Clipper** out) {
 }
 
 int32_t Clipper::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return DDERR_INVALIDPARAMS;
-    if (iid == IID_IDirectDrawClipper) {
-        AddRef();
-        *out = static_cast<IDirectDrawClipper*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return query_single<IDirectDrawClipper>(this, IID_IDirectDrawClipper, iid, out);
 }
 
 uint32_t Clipper::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 int32_t Clipper::SetHWnd(uint32_t, GfxWindow window) {

@@ -62,6 +62,27 @@ private:
     std::atomic<uint32_t> refs_{1};
 };
 
+// QueryInterface of an object with one interface besides IUnknown.
+template <class Interface>
+int32_t query_single(Interface* self, const GUID& own_iid, const GUID& iid, void** out) {
+    if (!out) return E_INVALIDARG;
+    if (iid == own_iid) {
+        self->AddRef();
+        *out = self;
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+// Release of an object that owns its RefCounted `refs` and is deleted at zero.
+template <class Object>
+uint32_t release_and_delete(Object* self, RefCounted& refs) {
+    uint32_t n = refs.drop_ref();
+    if (n == 0) delete self;
+    return n;
+}
+
 // Owning pointer for graphics interfaces: Release on reset or destruction.
 template <class T>
 class ComPtr {

@@ -125,20 +125,11 @@ void Device::set_defaults() {
 }
 
 int32_t Device::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return DDERR_INVALIDPARAMS;
-    if (iid == IID_IDirect3DDevice3) {
-        AddRef();
-        *out = static_cast<IDirect3DDevice3*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return query_single<IDirect3DDevice3>(this, IID_IDirect3DDevice3, iid, out);
 }
 
 uint32_t Device::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 int32_t Device::GetCaps(D3DDEVICEDESC* hal, D3DDEVICEDESC* hel) {

@@ -58,6 +58,8 @@ private:
 
     Device() = default;
     ~Device();
+    template <class Object>
+    friend uint32_t release_and_delete(Object*, RefCounted&);
     void set_defaults();
     // Resolves states, target and texture for the rasteriser; false when nothing can be drawn.
     bool prepare_draw();

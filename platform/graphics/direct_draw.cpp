@@ -77,9 +77,7 @@ int32_t DirectDraw::QueryInterface(const GUID& iid, void** out) {
 }
 
 uint32_t DirectDraw::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 SurfaceContext DirectDraw::surface_context() const {

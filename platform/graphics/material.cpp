@@ -46,20 +46,11 @@ Material::~Material() {
 }
 
 int32_t Material::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return DDERR_INVALIDPARAMS;
-    if (iid == IID_IDirect3DMaterial3) {
-        AddRef();
-        *out = static_cast<IDirect3DMaterial3*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return query_single<IDirect3DMaterial3>(this, IID_IDirect3DMaterial3, iid, out);
 }
 
 uint32_t Material::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 int32_t Material::SetMaterial(D3DMATERIAL* material) {

@@ -25,6 +25,8 @@ public:
 private:
     Material() = default;
     ~Material();
+    template <class Object>
+    friend uint32_t release_and_delete(Object*, RefCounted&);
 
     RefCounted refs_;
     D3DMATERIAL material_{};

@@ -31,20 +31,11 @@ int32_t Palette::create(uint32_t caps, const PALETTEENTRY* entries, Palette** ou
 }
 
 int32_t Palette::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return DDERR_INVALIDPARAMS;
-    if (iid == IID_IDirectDrawPalette) {
-        AddRef();
-        *out = static_cast<IDirectDrawPalette*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return query_single<IDirectDrawPalette>(this, IID_IDirectDrawPalette, iid, out);
 }
 
 uint32_t Palette::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 int32_t Palette::GetCaps(uint32_t* caps) {

@@ -227,9 +227,7 @@ int32_t Surface::QueryInterface(const GUID& iid, void** out) {
 }
 
 uint32_t Surface::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 Surface* Surface::z_buffer() const {

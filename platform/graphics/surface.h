@@ -102,6 +102,8 @@ public:
 private:
     Surface() = default;
     ~Surface();
+    template <class Object>
+    friend uint32_t release_and_delete(Object*, RefCounted&);
     static int32_t make_one(const DDSURFACEDESC2& desc, Surface** out);
     void present_region(const GfxRect& r, bool vsync);
     int32_t fill(const GfxRect& r, uint32_t value);

@@ -15,20 +15,11 @@ int32_t Viewport::create(Viewport** out) {
 }
 
 int32_t Viewport::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return DDERR_INVALIDPARAMS;
-    if (iid == IID_IDirect3DViewport3) {
-        AddRef();
-        *out = static_cast<IDirect3DViewport3*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return query_single<IDirect3DViewport3>(this, IID_IDirect3DViewport3, iid, out);
 }
 
 uint32_t Viewport::Release() {
-    uint32_t n = refs_.drop_ref();
-    if (n == 0) delete this;
-    return n;
+    return release_and_delete(this, refs_);
 }
 
 int32_t Viewport::SetViewport2(D3DVIEWPORT2* viewport) {
