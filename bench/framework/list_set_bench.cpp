@@ -1,6 +1,7 @@
 // Hot paths of the object containers: walking a COMList with a cursor, COMSet membership
-// tests, and COMStack push/pop.
+// tests, BitFieldIntSet membership and enumeration, and COMStack push/pop.
 #include "bench/framework/framework_services.h"
+#include "framework/containers/bit_field_int_set.h"
 #include "framework/containers/com_list.h"
 #include "framework/containers/com_set.h"
 #include "framework/containers/com_stack.h"
@@ -61,6 +62,33 @@ void BM_COMSetContains(benchmark::State& state) {
     set->Release();
 }
 BENCHMARK(BM_COMSetContains)->Arg(16)->Arg(256);
+
+void BM_BitFieldIntSetContains(benchmark::State& state) {
+    bench::use_framework_allocator();
+    IBitFieldIntSet* set;
+    OmNewBitFieldIntSet(&set);
+    for (int32_t n = 0; n < 1024; n += 3) set->Add(n);
+    int32_t n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(set->Contains(n));
+        n = (n + 7) & 1023;
+    }
+    set->Release();
+}
+BENCHMARK(BM_BitFieldIntSetContains);
+
+void BM_BitFieldIntSetEnumerate(benchmark::State& state) {
+    bench::use_framework_allocator();
+    IBitFieldIntSet* set;
+    OmNewBitFieldIntSet(&set);
+    for (int32_t n = 0; n < 1024; n += 3) set->Add(n);
+    for (auto _ : state) {
+        for (int32_t n = set->First(); n >= 0; n = set->Next(n)) benchmark::DoNotOptimize(n);
+    }
+    state.SetItemsProcessed(state.iterations() * set->Count());
+    set->Release();
+}
+BENCHMARK(BM_BitFieldIntSetEnumerate);
 
 void BM_COMStackPushPop(benchmark::State& state) {
     bench::use_framework_allocator();
