@@ -1,5 +1,6 @@
 // BitFieldIntSet: words inside the object until a member past 255 needs a block.
 #include "framework/containers/bit_field_int_set.h"
+#include "framework/containers/new_direct.h"
 
 #include <algorithm>
 #include <bit>
@@ -206,9 +207,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(BitFieldIntSet, classes)
 
 OmResult OmNewBitFieldIntSet(IBitFieldIntSet** out) {
-    if (!out) return OM_E_FAIL;
-    BitFieldIntSet* set;
-    OmResult r = om_new_component(&set);
-    *out = set;
-    return r;
+    return om_new_direct<BitFieldIntSet>(out);
 }

@@ -1,5 +1,6 @@
 // COMArray: an OmPtrArray of object pointers that owns one reference per element.
 #include "framework/containers/com_array.h"
+#include "framework/containers/new_direct.h"
 
 #include "framework/containers/om_array.h"
 
@@ -101,9 +102,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(COMArray, classes)
 
 OmResult OmNewCOMArray(ICOMArray** out) {
-    if (!out) return OM_E_FAIL;
-    COMArray* array;
-    OmResult r = om_new_component(&array);
-    *out = array;
-    return r;
+    return om_new_direct<COMArray>(out);
 }

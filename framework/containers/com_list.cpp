@@ -1,6 +1,7 @@
 // COMList and its cursor: list nodes come from blocks owned by the list and carry stamps so
 // that a cursor notices when the node it stands on was removed.
 #include "framework/containers/com_list.h"
+#include "framework/containers/new_direct.h"
 
 namespace {
 
@@ -217,9 +218,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(COMList, classes)
 
 OmResult OmNewCOMList(ICOMList** out) {
-    if (!out) return OM_E_FAIL;
-    COMList* list;
-    OmResult r = om_new_component(&list);
-    *out = list;
-    return r;
+    return om_new_direct<COMList>(out);
 }

@@ -1,5 +1,6 @@
 // COMSet: an OmPtrArray of distinct members searched by identity.
 #include "framework/containers/com_set.h"
+#include "framework/containers/new_direct.h"
 
 #include "framework/containers/om_array.h"
 
@@ -126,9 +127,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(COMSet, classes)
 
 OmResult OmNewCOMSet(ICOMSet** out) {
-    if (!out) return OM_E_FAIL;
-    COMSet* set;
-    OmResult r = om_new_component(&set);
-    *out = set;
-    return r;
+    return om_new_direct<COMSet>(out);
 }

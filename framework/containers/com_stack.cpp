@@ -1,5 +1,6 @@
 // COMStack: a block of object pointers that grows by a step when full.
 #include "framework/containers/com_stack.h"
+#include "framework/containers/new_direct.h"
 
 #include <cstring>
 
@@ -74,9 +75,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(COMStack, classes)
 
 OmResult OmNewCOMStack(ICOMStack** out) {
-    if (!out) return OM_E_FAIL;
-    COMStack* stack;
-    OmResult r = om_new_component(&stack);
-    *out = stack;
-    return r;
+    return om_new_direct<COMStack>(out);
 }

@@ -1,6 +1,7 @@
 // SimpleArray: an OmArray of plain values whose element size follows from kind and
 // multiplicity.
 #include "framework/containers/simple_array.h"
+#include "framework/containers/new_direct.h"
 
 #include "framework/containers/om_array.h"
 
@@ -180,11 +181,7 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(SimpleArray, classes)
 
 OmResult OmNewSimpleArray(ISimpleArray** out) {
-    if (!out) return OM_E_FAIL;
-    SimpleArray* array;
-    OmResult r = om_new_component(&array);
-    *out = array;
-    return r;
+    return om_new_direct<SimpleArray>(out);
 }
 
 OmResult OmSimpleArrayCheckHeader(int32_t kind, int32_t multiplicity, int32_t count,

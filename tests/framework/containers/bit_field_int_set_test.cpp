@@ -1,6 +1,7 @@
 // BitFieldIntSet.
 #include "framework/containers/bit_field_int_set.h"
 #include "framework/core/com_ref.h"
+#include "tests/framework/containers/held_objects.h"
 #include "tests/support/framework_fixture.h"
 
 #include <vector>
@@ -190,14 +191,8 @@ TEST_F(BitFieldIntSetTest, OutOfMemoryLeavesTheSetAsItWas) {
 }
 
 TEST_F(BitFieldIntSetTest, ModuleCreatesItWithItsInterfaces) {
-    ComRef<IClassFactory> factory;
-    ASSERT_EQ(
-        BitFieldIntSet_GetClassObject(CLSID_BitFieldIntSet, IID_IClassFactory, factory.put_void()),
-        0);
-    ComRef<IBitFieldIntSet> created;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBitFieldIntSet, created.put_void()), 0);
-    ComRef<IObjectIO> io;
-    EXPECT_EQ(created->QueryInterface(IID_IObjectIO, io.put_void()), 0);
+    testsupport::expect_container_module(BitFieldIntSet_GetClassObject, CLSID_BitFieldIntSet,
+                                         IID_IBitFieldIntSet);
 }
 
 } // namespace

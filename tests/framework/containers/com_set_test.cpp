@@ -158,12 +158,7 @@ TEST_F(COMSetTest, OutOfMemoryLeavesTheSetAsItWas) {
 }
 
 TEST_F(COMSetTest, ModuleCreatesItWithItsInterfaces) {
-    ComRef<IClassFactory> factory;
-    ASSERT_EQ(COMSet_GetClassObject(CLSID_COMSet, IID_IClassFactory, factory.put_void()), 0);
-    ComRef<ICOMSet> created;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICOMSet, created.put_void()), 0);
-    ComRef<IObjectIO> io;
-    EXPECT_EQ(created->QueryInterface(IID_IObjectIO, io.put_void()), 0);
+    testsupport::expect_container_module(COMSet_GetClassObject, CLSID_COMSet, IID_ICOMSet);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/containers/values.h"
+#include "framework/core/com_ref.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,22 @@ inline std::vector<IInt*> make_ints(int n) {
 inline int32_t int_of(IUnknown* object) {
     IInt* value = om_exact_int(object);
     return value ? value->Get() : -1;
+}
+
+// The module's factory makes the class, refusing aggregation; the object answers `iid` and
+// IObjectIO, whose Write reports that no chunked-file component is built in yet.
+inline void expect_container_module(OmGetClassObjectFunction module, const GUID& clsid,
+                                    const GUID& iid) {
+    ComRef<IClassFactory> factory;
+    ASSERT_EQ(module(clsid, IID_IClassFactory, factory.put_void()), 0);
+    ComRef<IUnknown> created;
+    ASSERT_EQ(factory->CreateInstance(nullptr, iid, created.put_void()), 0);
+    ComRef<IObjectIO> io;
+    ASSERT_EQ(created->QueryInterface(IID_IObjectIO, io.put_void()), 0);
+    EXPECT_EQ(io->Write(nullptr), OM_E_FAIL);
+    ComRef<IUnknown> aggregated;
+    EXPECT_EQ(factory->CreateInstance(created.get(), iid, aggregated.put_void()),
+              OM_E_NOAGGREGATION);
 }
 
 } // namespace testsupport

@@ -211,17 +211,8 @@ TEST_F(SimpleArrayTest, ChunkHeaderMustFitItsChunk) {
 }
 
 TEST_F(SimpleArrayTest, ModuleCreatesItWithItsInterfaces) {
-    ComRef<IClassFactory> factory;
-    ASSERT_EQ(SimpleArray_GetClassObject(CLSID_SimpleArray, IID_IClassFactory, factory.put_void()),
-              0);
-    ComRef<ISimpleArray> created;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_ISimpleArray, created.put_void()), 0);
-    ComRef<IObjectIO> io;
-    EXPECT_EQ(created->QueryInterface(IID_IObjectIO, io.put_void()), 0);
-    EXPECT_EQ(io->Write(nullptr), OM_E_FAIL);
-    ComRef<IUnknown> aggregated;
-    EXPECT_EQ(factory->CreateInstance(created.get(), IID_ISimpleArray, aggregated.put_void()),
-              OM_E_NOAGGREGATION);
+    testsupport::expect_container_module(SimpleArray_GetClassObject, CLSID_SimpleArray,
+                                         IID_ISimpleArray);
 }
 
 } // namespace
