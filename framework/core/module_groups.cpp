@@ -2,7 +2,13 @@
 // order; a module joins its list, at its place, when it is built into the program.
 #include "framework/core/module_groups.h"
 
+#include "framework/containers/bit_field_int_set.h"
+#include "framework/containers/com_array.h"
 #include "framework/containers/com_hash.h"
+#include "framework/containers/com_list.h"
+#include "framework/containers/com_set.h"
+#include "framework/containers/com_stack.h"
+#include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
 
@@ -18,8 +24,11 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMHash_RegisterClasses, ObjHash_RegisterClasses, Int_RegisterClasses,  Ptr_RegisterClasses,
-    Real_RegisterClasses,    String_RegisterClasses,  Guid_RegisterClasses,
+    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,        COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
+    Int_RegisterClasses,            Ptr_RegisterClasses,     Real_RegisterClasses,
+    String_RegisterClasses,         Guid_RegisterClasses,    SimpleArray_RegisterClasses,
+    COMSet_RegisterClasses,
 };
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
