@@ -28,6 +28,19 @@ OmResult resolve(const char* portable, char (&native)[OM_MAX_PATH], std::string&
     return OM_S_OK;
 }
 
+OmResult resolve(const char* portable, std::string& resolved) {
+    char native[OM_MAX_PATH];
+    return resolve(portable, native, resolved);
+}
+
+// Resolves a path and reads its status: the conversion's failure, or OM_E_FAIL when the path
+// cannot be examined.
+OmResult examine(const char* portable, std::string& resolved, struct stat& st) {
+    OmResult r = resolve(portable, resolved);
+    if (r < 0) return r;
+    return ::stat(resolved.c_str(), &st) == 0 ? OM_S_OK : OM_E_FAIL;
+}
+
 bool is_dot_entry(const std::string& name) {
     return name == "." || name == "..";
 }
@@ -67,21 +80,18 @@ public:
     }
 
     OmResult Rename(const char* old_path, const char* new_path) override {
-        char old_native[OM_MAX_PATH], new_native[OM_MAX_PATH];
         std::string old_resolved, new_resolved;
-        OmResult r = resolve(old_path, old_native, old_resolved);
-        if (r >= 0) r = resolve(new_path, new_native, new_resolved);
+        OmResult r = resolve(old_path, old_resolved);
+        if (r >= 0) r = resolve(new_path, new_resolved);
         if (r < 0) return r;
         return std::rename(old_resolved.c_str(), new_resolved.c_str()) == 0 ? OM_S_OK : OM_E_FAIL;
     }
 
     OmResult Delete(const char* path) override {
-        char native[OM_MAX_PATH];
         std::string resolved;
-        OmResult r = resolve(path, native, resolved);
-        if (r < 0) return r;
         struct stat st;
-        if (::stat(resolved.c_str(), &st) != 0) return OM_E_FAIL;
+        OmResult r = examine(path, resolved, st);
+        if (r < 0) return r;
         int removed = -1;
         if (S_ISDIR(st.st_mode))
             removed = ::rmdir(resolved.c_str());
@@ -91,9 +101,8 @@ public:
     }
 
     OmResult MakeDirectory(const char* path) override {
-        char native[OM_MAX_PATH];
         std::string resolved;
-        OmResult r = resolve(path, native, resolved);
+        OmResult r = resolve(path, resolved);
         if (r < 0) return r;
         return ::mkdir(resolved.c_str(), 0777) == 0 ? OM_S_OK : OM_E_FAIL;
     }
@@ -138,12 +147,10 @@ public:
 
     OmResult GetInfo(const char* path, OmFileInfo* out) override {
         if (!out) return OM_E_FAIL;
-        char native[OM_MAX_PATH];
         std::string resolved;
-        OmResult r = resolve(path, native, resolved);
-        if (r < 0) return r;
         struct stat st;
-        if (::stat(resolved.c_str(), &st) != 0) return OM_E_FAIL;
+        OmResult r = examine(path, resolved, st);
+        if (r < 0) return r;
         if (S_ISDIR(st.st_mode)) {
             *out = {OM_FILE_DIRECTORY, 0};
         } else if (S_ISREG(st.st_mode)) {
