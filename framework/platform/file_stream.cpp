@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,6 +23,9 @@ public:
         static constexpr const char* modes[] = {"rb", "wb", "ab"};
         file_ = std::fopen(resolved_path, modes[mode - 1]);
         if (!file_) return OM_E_FAIL;
+        // A directory opens for reading here but is no file to read.
+        struct stat st;
+        if (::fstat(fileno(file_), &st) != 0 || S_ISDIR(st.st_mode)) return OM_E_FAIL;
         std::snprintf(native_path_, sizeof native_path_, "%s", native_path);
         mode_ = mode;
         kind_ = kind;

@@ -131,6 +131,7 @@ TEST_F(FileStorageTest, OpenFailures) {
     const Row rows[] = {{"/dev/drive-t/data/missing", OM_OPEN_READ, OM_OPEN_BINARY},
                         {"/dev/drive-t/nodir/x", OM_OPEN_WRITE, OM_OPEN_BINARY},
                         {"/dev/drive-t", OM_OPEN_READ, OM_OPEN_BINARY},
+                        {"/dev/drive-t/data/planes", OM_OPEN_READ, OM_OPEN_BINARY},
                         {"/dev/drive-t/data/four", 0, OM_OPEN_BINARY},
                         {"/dev/drive-t/data/four", 4, OM_OPEN_BINARY},
                         {"/dev/drive-t/data/four", OM_OPEN_READ, 0},
