@@ -3,9 +3,9 @@
 #pragma once
 
 #include "framework/core/class_factory.h"
+#include "framework/core/class_ids.h"
 #include "framework/io/byte_stream.h"
 
-inline constexpr GUID CLSID_Win32Storage = om_guid("DFCEE7BC-C84F-11D4-871E-00C04F7963BA");
 inline constexpr GUID IID_IFileStorage = om_guid("DE40BF06-C84F-11D4-871E-00C04F7963BA");
 
 // Open modes.
