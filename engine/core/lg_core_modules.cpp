@@ -6,6 +6,7 @@
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
+#include "engine/core/lg_image.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_vector.h"
@@ -29,6 +30,7 @@ const CoreModule coreModules[] = {
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
+    {LgModuleImage, sizeof(LgImageSlice), LgImageOpen, LgImageClose},
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_fpu.h"
 #include "engine/core/lg_frame.h"
+#include "engine/core/lg_image.h"
 #include "engine/core/lg_free_list.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_objects.h"
