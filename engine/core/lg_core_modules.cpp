@@ -8,6 +8,7 @@
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_image.h"
 #include "engine/core/lg_matrix.h"
+#include "engine/core/lg_raster.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_vector.h"
 
@@ -31,6 +32,7 @@ const CoreModule coreModules[] = {
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
     {LgModuleImage, sizeof(LgImageSlice), LgImageOpen, LgImageClose},
+    {LgModuleRaster, sizeof(LgRasterSlice), LgRasterOpen, LgRasterClose},
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "engine/core/lg_objects.h"
 #include "engine/core/lg_os_functions.h"
 #include "engine/core/lg_plugin_registry.h"
+#include "engine/core/lg_raster.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_string_stream.h"
 #include "engine/core/lg_types.h"
