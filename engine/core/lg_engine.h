@@ -10,6 +10,7 @@
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_objects.h"
 #include "engine/core/lg_os_functions.h"
+#include "engine/core/lg_palette_quantiser.h"
 #include "engine/core/lg_plugin_registry.h"
 #include "engine/core/lg_raster.h"
 #include "engine/core/lg_stream.h"
