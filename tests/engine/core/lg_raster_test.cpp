@@ -40,6 +40,8 @@ protected:
         ASSERT_TRUE(engine.ok);
         pluginLog.clear();
     }
+    // Stop while the fake device still answers the rasters' destruction.
+    void TearDown() override { LgEngineStop(); }
     LgRaster* window() { return LgRasterCreate(0, 0, 0, LgRasterDontAllocate); }
 
     StartedEngine engine;
