@@ -4,6 +4,7 @@
 
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_free_list.h"
+#include "engine/core/lg_link.h"
 #include "engine/core/lg_module.h"
 #include "engine/core/lg_raster.h"
 
@@ -28,23 +29,6 @@ LgTexture* texture_of(LgLink* link) {
 LgTexDictionary* dictionary_of(LgLink* link) {
     return reinterpret_cast<LgTexDictionary*>(reinterpret_cast<char*>(link) -
                                               offsetof(LgTexDictionary, inModule));
-}
-
-void link_at_head(LgLink* head, LgLink* link) {
-    link->next = head->next;
-    link->prev = head;
-    head->next->prev = link;
-    head->next = link;
-}
-
-void unlink(LgLink* link) {
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    link->next = link->prev = link;
-}
-
-void empty(LgLink* head) {
-    head->next = head->prev = head;
 }
 
 char fold(char c) {
@@ -78,7 +62,7 @@ void free_dictionary(LgTextureSlice* s, LgTexDictionary* dictionary) {
     while (dictionary->textures.next != &dictionary->textures)
         free_texture(s, texture_of(dictionary->textures.next));
     LgPluginRegistryDeinitObject(&LgTexDictionaryRegistry, dictionary);
-    unlink(&dictionary->inModule);
+    LgLinkRemove(&dictionary->inModule);
     if (s->current == dictionary) s->current = nullptr;
     LgFreeListGive(s->dictionaryList, dictionary);
 }
@@ -114,7 +98,7 @@ LgTexture* LgTextureCreate(LgRaster* raster) {
     if (texture == nullptr) return nullptr;
     std::memset(static_cast<void*>(texture), 0, sizeof(LgTexture));
     texture->raster = raster;
-    empty(&texture->inDictionary);
+    LgLinkInitialise(&texture->inDictionary);
     texture->refCount = 1;
     texture->filterMode = texture->addressingU = texture->addressingV = 1;
     if (LgPluginRegistryInitObject(&LgTextureRegistry, texture) == nullptr) {
@@ -254,8 +238,8 @@ LgTexDictionary* LgTexDictionaryCreate() {
     if (dictionary == nullptr) return nullptr;
     std::memset(static_cast<void*>(dictionary), 0, sizeof(LgTexDictionary));
     dictionary->header.type = LgObjectTypeTexDictionary;
-    empty(&dictionary->textures);
-    link_at_head(&s->dictionaries, &dictionary->inModule);
+    LgLinkInitialise(&dictionary->textures);
+    LgLinkAddAtHead(&s->dictionaries, &dictionary->inModule);
     LgPluginRegistryInitObject(&LgTexDictionaryRegistry, dictionary);
     return dictionary;
 }
@@ -270,7 +254,7 @@ int32_t LgTexDictionaryDestroy(LgTexDictionary* dictionary) {
 LgTexDictionary* LgTexDictionaryAddTexture(LgTexDictionary* dictionary, LgTexture* texture) {
     if (dictionary == nullptr || texture == nullptr) return nullptr;
     LgTexDictionaryRemoveTexture(texture);
-    link_at_head(&dictionary->textures, &texture->inDictionary);
+    LgLinkAddAtHead(&dictionary->textures, &texture->inDictionary);
     texture->dictionary = dictionary;
     return dictionary;
 }
@@ -278,7 +262,7 @@ LgTexDictionary* LgTexDictionaryAddTexture(LgTexDictionary* dictionary, LgTextur
 LgTexDictionary* LgTexDictionaryRemoveTexture(LgTexture* texture) {
     if (texture == nullptr || texture->dictionary == nullptr) return nullptr;
     LgTexDictionary* dictionary = texture->dictionary;
-    unlink(&texture->inDictionary);
+    LgLinkRemove(&texture->inDictionary);
     texture->dictionary = nullptr;
     return dictionary;
 }
@@ -316,7 +300,7 @@ LgTexDictionary* LgTexDictionaryForAllTextures(LgTexDictionary* dictionary,
 void* LgTextureOpen(void* instance, int32_t offset, int32_t) {
     auto* s = LgModule::slice_of<LgTextureSlice>(instance, offset);
     std::memset(static_cast<void*>(s), 0, sizeof(LgTextureSlice));
-    empty(&s->dictionaries);
+    LgLinkInitialise(&s->dictionaries);
     s->textureList = LgFreeListCreate(LgTextureRegistry.sizeOfStruct, texturesPerBlock, 0);
     s->dictionaryList =
         LgFreeListCreate(LgTexDictionaryRegistry.sizeOfStruct, dictionariesPerBlock, 0);
