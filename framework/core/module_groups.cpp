@@ -11,6 +11,7 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/maths/std_c_maths.h"
 
 #include <iterator>
 
@@ -24,14 +25,16 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
-    ObjHash_RegisterClasses,        COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
-    Int_RegisterClasses,            Ptr_RegisterClasses,     Real_RegisterClasses,
-    String_RegisterClasses,         Guid_RegisterClasses,    SimpleArray_RegisterClasses,
+    COMArray_RegisterClasses, COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,  COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
+    Int_RegisterClasses,      Ptr_RegisterClasses,     Real_RegisterClasses,
+    String_RegisterClasses,   Guid_RegisterClasses,    SimpleArray_RegisterClasses,
     COMSet_RegisterClasses,
 };
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
+
+const OmRegisterFunction maths_modules[] = {StdCMaths_RegisterClasses};
 
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
@@ -57,9 +60,6 @@ OmResult OmRegisterSystemModules(IObjectManager*) {
 OmResult OmRegisterNetworkModules(IObjectManager*) {
     return OM_S_OK;
 }
-OmResult OmRegisterMathsModules(IObjectManager*) {
-    return OM_S_OK;
-}
 OmResult OmRegisterInputModules(IObjectManager*) {
     return OM_S_OK;
 }
@@ -74,6 +74,10 @@ OmResult OmRegisterSoundModules(IObjectManager*) {
 }
 OmResult OmRegisterDisplayModules(IObjectManager*) {
     return OM_S_OK;
+}
+
+OmResult OmRegisterMathsModules(IObjectManager* manager) {
+    return register_each(maths_modules, manager);
 }
 
 OmResult OmRegisterMemoryModule(IObjectManager* manager) {
