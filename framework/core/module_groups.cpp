@@ -11,6 +11,7 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/io/lex_analyser.h"
 #include "framework/maths/std_c_maths.h"
 
 #include <iterator>
@@ -36,6 +37,9 @@ const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmRegisterFunction maths_modules[] = {StdCMaths_RegisterClasses};
 
+const OmRegisterFunction text_modules[] = {DFALexAnalyser_RegisterClasses,
+                                           NFALexAnalyser_RegisterClasses};
+
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
     {"sound", OmRegisterSoundModules},     {"crypto", OmRegisterCryptoModules},
@@ -48,9 +52,6 @@ const OmModuleGroup startup_order[] = {
 } // namespace
 
 // Groups whose modules are not part of the program yet have nothing to register.
-OmResult OmRegisterTextModules(IObjectManager*) {
-    return OM_S_OK;
-}
 OmResult OmRegisterStorageModules(IObjectManager*) {
     return OM_S_OK;
 }
@@ -74,6 +75,10 @@ OmResult OmRegisterSoundModules(IObjectManager*) {
 }
 OmResult OmRegisterDisplayModules(IObjectManager*) {
     return OM_S_OK;
+}
+
+OmResult OmRegisterTextModules(IObjectManager* manager) {
+    return register_each(text_modules, manager);
 }
 
 OmResult OmRegisterMathsModules(IObjectManager* manager) {
