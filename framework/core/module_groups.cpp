@@ -12,6 +12,8 @@
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
 #include "framework/io/lex_analyser.h"
+#include "framework/maths/expression.h"
+#include "framework/maths/random.h"
 #include "framework/maths/std_c_maths.h"
 
 #include <iterator>
@@ -35,7 +37,8 @@ const OmRegisterFunction container_modules[] = {
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
-const OmRegisterFunction maths_modules[] = {StdCMaths_RegisterClasses};
+const OmRegisterFunction maths_modules[] = {Random_RegisterClasses, Expression_RegisterClasses,
+                                            StdCMaths_RegisterClasses};
 
 const OmRegisterFunction text_modules[] = {DFALexAnalyser_RegisterClasses,
                                            NFALexAnalyser_RegisterClasses};
