@@ -13,6 +13,7 @@
 #include "framework/core/std_c_memory.h"
 #include "framework/io/lex_analyser.h"
 #include "framework/maths/expression.h"
+#include "framework/maths/expression_parser.h"
 #include "framework/maths/random.h"
 #include "framework/maths/std_c_maths.h"
 
@@ -38,6 +39,7 @@ const OmRegisterFunction container_modules[] = {
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmRegisterFunction maths_modules[] = {Random_RegisterClasses, Expression_RegisterClasses,
+                                            ExpressionParser_RegisterClasses,
                                             StdCMaths_RegisterClasses};
 
 const OmRegisterFunction text_modules[] = {DFALexAnalyser_RegisterClasses,
