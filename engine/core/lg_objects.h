@@ -148,8 +148,8 @@ struct LgAtomic {
     LgLink inClumpLink;
     LgAtomicCallBackRender renderCallBack;
     LgInterpolator interpolator;
-    uint16_t renderFrame;
-    uint16_t pad;
+    uint16_t renderFrame;    // the world renderer's pass stamp
+    uint16_t collisionFrame; // the collision queries' pass stamp
     LgLink sectorTies;
 };
 

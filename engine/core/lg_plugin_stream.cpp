@@ -32,9 +32,11 @@ const LgPluginRegistry* LgPluginRegistryStreamReadExtension(const LgPluginRegist
         const LgPluginEntry* entry = find_entry(registry, type);
         uint32_t unread = length;
         if (entry != nullptr && entry->readCallBack != nullptr) {
-            // The plug-in never gets more than its slice holds; the rest is skipped.
+            // The plug-in never gets more than its slice holds; the rest is skipped. A plug-in
+            // without a slice keeps its data elsewhere (mesh headers) and checks the length
+            // itself, so it gets the whole sub-chunk.
             const auto size = static_cast<uint32_t>(entry->size);
-            const uint32_t given = length < size ? length : size;
+            const uint32_t given = size == 0 || length < size ? length : size;
             if (entry->readCallBack(stream, static_cast<int32_t>(given), object, entry->offset,
                                     entry->size) == nullptr)
                 return nullptr;

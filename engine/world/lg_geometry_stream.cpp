@@ -1,0 +1,182 @@
+// The geometry chunk: struct (header, vertex arrays, triangles, morph targets), material list
+// and extension, with every count and index checked against the chunk and the lists.
+#include "engine/core/lg_error.h"
+#include "engine/core/lg_stream.h"
+#include "engine/world/lg_geometry.h"
+#include "engine/world/lg_mesh.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t headerSize = 28;
+constexpr uint32_t targetRecordSize = 24;
+
+void fail_short() {
+    LgErrorRaise(LgErrorGroupGeneric, LgErrShortRead);
+}
+
+void fail_bad_data() {
+    LgErrorRaise(LgErrorGroupWorld, LgErrInvalidArgument);
+}
+
+// Reads inside the struct chunk, refusing to run past its length.
+class StructReader {
+public:
+    StructReader(LgStream* stream, uint32_t length) : stream_(stream), left_(length) {}
+
+    bool words(void* buffer, uint64_t bytes) {
+        return take(bytes) &&
+               LgStreamReadInt32s(stream_, buffer, static_cast<uint32_t>(bytes)) != nullptr;
+    }
+    bool bytes(void* buffer, uint64_t bytes) {
+        if (!take(bytes)) return false;
+        if (LgStreamRead(stream_, buffer, static_cast<uint32_t>(bytes)) != bytes) {
+            fail_short();
+            return false;
+        }
+        return true;
+    }
+    bool skip(uint64_t bytes) {
+        return take(bytes) && LgStreamSkip(stream_, static_cast<uint32_t>(bytes)) != nullptr;
+    }
+    // A struct longer than its contents: the rest is skipped.
+    bool finish() { return LgStreamSkip(stream_, left_) != nullptr; }
+    uint64_t left() const { return left_; }
+
+private:
+    bool take(uint64_t bytes) {
+        if (bytes > left_) {
+            fail_short();
+            return false;
+        }
+        left_ -= static_cast<uint32_t>(bytes);
+        return true;
+    }
+
+    LgStream* stream_;
+    uint32_t left_;
+};
+
+struct Header {
+    uint32_t flags;
+    int32_t numTriangles;
+    int32_t numVertices;
+    int32_t numMorphTargets;
+    float surface[3];
+};
+
+// Counts must be non-negative and, with the smallest possible morph-target records, fit the
+// chunk, so no hostile count gets an allocation larger than the file.
+bool counts_fit(const Header& h, uint64_t left) {
+    if (h.numTriangles < 0 || h.numVertices < 0 || h.numMorphTargets < 0) return false;
+    const auto v = static_cast<uint64_t>(h.numVertices);
+    uint64_t needed = 8 * static_cast<uint64_t>(h.numTriangles);
+    if ((h.flags & LgGeometryPrelit) != 0) needed += 4 * v;
+    if ((h.flags & LgGeometryTextured) != 0) needed += 8 * v;
+    const int32_t targets = h.numMorphTargets > 1 ? h.numMorphTargets : 1;
+    needed += targetRecordSize * static_cast<uint64_t>(targets);
+    return needed <= left;
+}
+
+bool read_triangles(StructReader& in, LgGeometry* g) {
+    const int32_t v = g->numVertices;
+    uint32_t pair[2];
+    for (int32_t i = 0; i < g->numTriangles; ++i) {
+        if (!in.words(pair, sizeof(pair))) return false;
+        const uint32_t a = pair[0] >> 16, b = pair[0] & 0xffff, c = pair[1] >> 16;
+        if (a >= static_cast<uint32_t>(v) || b >= static_cast<uint32_t>(v) ||
+            c >= static_cast<uint32_t>(v)) {
+            fail_bad_data();
+            return false;
+        }
+        g->triangles[i] = {
+            {static_cast<uint16_t>(a), static_cast<uint16_t>(b), static_cast<uint16_t>(c)},
+            static_cast<uint16_t>(pair[1] & 0xffff)};
+    }
+    return true;
+}
+
+bool read_morph_targets(StructReader& in, LgGeometry* g) {
+    const uint64_t block = 12 * static_cast<uint64_t>(g->numVertices);
+    for (int32_t i = 0; i < g->numMorphTargets; ++i) {
+        LgMorphTarget& target = g->morphTarget[i];
+        uint32_t record[6];
+        if (!in.words(record, sizeof(record))) return false;
+        std::memcpy(&target.boundingSphere, record, sizeof(LgSphere));
+        const bool hasPositions = record[4] != 0, hasNormals = record[5] != 0;
+        if (block == 0) continue;
+        if (hasPositions ? !in.words(target.verts, block) : false) return false;
+        if (!hasPositions) std::memset(target.verts, 0, block);
+        // Normals a geometry has no block for are passed over, not written anywhere.
+        if (hasNormals &&
+            !(target.normals != nullptr ? in.words(target.normals, block) : in.skip(block)))
+            return false;
+        if (!hasNormals && target.normals != nullptr) std::memset(target.normals, 0, block);
+    }
+    return true;
+}
+
+bool read_struct(LgStream* stream, LgGeometry*& g) {
+    uint32_t length = 0;
+    if (!LgStreamFindChunk(stream, LgChunkStruct, &length, nullptr)) return false;
+    StructReader in(stream, length);
+    Header h;
+    if (!in.words(&h, headerSize)) return false;
+    if (!counts_fit(h, in.left())) {
+        fail_bad_data();
+        return false;
+    }
+    g = LgGeometryCreate(h.numVertices, h.numTriangles, h.flags);
+    if (g == nullptr) return false;
+    g->surfaceProps = {h.surface[0], h.surface[1], h.surface[2]};
+    while (g->numMorphTargets < h.numMorphTargets)
+        if (LgGeometryAddMorphTarget(g) < 0) return false;
+    const auto v = static_cast<uint64_t>(g->numVertices);
+    if (g->preLitLum != nullptr && !in.bytes(g->preLitLum, 4 * v)) return false;
+    if (g->texCoords != nullptr && !in.words(g->texCoords, 8 * v)) return false;
+    return read_triangles(in, g) && read_morph_targets(in, g) && in.finish();
+}
+
+// Every triangle names an entry of the list; "no material" cannot come from a file.
+bool material_indices_valid(const LgGeometry* g) {
+    for (int32_t i = 0; i < g->numTriangles; ++i)
+        if (g->triangles[i].matIndex >= g->matList.numMaterials) return false;
+    return true;
+}
+
+// Triangle indices hold no references until the list is read and checked, so a failed read
+// must not release through them.
+void forget_triangle_materials(LgGeometry* g) {
+    for (int32_t i = 0; i < g->numTriangles; ++i) g->triangles[i].matIndex = LgTriangleNoMaterial;
+}
+
+} // namespace
+
+LgGeometry* LgGeometryStreamRead(LgStream* stream) {
+    if (stream == nullptr) return nullptr;
+    LgGeometry* g = nullptr;
+    const auto discard = [&g]() -> LgGeometry* {
+        if (g != nullptr) {
+            forget_triangle_materials(g);
+            LgGeometryRelease(g);
+        }
+        return nullptr;
+    };
+    if (!read_struct(stream, g)) return discard();
+    if (!LgStreamFindChunk(stream, LgChunkMaterialList, nullptr, nullptr) ||
+        LgMaterialListStreamRead(stream, &g->matList) == nullptr)
+        return discard();
+    if (!material_indices_valid(g)) {
+        fail_bad_data();
+        return discard();
+    }
+    for (int32_t i = 0; i < g->numTriangles; ++i)
+        LgMaterialAddRef(LgMaterialListGet(&g->matList, g->triangles[i].matIndex));
+    if (LgPluginRegistryStreamReadExtension(&LgGeometryRegistry, stream, g) == nullptr ||
+        LgGeometryUnlock(g) == nullptr) {
+        LgGeometryRelease(g);
+        return nullptr;
+    }
+    return g;
+}
