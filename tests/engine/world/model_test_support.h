@@ -91,3 +91,80 @@ protected:
 };
 
 } // namespace modeltest
+
+namespace modeltest {
+
+inline void expect_vec(const LgVector& v, const mw::Vec3& e) {
+    EXPECT_EQ(v.x, e.x);
+    EXPECT_EQ(v.y, e.y);
+    EXPECT_EQ(v.z, e.z);
+}
+
+inline void expect_material_equal(const LgMaterial* m, const mw::Material& e) {
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->color.red, e.colour.r);
+    EXPECT_EQ(m->color.green, e.colour.g);
+    EXPECT_EQ(m->color.blue, e.colour.b);
+    EXPECT_EQ(m->color.alpha, e.colour.a);
+    EXPECT_EQ(m->surfaceProps.ambient, e.surface[0]);
+    EXPECT_EQ(m->surfaceProps.specular, e.surface[1]);
+    EXPECT_EQ(m->surfaceProps.diffuse, e.surface[2]);
+    ASSERT_EQ(m->texture != nullptr, e.texture.has_value());
+    if (e.texture) {
+        EXPECT_STREQ(LgTextureGetName(m->texture), e.texture->name.c_str());
+        EXPECT_STREQ(LgTextureGetMaskName(m->texture), e.texture->mask.c_str());
+    }
+}
+
+// Everything the description says, read back field by field.
+inline void expect_geometry_equal(const LgGeometry* g, const mw::Geometry& e) {
+    ASSERT_NE(g, nullptr);
+    const auto v = static_cast<int32_t>(e.vertex_count());
+    EXPECT_EQ(g->header.flags, e.flags);
+    EXPECT_EQ(g->surfaceProps.ambient, e.surface[0]);
+    EXPECT_EQ(g->surfaceProps.specular, e.surface[1]);
+    EXPECT_EQ(g->surfaceProps.diffuse, e.surface[2]);
+    ASSERT_EQ(g->numVertices, v);
+    ASSERT_EQ(g->numTriangles, static_cast<int32_t>(e.triangles.size()));
+    ASSERT_EQ(g->numMorphTargets, static_cast<int32_t>(e.targets.size()));
+    for (int32_t i = 0; i < g->numTriangles; ++i) {
+        const LgTriangle& t = g->triangles[i];
+        const mw::Triangle& x = e.triangles[i];
+        EXPECT_EQ(t.vertIndex[0], x.a);
+        EXPECT_EQ(t.vertIndex[1], x.b);
+        EXPECT_EQ(t.vertIndex[2], x.c);
+        EXPECT_EQ(t.matIndex, x.material);
+    }
+    for (size_t i = 0; i < e.prelit.size(); ++i) {
+        EXPECT_EQ(g->preLitLum[i].red, e.prelit[i].r);
+        EXPECT_EQ(g->preLitLum[i].alpha, e.prelit[i].a);
+    }
+    for (size_t i = 0; i < e.texCoords.size(); ++i) {
+        EXPECT_EQ(g->texCoords[i].u, e.texCoords[i].u);
+        EXPECT_EQ(g->texCoords[i].v, e.texCoords[i].v);
+    }
+    for (int32_t k = 0; k < g->numMorphTargets; ++k) {
+        const LgMorphTarget& t = g->morphTarget[k];
+        const mw::MorphTarget& x = e.targets[k];
+        if (x.sphere) {
+            expect_vec(t.boundingSphere.center, x.sphere->centre);
+            EXPECT_EQ(t.boundingSphere.radius, x.sphere->radius);
+        }
+        for (int32_t i = 0; i < v; ++i) expect_vec(t.verts[i], x.positions[i]);
+        ASSERT_EQ(t.normals != nullptr, !x.normals.empty());
+        for (size_t i = 0; i < x.normals.size(); ++i) expect_vec(t.normals[i], x.normals[i]);
+    }
+    ASSERT_EQ(g->matList.numMaterials, static_cast<int32_t>(e.materials.size()));
+    for (size_t i = 0; i < e.materials.size(); ++i) {
+        const int32_t source =
+            e.materials[i].shareOf < 0 ? static_cast<int32_t>(i) : e.materials[i].shareOf;
+        if (source != static_cast<int32_t>(i))
+            EXPECT_EQ(LgMaterialListGet(&g->matList, static_cast<int32_t>(i)),
+                      LgMaterialListGet(&g->matList, source));
+        else
+            expect_material_equal(LgMaterialListGet(&g->matList, source), e.materials[i].material);
+    }
+    EXPECT_NE(g->mesh, nullptr);
+}
+
+} // namespace modeltest
