@@ -42,3 +42,8 @@ OmResult OmCreateMemoryPool(uint32_t element_size, uint32_t per_block, IMemoryPo
     }
     return global_allocator->CreatePool(element_size, per_block, out);
 }
+
+// Used by OmUseProgramServices in component libraries.
+void om_bind_allocator(IMemory* allocator) {
+    global_allocator = allocator;
+}

@@ -4,6 +4,7 @@
 #include "platform/fault_injection.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -28,6 +29,7 @@ void* om_heap_reallocate(void* block, size_t size) {
 void* om_heap_allocate_zeroed(size_t count, size_t size) {
     if (platform::allocation_should_fail()) return nullptr;
     if (count == 0 || size == 0) count = size = 1;
+    if (count > SIZE_MAX / size) return nullptr;
     void* p = std::calloc(count, size);
     if (p) live_blocks.fetch_add(1, std::memory_order_relaxed);
     return p;

@@ -157,6 +157,21 @@ OmResult om_hash_for_each(const OmKeyHashTable* t, OmResult (*callback)(OmHashNo
     return OM_S_OK;
 }
 
+OmHashNode* om_hash_next(const OmKeyHashTable* t, const OmHashNode* node) {
+    uint32_t bucket = 0;
+    if (node) {
+        bucket = om_hash_bucket_of(t, node->key, node->key_length);
+        OmHashLink* next = node->link.next;
+        if (next != &t->buckets[bucket]) return reinterpret_cast<OmHashNode*>(next);
+        ++bucket;
+    }
+    for (; bucket < t->bucket_count; ++bucket) {
+        OmHashLink* head = &t->buckets[bucket];
+        if (head->next != head) return reinterpret_cast<OmHashNode*>(head->next);
+    }
+    return nullptr;
+}
+
 void om_hash_remove_all(OmKeyHashTable* t) {
     for (uint32_t i = 0; i < t->bucket_count; ++i) {
         OmHashLink* head = &t->buckets[i];

@@ -63,5 +63,7 @@ OmResult om_hash_remove(OmKeyHashTable* table, const void* key, uint32_t length)
 // callback runs, so it may remove the node it is given. A negative result stops the walk.
 OmResult om_hash_for_each(const OmKeyHashTable* table, OmResult (*callback)(OmHashNode*, void*),
                           void* context);
+// The node after `node` in walk order (null: the first node), or null at the end.
+OmHashNode* om_hash_next(const OmKeyHashTable* table, const OmHashNode* node);
 // Removes every entry; the buckets stay.
 void om_hash_remove_all(OmKeyHashTable* table);

@@ -66,3 +66,8 @@ OmResult OmSetTreatAsClass(const GUID& clsid, const GUID* target) {
     if (!global_manager) return OM_E_NOMANAGER;
     return global_manager->GetClassRegistry()->SetTreatAs(clsid, target);
 }
+
+// Used by OmUseProgramServices in component libraries.
+void om_bind_object_manager(IObjectManager* manager) {
+    global_manager = manager;
+}

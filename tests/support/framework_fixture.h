@@ -2,7 +2,7 @@
 // and a test that leaves heap blocks of the framework behind fails.
 #pragma once
 
-#include "framework/core/memory.h"
+#include "framework/core/framework_startup.h"
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "platform/fault_injection.h"
@@ -11,37 +11,42 @@
 
 namespace testsupport {
 
-// Starts the framework's program-wide services for its lifetime and shuts them down again.
+// Starts the framework (allocator, object manager, default redirections) for its lifetime
+// and shuts it down again. Module registration is left to each test.
 class FrameworkScope {
 public:
     FrameworkScope() {
         platform::reset_allocation_faults();
         OmResetStaticState();
         live_at_start_ = OmLiveHeapBlocks();
-        IUnknown* memory = nullptr;
-        StdCMemory::Create(nullptr, &memory);
-        OmSetAllocator(static_cast<IMemory*>(static_cast<StdCMemory*>(memory)));
+        started_ = OmStartup();
     }
-    ~FrameworkScope() {
+    ~FrameworkScope() { shutdown(); }
+    // Releases the manager (and everything registered in it) and the allocator; idempotent.
+    void shutdown() {
         platform::reset_allocation_faults();
-        OmSetAllocator(nullptr);
+        OmShutdown();
         OmResetStaticState();
     }
     FrameworkScope(const FrameworkScope&) = delete;
     FrameworkScope& operator=(const FrameworkScope&) = delete;
 
-    // Framework heap blocks allocated since start-up and not yet freed.
+    // Framework heap blocks allocated since before start-up and not yet freed.
     int64_t leaked_blocks() const { return OmLiveHeapBlocks() - live_at_start_; }
+    // The result of OmStartup.
+    OmResult started() const { return started_; }
 
 private:
     int64_t live_at_start_ = 0;
+    OmResult started_ = OM_S_OK;
 };
 
-// A test fixture that runs each case inside a FrameworkScope and checks for leaks at the end.
+// A test fixture that runs each case inside a FrameworkScope, shuts the framework down at the
+// end and fails the case when framework heap blocks are left behind.
 class FrameworkTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        platform::reset_allocation_faults();
+        framework_.shutdown();
         EXPECT_EQ(framework_.leaked_blocks(), 0) << "framework heap blocks leaked";
     }
     FrameworkScope framework_;

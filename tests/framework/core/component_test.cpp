@@ -242,6 +242,7 @@ TEST_F(ComponentTest, ClassNamesUpTo83CharactersFitTheDescription) {
 }
 
 TEST_F(ComponentTest, WrappersAnswerNoManagerBeforeStartUp) {
+    ASSERT_EQ(OmSetObjectManager(nullptr), 0);
     void* out = nullptr;
     GUID cursor{};
     EXPECT_EQ(OmCreateInstance(CLSID_TwoFaced, nullptr, 0, IID_IGreeter, &out), OM_E_NOMANAGER);

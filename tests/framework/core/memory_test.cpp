@@ -142,7 +142,7 @@ TEST_F(MemoryTest, PoolCreationFailuresLeaveNothingAllocated) {
 
 TEST(MemoryWithoutService, WrappersFailQuietly) {
     testsupport::FrameworkScope scope;
-    OmSetAllocator(nullptr);
+    OmShutdown();
     IMemoryPool* pool = nullptr;
     EXPECT_EQ(OmAllocMemory(8), nullptr);
     EXPECT_EQ(OmCreateMemoryPool(8, 8, &pool), OM_E_NOMANAGER);

@@ -1,0 +1,33 @@
+// The group registration functions: each registers the class tables of one group of built-in
+// modules, in a fixed order.
+#pragma once
+
+#include "framework/core/class_record.h"
+
+#include <span>
+
+// Each calls its modules' register functions in order, ignoring their results; 0.
+OmResult OmRegisterTextModules(IObjectManager* manager);
+OmResult OmRegisterStorageModules(IObjectManager* manager);
+OmResult OmRegisterSystemModules(IObjectManager* manager);
+OmResult OmRegisterNetworkModules(IObjectManager* manager);
+OmResult OmRegisterMemoryModule(IObjectManager* manager);
+OmResult OmRegisterMathsModules(IObjectManager* manager);
+OmResult OmRegisterInputModules(IObjectManager* manager);
+OmResult OmRegisterWebModules(IObjectManager* manager);
+OmResult OmRegisterCryptoModules(IObjectManager* manager);
+OmResult OmRegisterSoundModules(IObjectManager* manager);
+OmResult OmRegisterContainerModules(IObjectManager* manager);
+OmResult OmRegisterDisplayModules(IObjectManager* manager);
+
+struct OmModuleGroup {
+    const char* name;
+    OmRegisterFunction register_modules;
+};
+
+// The groups in the order the program registers them at start-up: display, containers,
+// sound, crypto, web, input, maths, memory, network, system, storage, text.
+std::span<const OmModuleGroup> OmModuleGroupsInStartupOrder();
+
+// Calls every group in start-up order; 0.
+OmResult OmRegisterAllModuleGroups(IObjectManager* manager);

@@ -1,0 +1,213 @@
+// Triangle and line set-up of the software rasteriser.
+#include "platform/graphics/rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr int64_t kSub = 16;              // sub-pixel steps per pixel
+constexpr float kMaxCoordinate = 8388608; // 2^23 pixels: beyond this a vertex is garbage
+
+int64_t floor_div(int64_t a, int64_t b) { // b > 0
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+int64_t ceil_div(int64_t a, int64_t b) {
+    return -floor_div(-a, b);
+}
+
+// x boundary of an edge on successive rows: the first pixel whose centre is at or right of
+// the edge, ceil((x_edge - 1/2) / 1) in sub-pixel units, stepped exactly (no drift, so two
+// triangles sharing the edge agree on every row).
+struct EdgeWalker {
+    int64_t q = 0, e = 0, d = 0, sq = 0, sr = 0;
+
+    void start(int64_t xa, int64_t ya, int64_t xb, int64_t yb, int32_t row) {
+        const int64_t den = yb - ya, dx = xb - xa;
+        d = kSub * den;
+        const int64_t yc = int64_t(row) * kSub + kSub / 2;
+        const int64_t n = xa * den + (yc - ya) * dx - (kSub / 2) * den;
+        q = ceil_div(n, d);
+        e = q * d - n;
+        const int64_t step = kSub * dx;
+        sq = floor_div(step, d);
+        sr = step - sq * d;
+    }
+    void next() {
+        q += sq;
+        e -= sr;
+        if (e < 0) {
+            ++q;
+            e += d;
+        }
+    }
+    int32_t x() const { return int32_t(std::clamp<int64_t>(q, INT32_MIN / 2, INT32_MAX / 2)); }
+};
+
+struct Attributes {
+    float z, r, g, b, a, fog, uw, vw, q;
+};
+
+Attributes attributes_of(const D3DTLVERTEX& v, bool perspective) {
+    const float q = perspective ? v.rhw : 1.0f;
+    return Attributes{v.sz,
+                      float((v.color >> 16) & 255),
+                      float((v.color >> 8) & 255),
+                      float(v.color & 255),
+                      float(v.color >> 24),
+                      float(v.specular >> 24),
+                      v.tu * q,
+                      v.tv * q,
+                      q};
+}
+
+bool snap(const D3DTLVERTEX& v, int64_t& x, int64_t& y) {
+    if (!std::isfinite(v.sx) || !std::isfinite(v.sy)) return false;
+    x = std::llround(double(std::clamp(v.sx, -kMaxCoordinate, kMaxCoordinate)) * kSub);
+    y = std::llround(double(std::clamp(v.sy, -kMaxCoordinate, kMaxCoordinate)) * kSub);
+    return true;
+}
+
+} // namespace
+
+void Rasterizer::prepare(const RenderTarget& target, const PixelState& state,
+                         const TextureView* texture, uint32_t cull_mode) {
+    ctx_.target = &target;
+    ctx_.state = &state;
+    ctx_.texture = texture;
+    span_ = select_span_function(target, state);
+    cull_ = cull_mode;
+}
+
+void Rasterizer::triangle(const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+    const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i)
+        if (!snap(*v[i], X[i], Y[i])) return;
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0) return;
+    // Screen y grows downwards: a positive area is clockwise on screen.
+    if ((cull_ == D3DCULL_CW && area > 0) || (cull_ == D3DCULL_CCW && area < 0)) return;
+    const RenderTarget& t = *ctx_.target;
+    const PixelState& s = *ctx_.state;
+
+    // Attribute planes from the snapped positions, origin at the first vertex.
+    Attributes at[3];
+    for (int i = 0; i < 3; ++i) at[i] = attributes_of(*v[i], s.perspective);
+    const double x10 = double(X[1] - X[0]) / kSub, y10 = double(Y[1] - Y[0]) / kSub;
+    const double x20 = double(X[2] - X[0]) / kSub, y20 = double(Y[2] - Y[0]) / kSub;
+    const double inv = 1.0 / (x10 * y20 - x20 * y10);
+    auto plane = [&](float Attributes::*m) {
+        const double d1 = at[1].*m - at[0].*m, d2 = at[2].*m - at[0].*m;
+        return Plane{at[0].*m, float((d1 * y20 - d2 * y10) * inv),
+                     float((d2 * x10 - d1 * x20) * inv)};
+    };
+    Primitive& p = ctx_.prim;
+    p.ox = float(double(X[0]) / kSub);
+    p.oy = float(double(Y[0]) / kSub);
+    p.z = plane(&Attributes::z);
+    if (s.flat) {
+        p.r = Plane{at[0].r, 0, 0};
+        p.g = Plane{at[0].g, 0, 0};
+        p.b = Plane{at[0].b, 0, 0};
+        p.a = Plane{at[0].a, 0, 0};
+    } else {
+        p.r = plane(&Attributes::r);
+        p.g = plane(&Attributes::g);
+        p.b = plane(&Attributes::b);
+        p.a = plane(&Attributes::a);
+    }
+    p.fog = plane(&Attributes::fog);
+    if (s.textured) {
+        p.uw = plane(&Attributes::uw);
+        p.vw = plane(&Attributes::vw);
+        p.q = plane(&Attributes::q);
+    }
+
+    // Sort by y: top, middle, bottom.
+    int o[3] = {0, 1, 2};
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    if (Y[o[2]] < Y[o[1]]) std::swap(o[1], o[2]);
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    const int64_t xt = X[o[0]], yt = Y[o[0]], xm = X[o[1]], ym = Y[o[1]], xb = X[o[2]],
+                  yb = Y[o[2]];
+    // Rows whose centre lies in [top, bottom): the top edge is in, the bottom edge out.
+    int64_t row0 = ceil_div(yt - kSub / 2, kSub), row_mid = ceil_div(ym - kSub / 2, kSub),
+            row1 = ceil_div(yb - kSub / 2, kSub);
+    const int64_t first = std::max<int64_t>(row0, t.y0), last = std::min<int64_t>(row1, t.y1);
+    if (first >= last) return;
+    // Middle vertex right of the long edge: the long edge bounds the left side.
+    const bool long_left = (xb - xt) * (ym - yt) - (xm - xt) * (yb - yt) < 0;
+
+    EdgeWalker longe, shorte;
+    longe.start(xt, yt, xb, yb, int32_t(first));
+    auto draw_rows = [&](int64_t from, int64_t to) {
+        for (int64_t y = from; y < to; ++y) {
+            int32_t xl = long_left ? longe.x() : shorte.x();
+            int32_t xr = long_left ? shorte.x() : longe.x();
+            xl = std::max(xl, t.x0);
+            xr = std::min(xr, t.x1);
+            if (xl < xr) span_(ctx_, int32_t(y), xl, xr);
+            longe.next();
+            shorte.next();
+        }
+    };
+    const int64_t upper_end = std::min(row_mid, last);
+    if (first < upper_end) {
+        shorte.start(xt, yt, xm, ym, int32_t(first));
+        draw_rows(first, upper_end);
+    }
+    const int64_t lower_start = std::max(row_mid, first);
+    if (lower_start < last) {
+        shorte.start(xm, ym, xb, yb, int32_t(lower_start));
+        draw_rows(lower_start, last);
+    }
+}
+
+void Rasterizer::line(const D3DTLVERTEX& va, const D3DTLVERTEX& vb) {
+    if (!std::isfinite(va.sx) || !std::isfinite(va.sy) || !std::isfinite(vb.sx) ||
+        !std::isfinite(vb.sy))
+        return;
+    const RenderTarget& t = *ctx_.target;
+    const PixelState& s = *ctx_.state;
+    const Attributes a = attributes_of(va, s.perspective), b = attributes_of(vb, s.perspective);
+    const float dx = vb.sx - va.sx, dy = vb.sy - va.sy;
+    const bool x_major = std::fabs(dx) >= std::fabs(dy);
+    const float major_a = x_major ? va.sx : va.sy, major_b = x_major ? vb.sx : vb.sy;
+    const float dmajor = major_b - major_a;
+    if (dmajor == 0.0f) return;
+    const float lo = std::clamp(std::min(major_a, major_b), -kMaxCoordinate, kMaxCoordinate);
+    const float hi = std::clamp(std::max(major_a, major_b), -kMaxCoordinate, kMaxCoordinate);
+    // Pixel centres in [start, end): the far end's pixel is left out, as for a strip's
+    // shared vertices.
+    int64_t from = int64_t(std::ceil(lo - 0.5f)), to = int64_t(std::ceil(hi - 0.5f));
+    const int64_t limit_lo = x_major ? t.x0 : t.y0, limit_hi = x_major ? t.x1 : t.y1;
+    from = std::max(from, limit_lo);
+    to = std::min(to, limit_hi);
+    Primitive& p = ctx_.prim;
+    p.ox = p.oy = 0;
+    auto constant = [](float value) { return Plane{value, 0, 0}; };
+    for (int64_t m = from; m < to; ++m) {
+        const float f = (float(m) + 0.5f - major_a) / dmajor;
+        const float minor = x_major ? va.sy + f * dy : va.sx + f * dx;
+        const int64_t n = int64_t(std::floor(minor));
+        const int32_t px = int32_t(x_major ? m : n), py = int32_t(x_major ? n : m);
+        if (px < t.x0 || px >= t.x1 || py < t.y0 || py >= t.y1) continue;
+        auto lerp = [f](float x, float y) { return x + (y - x) * f; };
+        p.z = constant(lerp(a.z, b.z));
+        p.r = constant(s.flat ? a.r : lerp(a.r, b.r));
+        p.g = constant(s.flat ? a.g : lerp(a.g, b.g));
+        p.b = constant(s.flat ? a.b : lerp(a.b, b.b));
+        p.a = constant(s.flat ? a.a : lerp(a.a, b.a));
+        p.fog = constant(lerp(a.fog, b.fog));
+        p.uw = constant(lerp(a.uw, b.uw));
+        p.vw = constant(lerp(a.vw, b.vw));
+        p.q = constant(lerp(a.q, b.q));
+        span_(ctx_, py, px, px + 1);
+    }
+}
+
+} // namespace platform
