@@ -3,11 +3,9 @@
 #pragma once
 
 #include "framework/core/class_factory.h"
+#include "framework/core/framework_startup.h" // CLSID_Win32Registry and its neutral CLSID_Registry
 #include "platform/os/registry_store.h"
 
-inline constexpr GUID CLSID_Win32Registry = om_guid("DFB71038-C84F-11D4-871E-00C04F7963BA");
-// The platform-neutral registry id; start-up makes it stand for Win32Registry.
-inline constexpr GUID CLSID_Registry = om_guid("DDC26264-C84F-11D4-871E-00C04F7963BA");
 inline constexpr GUID IID_IOmRegistry = om_guid("B5589CC4-E4B7-44F8-AEF7-15A08192ACC3");
 
 // The maker's key below HKEY_LOCAL_MACHINE that registry paths start from.
