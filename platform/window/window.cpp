@@ -97,6 +97,14 @@ void destroy_window(Window* window) {
     if (owned->sdl_acquired) release_sdl(SDL_INIT_VIDEO);
 }
 
+void set_window_proc(Window* window, WindowProc proc, void* context) {
+    WindowList& list = windows();
+    std::lock_guard guard(list.lock);
+    if (!alive_locked(list, window)) return;
+    window->proc = proc;
+    window->context = context;
+}
+
 bool is_window(Window* window) {
     WindowList& list = windows();
     std::lock_guard guard(list.lock);

@@ -31,6 +31,9 @@ Window* create_window(const WindowDesc& desc);
 // Sends WM_DESTROY to the procedure, forgets the window's queued messages and frees it.
 // Does nothing for a window that is not alive.
 void destroy_window(Window* window);
+// Replaces the window's procedure and its context (a null procedure leaves every message to
+// def_window_proc).
+void set_window_proc(Window* window, WindowProc proc, void* context);
 // True while the window is alive (safe to call with any pointer).
 bool is_window(Window* window);
 // The first live window of a class (the class name compares exactly), or null.
