@@ -294,7 +294,7 @@ void configure_sdl_before_first_use() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (headless())
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
     else
         SDL_ResetHint(SDL_HINT_VIDEODRIVER);
 }
