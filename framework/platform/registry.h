@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/core/class_factory.h"
-#include "framework/core/framework_startup.h" // CLSID_Win32Registry and its neutral CLSID_Registry
+#include "framework/core/class_ids.h"
 #include "platform/os/registry_store.h"
 
 inline constexpr GUID IID_IOmRegistry = om_guid("B5589CC4-E4B7-44F8-AEF7-15A08192ACC3");
