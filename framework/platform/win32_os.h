@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/containers/om_array.h"
+#include "framework/core/portable_path.h"
 #include "framework/platform/display_interface.h"
 #include "framework/platform/os_service.h"
 #include "platform/os/named_mutex.h"
@@ -56,7 +57,7 @@ private:
     uint32_t state_changed_;
     uint32_t quit_;
     uint32_t cursor_shown_;
-    char app_path_[260];
+    char app_path_[OM_MAX_PATH];
     uint32_t app_path_length_;
     char class_name_[OM_WINDOW_NAME_SIZE];
     char title_[OM_WINDOW_NAME_SIZE];
