@@ -1,14 +1,9 @@
 // DebugMessage: entries in ormiclog.txt beside the program, parameters, location, debugger
 // output and the bounded entry.
 #include "framework/core/com_ref.h"
-#include "framework/io/fifo_stream.h"
-#include "framework/platform/debug_message.h"
-#include "framework/platform/os_service.h"
-#include "platform/paths.h"
-#include "tests/support/framework_fixture.h"
-#include "tests/support/temp_dir.h"
+#include "tests/framework/platform/debug_log_fixture.h"
 
-#include <filesystem>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -16,34 +11,14 @@ namespace {
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-class DebugMessageTest : public testsupport::FrameworkTest {
+class DebugMessageTest : public testsupport::DebugLogTest {
 protected:
-    void SetUp() override {
-        platform::set_program_dir(dir_.path());
-        IObjectManager* manager = OmGetObjectManager();
-        ASSERT_EQ(Win32OS_RegisterClasses(manager), 0);
-        ASSERT_EQ(FifoStream_RegisterClasses(manager), 0);
-        ASSERT_EQ(Win32Storage_RegisterClasses(manager), 0);
-        ASSERT_EQ(DebugMessage_RegisterClasses(manager), 0);
-    }
-    void TearDown() override {
-        OmReleaseMessageService();
-        platform::set_program_dir("");
-        FrameworkTest::TearDown();
-    }
-    // The log as written so far; the service is released so that its stream is closed.
-    std::string log(const char* name = OM_DEBUG_LOG_NAME) {
-        OmReleaseMessageService();
-        std::string path = dir_ / name;
-        return std::filesystem::exists(path) ? dir_.read_file(name) : "<no log>";
-    }
+    std::string log(const char* name = OM_DEBUG_LOG_NAME) { return take_log(name); }
     ComRef<IDebugMessage> service() {
         ComRef<IDebugMessage> s;
         EXPECT_EQ(OmCreate(CLSID_DebugMessage, IID_IDebugMessage, s.put()), 0);
         return s;
     }
-
-    testsupport::TempDir dir_;
 };
 
 TEST_F(DebugMessageTest, EntriesCarryTheSeverityAndTheFilledText) {

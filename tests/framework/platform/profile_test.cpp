@@ -1,46 +1,30 @@
 // Win32Profile on the virtual clock: the ring of frames, the samples and the assertion texts.
 #include "framework/core/com_ref.h"
-#include "framework/io/fifo_stream.h"
-#include "framework/platform/debug_message.h"
-#include "framework/platform/os_service.h"
 #include "framework/platform/profile.h"
-#include "platform/paths.h"
-#include "tests/support/framework_fixture.h"
-#include "tests/support/temp_dir.h"
+#include "tests/framework/platform/debug_log_fixture.h"
 #include "tests/support/virtual_clock.h"
 
-#include <filesystem>
 #include <functional>
 
 namespace {
 
 using platform::advance_virtual_clock_us;
 
-class ProfileTest : public testsupport::FrameworkTest {
+class ProfileTest : public testsupport::DebugLogTest {
 protected:
     void SetUp() override {
-        platform::set_program_dir(dir_.path());
-        IObjectManager* manager = OmGetObjectManager();
-        ASSERT_EQ(Win32OS_RegisterClasses(manager), 0);
-        ASSERT_EQ(FifoStream_RegisterClasses(manager), 0);
-        ASSERT_EQ(Win32Storage_RegisterClasses(manager), 0);
-        ASSERT_EQ(DebugMessage_RegisterClasses(manager), 0);
-        ASSERT_EQ(Win32Profile_RegisterClasses(manager), 0);
+        DebugLogTest::SetUp();
+        ASSERT_EQ(Win32Profile_RegisterClasses(OmGetObjectManager()), 0);
         ASSERT_EQ(OmCreate(CLSID_Win32Profile, IID_IProfile, profile_.put()), 0);
     }
     void TearDown() override {
         profile_.reset();
-        OmReleaseMessageService();
-        platform::set_program_dir("");
-        FrameworkTest::TearDown();
+        DebugLogTest::TearDown();
     }
-    // The warnings logged so far (the log is closed to read it).
+    // The warnings logged so far.
     std::string log() {
-        OmReleaseMessageService();
-        std::string path = dir_ / OM_DEBUG_LOG_NAME;
-        std::string text = std::filesystem::exists(path) ? dir_.read_file(OM_DEBUG_LOG_NAME) : "";
-        std::filesystem::remove(path);
-        return text;
+        std::string text = take_log();
+        return text == "<no log>" ? "" : text;
     }
     // One frame with samples taking the given microseconds each.
     void frame(std::initializer_list<uint32_t> micros, uint32_t end_micros = 1) {
@@ -53,7 +37,6 @@ protected:
         ASSERT_EQ(profile_->EndFrame(), 0);
     }
 
-    testsupport::TempDir dir_;
     testsupport::VirtualClockScope clock_;
     ComRef<IProfile> profile_;
 };
