@@ -2,6 +2,7 @@
 // in the reverse order at stop.
 #include "engine/core/lg_core_modules.h"
 
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_driver_module.h"
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
@@ -19,7 +20,7 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (cameras 0x405, images 0x406, rasters 0x407, textures 0x408,
+// Modules of later layers (images 0x406, rasters 0x407, textures 0x408,
 // pipelines 0x409, immediate mode 0x40e, its 3D pipeline 0x40a, resources 0x40b) take their
 // places in this order as they are built.
 const CoreModule coreModules[] = {
@@ -29,6 +30,7 @@ const CoreModule coreModules[] = {
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
+    {LgModuleCamera, sizeof(LgCameraSlice), LgCameraOpen, LgCameraClose},
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 // The 3D engine's public header: everything the game and the engine's own layers call.
 #pragma once
 
+#include "engine/core/lg_bbox.h"
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_fpu.h"
