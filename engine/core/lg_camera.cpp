@@ -6,6 +6,7 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_free_list.h"
+#include "engine/core/lg_im3d.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
 #include "engine/core/lg_vector.h"
@@ -357,6 +358,7 @@ LgCamera* LgCameraBeginUpdateDefault(LgCamera* camera) {
     LgEngineInstancePtr->currentCamera = camera;
     LgFrameSyncAllDirty();
     if (!standard_function(LgStdCameraBeginUpdate, camera, nullptr, 0)) return nullptr;
+    LgIm3DCameraBeginHook(camera);
     return camera;
 }
 

@@ -7,7 +7,10 @@
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
+#include "engine/core/lg_im3d.h"
+#include "engine/core/lg_immediate.h"
 #include "engine/core/lg_matrix.h"
+#include "engine/core/lg_pipeline.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_vector.h"
 
@@ -20,9 +23,8 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (images 0x406, rasters 0x407, textures 0x408,
-// pipelines 0x409, immediate mode 0x40e, its 3D pipeline 0x40a, resources 0x40b) take their
-// places in this order as they are built.
+// Modules of later layers (images 0x406, rasters 0x407, textures 0x408 after cameras;
+// resources 0x40b last) take their places in this order as they are built.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
@@ -31,6 +33,9 @@ const CoreModule coreModules[] = {
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
     {LgModuleCamera, sizeof(LgCameraSlice), LgCameraOpen, LgCameraClose},
+    {LgModulePipeline, sizeof(LgPipelineSlice), LgPipelineModuleOpen, LgPipelineModuleClose},
+    {LgModuleImmediate, 0, LgImmediateOpen, LgImmediateClose},
+    {LgModuleIm3DPipeline, sizeof(LgIm3DPipelineSlice), LgIm3DPipelineOpen, LgIm3DPipelineClose},
 };
 
 } // namespace

@@ -90,7 +90,10 @@ public:
     std::map<int32_t, uintptr_t> states;
     std::vector<std::pair<int32_t, uintptr_t>> stateSets;
     std::vector<SubmittedDraw> draws;
-    std::function<void(LgPipeline*)> fillPipeline;
+    // What request 9 does to a new pipeline: by default it installs the shared transform stage.
+    std::function<void(LgPipeline*)> fillPipeline = [](LgPipeline* p) {
+        p->stage1 = LgIm3DTransformStage;
+    };
     int32_t pipelineResult = 1;
 
 private:
