@@ -9,6 +9,7 @@
 #include "engine/core/lg_im3d.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_resources.h"
 #include "engine/core/lg_vector.h"
 
 LgPluginRegistry LgCameraRegistry = LgPluginRegistryMake(sizeof(LgCamera));
@@ -316,6 +317,8 @@ LgCamera* LgCameraClear(LgCamera* camera, const LgRGBA* colour, int32_t flags) {
 
 LgCamera* LgCameraShowRaster(LgCamera* camera, void* window, uint32_t flags) {
     if (camera->frameBuffer == nullptr) return nullptr;
+    // A shown frame ends the arena's current frame of recency.
+    LgResourcesAge();
     if (!standard_function(LgStdRasterShow, camera->frameBuffer, window,
                            static_cast<int32_t>(flags)))
         return nullptr;

@@ -11,6 +11,7 @@
 #include "engine/core/lg_immediate.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_pipeline.h"
+#include "engine/core/lg_resources.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_vector.h"
 
@@ -23,8 +24,8 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (images 0x406, rasters 0x407, textures 0x408 after cameras;
-// resources 0x40b last) take their places in this order as they are built.
+// Modules of later layers (images 0x406, rasters 0x407, textures 0x408, after cameras) take
+// their places in this order as they are built.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
@@ -36,6 +37,7 @@ const CoreModule coreModules[] = {
     {LgModulePipeline, sizeof(LgPipelineSlice), LgPipelineModuleOpen, LgPipelineModuleClose},
     {LgModuleImmediate, 0, LgImmediateOpen, LgImmediateClose},
     {LgModuleIm3DPipeline, sizeof(LgIm3DPipelineSlice), LgIm3DPipelineOpen, LgIm3DPipelineClose},
+    {LgModuleResources, sizeof(LgResourcesSlice), LgResourcesOpen, LgResourcesClose},
 };
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "engine/core/lg_path.h"
 #include "engine/core/lg_pipeline.h"
 #include "engine/core/lg_plugin_registry.h"
+#include "engine/core/lg_resources.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_string_stream.h"
 #include "engine/core/lg_types.h"
