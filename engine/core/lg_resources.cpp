@@ -4,6 +4,7 @@
 
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
+#include "engine/core/lg_link.h"
 #include "engine/core/lg_module.h"
 
 #include <cstddef>
@@ -21,30 +22,9 @@ LgResEntry* entry_of(LgLink* link) {
                                          offsetof(LgResEntry, link));
 }
 
-bool empty(const LgLink* head) {
-    return head->next == head;
-}
-
-void make_empty(LgLink* head) {
-    head->next = head->prev = head;
-}
-
-void link_at_head(LgLink* head, LgLink* link) {
-    link->next = head->next;
-    link->prev = head;
-    head->next->prev = link;
-    head->next = link;
-}
-
-void unlink(LgLink* link) {
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    link->next = link->prev = link;
-}
-
 void free_entry(LgResourcesSlice* a, LgResEntry* entry) {
     if (entry->destroyNotify != nullptr) entry->destroyNotify(entry);
-    unlink(&entry->link);
+    LgLinkRemove(&entry->link);
     if (entry->ownerRef != nullptr) *entry->ownerRef = nullptr;
     a->used -= entry->size;
     LgEngineInstancePtr->memoryFunctions.free(entry);
@@ -53,11 +33,11 @@ void free_entry(LgResourcesSlice* a, LgResEntry* entry) {
 // Frees the oldest entry: the older list's tail, else the current list's (whose bytes then
 // count as evicted this frame). False when the arena is empty.
 bool evict_one(LgResourcesSlice* a) {
-    if (!empty(a->older)) {
+    if (!LgLinkIsEmpty(a->older)) {
         free_entry(a, entry_of(a->older->prev));
         return true;
     }
-    if (!empty(a->current)) {
+    if (!LgLinkIsEmpty(a->current)) {
         LgResEntry* victim = entry_of(a->current->prev);
         a->evicted += victim->size;
         free_entry(a, victim);
@@ -67,7 +47,7 @@ bool evict_one(LgResourcesSlice* a) {
 }
 
 void free_list(LgResourcesSlice* a, LgLink* head) {
-    while (!empty(head)) free_entry(a, entry_of(head->next));
+    while (!LgLinkIsEmpty(head)) free_entry(a, entry_of(head->next));
 }
 
 } // namespace
@@ -94,7 +74,7 @@ LgResEntry* LgResourcesAllocateEntry(void* owner, LgResEntry** ownerRef, int32_t
             return nullptr;
         }
     }
-    link_at_head(a->current, &entry->link);
+    LgLinkAddHead(a->current, &entry->link);
     entry->size = size;
     entry->owner = owner;
     entry->ownerRef = ownerRef;
@@ -107,8 +87,8 @@ LgResEntry* LgResourcesAllocateEntry(void* owner, LgResEntry** ownerRef, int32_t
 LgResEntry* LgResourcesUseEntry(LgResEntry* entry) {
     LgResourcesSlice* a = arena();
     if (a == nullptr || entry == nullptr) return entry;
-    unlink(&entry->link);
-    link_at_head(a->current, &entry->link);
+    LgLinkRemove(&entry->link);
+    LgLinkAddHead(a->current, &entry->link);
     return entry;
 }
 
@@ -125,12 +105,12 @@ void LgResourcesAge() {
     // The older entries go behind this frame's, so they stay first in line for eviction.
     LgLink* older = a->older;
     LgLink* current = a->current;
-    if (!empty(older)) {
+    if (!LgLinkIsEmpty(older)) {
         older->next->prev = current->prev;
         current->prev->next = older->next;
         older->prev->next = current;
         current->prev = older->prev;
-        make_empty(older);
+        LgLinkMakeEmpty(older);
     }
     a->older = current;
     a->current = older;
@@ -168,8 +148,8 @@ void* LgResourcesOpen(void* instance, int32_t offset, int32_t) {
     a->sizeLimit = LgResourcesDefaultArenaSize;
     a->used = 0;
     a->evicted = 0;
-    make_empty(&a->listA);
-    make_empty(&a->listB);
+    LgLinkMakeEmpty(&a->listA);
+    LgLinkMakeEmpty(&a->listB);
     a->current = &a->listA;
     a->older = &a->listB;
     resourcesModule.offset = offset;
