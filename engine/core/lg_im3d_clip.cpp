@@ -60,7 +60,10 @@ int32_t intersect_plane(int32_t out, int32_t in, uint32_t plane) {
     const int32_t made = s.current->nextFree++;
     const LgIm3DCameraVertex& a = s.cameraVertices[out];
     const LgIm3DCameraVertex& b = s.cameraVertices[in];
-    const float t = plane_parameter<Parallel>(a, b, plane, p);
+    float t = plane_parameter<Parallel>(a, b, plane, p);
+    // An edge from -0 to +0 on a sign plane has no length to divide by (NaN): take its end.
+    if (!(t >= 0.0f)) t = 0.0f;
+    if (t > 1.0f) t = 1.0f;
     LgIm3DCameraVertex& c = s.cameraVertices[made];
     c.x = a.x + (b.x - a.x) * t;
     c.y = a.y + (b.y - a.y) * t;

@@ -304,3 +304,25 @@ TEST_F(Im3DParallel, ClippingUsesTheUnitLimitAndProjectsWithoutDivision) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Im3DDraw, AnEdgeFromMinusZeroToPlusZeroStillGivesFiniteVertices) {
+    // Camera-space x of -0 counts as outside the left plane; the edge to x = +0 has length 0.
+    source = {at(50, 20, 10), at(50, 80, 10), at(90, 50, 10)};
+    ASSERT_TRUE(transform(source));
+    LgIm3DCameraVertex* cam = LgIm3DGlobal.cameraVertices + LgIm3DGlobal.current->first;
+    cam[0].x = -0.0f;
+    cam[0].clipFlags = LgClipLeft;
+    cam[1].x = 0.0f;
+    LgIm3DGlobal.current->nothingToDraw = 0;
+    LgIm3DRenderPrimitive(LgPrimTriList);
+    for (const auto& t : device().triangles())
+        for (const auto& v : t) {
+            EXPECT_TRUE(std::isfinite(v.x));
+            EXPECT_TRUE(std::isfinite(v.y));
+            EXPECT_TRUE(std::isfinite(v.z));
+        }
+}
+
+} // namespace
