@@ -9,7 +9,7 @@
 #include "engine/core/lg_im3d.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
-#include "engine/core/lg_resources.h"
+#include "engine/core/lg_raster.h"
 #include "engine/core/lg_vector.h"
 
 LgPluginRegistry LgCameraRegistry = LgPluginRegistryMake(sizeof(LgCamera));
@@ -27,10 +27,6 @@ constexpr float defaultFogPlane = 5.0f;
 // Keeps the near and far planes a hair inside the device's depth range, so geometry exactly
 // on either plane is not lost to depth-buffer rounding.
 constexpr float depthRangeInset = 0.0001f;
-
-int32_t standard_function(int32_t slot, void* out, void* in, int32_t number) {
-    return LgEngineInstancePtr->standardFunctions.slot[slot](out, in, number);
-}
 
 void mark_frame(LgCamera* camera) {
     if (LgFrame* frame = camera->object.header.parent) LgFrameMarkDirty(frame);
@@ -311,16 +307,13 @@ LgCamera* LgCameraGetCurrent() {
 
 LgCamera* LgCameraClear(LgCamera* camera, const LgRGBA* colour, int32_t flags) {
     LgRGBA value = colour != nullptr ? *colour : LgRGBA{0, 0, 0, 0};
-    if (!standard_function(LgStdCameraClear, camera, &value, flags)) return nullptr;
+    if (!LgStandardCall(LgStdCameraClear, camera, &value, flags)) return nullptr;
     return camera;
 }
 
 LgCamera* LgCameraShowRaster(LgCamera* camera, void* window, uint32_t flags) {
     if (camera->frameBuffer == nullptr) return nullptr;
-    // A shown frame ends the arena's current frame of recency.
-    LgResourcesAge();
-    if (!standard_function(LgStdRasterShow, camera->frameBuffer, window,
-                           static_cast<int32_t>(flags)))
+    if (LgRasterShow(camera->frameBuffer, window, static_cast<int32_t>(flags)) == nullptr)
         return nullptr;
     return camera;
 }
@@ -360,13 +353,13 @@ void* LgCameraSyncDefault(void* object) {
 LgCamera* LgCameraBeginUpdateDefault(LgCamera* camera) {
     LgEngineInstancePtr->currentCamera = camera;
     LgFrameSyncAllDirty();
-    if (!standard_function(LgStdCameraBeginUpdate, camera, nullptr, 0)) return nullptr;
+    if (!LgStandardCall(LgStdCameraBeginUpdate, camera, nullptr, 0)) return nullptr;
     LgIm3DCameraBeginHook(camera);
     return camera;
 }
 
 LgCamera* LgCameraEndUpdateDefault(LgCamera* camera) {
-    if (!standard_function(LgStdCameraEndUpdate, camera, nullptr, 0)) return nullptr;
+    if (!LgStandardCall(LgStdCameraEndUpdate, camera, nullptr, 0)) return nullptr;
     LgEngineInstancePtr->currentCamera = nullptr;
     return camera;
 }

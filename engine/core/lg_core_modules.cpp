@@ -8,11 +8,14 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_im3d.h"
+#include "engine/core/lg_image.h"
 #include "engine/core/lg_immediate.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_pipeline.h"
+#include "engine/core/lg_raster.h"
 #include "engine/core/lg_resources.h"
 #include "engine/core/lg_stream.h"
+#include "engine/core/lg_texture.h"
 #include "engine/core/lg_vector.h"
 
 namespace {
@@ -24,8 +27,7 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (images 0x406, rasters 0x407, textures 0x408, after cameras) take
-// their places in this order as they are built.
+// The core modules in their fixed registration order.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
@@ -34,6 +36,9 @@ const CoreModule coreModules[] = {
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
     {LgModuleCamera, sizeof(LgCameraSlice), LgCameraOpen, LgCameraClose},
+    {LgModuleImage, sizeof(LgImageSlice), LgImageOpen, LgImageClose},
+    {LgModuleRaster, sizeof(LgRasterSlice), LgRasterOpen, LgRasterClose},
+    {LgModuleTexture, sizeof(LgTextureSlice), LgTextureOpen, LgTextureClose},
     {LgModulePipeline, sizeof(LgPipelineSlice), LgPipelineModuleOpen, LgPipelineModuleClose},
     {LgModuleImmediate, 0, LgImmediateOpen, LgImmediateClose},
     {LgModuleIm3DPipeline, sizeof(LgIm3DPipelineSlice), LgIm3DPipelineOpen, LgIm3DPipelineClose},

@@ -35,7 +35,7 @@ LgFrameObject* object_of_link(LgLink* link) {
 
 void list_root(LgFrame* root) {
     if ((root->header.privateFlags & LgFrameDirtyRoot) == 0)
-        LgLinkAddHead(dirty_list(), &root->inDirtyListLink);
+        LgLinkAddAtHead(dirty_list(), &root->inDirtyListLink);
     root->header.privateFlags |= LgFrameDirtyRoot;
 }
 
@@ -362,7 +362,7 @@ void* LgObjectSetFrame(void* object, LgFrame* frame) {
     if (o->header.parent != nullptr) LgLinkRemove(&o->frameLink);
     o->header.parent = frame;
     if (frame != nullptr) {
-        LgLinkAddHead(&frame->objectList, &o->frameLink);
+        LgLinkAddAtHead(&frame->objectList, &o->frameLink);
         LgFrameMarkDirty(frame);
     }
     return object;

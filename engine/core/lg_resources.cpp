@@ -74,7 +74,7 @@ LgResEntry* LgResourcesAllocateEntry(void* owner, LgResEntry** ownerRef, int32_t
             return nullptr;
         }
     }
-    LgLinkAddHead(a->current, &entry->link);
+    LgLinkAddAtHead(a->current, &entry->link);
     entry->size = size;
     entry->owner = owner;
     entry->ownerRef = ownerRef;
@@ -88,7 +88,7 @@ LgResEntry* LgResourcesUseEntry(LgResEntry* entry) {
     LgResourcesSlice* a = arena();
     if (a == nullptr || entry == nullptr) return entry;
     LgLinkRemove(&entry->link);
-    LgLinkAddHead(a->current, &entry->link);
+    LgLinkAddAtHead(a->current, &entry->link);
     return entry;
 }
 
@@ -110,7 +110,7 @@ void LgResourcesAge() {
         current->prev->next = older->next;
         older->prev->next = current;
         current->prev = older->prev;
-        LgLinkMakeEmpty(older);
+        LgLinkInitialise(older);
     }
     a->older = current;
     a->current = older;
@@ -148,8 +148,8 @@ void* LgResourcesOpen(void* instance, int32_t offset, int32_t) {
     a->sizeLimit = LgResourcesDefaultArenaSize;
     a->used = 0;
     a->evicted = 0;
-    LgLinkMakeEmpty(&a->listA);
-    LgLinkMakeEmpty(&a->listB);
+    LgLinkInitialise(&a->listA);
+    LgLinkInitialise(&a->listB);
     a->current = &a->listA;
     a->older = &a->listB;
     resourcesModule.offset = offset;

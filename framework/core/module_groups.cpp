@@ -2,9 +2,21 @@
 // order; a module joins its list, at its place, when it is built into the program.
 #include "framework/core/module_groups.h"
 
+#include "framework/containers/bit_field_int_set.h"
+#include "framework/containers/com_array.h"
 #include "framework/containers/com_hash.h"
+#include "framework/containers/com_list.h"
+#include "framework/containers/com_set.h"
+#include "framework/containers/com_stack.h"
+#include "framework/containers/property_sheet.h"
+#include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/io/binary_stream_composer.h"
+#include "framework/io/fifo_stream.h"
+#include "framework/io/memory_stream.h"
+#include "framework/io/sync_stream.h"
+#include "framework/platform/file_storage.h"
 
 #include <iterator>
 
@@ -18,8 +30,17 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMHash_RegisterClasses, ObjHash_RegisterClasses, Int_RegisterClasses,  Ptr_RegisterClasses,
-    Real_RegisterClasses,    String_RegisterClasses,  Guid_RegisterClasses,
+    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,        COMList_RegisterClasses, PropertySheet_RegisterClasses,
+    BitFieldIntSet_RegisterClasses, Int_RegisterClasses,     Ptr_RegisterClasses,
+    Real_RegisterClasses,           String_RegisterClasses,  Guid_RegisterClasses,
+    SimpleArray_RegisterClasses,    COMSet_RegisterClasses,
+};
+
+const OmRegisterFunction storage_modules[] = {
+    SyncStream_RegisterClasses,   FifoStream_RegisterClasses,
+    MemoryStream_RegisterClasses, BinaryStreamComposer_RegisterClasses,
+    Win32Storage_RegisterClasses,
 };
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
@@ -39,8 +60,8 @@ const OmModuleGroup startup_order[] = {
 OmResult OmRegisterTextModules(IObjectManager*) {
     return OM_S_OK;
 }
-OmResult OmRegisterStorageModules(IObjectManager*) {
-    return OM_S_OK;
+OmResult OmRegisterStorageModules(IObjectManager* manager) {
+    return register_each(storage_modules, manager);
 }
 OmResult OmRegisterSystemModules(IObjectManager*) {
     return OM_S_OK;

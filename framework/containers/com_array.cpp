@@ -1,0 +1,106 @@
+// COMArray: an OmPtrArray of object pointers that owns one reference per element.
+#include "framework/containers/com_array.h"
+#include "framework/containers/new_direct.h"
+
+#include "framework/containers/om_array.h"
+
+namespace {
+
+class COMArray final : public OmObject<COMArray, ICOMArray> {
+public:
+    ~COMArray() { RemoveAll(); }
+    OmResult init() { return OmPtrArrayInit(&array_); }
+
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_ICOMArray, this}, {&IID_IObjectIO, this}});
+    }
+
+    OmResult Clone(uint32_t flags, IUnknown** out) override {
+        if (!out) return OM_E_FAIL;
+        *out = nullptr;
+        COMArray* copy;
+        OmResult r = om_new_component(&copy);
+        if (r < 0) return r;
+        if (!OmPtrArrayReserve(&copy->array_, array_.count)) r = OM_E_OUTOFMEMORY;
+        for (int32_t i = 0; r >= 0 && i < array_.count; ++i) {
+            IUnknown* element;
+            r = OmCopyObject(at(i), flags, &element);
+            if (r >= 0) OmPtrArrayAppend(&copy->array_, element); // room reserved above
+        }
+        if (r < 0) {
+            copy->Release();
+            return r;
+        }
+        *out = copy->identity();
+        return OM_S_OK;
+    }
+    // The chunked-file component that drives this is not part of the program yet.
+    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+
+    OmResult Reserved() override { return OM_S_OK; }
+    int32_t Reserve(int32_t n) override { return OmPtrArrayReserve(&array_, n); }
+    OmResult SetCount(int32_t n) override {
+        if (n < 0) return OM_E_FAIL;
+        if (n > array_.capacity && !OmPtrArrayReserve(&array_, n)) return OM_E_OUTOFMEMORY;
+        while (array_.count > n) {
+            IUnknown* element = at(array_.count - 1);
+            --array_.count;
+            if (element) element->Release();
+        }
+        for (int32_t i = array_.count; i < n; ++i) OmPtrArrayItems(&array_)[i] = nullptr;
+        array_.count = n;
+        return OM_S_OK;
+    }
+    OmResult Compact() override { return OmPtrArrayCompact(&array_); }
+    int32_t Count() override { return array_.count; }
+    OmResult RemoveAll() override {
+        // Elements go one by one from the end, so a release that reaches back into this
+        // array finds it consistent.
+        SetCount(0);
+        OmPtrArrayFree(&array_);
+        return OM_S_OK;
+    }
+    OmResult RemoveAt(int32_t index) override {
+        if (index < 0 || index >= array_.count) return OM_E_FAIL;
+        IUnknown* element = at(index);
+        OmPtrArrayRemoveAt(&array_, index);
+        if (element) element->Release();
+        return OM_S_OK;
+    }
+    int32_t Append(IUnknown* object) override { return OmPtrArrayAppend(&array_, object); }
+    OmResult InsertAt(int32_t index, IUnknown* object) override {
+        if (index < 0) return OM_E_FAIL;
+        if (array_.count == array_.capacity && !OmPtrArrayGrow(&array_)) return OM_E_OUTOFMEMORY;
+        OmPtrArrayInsert(&array_, index, object);
+        return OM_S_OK;
+    }
+    IUnknown* GetAt(int32_t index) override {
+        return static_cast<IUnknown*>(OmPtrArrayAt(&array_, index));
+    }
+    OmResult SetAt(int32_t index, IUnknown* object) override {
+        if (index < 0 || index >= array_.count) return OM_E_FAIL;
+        IUnknown* old = at(index);
+        if (old == object) return OM_S_OK;
+        OmPtrArraySetAt(&array_, index, object);
+        if (old) old->Release();
+        return OM_S_OK;
+    }
+
+private:
+    IUnknown* at(int32_t index) const {
+        return static_cast<IUnknown*>(OmPtrArrayItems(&array_)[index]);
+    }
+
+    OmPtrArray array_;
+};
+
+const OmClassRecord classes[] = {
+    {&CLSID_COMArray, nullptr, nullptr, OmCreateComponent<COMArray>, "COMArray"}};
+
+} // namespace
+
+OM_DEFINE_MODULE(COMArray, classes)
+
+OmResult OmNewCOMArray(ICOMArray** out) {
+    return om_new_direct<COMArray>(out);
+}
