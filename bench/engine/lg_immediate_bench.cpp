@@ -45,13 +45,11 @@ void install_null_device(enginetest::FakeDevice& device) {
 // A 640 x 480 camera looking down +z, between begin and end update.
 struct Scene {
     Scene() : engine(0, [this] { install_null_device(engine.device); }) {
-        raster.parent = &raster;
-        raster.width = 640;
-        raster.height = 480;
+        raster = LgRasterCreate(640, 480, 32, LgRasterTypeCamera);
         camera = LgCameraCreate();
         frame = LgFrameCreate();
         LgCameraSetFrame(camera, frame);
-        LgCameraSetRaster(camera, &raster);
+        LgCameraSetRaster(camera, raster);
         const LgVector2 window = {0.5f, 0.375f};
         LgCameraSetViewWindow(camera, &window);
         LgCameraSetNearClipPlane(camera, 1.0f);
@@ -62,6 +60,7 @@ struct Scene {
         LgCameraEndUpdate(camera);
         LgCameraDestroy(camera);
         LgFrameDestroy(frame);
+        LgRasterDestroy(raster);
     }
 
     // The world point on screen (sx, sy) at depth z for this camera.
@@ -76,7 +75,7 @@ struct Scene {
     }
 
     enginetest::StartedEngine engine;
-    LgRaster raster{};
+    LgRaster* raster = nullptr;
     LgCamera* camera = nullptr;
     LgFrame* frame = nullptr;
 };

@@ -17,13 +17,11 @@ constexpr LgRGBA white = {255, 255, 255, 255};
 class Im3DScene : public ::testing::Test {
 public:
     explicit Im3DScene(uint32_t projection = LgCameraPerspective) {
-        raster.parent = &raster;
-        raster.width = 100;
-        raster.height = 100;
+        raster = LgRasterCreate(100, 100, 32, LgRasterTypeCamera);
         camera = LgCameraCreate();
         frame = LgFrameCreate();
         LgCameraSetFrame(camera, frame);
-        LgCameraSetRaster(camera, &raster);
+        LgCameraSetRaster(camera, raster);
         LgCameraSetProjection(camera, projection);
         LgCameraSetNearClipPlane(camera, 1.0f);
         LgCameraSetFarClipPlane(camera, 100.0f);
@@ -39,6 +37,7 @@ public:
         if (begun) LgCameraEndUpdate(camera);
         LgCameraDestroy(camera);
         LgFrameDestroy(frame);
+        LgRasterDestroy(raster);
     }
 
     // The world point that lands on screen (sx, sy) at depth z.
@@ -92,7 +91,7 @@ public:
     NullDevice& device() const { return const_cast<NullDeviceEngine&>(engine).device; }
 
     NullDeviceEngine engine;
-    LgRaster raster{};
+    LgRaster* raster = nullptr;
     LgCamera* camera = nullptr;
     LgFrame* frame = nullptr;
     bool begun = false;

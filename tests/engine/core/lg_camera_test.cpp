@@ -271,15 +271,15 @@ TEST_F(Cameras, ClearAndShowGoToTheDevice) {
     EXPECT_EQ(LgCameraClear(camera, &sky, 3), nullptr);
 
     EXPECT_EQ(LgCameraShowRaster(camera, nullptr, 0), nullptr) << "no raster to show";
-    LgRaster raster{};
-    raster.parent = &raster;
-    LgCameraSetRaster(camera, &raster);
+    LgRaster* raster = LgRasterCreate(64, 48, 32, LgRasterTypeCamera);
+    LgCameraSetRaster(camera, raster);
     int window = 0;
     EXPECT_EQ(LgCameraShowRaster(camera, &window, 1), camera);
     EXPECT_EQ(engine.device.calls.back().slot, LgStdRasterShow);
-    EXPECT_EQ(engine.device.calls.back().out, &raster);
+    EXPECT_EQ(engine.device.calls.back().out, raster);
     EXPECT_EQ(engine.device.calls.back().in, &window);
     EXPECT_EQ(engine.device.calls.back().number, 1);
+    LgRasterDestroy(raster);
 }
 
 int constructed = 0, destructed = 0;

@@ -208,6 +208,24 @@ TEST_F(Immediate, LargeBatchesGrowTheBuffersAndStillDraw) {
     EXPECT_EQ(device().triangles().size(), 4000u);
 }
 
+TEST_F(Immediate, ACameraOnASubRasterDrawsAtTheSubRastersOffset) {
+    LgCameraEndUpdate(camera);
+    LgRaster* window = LgRasterCreate(0, 0, 0, LgRasterDontAllocate);
+    window->creationFlags |= LgRasterDontAllocate; // as a device records it
+    const LgRect rect = {20, 10, 50, 40};
+    ASSERT_EQ(LgRasterSubRaster(window, raster, &rect), window);
+    LgCameraSetRaster(camera, window);
+    ASSERT_EQ(LgCameraBeginUpdate(camera), camera);
+    source = {{{0, 0, 10}, {}, white, 0, 0}};
+    ASSERT_TRUE(transform(source));
+    const LgIm3DScreenVertex& v = LgIm3DGlobal.screenVertices[LgIm3DGlobal.current->first];
+    EXPECT_FLOAT_EQ(v.x, 20.0f + 25.0f);
+    EXPECT_FLOAT_EQ(v.y, 10.0f + 20.0f);
+    LgIm3DEnd();
+    LgCameraSetRaster(camera, raster);
+    LgRasterDestroy(window);
+}
+
 TEST_F(Immediate, IndexListsFlushTrianglesThenLines) {
     ASSERT_TRUE(transform({at(10, 10, 10), at(10, 90, 10), at(50, 10, 10)}));
     LgIm3DAddLine(0, 1);

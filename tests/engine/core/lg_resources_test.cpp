@@ -70,14 +70,14 @@ TEST_F(Arena, ShowingTheCameraRasterAgesTheArena) {
     allocate(a, 40);
     EXPECT_EQ(LgResourcesGetArenaUsed(), 40);
     LgCamera* camera = LgCameraCreate();
-    LgRaster raster{};
-    raster.parent = &raster;
-    LgCameraSetRaster(camera, &raster);
+    LgRaster* raster = LgRasterCreate(64, 48, 32, LgRasterTypeCamera);
+    LgCameraSetRaster(camera, raster);
     ASSERT_EQ(LgCameraShowRaster(camera, nullptr, 0), camera);
     EXPECT_EQ(LgResourcesGetArenaUsed(), 0) << "nothing used since the show";
     LgResourcesUseEntry(a.entry);
     EXPECT_EQ(LgResourcesGetArenaUsed(), 40);
     LgCameraDestroy(camera);
+    LgRasterDestroy(raster);
 }
 
 TEST_F(Arena, ARequestLargerThanTheLimitFailsAndLeavesTheOwnerFieldNull) {
