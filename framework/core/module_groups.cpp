@@ -11,6 +11,8 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/crypto/cipher.h"
+#include "framework/crypto/digital_signature.h"
 
 #include <iterator>
 
@@ -24,14 +26,21 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
-    ObjHash_RegisterClasses,        COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
-    Int_RegisterClasses,            Ptr_RegisterClasses,     Real_RegisterClasses,
-    String_RegisterClasses,         Guid_RegisterClasses,    SimpleArray_RegisterClasses,
+    COMArray_RegisterClasses, COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,  COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
+    Int_RegisterClasses,      Ptr_RegisterClasses,     Real_RegisterClasses,
+    String_RegisterClasses,   Guid_RegisterClasses,    SimpleArray_RegisterClasses,
     COMSet_RegisterClasses,
 };
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
+
+const OmRegisterFunction crypto_modules[] = {
+    AsciiCrypt_RegisterClasses,
+    CryptPW_RegisterClasses,
+    TinyCrypt_RegisterClasses,
+    DigitalSignature_RegisterClasses,
+};
 
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
@@ -66,9 +75,6 @@ OmResult OmRegisterInputModules(IObjectManager*) {
 OmResult OmRegisterWebModules(IObjectManager*) {
     return OM_S_OK;
 }
-OmResult OmRegisterCryptoModules(IObjectManager*) {
-    return OM_S_OK;
-}
 OmResult OmRegisterSoundModules(IObjectManager*) {
     return OM_S_OK;
 }
@@ -82,6 +88,10 @@ OmResult OmRegisterMemoryModule(IObjectManager* manager) {
 
 OmResult OmRegisterContainerModules(IObjectManager* manager) {
     return register_each(container_modules, manager);
+}
+
+OmResult OmRegisterCryptoModules(IObjectManager* manager) {
+    return register_each(crypto_modules, manager);
 }
 
 std::span<const OmModuleGroup> OmModuleGroupsInStartupOrder() {
