@@ -14,6 +14,8 @@
 #include "framework/core/std_c_memory.h"
 #include "framework/crypto/cipher.h"
 #include "framework/crypto/digital_signature.h"
+#include "framework/crypto/secure_storage.h"
+#include "framework/crypto/secure_storage_create.h"
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/fifo_stream.h"
 #include "framework/io/memory_stream.h"
@@ -40,8 +42,9 @@ const OmRegisterFunction container_modules[] = {
 };
 
 const OmRegisterFunction storage_modules[] = {
-    SyncStream_RegisterClasses,   FifoStream_RegisterClasses,
-    MemoryStream_RegisterClasses, BinaryStreamComposer_RegisterClasses,
+    SyncStream_RegisterClasses,    FifoStream_RegisterClasses,
+    MemoryStream_RegisterClasses,  BinaryStreamComposer_RegisterClasses,
+    SecureStorage_RegisterClasses, SecureStorageCreate_RegisterClasses,
     Win32Storage_RegisterClasses,
 };
 
