@@ -11,6 +11,7 @@
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -181,6 +182,8 @@ TEST_F(SecureStorageTest, SetThatDoesNotVerifyPassesEverythingThrough) {
 
     SecureFileSet wrong_pass = set_;
     wrong_pass.list_pass_phrase[0] = 'C';
+    SecureFileSet huge_length = set_; // counts as the 260 bytes of the record
+    huge_length.list_pass_phrase_length = 0xFFFFFFFFu;
     SecureFileSet missing = set_;
     fill_text(missing.signature_name, "/dev/drive-t/none.txt");
     SecureFileSet defaults = set_; // list.bin and friends do not exist here
@@ -195,6 +198,7 @@ TEST_F(SecureStorageTest, SetThatDoesNotVerifyPassesEverythingThrough) {
         {"changed signature", list, bad_signature, &set_},
         {"oversized signature", list, std::string(500, '7'), &set_},
         {"wrong list pass phrase", list, signature, &wrong_pass},
+        {"pass phrase length beyond the record", list, signature, &huge_length},
         {"missing signature file", list, signature, &missing},
         {"default names", list, signature, &defaults},
     };
@@ -312,17 +316,17 @@ TEST_F(SecureStorageTest, InterfacesShareOneObject) {
     EXPECT_TRUE(std::filesystem::exists(tree_ / "y.txt"));
 }
 
-// The format's definition: 4-byte reads into one word buffer, the buffer added after each.
-uint32_t checksum_by_words(const std::vector<uint8_t>& data) {
-    auto stream = stream_of(data);
+// The format's definition over the bytes themselves: 4 bytes at a time into one word buffer,
+// the buffer added after each step, the step that finds fewer than 4 bytes being the last.
+uint32_t checksum_by_definition(const std::vector<uint8_t>& data) {
     uint32_t sum = 0;
     uint8_t word[4] = {};
-    for (;;) {
-        uint32_t got = 0;
-        const OmResult r = stream->Read(word, 4, &got);
+    for (size_t position = 0;; position += 4) {
+        const size_t got = std::min<size_t>(4, data.size() - position);
+        std::copy_n(data.begin() + long(position), got, word);
         sum += uint32_t(word[0]) | uint32_t(word[1]) << 8 | uint32_t(word[2]) << 16 |
                uint32_t(word[3]) << 24;
-        if (r < 0) return sum;
+        if (got < 4) return sum;
     }
 }
 
@@ -334,7 +338,8 @@ TEST_F(SecureStorageTest, ChecksumCountsTheLastWordAgain) {
         std::vector<uint8_t> data(size);
         for (size_t i = 0; i < size; ++i) data[i] = uint8_t(i * 131 + size);
         auto stream = stream_of(data, 0);
-        EXPECT_EQ(SecureStorage_ComputeChecksum(stream.get()), checksum_by_words(data)) << size;
+        EXPECT_EQ(SecureStorage_ComputeChecksum(stream.get()), checksum_by_definition(data))
+            << size;
         EXPECT_EQ(position_of(stream.get()), 0u);
     }
 }
