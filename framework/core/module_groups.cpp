@@ -12,6 +12,10 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/crypto/cipher.h"
+#include "framework/crypto/digital_signature.h"
+#include "framework/crypto/secure_storage.h"
+#include "framework/crypto/secure_storage_create.h"
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/fifo_stream.h"
 #include "framework/io/lex_analyser.h"
@@ -61,6 +65,8 @@ OmResult OmRegisterStorageModules(IObjectManager* manager) {
         FifoStream_RegisterClasses,
         MemoryStream_RegisterClasses,
         BinaryStreamComposer_RegisterClasses,
+        SecureStorage_RegisterClasses,
+        SecureStorageCreate_RegisterClasses,
         Win32Storage_RegisterClasses,
     }, manager);
 }
@@ -102,6 +108,10 @@ OmResult OmRegisterWebModules(IObjectManager* manager) {
 
 OmResult OmRegisterCryptoModules(IObjectManager* manager) {
     return register_each({
+        AsciiCrypt_RegisterClasses,
+        CryptPW_RegisterClasses,
+        TinyCrypt_RegisterClasses,
+        DigitalSignature_RegisterClasses,
     }, manager);
 }
 
