@@ -25,7 +25,14 @@
 #include "framework/maths/expression_parser.h"
 #include "framework/maths/random.h"
 #include "framework/maths/std_c_maths.h"
+#include "framework/platform/cpuid.h"
+#include "framework/platform/debug_message.h"
 #include "framework/platform/file_storage.h"
+#include "framework/platform/os_extension.h"
+#include "framework/platform/os_service.h"
+#include "framework/platform/profile.h"
+#include "framework/platform/registry.h"
+#include "framework/platform/timer.h"
 
 #include <initializer_list>
 
@@ -73,6 +80,14 @@ OmResult OmRegisterStorageModules(IObjectManager* manager) {
 
 OmResult OmRegisterSystemModules(IObjectManager* manager) {
     return register_each({
+        Timer_RegisterClasses,
+        DebugMessage_RegisterClasses,
+        Win32CPUID_RegisterClasses,
+        Win32Registry_RegisterClasses,
+        Win32OS_RegisterClasses,
+        Win32OSExt_RegisterClasses,
+        Win32HighResTimer_RegisterClasses,
+        Win32Profile_RegisterClasses,
     }, manager);
 }
 
