@@ -39,7 +39,8 @@ test)
 sanitize)
     configure build-asan Debug -DCORVEL_SANITIZE=address,undefined
     export CORVEL_HEADLESS=1
-    export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
     ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 1200
     ;;
 bench)

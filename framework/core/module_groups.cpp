@@ -12,6 +12,10 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/crypto/cipher.h"
+#include "framework/crypto/digital_signature.h"
+#include "framework/crypto/secure_storage.h"
+#include "framework/crypto/secure_storage_create.h"
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/fifo_stream.h"
 #include "framework/io/lex_analyser.h"
@@ -21,7 +25,14 @@
 #include "framework/maths/expression_parser.h"
 #include "framework/maths/random.h"
 #include "framework/maths/std_c_maths.h"
+#include "framework/platform/cpuid.h"
+#include "framework/platform/debug_message.h"
 #include "framework/platform/file_storage.h"
+#include "framework/platform/os_extension.h"
+#include "framework/platform/os_service.h"
+#include "framework/platform/profile.h"
+#include "framework/platform/registry.h"
+#include "framework/platform/timer.h"
 
 #include <initializer_list>
 
@@ -61,12 +72,22 @@ OmResult OmRegisterStorageModules(IObjectManager* manager) {
         FifoStream_RegisterClasses,
         MemoryStream_RegisterClasses,
         BinaryStreamComposer_RegisterClasses,
+        SecureStorage_RegisterClasses,
+        SecureStorageCreate_RegisterClasses,
         Win32Storage_RegisterClasses,
     }, manager);
 }
 
 OmResult OmRegisterSystemModules(IObjectManager* manager) {
     return register_each({
+        Timer_RegisterClasses,
+        DebugMessage_RegisterClasses,
+        Win32CPUID_RegisterClasses,
+        Win32Registry_RegisterClasses,
+        Win32OS_RegisterClasses,
+        Win32OSExt_RegisterClasses,
+        Win32HighResTimer_RegisterClasses,
+        Win32Profile_RegisterClasses,
     }, manager);
 }
 
@@ -102,6 +123,10 @@ OmResult OmRegisterWebModules(IObjectManager* manager) {
 
 OmResult OmRegisterCryptoModules(IObjectManager* manager) {
     return register_each({
+        AsciiCrypt_RegisterClasses,
+        CryptPW_RegisterClasses,
+        TinyCrypt_RegisterClasses,
+        DigitalSignature_RegisterClasses,
     }, manager);
 }
 
