@@ -3,6 +3,7 @@
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_free_list.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_pipeline.h"
 #include "engine/world/lg_clump.h"
 
 namespace {
@@ -25,7 +26,9 @@ void* clump_open(void* instance, int32_t offset, int32_t) {
     *s = {nullptr, nullptr, nullptr};
     s->atomicList = LgFreeListCreate(LgAtomicRegistry.sizeOfStruct, atomicsPerBlock, 0);
     s->clumpList = LgFreeListCreate(LgClumpRegistry.sizeOfStruct, clumpsPerBlock, 0);
-    if (s->atomicList == nullptr || s->clumpList == nullptr) {
+    // The device fills the pipeline with its atomic stages.
+    if (s->atomicList != nullptr && s->clumpList != nullptr) s->atomicPipeline = LgPipelineCreate();
+    if (s->atomicPipeline == nullptr) {
         if (s->atomicList != nullptr) LgFreeListDestroy(s->atomicList);
         if (s->clumpList != nullptr) LgFreeListDestroy(s->clumpList);
         *s = {nullptr, nullptr, nullptr};
@@ -38,6 +41,7 @@ void* clump_open(void* instance, int32_t offset, int32_t) {
 
 void* clump_close(void* instance, int32_t offset, int32_t) {
     auto* s = LgModule::slice_of<LgClumpSlice>(instance, offset);
+    if (s->atomicPipeline != nullptr) LgPipelineDestroy(s->atomicPipeline);
     // Clumps first: they take their atomics with them.
     if (s->clumpList != nullptr) LgFreeListForAllUsed(s->clumpList, destroy_clump, nullptr);
     if (s->atomicList != nullptr) LgFreeListForAllUsed(s->atomicList, destroy_atomic, nullptr);

@@ -6,7 +6,7 @@
 #include "engine/world/lg_geometry.h"
 #include "engine/world/lg_mesh.h"
 #include "engine/world/lg_world_plugin.h"
-#include "tests/engine/core/engine_test_support.h"
+#include "tests/engine/core/null_device.h"
 #include "tools/modelwriter/model_writer.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +78,8 @@ inline mw::Geometry triangle_fan(int vertices, std::vector<mw::MaterialEntry> ma
 class ModelEngine : public ::testing::Test {
 protected:
     explicit ModelEngine(uint32_t flags = 0, std::function<void()> attach = {})
-        : engine(flags, [attach] {
+        : engine(flags, [this, attach] {
+              device.install(engine.device);
               ASSERT_TRUE(LgWorldPluginAttach());
               if (attach) attach();
           }) {}
@@ -87,6 +88,7 @@ protected:
         LgTextureSetReadCallBack(texture_by_name);
     }
 
+    enginetest::NullDevice device; // constructed before the engine opens on it
     enginetest::StartedEngine engine;
 };
 
