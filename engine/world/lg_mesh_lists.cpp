@@ -2,6 +2,7 @@
 // that consecutive triangles of a round share no vertex.
 #include "engine/world/lg_mesh.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -38,7 +39,10 @@ uint16_t* emit_rounds(const LgMeshBuilderTriangle* const* group, uint32_t count,
 
 LgMeshHeader* LgMeshBuildLists(const LgMeshBuilderTriangle* const* sorted, uint32_t count,
                                const uint32_t* groupEnds, uint32_t numGroups) {
-    std::vector<uint32_t> markedInRound(65536, 0);
+    uint32_t vertices = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        for (uint16_t v : sorted[i]->vertices) vertices = std::max<uint32_t>(vertices, v + 1u);
+    std::vector<uint32_t> markedInRound(vertices, 0);
     uint32_t round = 0;
     LgMeshHeader* header = LgMeshHeaderAllocate(0, numGroups, 3 * count);
     if (header == nullptr) return nullptr;

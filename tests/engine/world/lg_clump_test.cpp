@@ -152,6 +152,36 @@ TEST_F(Clumps, AClumpWithoutAtomicsReadsAndRendersNothing) {
     LgClumpDestroy(clump);
 }
 
+TEST_F(Clumps, AnEmptyGeometryListLeavesAtomicsWithInlineGeometry) {
+    const mw::Clump e = mw::single_atomic_clump(modeltest::triangle_fan(4, {{-1, {}}}));
+    mw::ChunkWriter w;
+    w.begin_chunk(LgChunkClump);
+    w.begin_chunk(LgChunkStruct);
+    w.i32(1);
+    w.end_chunk();
+    mw::put_frame_list(w, e.frames);
+    w.begin_chunk(LgChunkGeometryList);
+    w.begin_chunk(LgChunkStruct);
+    w.i32(0);
+    w.end_chunk();
+    w.end_chunk();
+    w.begin_chunk(LgChunkAtomic);
+    w.begin_chunk(LgChunkStruct);
+    for (uint32_t word : {0u, 0u, 0x05u, 0u}) w.u32(word);
+    w.end_chunk();
+    mw::put_geometry(w, e.geometries[0]);
+    w.extension_chunk();
+    w.end_chunk();
+    w.extension_chunk();
+    w.end_chunk();
+    LgClump* clump = read_clump(w.take());
+    ASSERT_NE(clump, nullptr);
+    LgAtomic* a = atomics_of(clump)[0];
+    expect_geometry_equal(a->geometry, e.geometries[0]);
+    EXPECT_EQ(a->geometry->refCount, 1);
+    LgClumpDestroy(clump);
+}
+
 TEST_F(Clumps, ClonesRestoreFileOrderAndCarryTheGameSlots) {
     LgClump* source = read_clump(clump_bytes(sample_clump()));
     ASSERT_NE(source, nullptr);
