@@ -385,3 +385,25 @@ TEST_F(HostileClumps, LongerStructsAreReadUpToTheirRecordsAndTheRestSkipped) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HostileClumps, RunningOutOfMemoryAnywhereFailsCleanly) {
+    mw::Clump e = sample_clump();
+    e.geometries[0].materials[0].material.texture.reset(); // textures stay in their dictionary
+    e.geometries[0].meshHeader = mw::MeshHeader{0, {{0, {0, 1, 2}}}};
+    const std::vector<uint8_t> bytes = clump_bytes(e);
+    const long before = CountingMemory::live;
+    bool succeeded = false;
+    for (long failAt = 1; !succeeded && failAt < 400; ++failAt) {
+        CountingMemory::fail_in(failAt);
+        LgClump* clump = read_clump(bytes);
+        CountingMemory::failAt = 0;
+        succeeded = clump != nullptr;
+        if (clump != nullptr) LgClumpDestroy(clump);
+        ASSERT_EQ(CountingMemory::live, before) << "allocation " << failAt;
+    }
+    EXPECT_TRUE(succeeded);
+}
+
+} // namespace
