@@ -106,8 +106,11 @@ bool read_morph_targets(StructReader& in, LgGeometry* g) {
         std::memcpy(&target.boundingSphere, record, sizeof(LgSphere));
         const bool hasPositions = record[4] != 0, hasNormals = record[5] != 0;
         if (block == 0) continue;
-        if (hasPositions ? !in.words(target.verts, block) : false) return false;
-        if (!hasPositions) std::memset(target.verts, 0, block);
+        // A target without positions gets zeros rather than whatever the block held.
+        if (!hasPositions)
+            std::memset(target.verts, 0, block);
+        else if (!in.words(target.verts, block))
+            return false;
         // Normals a geometry has no block for are passed over, not written anywhere.
         if (hasNormals &&
             !(target.normals != nullptr ? in.words(target.normals, block) : in.skip(block)))
