@@ -11,6 +11,7 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/io/iff.h"
 
 #include <iterator>
 
@@ -24,14 +25,18 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
-    ObjHash_RegisterClasses,        COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
-    Int_RegisterClasses,            Ptr_RegisterClasses,     Real_RegisterClasses,
-    String_RegisterClasses,         Guid_RegisterClasses,    SimpleArray_RegisterClasses,
+    COMArray_RegisterClasses, COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,  COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
+    Int_RegisterClasses,      Ptr_RegisterClasses,     Real_RegisterClasses,
+    String_RegisterClasses,   Guid_RegisterClasses,    SimpleArray_RegisterClasses,
     COMSet_RegisterClasses,
 };
 
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
+
+const OmRegisterFunction storage_modules[] = {
+    IFF_RegisterClasses,
+};
 
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
@@ -46,9 +51,6 @@ const OmModuleGroup startup_order[] = {
 
 // Groups whose modules are not part of the program yet have nothing to register.
 OmResult OmRegisterTextModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterStorageModules(IObjectManager*) {
     return OM_S_OK;
 }
 OmResult OmRegisterSystemModules(IObjectManager*) {
@@ -82,6 +84,10 @@ OmResult OmRegisterMemoryModule(IObjectManager* manager) {
 
 OmResult OmRegisterContainerModules(IObjectManager* manager) {
     return register_each(container_modules, manager);
+}
+
+OmResult OmRegisterStorageModules(IObjectManager* manager) {
+    return register_each(storage_modules, manager);
 }
 
 std::span<const OmModuleGroup> OmModuleGroupsInStartupOrder() {
