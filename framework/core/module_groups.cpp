@@ -12,6 +12,7 @@
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
 #include "framework/io/iff.h"
+#include "framework/io/object_streamer.h"
 
 #include <iterator>
 
@@ -35,6 +36,7 @@ const OmRegisterFunction container_modules[] = {
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmRegisterFunction storage_modules[] = {
+    ObjectStreamer_RegisterClasses,
     IFF_RegisterClasses,
 };
 
