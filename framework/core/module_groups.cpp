@@ -11,6 +11,7 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/io/archiver.h"
 #include "framework/io/iff.h"
 #include "framework/io/object_streamer.h"
 
@@ -36,6 +37,7 @@ const OmRegisterFunction container_modules[] = {
 const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmRegisterFunction storage_modules[] = {
+    Archiver_RegisterClasses,
     ObjectStreamer_RegisterClasses,
     IFF_RegisterClasses,
 };
