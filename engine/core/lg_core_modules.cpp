@@ -6,8 +6,11 @@
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
+#include "engine/core/lg_image.h"
 #include "engine/core/lg_matrix.h"
+#include "engine/core/lg_raster.h"
 #include "engine/core/lg_stream.h"
+#include "engine/core/lg_texture.h"
 #include "engine/core/lg_vector.h"
 
 namespace {
@@ -19,9 +22,8 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (cameras 0x405, images 0x406, rasters 0x407, textures 0x408,
-// pipelines 0x409, immediate mode 0x40e, its 3D pipeline 0x40a, resources 0x40b) take their
-// places in this order as they are built.
+// Modules of later layers (cameras 0x405, pipelines 0x409, immediate mode 0x40e, its 3D
+// pipeline 0x40a, resources 0x40b) take their places in this order as they are built.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
@@ -29,6 +31,9 @@ const CoreModule coreModules[] = {
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
+    {LgModuleImage, sizeof(LgImageSlice), LgImageOpen, LgImageClose},
+    {LgModuleRaster, sizeof(LgRasterSlice), LgRasterOpen, LgRasterClose},
+    {LgModuleTexture, sizeof(LgTextureSlice), LgTextureOpen, LgTextureClose},
 };
 
 } // namespace

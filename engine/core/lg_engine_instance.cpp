@@ -5,6 +5,7 @@
 #include "engine/core/lg_core_modules.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_free_list.h"
+#include "engine/core/lg_image.h"
 #include "engine/core/lg_os_functions.h"
 
 #include <cstdlib>
@@ -150,6 +151,7 @@ int32_t LgEngineStart() {
         request(LgDeviceRequestStop);
         return 0;
     }
+    LgImageSetGamma(head->device.gamma);
     request(LgDeviceRequestAfterStart);
     head->state = LgEngineStateStarted;
     return 1;

@@ -4,6 +4,7 @@
 
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_free_list.h"
+#include "engine/core/lg_link.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
 
@@ -32,28 +33,14 @@ LgFrameObject* object_of_link(LgLink* link) {
                                             offsetof(LgFrameObject, frameLink));
 }
 
-void link_at_head(LgLink* head, LgLink* link) {
-    link->next = head->next;
-    link->prev = head;
-    head->next->prev = link;
-    head->next = link;
-}
-
-// Leaves the link pointing at itself, so a second unlink does nothing.
-void unlink(LgLink* link) {
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    link->next = link->prev = link;
-}
-
 void list_root(LgFrame* root) {
     if ((root->header.privateFlags & LgFrameDirtyRoot) == 0)
-        link_at_head(dirty_list(), &root->inDirtyListLink);
+        LgLinkAddAtHead(dirty_list(), &root->inDirtyListLink);
     root->header.privateFlags |= LgFrameDirtyRoot;
 }
 
 void unlist_root(LgFrame* root) {
-    if ((root->header.privateFlags & LgFrameDirtyRoot) != 0) unlink(&root->inDirtyListLink);
+    if ((root->header.privateFlags & LgFrameDirtyRoot) != 0) LgLinkRemove(&root->inDirtyListLink);
     root->header.privateFlags &= static_cast<uint8_t>(~LgFrameDirtyRoot);
 }
 
@@ -263,7 +250,7 @@ LgFrame* LgFrameAddChild(LgFrame* parent, LgFrame* child) {
     parent->child = child;
     child->header.parent = parent;
     if ((child->header.privateFlags & LgFrameDirtyRoot) != 0) {
-        unlink(&child->inDirtyListLink);
+        LgLinkRemove(&child->inDirtyListLink);
         child->header.privateFlags = 0;
     }
     set_subtree_root(child, parent->root);
@@ -356,7 +343,7 @@ int32_t LgFrameSyncAllDirty() {
     head->next = head->prev = head;
     while (pending.next != &pending) {
         LgLink* link = pending.next;
-        unlink(link);
+        LgLinkRemove(link);
         LgFrame* root = frame_of_dirty_link(link);
         const uint8_t flags = root->header.privateFlags;
         root->header.privateFlags = 0;
@@ -372,10 +359,10 @@ int32_t LgFrameSyncAllDirty() {
 
 void* LgObjectSetFrame(void* object, LgFrame* frame) {
     auto* o = static_cast<LgFrameObject*>(object);
-    if (o->header.parent != nullptr) unlink(&o->frameLink);
+    if (o->header.parent != nullptr) LgLinkRemove(&o->frameLink);
     o->header.parent = frame;
     if (frame != nullptr) {
-        link_at_head(&frame->objectList, &o->frameLink);
+        LgLinkAddAtHead(&frame->objectList, &o->frameLink);
         LgFrameMarkDirty(frame);
     }
     return object;
@@ -383,7 +370,7 @@ void* LgObjectSetFrame(void* object, LgFrame* frame) {
 
 void* LgObjectRemoveFrame(void* object) {
     auto* o = static_cast<LgFrameObject*>(object);
-    if (o->header.parent != nullptr) unlink(&o->frameLink);
+    if (o->header.parent != nullptr) LgLinkRemove(&o->frameLink);
     return object;
 }
 

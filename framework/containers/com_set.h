@@ -1,19 +1,12 @@
 // COMSet: a set of objects without duplicates, in insertion order, with a built-in cursor.
 #pragma once
 
+#include "framework/containers/move_modes.h"
 #include "framework/containers/object_io.h"
 #include "framework/core/class_factory.h"
 
 inline constexpr GUID CLSID_COMSet = om_guid("125B4F77-DDA3-11D4-8723-00C04F7963BA");
 inline constexpr GUID IID_ICOMSet = om_guid("125B4F76-DDA3-11D4-8723-00C04F7963BA");
-
-// Cursor and move modes.
-enum OmMoveMode : int32_t {
-    OM_MOVE_NEXT = 0,
-    OM_MOVE_PREVIOUS = 1,
-    OM_MOVE_FIRST = 2,
-    OM_MOVE_LAST = 3
-};
 
 // Called per member by ForEach; a negative result stops the walk.
 using OmMemberCallback = OmResult (*)(IUnknown* member, void* context);

@@ -1,17 +1,12 @@
 // PropertySheet: the component through which every INI file is read and written.
 #pragma once
 
+#include "framework/containers/move_modes.h"
 #include "framework/core/class_factory.h"
 #include "framework/io/byte_stream.h"
 
 inline constexpr GUID CLSID_PropertySheet = om_guid("DA8E3974-C84F-11D4-871E-00C04F7963BA");
 inline constexpr GUID IID_IPropertySheet = om_guid("DACC3698-C84F-11D4-871E-00C04F7963BA");
-
-// Modes of MoveSection and MoveKey.
-inline constexpr int32_t OM_MOVE_NEXT = 0;
-inline constexpr int32_t OM_MOVE_PREVIOUS = 1;
-inline constexpr int32_t OM_MOVE_FIRST = 2;
-inline constexpr int32_t OM_MOVE_LAST = 3;
 
 // Bytes of the current section and key names, NUL included: names longer than
 // OM_SHEET_NAME_SIZE - 1 characters are refused wherever they would become current.

@@ -8,12 +8,18 @@
 #include "framework/containers/com_list.h"
 #include "framework/containers/com_set.h"
 #include "framework/containers/com_stack.h"
+#include "framework/containers/property_sheet.h"
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
 #include "framework/io/archiver.h"
+#include "framework/io/binary_stream_composer.h"
+#include "framework/io/fifo_stream.h"
 #include "framework/io/iff.h"
+#include "framework/io/memory_stream.h"
 #include "framework/io/object_streamer.h"
+#include "framework/io/sync_stream.h"
+#include "framework/platform/file_storage.h"
 
 #include <iterator>
 
@@ -27,20 +33,25 @@ OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* m
 
 // The Guid value sits with the other values so chunked files can create it by its tag.
 const OmRegisterFunction container_modules[] = {
-    COMArray_RegisterClasses, COMHash_RegisterClasses, COMStack_RegisterClasses,
-    ObjHash_RegisterClasses,  COMList_RegisterClasses, BitFieldIntSet_RegisterClasses,
-    Int_RegisterClasses,      Ptr_RegisterClasses,     Real_RegisterClasses,
-    String_RegisterClasses,   Guid_RegisterClasses,    SimpleArray_RegisterClasses,
-    COMSet_RegisterClasses,
+    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
+    ObjHash_RegisterClasses,        COMList_RegisterClasses, PropertySheet_RegisterClasses,
+    BitFieldIntSet_RegisterClasses, Int_RegisterClasses,     Ptr_RegisterClasses,
+    Real_RegisterClasses,           String_RegisterClasses,  Guid_RegisterClasses,
+    SimpleArray_RegisterClasses,    COMSet_RegisterClasses,
 };
-
-const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmRegisterFunction storage_modules[] = {
     Archiver_RegisterClasses,
+    SyncStream_RegisterClasses,
+    FifoStream_RegisterClasses,
+    MemoryStream_RegisterClasses,
     ObjectStreamer_RegisterClasses,
     IFF_RegisterClasses,
+    BinaryStreamComposer_RegisterClasses,
+    Win32Storage_RegisterClasses,
 };
+
+const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
