@@ -17,6 +17,8 @@
 #include "framework/io/fifo_stream.h"
 #include "framework/io/iff.h"
 #include "framework/io/memory_stream.h"
+#include "framework/io/meta_object_rw.h"
+#include "framework/io/object_rw.h"
 #include "framework/io/object_streamer.h"
 #include "framework/io/sync_stream.h"
 #include "framework/platform/file_storage.h"
@@ -47,6 +49,8 @@ const OmRegisterFunction storage_modules[] = {
     MemoryStream_RegisterClasses,
     ObjectStreamer_RegisterClasses,
     IFF_RegisterClasses,
+    ObjectRW_RegisterClasses,
+    MetaObjectRW_RegisterClasses,
     BinaryStreamComposer_RegisterClasses,
     Win32Storage_RegisterClasses,
 };
