@@ -4,6 +4,7 @@
 
 #include "framework/containers/com_array.h"
 #include "framework/containers/com_hash.h"
+#include "framework/containers/new_direct.h"
 #include "framework/containers/om_array.h"
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
@@ -444,11 +445,7 @@ const OmClassRecord classes[] = {{&CLSID_IFF, nullptr, nullptr, OmCreateComponen
 OM_DEFINE_MODULE(IFF, classes)
 
 OmResult OmNewIFF(IIFF** out) {
-    if (!out) return OM_E_FAIL;
-    IFF* file;
-    OmResult r = om_new_component(&file);
-    *out = file;
-    return r;
+    return om_new_direct<IFF>(out);
 }
 
 OmResult OmIffTransferChunk(IIFF* file, uint32_t tag, void* data, uint32_t size) {

@@ -4,6 +4,7 @@
 
 #include "framework/containers/com_array.h"
 #include "framework/containers/com_hash.h"
+#include "framework/containers/new_direct.h"
 #include "framework/containers/om_array.h"
 #include "framework/core/com_ref.h"
 #include "framework/core/guid_text.h"
@@ -488,9 +489,5 @@ const OmClassRecord classes[] = {
 OM_DEFINE_MODULE(ObjectStreamer, classes)
 
 OmResult OmNewObjectStreamer(IObjectStreamer** out) {
-    if (!out) return OM_E_FAIL;
-    ObjectStreamer* streamer;
-    OmResult r = om_new_component(&streamer);
-    *out = streamer;
-    return r;
+    return om_new_direct<ObjectStreamer>(out);
 }

@@ -308,6 +308,26 @@ TEST_F(IffTest, DamagedFilesFailWithoutCrashing) {
     }
 }
 
+TEST_F(IffTest, EveryTruncationOfAGraphFails) {
+    ComRef<IObjHash> hash;
+    ASSERT_EQ(OmCreateObjHash(nullptr, hash.put()), 0);
+    hash->SetString("name", "value");
+    hash->SetReal("r", 1.0f);
+    ComRef<ICOMArray> array;
+    ASSERT_EQ(OmNewCOMArray(array.put()), 0);
+    hash->AddRef();
+    array->Append(hash.get());
+    hash->AddRef();
+    array->Append(hash.get());
+    const std::string bytes = written(array.get());
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        OmResult r = 0;
+        ComRef<IUnknown> object = read_back(bytes.substr(0, length), &r);
+        EXPECT_LT(r, 0) << length;
+        EXPECT_FALSE(object) << length;
+    }
+}
+
 TEST_F(IffTest, ReadingFindsObjectsUntilTheFileEnds) {
     auto file = reader(chunk("INT ", le32(1)) + chunk("NULL", "") + chunk("REF ", le32(0)));
     ComRef<IUnknown> first, second, third;
