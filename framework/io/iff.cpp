@@ -10,7 +10,7 @@
 #include "framework/containers/values.h"
 #include "framework/core/byte_key_hash.h"
 #include "framework/core/object_manager.h"
-#include "framework/io/file_problem_report.h"
+#include "framework/platform/debug_message.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -373,7 +373,8 @@ private:
         if (!handler) {
             char text[5];
             OmIffTagText(tag, text);
-            OmReportFileProblem("{chunk}", text, "Don't know how to handle chunk '{chunk}'");
+            OmSetMessageParameter("{chunk}", text);
+            OmReportMessage(OM_SEVERITY_FATAL, "Don't know how to handle chunk '{chunk}'");
             return OM_E_FAIL;
         }
         IUnknown* created = nullptr;
@@ -415,10 +416,9 @@ private:
         if (ended < 0) return ended;
         const uint32_t index = load_le32(bytes);
         if (index >= uint32_t(read_objects_->Count())) {
-            char text[16];
-            std::snprintf(text, sizeof text, "%d", int32_t(index));
-            OmReportFileProblem("{fileref}", text,
-                                "A reference '{fileref}' within the file could not be resolved");
+            OmSetMessageParameterInt("{fileref}", "%d", int32_t(index));
+            OmReportMessage(OM_SEVERITY_FATAL,
+                            "A reference '{fileref}' within the file could not be resolved");
             return OM_E_FAIL;
         }
         IUnknown* found = read_objects_->GetAt(int32_t(index));

@@ -6,10 +6,9 @@
 #include "framework/core/class_ids.h"
 #include "framework/core/object_manager.h"
 #include "framework/core/text_fields.h"
-#include "platform/paths.h"
+#include "framework/platform/os_service.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -24,10 +23,12 @@ public:
         if (r >= 0) r = OmNewString("", &extension_list_);
         if (r >= 0) r = OmCreate(CLSID_COMHash, IID_ICOMHash, &cache_);
         if (r < 0) return r;
-        // The program's directory, as the OS service reports it: portable, ending in '/'.
-        const std::string directory = platform::program_dir() + "/";
-        if (directory.size() < OM_META_PATH_SIZE)
-            std::memcpy(base_directory_, directory.c_str(), directory.size() + 1);
+        // Without the OS service the base directory stays empty.
+        IOmOS* os = nullptr;
+        if (OmCreate(CLSID_Win32OS, IID_IOmOS, &os) >= 0 && os) {
+            if (os->GetAppPath(base_directory_, OM_META_PATH_SIZE) < 0) base_directory_[0] = '\0';
+            os->Release();
+        }
         OmCreate(CLSID_Storage, IID_IFileStorage, &storage_);
         return OM_S_OK;
     }

@@ -79,6 +79,7 @@ protected:
         option_calls = 0;
         OmRegisterContainerModules(OmGetObjectManager());
         OmRegisterStorageModules(OmGetObjectManager());
+        OmRegisterSystemModules(OmGetObjectManager());
         TestFormats_RegisterClasses(OmGetObjectManager());
         ObjectRW_RegisterClasses(OmGetObjectManager());
         MetaObjectRW_RegisterClasses(OmGetObjectManager());
