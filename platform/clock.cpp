@@ -99,6 +99,8 @@ void advance_virtual_clock(uint64_t milliseconds) {
     advance_virtual_ns(milliseconds * nanoseconds_per_millisecond);
 }
 
+void advance_virtual_clock_us(uint64_t microseconds) { advance_virtual_ns(microseconds * 1000); }
+
 void set_virtual_frame_step(uint32_t milliseconds) {
     VirtualClock& c = virtual_clock();
     std::lock_guard guard(c.lock);

@@ -23,6 +23,8 @@ bool virtual_clock_active();
 // Sets the virtual time in milliseconds (its low 32 bits are what timeGetTime reports).
 void set_virtual_time(uint64_t milliseconds);
 void advance_virtual_clock(uint64_t milliseconds);
+// The same in microseconds, for the high-resolution counter's sub-millisecond steps.
+void advance_virtual_clock_us(uint64_t microseconds);
 // How far a shown frame moves the virtual clock (16 ms unless changed).
 void set_virtual_frame_step(uint32_t milliseconds);
 // Called by the display stand-ins whenever a frame is presented.

@@ -2,13 +2,18 @@
 // in the reverse order at stop.
 #include "engine/core/lg_core_modules.h"
 
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_driver_module.h"
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_frame.h"
+#include "engine/core/lg_im3d.h"
 #include "engine/core/lg_image.h"
+#include "engine/core/lg_immediate.h"
 #include "engine/core/lg_matrix.h"
+#include "engine/core/lg_pipeline.h"
 #include "engine/core/lg_raster.h"
+#include "engine/core/lg_resources.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_texture.h"
 #include "engine/core/lg_vector.h"
@@ -22,8 +27,7 @@ struct CoreModule {
     LgModuleCloseFunc close;
 };
 
-// Modules of later layers (cameras 0x405, pipelines 0x409, immediate mode 0x40e, its 3D
-// pipeline 0x40a, resources 0x40b) take their places in this order as they are built.
+// The core modules in their fixed registration order.
 const CoreModule coreModules[] = {
     {LgModuleError, sizeof(LgError), LgErrorOpen, LgErrorClose},
     {LgModuleVector, sizeof(LgVectorSlice), LgVectorOpen, LgVectorClose},
@@ -31,9 +35,14 @@ const CoreModule coreModules[] = {
     {LgModuleMatrix, sizeof(LgMatrixSlice), LgMatrixOpen, LgMatrixClose},
     {LgModuleFrame, sizeof(LgFrameSlice), LgFrameOpen, LgFrameClose},
     {LgModuleStream, sizeof(LgStreamSlice), LgStreamModuleOpen, LgStreamModuleClose},
+    {LgModuleCamera, sizeof(LgCameraSlice), LgCameraOpen, LgCameraClose},
     {LgModuleImage, sizeof(LgImageSlice), LgImageOpen, LgImageClose},
     {LgModuleRaster, sizeof(LgRasterSlice), LgRasterOpen, LgRasterClose},
     {LgModuleTexture, sizeof(LgTextureSlice), LgTextureOpen, LgTextureClose},
+    {LgModulePipeline, sizeof(LgPipelineSlice), LgPipelineModuleOpen, LgPipelineModuleClose},
+    {LgModuleImmediate, 0, LgImmediateOpen, LgImmediateClose},
+    {LgModuleIm3DPipeline, sizeof(LgIm3DPipelineSlice), LgIm3DPipelineOpen, LgIm3DPipelineClose},
+    {LgModuleResources, sizeof(LgResourcesSlice), LgResourcesOpen, LgResourcesClose},
 };
 
 } // namespace

@@ -7,6 +7,10 @@ inline void LgLinkInitialise(LgLink* head) {
     head->next = head->prev = head;
 }
 
+inline bool LgLinkIsEmpty(const LgLink* head) {
+    return head->next == head;
+}
+
 inline void LgLinkAddAtHead(LgLink* head, LgLink* link) {
     link->next = head->next;
     link->prev = head;

@@ -6,13 +6,11 @@
 #include "engine/core/lg_free_list.h"
 #include "engine/core/lg_image.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_resources.h"
 
 #include <cstring>
 
 LgPluginRegistry LgRasterRegistry = LgPluginRegistryMake(sizeof(LgRaster));
-
-// Showing a raster ends a displayed frame, which ages the resources arena.
-void LgResourcesAge();
 
 namespace {
 

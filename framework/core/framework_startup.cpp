@@ -1,6 +1,8 @@
 // Framework start-up and shutdown.
 #include "framework/core/framework_startup.h"
 
+#include "framework/platform/debug_message.h"
+
 #include "framework/core/static_com.h"
 #include "framework/core/std_c_memory.h"
 
@@ -40,6 +42,7 @@ OmResult OmStartup() {
 }
 
 void OmShutdown() {
+    OmReleaseMessageService();
     OmSetObjectManager(nullptr);
     OmSetAllocator(nullptr);
 }

@@ -12,38 +12,39 @@
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
 #include "framework/core/std_c_memory.h"
+#include "framework/crypto/cipher.h"
+#include "framework/crypto/digital_signature.h"
+#include "framework/crypto/secure_storage.h"
+#include "framework/crypto/secure_storage_create.h"
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/fifo_stream.h"
+#include "framework/io/lex_analyser.h"
 #include "framework/io/memory_stream.h"
 #include "framework/io/sync_stream.h"
+#include "framework/maths/expression.h"
+#include "framework/maths/expression_parser.h"
+#include "framework/maths/random.h"
+#include "framework/maths/std_c_maths.h"
+#include "framework/platform/cpuid.h"
+#include "framework/platform/debug_message.h"
 #include "framework/platform/file_storage.h"
+#include "framework/platform/os_extension.h"
+#include "framework/platform/os_service.h"
+#include "framework/platform/profile.h"
+#include "framework/platform/registry.h"
+#include "framework/platform/timer.h"
 
-#include <iterator>
+#include <initializer_list>
 
 namespace {
 
-template <size_t N>
-OmResult register_each(const OmRegisterFunction (&modules)[N], IObjectManager* manager) {
+// Calls each register function in order; their results are ignored, as a missing or
+// failing module must not keep the others out.
+OmResult register_each(std::initializer_list<OmRegisterFunction> modules,
+                       IObjectManager* manager) {
     for (OmRegisterFunction register_module : modules) register_module(manager);
     return OM_S_OK;
 }
-
-// The Guid value sits with the other values so chunked files can create it by its tag.
-const OmRegisterFunction container_modules[] = {
-    COMArray_RegisterClasses,       COMHash_RegisterClasses, COMStack_RegisterClasses,
-    ObjHash_RegisterClasses,        COMList_RegisterClasses, PropertySheet_RegisterClasses,
-    BitFieldIntSet_RegisterClasses, Int_RegisterClasses,     Ptr_RegisterClasses,
-    Real_RegisterClasses,           String_RegisterClasses,  Guid_RegisterClasses,
-    SimpleArray_RegisterClasses,    COMSet_RegisterClasses,
-};
-
-const OmRegisterFunction storage_modules[] = {
-    SyncStream_RegisterClasses,   FifoStream_RegisterClasses,
-    MemoryStream_RegisterClasses, BinaryStreamComposer_RegisterClasses,
-    Win32Storage_RegisterClasses,
-};
-
-const OmRegisterFunction memory_modules[] = {StdCMemory_RegisterClasses};
 
 const OmModuleGroup startup_order[] = {
     {"display", OmRegisterDisplayModules}, {"containers", OmRegisterContainerModules},
@@ -56,45 +57,109 @@ const OmModuleGroup startup_order[] = {
 
 } // namespace
 
-// Groups whose modules are not part of the program yet have nothing to register.
-OmResult OmRegisterTextModules(IObjectManager*) {
-    return OM_S_OK;
+// One module per line, in the group's order, so each module joins its place alone.
+// clang-format off
+OmResult OmRegisterTextModules(IObjectManager* manager) {
+    return register_each({
+        DFALexAnalyser_RegisterClasses,
+        NFALexAnalyser_RegisterClasses,
+    }, manager);
 }
+
 OmResult OmRegisterStorageModules(IObjectManager* manager) {
-    return register_each(storage_modules, manager);
+    return register_each({
+        SyncStream_RegisterClasses,
+        FifoStream_RegisterClasses,
+        MemoryStream_RegisterClasses,
+        BinaryStreamComposer_RegisterClasses,
+        SecureStorage_RegisterClasses,
+        SecureStorageCreate_RegisterClasses,
+        Win32Storage_RegisterClasses,
+    }, manager);
 }
-OmResult OmRegisterSystemModules(IObjectManager*) {
-    return OM_S_OK;
+
+OmResult OmRegisterSystemModules(IObjectManager* manager) {
+    return register_each({
+        Timer_RegisterClasses,
+        DebugMessage_RegisterClasses,
+        Win32CPUID_RegisterClasses,
+        Win32Registry_RegisterClasses,
+        Win32OS_RegisterClasses,
+        Win32OSExt_RegisterClasses,
+        Win32HighResTimer_RegisterClasses,
+        Win32Profile_RegisterClasses,
+    }, manager);
 }
-OmResult OmRegisterNetworkModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterMathsModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterInputModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterWebModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterCryptoModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterSoundModules(IObjectManager*) {
-    return OM_S_OK;
-}
-OmResult OmRegisterDisplayModules(IObjectManager*) {
-    return OM_S_OK;
+
+OmResult OmRegisterNetworkModules(IObjectManager* manager) {
+    return register_each({
+    }, manager);
 }
 
 OmResult OmRegisterMemoryModule(IObjectManager* manager) {
-    return register_each(memory_modules, manager);
+    return register_each({
+        StdCMemory_RegisterClasses,
+    }, manager);
 }
 
-OmResult OmRegisterContainerModules(IObjectManager* manager) {
-    return register_each(container_modules, manager);
+OmResult OmRegisterMathsModules(IObjectManager* manager) {
+    return register_each({
+        Random_RegisterClasses,
+        Expression_RegisterClasses,
+        ExpressionParser_RegisterClasses,
+        StdCMaths_RegisterClasses,
+    }, manager);
 }
+
+OmResult OmRegisterInputModules(IObjectManager* manager) {
+    return register_each({
+    }, manager);
+}
+
+OmResult OmRegisterWebModules(IObjectManager* manager) {
+    return register_each({
+    }, manager);
+}
+
+OmResult OmRegisterCryptoModules(IObjectManager* manager) {
+    return register_each({
+        AsciiCrypt_RegisterClasses,
+        CryptPW_RegisterClasses,
+        TinyCrypt_RegisterClasses,
+        DigitalSignature_RegisterClasses,
+    }, manager);
+}
+
+OmResult OmRegisterSoundModules(IObjectManager* manager) {
+    return register_each({
+    }, manager);
+}
+
+// The Guid value sits with the other values so chunked files can create it by its tag.
+OmResult OmRegisterContainerModules(IObjectManager* manager) {
+    return register_each({
+        COMArray_RegisterClasses,
+        COMHash_RegisterClasses,
+        COMStack_RegisterClasses,
+        ObjHash_RegisterClasses,
+        COMList_RegisterClasses,
+        PropertySheet_RegisterClasses,
+        BitFieldIntSet_RegisterClasses,
+        Int_RegisterClasses,
+        Ptr_RegisterClasses,
+        Real_RegisterClasses,
+        String_RegisterClasses,
+        Guid_RegisterClasses,
+        SimpleArray_RegisterClasses,
+        COMSet_RegisterClasses,
+    }, manager);
+}
+
+OmResult OmRegisterDisplayModules(IObjectManager* manager) {
+    return register_each({
+    }, manager);
+}
+// clang-format on
 
 std::span<const OmModuleGroup> OmModuleGroupsInStartupOrder() {
     return startup_order;

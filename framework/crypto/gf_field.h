@@ -23,6 +23,14 @@ struct GfElement {
 int OmGfInit();
 void OmGfQuit();
 
+// Brackets the curve arithmetic of one operation with `OmGfInit` and `OmGfQuit`.
+struct OmGfScope {
+    OmGfScope() { OmGfInit(); }
+    ~OmGfScope() { OmGfQuit(); }
+    OmGfScope(const OmGfScope&) = delete;
+    OmGfScope& operator=(const OmGfScope&) = delete;
+};
+
 // Arithmetic in GF(2^15) modulo x^15 + x + 1; division by zero gives zero.
 uint16_t OmGfSmallMultiply(uint16_t a, uint16_t b);
 uint16_t OmGfSmallDivideElement(uint16_t a, uint16_t b);

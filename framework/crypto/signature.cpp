@@ -1,17 +1,12 @@
 // Key derivation, signing and checking over message digests, and the stored text forms.
 #include "framework/crypto/signature.h"
 
+#include "framework/crypto/wiped.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// Wipes key material when it goes out of scope.
-template <typename T>
-struct Wiped {
-    T value{};
-    ~Wiped() { std::memset(static_cast<void*>(&value), 0, sizeof value); }
-};
 
 int digit_value(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -22,6 +22,15 @@ void store_words(const uint32_t* words, size_t count, uint8_t* out) {
     for (size_t i = 0; i < 4 * count; ++i) out[i] = uint8_t(words[i / 4] >> (8 * (i % 4)));
 }
 
+template <typename Cipher>
+void run_in_place(uint8_t* data, size_t blocks, const uint32_t key[4], Cipher cipher) {
+    for (size_t b = 0; b < blocks; ++b) {
+        auto words = load_words<2>(std::span<const uint8_t>(data + 8 * b, 8));
+        cipher(words.data(), key);
+        store_words(words.data(), 2, data + 8 * b);
+    }
+}
+
 // Runs every 8-byte block through `cipher`, plus one final block made of the remaining 0-7
 // bytes and zeros.
 template <typename Cipher>
@@ -29,15 +38,19 @@ std::vector<uint8_t> run_blocks(std::span<const uint8_t> in, const uint32_t key[
     const size_t blocks = in.size() / 8 + 1;
     std::vector<uint8_t> out(8 * blocks, 0);
     if (!in.empty()) std::memcpy(out.data(), in.data(), in.size());
-    for (size_t b = 0; b < blocks; ++b) {
-        auto words = load_words<2>(std::span<const uint8_t>(out.data() + 8 * b, 8));
-        cipher(words.data(), key);
-        store_words(words.data(), 2, out.data() + 8 * b);
-    }
+    run_in_place(out.data(), blocks, key, cipher);
     return out;
 }
 
 } // namespace
+
+void TinyCryptEncryptBlocks(uint8_t* data, size_t blocks, const uint32_t key[4]) {
+    run_in_place(data, blocks, key, teaEncryptBlock);
+}
+
+void TinyCryptDecryptBlocks(uint8_t* data, size_t blocks, const uint32_t key[4]) {
+    run_in_place(data, blocks, key, teaDecryptBlock);
+}
 
 TinyCryptBlock TinyCryptSeedBlock(std::span<const uint8_t> seed) {
     const auto words = load_words<4>(seed);

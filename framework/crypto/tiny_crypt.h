@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -26,6 +27,11 @@ TinyCryptBlock TinyCryptSeedBlock(std::span<const uint8_t> seed);
 // The enciphering key: E(initial block) under the first 16 bytes of the pass phrase (missing
 // bytes zero), followed by the initial block, words little-endian.
 TinyCryptKey TinyCryptMakeKey(std::span<const uint8_t> pass_phrase, const TinyCryptBlock& initial);
+
+// Enciphers or deciphers `blocks` whole 8-byte blocks in place, each alone, under the four
+// little-endian key words (the block loops of the stream component run over these).
+void TinyCryptEncryptBlocks(uint8_t* data, size_t blocks, const uint32_t key[4]);
+void TinyCryptDecryptBlocks(uint8_t* data, size_t blocks, const uint32_t key[4]);
 
 // Enciphers under a key made by `TinyCryptMakeKey` (its first 16 bytes; missing bytes zero).
 std::vector<uint8_t> TinyCryptEncrypt(std::span<const uint8_t> plain, std::span<const uint8_t> key);

@@ -58,8 +58,8 @@ struct CountingMemory {
 };
 
 // A device whose answers to each request are scripted. By default it accepts open, close,
-// start, stop, get-device and standard functions, and refuses everything else, as a minimal
-// driver would.
+// start, stop, get-device, standard functions and pipeline set-up, and refuses everything
+// else, as a minimal driver would.
 class FakeDevice {
 public:
     using Answer = std::function<int32_t(void* out, void* in, int32_t number)>;
@@ -70,8 +70,9 @@ public:
         record.system = &FakeDevice::system;
         record.zBufferNear = 0.0f;
         record.zBufferFar = 0.9999f;
-        for (int32_t r : {LgDeviceRequestOpen, LgDeviceRequestClose, LgDeviceRequestStart,
-                          LgDeviceRequestStop, LgDeviceRequestStandardFunctions})
+        for (int32_t r :
+             {LgDeviceRequestOpen, LgDeviceRequestClose, LgDeviceRequestStart, LgDeviceRequestStop,
+              LgDeviceRequestStandardFunctions, LgDeviceRequestPipeline})
             accept(r);
         answers[LgDeviceRequestGetDevice] = [this](void* out, void*, int32_t) {
             std::memcpy(out, &record, sizeof(record));

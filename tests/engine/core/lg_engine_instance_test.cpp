@@ -55,9 +55,9 @@ TEST_F(EngineLifeCycle, RunsThroughEveryStateAndAsksTheDeviceInOrder) {
     EXPECT_EQ(LgEngineInstancePtr->state, LgEngineStateNone);
 
     const std::vector<int32_t> expected = {
-        LgDeviceRequestGetDevice, LgDeviceRequestOpen,       LgDeviceRequestStandardFunctions,
-        LgDeviceRequestStart,     LgDeviceRequestAfterStart, LgDeviceRequestBeforeStop,
-        LgDeviceRequestStop,      LgDeviceRequestClose};
+        LgDeviceRequestGetDevice,  LgDeviceRequestOpen,     LgDeviceRequestStandardFunctions,
+        LgDeviceRequestStart,      LgDeviceRequestPipeline, LgDeviceRequestAfterStart,
+        LgDeviceRequestBeforeStop, LgDeviceRequestStop,     LgDeviceRequestClose};
     EXPECT_EQ(device.requests, expected);
 }
 

@@ -1,0 +1,153 @@
+// DFALexAnalyser: the rules of an inner NFA turned into deterministic tables by subset
+// construction over the characters 0-127, then matched by a table walk.
+#include "framework/containers/new_direct.h"
+#include "framework/io/lex_analyser_object.h"
+
+namespace {
+
+// Characters from here up have no transitions.
+constexpr int32_t dfa_characters = 128;
+
+struct DfaState {
+    int32_t token_id; // above 0 when accepting
+    OmLexCallback callback;
+    int32_t next[dfa_characters]; // -1 for none
+};
+
+class DFALexAnalyser final : public LexAnalyserObject<DFALexAnalyser, ILexRules> {
+public:
+    ~DFALexAnalyser() { OmArrayFree(&states_); }
+    OmResult init() {
+        OmArrayInit(&states_, sizeof(DfaState));
+        return OmNewNFALexAnalyser(inner_.put());
+    }
+
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out,
+                                  {{&IID_ILexRules, static_cast<ILexRules*>(this)},
+                                   {&IID_ILexAnalyser, static_cast<ILexAnalyser*>(this)}});
+    }
+
+    // Rules go to the inner NFA until the build drops it.
+    OmResult DefineName(const char* name, const char* pattern) override {
+        return inner_ ? inner_->DefineName(name, pattern) : OM_E_FAIL;
+    }
+    OmResult GetDefinition(const char* name, char* buffer, uint32_t size) override {
+        if (buffer && size) buffer[0] = '\0';
+        return inner_ ? inner_->GetDefinition(name, buffer, size) : OM_E_FAIL;
+    }
+    OmResult AddRule(const char* pattern, int32_t token_id) override {
+        return AddRuleEx(pattern, token_id, nullptr);
+    }
+    OmResult AddRuleEx(const char* pattern, int32_t token_id, OmLexCallback callback) override {
+        return inner_ ? inner_->AddRuleEx(pattern, token_id, callback) : OM_E_FAIL;
+    }
+
+    OmResult Build() override {
+        if (!inner_) return OM_E_FAIL;
+        ComRef<INFAStates> nfa;
+        OmResult r = inner_->QueryInterface(IID_INFAStates, nfa.put_void());
+        if (r < 0) return r;
+        OmPtrArray sets; // the NFA state set of each deterministic state
+        OmPtrArrayInit(&sets);
+        r = build_from(nfa.get(), &sets);
+        for (int32_t i = 0; i < sets.count; ++i)
+            static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets, i))->Release();
+        OmPtrArrayFree(&sets);
+        if (r < 0) {
+            states_.count = 0;
+            return r;
+        }
+        inner_.reset();
+        return OM_S_OK;
+    }
+
+    OmResult longest_match(IByteStream* stream, LexMatch* match) {
+        *match = {};
+        if (states_.count == 0) return OM_E_FAIL;
+        int32_t state = 0;
+        return lex_run_match(stream, [&](uint8_t byte, uint32_t read) {
+            if (byte >= dfa_characters) return false;
+            state = at(state).next[byte];
+            if (state < 0) return false;
+            const DfaState& s = at(state);
+            if (s.token_id > 0) *match = {true, s.token_id, s.callback, read};
+            return true;
+        });
+    }
+
+private:
+    DfaState& at(int32_t index) {
+        return *static_cast<DfaState*>(OmArrayAtUnchecked(&states_, index));
+    }
+
+    // The deterministic state standing for `set`, made (taking over the set's reference) when
+    // it is new; the set is released when it is found. -1 when memory runs out.
+    int32_t state_of(IBitFieldIntSet* set, OmPtrArray* sets) {
+        int32_t count = set->Count();
+        for (int32_t i = 0; i < sets->count; ++i) {
+            auto* known = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(sets, i));
+            if (known->Count() == count && known->Compare(set) == 0) {
+                set->Release();
+                return i;
+            }
+        }
+        auto* state = static_cast<DfaState*>(OmArrayAppend(&states_));
+        if (!state || OmPtrArrayAppend(sets, set) < 0) {
+            if (state) --states_.count;
+            set->Release();
+            return -1;
+        }
+        for (int32_t& next : state->next) next = -1;
+        return states_.count - 1;
+    }
+
+    // Subset construction: states are processed in the order they are made, so every set
+    // reachable from the start closure gets exactly one state.
+    OmResult build_from(INFAStates* nfa, OmPtrArray* sets) {
+        states_.count = 0;
+        IBitFieldIntSet* start;
+        OmResult r = OmNewBitFieldIntSet(&start);
+        if (r < 0) return r;
+        if ((r = nfa->StartSet(start)) < 0) {
+            start->Release();
+            return r;
+        }
+        if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
+        for (int32_t s = 0; s < states_.count; ++s) {
+            auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(sets, s));
+            OmLexCallback callback;
+            int32_t token_id = nfa->SetAccept(set, &callback);
+            at(s).token_id = token_id > 0 ? token_id : 0;
+            at(s).callback = token_id > 0 ? callback : nullptr;
+            for (int32_t c = 0; c < dfa_characters; ++c) {
+                IBitFieldIntSet* moved;
+                if ((r = nfa->Move(set, c, &moved)) < 0) return r;
+                if (!moved) continue;
+                r = nfa->SetClosure(moved, moved);
+                if (r < 0) {
+                    moved->Release();
+                    return r;
+                }
+                int32_t target = state_of(moved, sets);
+                if (target < 0) return OM_E_OUTOFMEMORY;
+                at(s).next[c] = target;
+            }
+        }
+        return OM_S_OK;
+    }
+
+    ComRef<ILexRules> inner_;
+    OmArray states_{};
+};
+
+const OmClassRecord classes[] = {
+    {&CLSID_DFALexAnalyser, nullptr, nullptr, OmCreateComponent<DFALexAnalyser>, "DFALexAnalyser"}};
+
+} // namespace
+
+OmResult OmNewDFALexAnalyser(ILexRules** out) {
+    return om_new_direct<DFALexAnalyser>(out);
+}
+
+OM_DEFINE_MODULE(DFALexAnalyser, classes)
