@@ -1,6 +1,9 @@
 // The driver's device record and request function: the engine's one door to the device.
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_engine_instance.h"
+#include "engine/core/lg_im3d.h"
 #include "engine/core/lg_raster.h"
+#include "engine/driver/lg_d3d_camera.h"
 #include "engine/driver/lg_d3d_device.h"
 #include "engine/driver/lg_d3d_driver.h"
 #include "engine/driver/lg_d3d_enumerate.h"
@@ -74,7 +77,10 @@ int32_t get_device(void* out, void* in) {
     d.realloc = memory->realloc;
     d.rasterSliceOffset = LgRasterRegisterPlugin(sizeof(LgD3DRasterSlice), LgModuleDriverSlice,
                                                  nullptr, nullptr, nullptr);
-    return d.rasterSliceOffset >= 0 ? 1 : 0;
+    d.cameraSliceOffset =
+        LgCameraRegisterPlugin(sizeof(LgD3DRenderTarget), LgModuleDriverSlice, LgD3DCameraConstruct,
+                               LgD3DCameraDestruct, nullptr);
+    return d.rasterSliceOffset >= 0 && d.cameraSliceOffset >= 0 ? 1 : 0;
 }
 
 int32_t subsystem_info(void* out, int32_t number) {
@@ -139,6 +145,10 @@ int32_t LgD3DSystem(int32_t request, void* out, void* in, int32_t number) {
         d.currentMode = number;
         return 1;
     case LgDeviceRequestExclusiveMode: return LgD3DSetExclusiveMode(number);
+    case LgDeviceRequestPipeline:
+        if (in == nullptr) return 0;
+        as<LgPipeline>(in)->stage1 = LgIm3DTransformStage;
+        return 1;
     case LgDeviceRequestCurrentVideoMode: return write_number(out, d.currentMode);
     case LgDeviceRequestStandardFunctions:
         return LgD3DFillStandardFunctions(as<LgStandardFunctions>(out), number);
