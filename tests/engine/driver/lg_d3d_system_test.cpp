@@ -197,3 +197,23 @@ TEST(D3DStart, MinimalProfileStartsInItsOnlyMode) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(D3DStart, SoftwareSubSystemStartsOnTheEmulationDeviceWithSystemMemorySurfaces) {
+    platform::DeviceProfile p = platform::default_profile();
+    p.offer_emulation_device = true;
+    DriverEngine engine(p);
+    ASSERT_TRUE(engine.opened);
+    ASSERT_EQ(LgEngineSetSubSystem(0), 1);
+    ASSERT_EQ(LgD3DGetSubSystem(0)->hardware, 0);
+    ASSERT_TRUE(engine.start_full_screen());
+    EXPECT_EQ(LgD3DDriver.formats.zTemplate.ddsCaps.dwCaps, 0x22800u);
+    EXPECT_EQ(LgD3DDriver.formats.cameraTemplate.ddsCaps.dwCaps, 0x2840u);
+    // Software devices never keep textures outside system memory.
+    EXPECT_EQ(LgD3DGetSubSystem(0)->deviceDesc.dwDevCaps & 0x1100u, 0u);
+    // The sub-system belongs to the started device until the stop.
+    EXPECT_EQ(LgD3DSystem(LgDeviceRequestSetSubSystem, nullptr, nullptr, 0), 0);
+}
+
+} // namespace
