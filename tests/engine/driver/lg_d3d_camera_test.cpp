@@ -5,6 +5,8 @@
 #include "platform/graphics/presenter.h"
 #include "tests/engine/driver/driver_test_support.h"
 
+#include <cmath>
+
 using drivertest::DriverEngine;
 
 namespace {
@@ -90,6 +92,22 @@ TEST_P(D3DCameras, ClearOfASubRasterCameraFillsOnlyItsWindow) {
     LgCameraDestroy(inner);
     cameras.pop_back();
     LgRasterDestroy(window);
+}
+
+TEST_P(D3DCameras, BeginUpdateSetsUpFogForTheCamerasPlanes) {
+    LgCameraSetFarClipPlane(camera, 100.0f);
+    LgCameraSetFogDistance(camera, 50.0f);
+    LgD3DDriver.renderStates.fogDensity = 0.02f;
+    ASSERT_NE(LgCameraBeginUpdate(camera), nullptr);
+    EXPECT_FLOAT_EQ(LgD3DDriver.fogStart, 50.0f);
+    EXPECT_FLOAT_EQ(LgD3DDriver.fogScale, 255.0f / 50.0f);
+    EXPECT_FLOAT_EQ(LgD3DDriver.fogTablesFar, 100.0f);
+    // Entry 255 is the far plane: d = 0.02 x 100 = 2.
+    EXPECT_EQ(LgD3DDriver.fogTableExp[255], 255 - static_cast<int>(255.0f * std::exp(-2.0f)));
+    EXPECT_EQ(LgD3DDriver.fogTableExp2[255], 255 - static_cast<int>(255.0f * std::exp(-4.0f)));
+    EXPECT_EQ(LgD3DDriver.fogTableExp[0], 0);
+    ASSERT_NE(LgCameraEndUpdate(camera), nullptr);
+    LgD3DDriver.renderStates.fogDensity = 0.0f;
 }
 
 TEST_P(D3DCameras, EndWithoutBeginFails) {
