@@ -169,7 +169,12 @@ LgCamera* LgCameraCreate() {
     camera->farPlane = defaultFarPlane;
     camera->fogPlane = defaultFogPlane;
     update_depth_scale(camera);
-    LgPluginRegistryInitObject(&LgCameraRegistry, camera);
+    // A plug-in that cannot set up its slice (the device's, without a started device) refuses
+    // the camera.
+    if (LgPluginRegistryInitObject(&LgCameraRegistry, camera) == nullptr) {
+        LgFreeListGive(s->cameraList, camera);
+        return nullptr;
+    }
     return camera;
 }
 

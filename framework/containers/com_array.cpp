@@ -3,6 +3,7 @@
 #include "framework/containers/new_direct.h"
 
 #include "framework/containers/om_array.h"
+#include "framework/io/iff.h"
 
 namespace {
 
@@ -34,8 +35,35 @@ public:
         *out = copy->identity();
         return OM_S_OK;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // Every element in order (null included) through the file's object transfer; reading
+    // appends objects until the chunk's data ends.
+    OmResult Write(IIFF* file) override {
+        if (!file) return OM_E_FAIL;
+        OmResult r = file->BeginChunk(OM_TAG_COMARRAY);
+        if (r < 0) return r;
+        if (file->IsWriting()) {
+            for (int32_t i = 0; r >= 0 && i < array_.count; ++i) {
+                IUnknown* element = at(i);
+                r = file->TransferObject(&element);
+            }
+        } else {
+            for (;;) {
+                IUnknown* element = nullptr;
+                r = file->TransferObject(&element);
+                if (r < 0) {
+                    if (r == OM_E_ENDOFSTREAM) r = OM_S_OK;
+                    break;
+                }
+                if (Append(element) < 0) {
+                    if (element) element->Release();
+                    r = OM_E_OUTOFMEMORY;
+                    break;
+                }
+            }
+        }
+        OmResult ended = file->EndChunk();
+        return r < 0 ? r : ended;
+    }
 
     OmResult Reserved() override { return OM_S_OK; }
     int32_t Reserve(int32_t n) override { return OmPtrArrayReserve(&array_, n); }

@@ -12,8 +12,8 @@ inline constexpr uint32_t OM_TAG_COMARRAY = om_chunk_tag("CARR");
 // Elements may be null. Adding hands the caller's reference over; reads add none.
 struct ICOMArray : IObjectIO {
     // Clone: a new COMArray with each element copied by OmCopyObject(flags), in order; the
-    // first failure is returned and the copy dropped. Write: the "CARR" chunk; OM_E_FAIL
-    // until a chunked-file component is built into the program.
+    // first failure is returned and the copy dropped. Write: the "CARR" chunk, each element
+    // through the file's object transfer; reading appends until the chunk ends.
 
     // Unused slot; 0.
     virtual OmResult Reserved() = 0;

@@ -5,6 +5,8 @@ namespace {
 
 class COMHash final : public HashComponent<COMHash, ICOMHash> {
 public:
+    static constexpr uint32_t chunk_tag = OM_TAG_COMHASH;
+
     OmResult QueryInterface(const GUID& iid, void** out) override {
         return om_query_interface(iid, out, {{&IID_ICOMHash, this}, {&IID_IObjectIO, this}});
     }

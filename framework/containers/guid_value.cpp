@@ -1,5 +1,6 @@
 // The Guid value component: one 16-byte id.
 #include "framework/containers/values.h"
+#include "framework/io/iff.h"
 
 #include <typeinfo>
 
@@ -17,8 +18,10 @@ public:
         *out = copy;
         return r;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // The 16 bytes in their in-memory layout: the first three fields little-endian.
+    OmResult Write(IIFF* file) override {
+        return OmIffTransferChunk(file, OM_TAG_GUID, &value_, sizeof value_);
+    }
     OmResult Set(const GUID* value) override {
         if (!value) return OM_E_FAIL;
         value_ = *value;

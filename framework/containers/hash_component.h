@@ -3,9 +3,12 @@
 
 #include "framework/containers/com_hash.h"
 #include "framework/containers/name_hash.h"
+#include "framework/containers/values.h"
+#include "framework/io/iff.h"
 
 #include <cstring>
 
+// Derived names its chunk tag in `static constexpr uint32_t chunk_tag`.
 template <class Derived, class Interface>
 class HashComponent : public OmObject<Derived, Interface> {
 public:
@@ -43,8 +46,16 @@ public:
         *out = copy->identity();
         return OM_S_OK;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // The hash's chunk holds, per entry, a "STRI" chunk with the name and its NUL and then
+    // the object (null included).
+    OmResult Write(IIFF* file) override {
+        if (!file) return OM_E_FAIL;
+        OmResult r = file->BeginChunk(Derived::chunk_tag);
+        if (r < 0) return r;
+        r = file->IsWriting() ? write_entries(file) : read_entries(file);
+        OmResult ended = file->EndChunk();
+        return r < 0 ? r : ended;
+    }
 
     OmResult Reset(uint32_t load_factor) override {
         release_all();
@@ -137,6 +148,47 @@ private:
         auto* w = static_cast<Walk*>(walk);
         return w->callback(name, static_cast<IUnknown*>(object), w->context);
     }
+    // Longest name, without its NUL, that a stored hash may hold.
+    static constexpr uint32_t max_name_size = 80;
+
+    OmResult write_entries(IIFF* file) {
+        return ForEach(
+            [](const char* name, IUnknown* object, void* f) {
+                auto* file = static_cast<IIFF*>(f);
+                OmResult r = OmIffTransferChunk(file, OM_TAG_STRING, const_cast<char*>(name),
+                                                uint32_t(std::strlen(name) + 1));
+                if (r < 0) return r;
+                return file->TransferObject(&object);
+            },
+            file);
+    }
+
+    // Entries until the hash's chunk ends. The name is terminated here whatever its chunk
+    // holds; an entry whose object is missing is damage, not the end.
+    OmResult read_entries(IIFF* file) {
+        RemoveAll();
+        for (;;) {
+            OmResult r = file->BeginChunk(OM_TAG_STRING);
+            if (r == OM_E_ENDOFSTREAM) return OM_S_OK;
+            if (r < 0) return r;
+            uint32_t size = 0;
+            file->GetChunk(nullptr, &size);
+            char name[max_name_size + 1];
+            r = size > max_name_size ? OM_E_FAIL : file->Transfer(name, size);
+            OmResult ended = file->EndChunk();
+            if (r < 0) return r;
+            if (ended < 0) return ended;
+            name[size] = '\0';
+            IUnknown* object = nullptr;
+            r = file->TransferObject(&object);
+            if (r == OM_E_ENDOFSTREAM) r = OM_E_FAIL;
+            OmResult stored = Set(name, object);
+            if (stored < 0 && object) object->Release();
+            if (r < 0) return r;
+            if (stored < 0) return stored;
+        }
+    }
+
     void release_all() {
         if (!table_.buckets) return;
         OmNameHashForEach(

@@ -6,6 +6,8 @@ namespace {
 
 class ObjHash final : public HashComponent<ObjHash, IObjHash> {
 public:
+    static constexpr uint32_t chunk_tag = OM_TAG_OBJHASH;
+
     OmResult QueryInterface(const GUID& iid, void** out) override {
         return om_query_interface(
             iid, out, {{&IID_IObjHash, this}, {&IID_ICOMHash, this}, {&IID_IObjectIO, this}});

@@ -13,7 +13,8 @@ struct IObjectIO : IUnknown {
     // Containers copy their elements with OmCopyObject and the same flags. OM_E_OUTOFMEMORY.
     virtual OmResult Clone(uint32_t flags, IUnknown** out) = 0;
     // Writes this object as one chunk of a chunked file, or reads it back, as the file's mode
-    // says. OM_E_FAIL while no chunked-file component is built into the program.
+    // says. The first failure of the file's operations; OM_E_FAIL for a null file or a kind
+    // of object that is not stored in files.
     virtual OmResult Write(IIFF* file) = 0;
 };
 

@@ -1,12 +1,14 @@
 // The Int, Real and Ptr value components: one template over the value's type.
 #include "framework/containers/values.h"
+#include "framework/io/iff.h"
 
+#include <type_traits>
 #include <typeinfo>
 
 namespace {
 
-template <class Interface, class T, const GUID& iid>
-class ScalarValue final : public OmObject<ScalarValue<Interface, T, iid>, Interface> {
+template <class Interface, class T, const GUID& iid, uint32_t tag>
+class ScalarValue final : public OmObject<ScalarValue<Interface, T, iid, tag>, Interface> {
 public:
     OmResult QueryInterface(const GUID& asked, void** out) override {
         return om_query_interface(asked, out, {{&iid, this}, {&IID_IObjectIO, this}});
@@ -21,8 +23,20 @@ public:
         *out = copy->identity();
         return OM_S_OK;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // A pointer never travels through a file: its chunk is empty, and writing one clears it
+    // so that what was written and what is held agree.
+    OmResult Write(IIFF* file) override {
+        if constexpr (std::is_pointer_v<T>) {
+            if (!file) return OM_E_FAIL;
+            OmResult r = file->BeginChunk(tag);
+            if (r < 0) return r;
+            if (file->IsWriting()) value_ = nullptr;
+            return file->EndChunk();
+        } else {
+            static_assert(sizeof(T) == 4, "numbers are stored as 4 bytes");
+            return OmIffTransferChunk(file, tag, &value_, sizeof value_);
+        }
+    }
     OmResult Set(T value) override {
         value_ = value;
         return OM_S_OK;
@@ -46,9 +60,9 @@ private:
     T value_;
 };
 
-using IntValue = ScalarValue<IInt, int32_t, IID_IInt>;
-using RealValue = ScalarValue<IReal, float, IID_IReal>;
-using PtrValue = ScalarValue<IPtr, void*, IID_IPtr>;
+using IntValue = ScalarValue<IInt, int32_t, IID_IInt, OM_TAG_INT>;
+using RealValue = ScalarValue<IReal, float, IID_IReal, OM_TAG_REAL>;
+using PtrValue = ScalarValue<IPtr, void*, IID_IPtr, OM_TAG_PTR>;
 
 const OmClassRecord int_classes[] = {
     {&CLSID_Int, nullptr, nullptr, OmCreateComponent<IntValue>, "Int"}};

@@ -4,6 +4,7 @@
 #include "framework/containers/new_direct.h"
 
 #include "framework/containers/om_array.h"
+#include "framework/io/iff.h"
 
 #include <cstring>
 
@@ -50,8 +51,16 @@ public:
         *out = copy->identity();
         return OM_S_OK;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // Kind, multiplicity and count, then the elements' bytes. The header is checked against
+    // the chunk before anything is allocated for it.
+    OmResult Write(IIFF* file) override {
+        if (!file) return OM_E_FAIL;
+        OmResult r = file->BeginChunk(OM_TAG_SIMPLEARRAY);
+        if (r < 0) return r;
+        r = file->IsWriting() ? write_elements(file) : read_elements(file);
+        OmResult ended = file->EndChunk();
+        return r < 0 ? r : ended;
+    }
 
     OmResult Init(int32_t kind, int32_t multiplicity) override {
         if (multiplicity < 1) multiplicity = 1;
@@ -168,6 +177,35 @@ public:
     }
 
 private:
+    OmResult write_elements(IIFF* file) {
+        int32_t header[3] = {kind_, multiplicity_, array_.count};
+        OmResult r = file->Transfer(header, sizeof header);
+        if (r < 0 || !array_.count) return r;
+        return file->Transfer(array_.data, uint32_t(array_.count) * array_.element_size);
+    }
+
+    OmResult read_elements(IIFF* file) {
+        int32_t header[3];
+        OmResult r = file->Transfer(header, sizeof header);
+        if (r < 0) return r;
+        const int32_t kind = header[0], multiplicity = header[1], count = header[2];
+        if (kind == OM_SIMPLE_ARRAY_NO_KIND && count == 0) {
+            // An array that never had a kind goes back to that state.
+            OmArrayFree(&array_);
+            OmArrayInit(&array_, 0);
+            kind_ = OM_SIMPLE_ARRAY_NO_KIND;
+            multiplicity_ = 0;
+            return OM_S_OK;
+        }
+        uint32_t chunk_size = 0;
+        file->GetChunk(nullptr, &chunk_size);
+        r = OmSimpleArrayCheckHeader(kind, multiplicity, count, chunk_size);
+        if (r >= 0) r = Init(kind, multiplicity);
+        if (r >= 0) r = SetCount(count);
+        if (r < 0 || !count) return r;
+        return file->Transfer(array_.data, uint32_t(count) * array_.element_size);
+    }
+
     OmArray array_;
     int32_t kind_;
     int32_t multiplicity_;

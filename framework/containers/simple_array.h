@@ -19,8 +19,8 @@ inline constexpr int32_t om_simple_array_kind_sizes[OM_SIMPLE_ARRAY_MAX_KIND + 1
 
 struct ISimpleArray : IObjectIO {
     // Clone: a new SimpleArray of the same kind and multiplicity with a copy of the elements
-    // (flags ignored). Write: the "SARR" chunk; OM_E_FAIL until a chunked-file component is
-    // built into the program.
+    // (flags ignored). Write: the "SARR" chunk (kind, multiplicity, count, element bytes);
+    // reading checks the header against the chunk first (OM_E_FAIL).
 
     // Drops the elements and sets kind and multiplicity (0 or less counts as 1); the element
     // size is the kind's size x the multiplicity. OM_E_FAIL for an unknown kind or an element

@@ -1,5 +1,6 @@
 // The String value component: one C string copied into the allocator's memory.
 #include "framework/containers/values.h"
+#include "framework/io/iff.h"
 
 #include <cstring>
 #include <typeinfo>
@@ -20,8 +21,21 @@ public:
         *out = copy;
         return r;
     }
-    // The chunked-file component that drives this is not part of the program yet.
-    OmResult Write(IIFF*) override { return OM_E_FAIL; }
+    // Written with its NUL (a null value as the empty string). Read back with a terminator
+    // of its own, so a chunk that is empty or lacks the NUL still gives a proper string.
+    OmResult Write(IIFF* file) override {
+        if (!file) return OM_E_FAIL;
+        OmResult r = file->BeginChunk(OM_TAG_STRING);
+        if (r < 0) return r;
+        if (file->IsWriting()) {
+            const char* text = text_ ? text_ : "";
+            r = file->Transfer(const_cast<char*>(text), uint32_t(std::strlen(text) + 1));
+        } else {
+            r = read_text(file);
+        }
+        OmResult ended = file->EndChunk();
+        return r < 0 ? r : ended;
+    }
 
     OmResult Set(const char* text) override {
         char* copy = nullptr;
@@ -50,6 +64,22 @@ public:
     int32_t Length() override { return text_ ? int32_t(std::strlen(text_)) : -1; }
 
 private:
+    OmResult read_text(IIFF* file) {
+        uint32_t size = 0;
+        file->GetChunk(nullptr, &size);
+        auto* text = static_cast<char*>(OmAllocMemory(size_t(size) + 1));
+        if (!text) return OM_E_OUTOFMEMORY;
+        OmResult r = file->Transfer(text, size);
+        if (r < 0) {
+            OmFreeMemory(text);
+            return r;
+        }
+        text[size] = '\0';
+        OmFreeMemory(text_);
+        text_ = text;
+        return OM_S_OK;
+    }
+
     char* text_;
 };
 

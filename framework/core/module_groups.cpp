@@ -16,10 +16,15 @@
 #include "framework/crypto/digital_signature.h"
 #include "framework/crypto/secure_storage.h"
 #include "framework/crypto/secure_storage_create.h"
+#include "framework/io/archiver.h"
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/fifo_stream.h"
+#include "framework/io/iff.h"
 #include "framework/io/lex_analyser.h"
 #include "framework/io/memory_stream.h"
+#include "framework/io/meta_object_rw.h"
+#include "framework/io/object_rw.h"
+#include "framework/io/object_streamer.h"
 #include "framework/io/sync_stream.h"
 #include "framework/maths/expression.h"
 #include "framework/maths/expression_parser.h"
@@ -40,8 +45,7 @@ namespace {
 
 // Calls each register function in order; their results are ignored, as a missing or
 // failing module must not keep the others out.
-OmResult register_each(std::initializer_list<OmRegisterFunction> modules,
-                       IObjectManager* manager) {
+OmResult register_each(std::initializer_list<OmRegisterFunction> modules, IObjectManager* manager) {
     for (OmRegisterFunction register_module : modules) register_module(manager);
     return OM_S_OK;
 }
@@ -68,9 +72,14 @@ OmResult OmRegisterTextModules(IObjectManager* manager) {
 
 OmResult OmRegisterStorageModules(IObjectManager* manager) {
     return register_each({
+        Archiver_RegisterClasses,
         SyncStream_RegisterClasses,
         FifoStream_RegisterClasses,
         MemoryStream_RegisterClasses,
+        ObjectStreamer_RegisterClasses,
+        IFF_RegisterClasses,
+        ObjectRW_RegisterClasses,
+        MetaObjectRW_RegisterClasses,
         BinaryStreamComposer_RegisterClasses,
         SecureStorage_RegisterClasses,
         SecureStorageCreate_RegisterClasses,

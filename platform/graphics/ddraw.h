@@ -16,18 +16,21 @@ extern const GUID IID_IDirectDraw4;
 extern const GUID IID_IDirectDrawSurface4;
 extern const GUID IID_IDirectDrawPalette;
 extern const GUID IID_IDirectDrawClipper;
+// The driver id of the second DirectDraw driver a profile may offer.
+extern const GUID GUID_SecondaryDisplayDriver;
 
 // cb(driver guid or null for the primary display driver, description, driver name, context):
 // return DDENUMRET_OK to go on, DDENUMRET_CANCEL to stop.
 using LPDDENUMCALLBACKA = int32_t (*)(GUID* guid, char* description, char* name, void* context);
 using LPDDENUMMODESCALLBACK2 = int32_t (*)(DDSURFACEDESC2* mode, void* context);
 
-// Lists the DirectDraw drivers: one, the primary display driver (null guid). DD_OK.
+// Lists the DirectDraw drivers: the primary display driver (null guid), then the profile's
+// secondary driver when it offers one. DD_OK.
 int32_t DirectDrawEnumerateA(LPDDENUMCALLBACKA callback, void* context);
 
 // Creates a DirectDraw object (its IDirectDraw interface, IID_IDirectDraw) for a driver guid
-// (null or all-zero: the primary). DD_OK; DDERR_INVALIDPARAMS for a null out or an unknown
-// driver.
+// (null or all-zero: the primary; GUID_SecondaryDisplayDriver when the profile offers it).
+// DD_OK; DDERR_INVALIDPARAMS for a null out or an unknown driver.
 int32_t DirectDrawCreate(const GUID* guid, IUnknown** out, IUnknown* outer);
 
 struct IDirectDraw4 : IUnknown {

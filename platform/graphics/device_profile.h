@@ -25,6 +25,11 @@ struct DeviceProfile {
     // Also list an RGB emulation device whose software description is filled (off by default:
     // the game skips sub-systems whose name ends in "S/W").
     bool offer_emulation_device = false;
+    // Also list a second DirectDraw driver (a 3-D add-in card) after the primary, under
+    // GUID_SecondaryDisplayDriver, with the same capabilities (off by default).
+    bool offer_secondary_driver = false;
+    std::string secondary_description = "Corvel 3D Accelerator";
+    std::string secondary_name = "accelerator";
 
     uint32_t dd_caps = 0;
     uint32_t dd_fx_caps = 0;

@@ -35,7 +35,13 @@ int32_t DirectDrawEnumerateA(LPDDENUMCALLBACKA callback, void* context) {
     if (!callback) return DDERR_INVALIDPARAMS;
     const DeviceProfile& p = device_profile();
     std::string description = p.driver_description, name = p.driver_name;
-    callback(nullptr, description.data(), name.data(), context);
+    if (callback(nullptr, description.data(), name.data(), context) == DDENUMRET_CANCEL ||
+        !p.offer_secondary_driver)
+        return DD_OK;
+    GUID secondary = GUID_SecondaryDisplayDriver;
+    description = p.secondary_description;
+    name = p.secondary_name;
+    callback(&secondary, description.data(), name.data(), context);
     return DD_OK;
 }
 
@@ -44,7 +50,9 @@ int32_t DirectDrawCreate(const GUID* guid, IUnknown** out, IUnknown*) {
     *out = nullptr;
     if (guid) {
         static const GUID zero{};
-        if (!(*guid == zero)) return DDERR_INVALIDPARAMS;
+        const bool secondary =
+            *guid == GUID_SecondaryDisplayDriver && device_profile().offer_secondary_driver;
+        if (!(*guid == zero) && !secondary) return DDERR_INVALIDPARAMS;
     }
     DirectDraw* dd = nullptr;
     int32_t r = DirectDraw::create(&dd);

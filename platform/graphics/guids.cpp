@@ -24,5 +24,6 @@ const GUID IID_IDirect3DTexture2 = gfx_guid(11);
 const GUID IID_IDirect3DHALDevice = gfx_guid(12);
 const GUID IID_IDirect3DRGBDevice = gfx_guid(13);
 const GUID IID_IDirect3DRefDevice = gfx_guid(14);
+const GUID GUID_SecondaryDisplayDriver = gfx_guid(15);
 
 } // namespace platform
