@@ -92,6 +92,34 @@ mw::Clump sample_clump() {
     return c;
 }
 
+// A one-atomic clump chunk assembled by hand, for forms the checked writer never makes: the
+// struct words are written as given, and with no listed geometry the atomic carries its own.
+std::vector<uint8_t> hand_built(const mw::Clump& e, const std::vector<uint32_t>& clumpStruct,
+                                bool listGeometry, const std::vector<uint32_t>& atomicStruct) {
+    mw::ChunkWriter w;
+    w.begin_chunk(LgChunkClump);
+    w.begin_chunk(LgChunkStruct);
+    for (uint32_t word : clumpStruct) w.u32(word);
+    w.end_chunk();
+    mw::put_frame_list(w, e.frames);
+    w.begin_chunk(LgChunkGeometryList);
+    w.begin_chunk(LgChunkStruct);
+    w.i32(listGeometry ? 1 : 0);
+    w.end_chunk();
+    if (listGeometry) mw::put_geometry(w, e.geometries[0]);
+    w.end_chunk();
+    w.begin_chunk(LgChunkAtomic);
+    w.begin_chunk(LgChunkStruct);
+    for (uint32_t word : atomicStruct) w.u32(word);
+    w.end_chunk();
+    if (!listGeometry) mw::put_geometry(w, e.geometries[0]);
+    w.extension_chunk();
+    w.end_chunk();
+    w.extension_chunk();
+    w.end_chunk();
+    return w.take();
+}
+
 class Clumps : public ModelEngine {
 protected:
     Clumps() : ModelEngine(0, register_game_slots) {}
@@ -154,27 +182,7 @@ TEST_F(Clumps, AClumpWithoutAtomicsReadsAndRendersNothing) {
 
 TEST_F(Clumps, AnEmptyGeometryListLeavesAtomicsWithInlineGeometry) {
     const mw::Clump e = mw::single_atomic_clump(modeltest::triangle_fan(4, {{-1, {}}}));
-    mw::ChunkWriter w;
-    w.begin_chunk(LgChunkClump);
-    w.begin_chunk(LgChunkStruct);
-    w.i32(1);
-    w.end_chunk();
-    mw::put_frame_list(w, e.frames);
-    w.begin_chunk(LgChunkGeometryList);
-    w.begin_chunk(LgChunkStruct);
-    w.i32(0);
-    w.end_chunk();
-    w.end_chunk();
-    w.begin_chunk(LgChunkAtomic);
-    w.begin_chunk(LgChunkStruct);
-    for (uint32_t word : {0u, 0u, 0x05u, 0u}) w.u32(word);
-    w.end_chunk();
-    mw::put_geometry(w, e.geometries[0]);
-    w.extension_chunk();
-    w.end_chunk();
-    w.extension_chunk();
-    w.end_chunk();
-    LgClump* clump = read_clump(w.take());
+    LgClump* clump = read_clump(hand_built(e, {1}, false, {0, 0, 0x05, 0}));
     ASSERT_NE(clump, nullptr);
     LgAtomic* a = atomics_of(clump)[0];
     expect_geometry_equal(a->geometry, e.geometries[0]);
@@ -353,29 +361,8 @@ TEST_F(HostileClumps, BadIndicesAndCountsFailWithoutLeaks) {
 TEST_F(HostileClumps, LongerStructsAreReadUpToTheirRecordsAndTheRestSkipped) {
     // The clump's and an atomic's struct chunks each carry two more words than they need.
     const mw::Clump e = mw::single_atomic_clump(modeltest::triangle_fan(3, {{-1, {}}}));
-    mw::ChunkWriter w;
-    w.begin_chunk(LgChunkClump);
-    w.begin_chunk(LgChunkStruct);
-    w.i32(1);
-    w.u32(0xdead);
-    w.u32(0xbeef);
-    w.end_chunk();
-    mw::put_frame_list(w, e.frames);
-    w.begin_chunk(LgChunkGeometryList);
-    w.begin_chunk(LgChunkStruct);
-    w.i32(1);
-    w.end_chunk();
-    mw::put_geometry(w, e.geometries[0]);
-    w.end_chunk();
-    w.begin_chunk(LgChunkAtomic);
-    w.begin_chunk(LgChunkStruct);
-    for (uint32_t word : {0u, 0u, 0x04u, 0u, 0x11u, 0x22u}) w.u32(word);
-    w.end_chunk();
-    w.extension_chunk();
-    w.end_chunk();
-    w.extension_chunk();
-    w.end_chunk();
-    LgClump* clump = read_clump(w.take());
+    LgClump* clump =
+        read_clump(hand_built(e, {1, 0xdead, 0xbeef}, true, {0, 0, 0x04, 0, 0x11, 0x22}));
     ASSERT_NE(clump, nullptr);
     ASSERT_EQ(LgClumpGetNumAtomics(clump), 1);
     EXPECT_EQ(atomics_of(clump)[0]->object.header.flags, 0x04);
@@ -383,10 +370,6 @@ TEST_F(HostileClumps, LongerStructsAreReadUpToTheirRecordsAndTheRestSkipped) {
     LgClumpDestroy(clump);
     EXPECT_LT(CountingMemory::live, before);
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(HostileClumps, RunningOutOfMemoryAnywhereFailsCleanly) {
     mw::Clump e = sample_clump();
