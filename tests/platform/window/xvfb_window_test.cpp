@@ -4,6 +4,7 @@
 #include "platform/os/spawn.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window.h"
+#include "tests/support/xvfb_server.h"
 
 #include <SDL.h>
 #include <cerrno>
@@ -21,42 +22,7 @@ extern char** environ;
 namespace {
 
 using namespace platform;
-
-// An Xvfb server that chose its own free display number; stopped when the object goes.
-class XvfbServer {
-public:
-    // Empty display when the server did not come up.
-    explicit XvfbServer(const std::string& binary) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {binary.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
-                              "1024x768x24",  "-nolisten",  "tcp",      nullptr};
-        if (posix_spawn(&pid_, binary.c_str(), nullptr, nullptr, const_cast<char**>(argv),
-                        environ) != 0)
-            pid_ = 0;
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        // Xvfb writes the display number and a newline once it accepts clients.
-        while (pid_ && poll(&p, 1, 20000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~XvfbServer() {
-        if (!pid_) return;
-        kill(pid_, SIGTERM);
-        int status;
-        waitpid(pid_, &status, 0);
-    }
-    const std::string& display() const { return display_; }
-
-private:
-    pid_t pid_ = 0;
-    std::string display_;
-};
+using testsupport::XvfbServer;
 
 TEST(XvfbWindow, ARealWindowOpensTakesAKeyAndCloses) {
     std::string binary = find_in_path("Xvfb");

@@ -1,0 +1,36 @@
+// An X server of a test's own (Xvfb on a display number it picks itself), and a screenshot of
+// its root window taken from the server with xwd.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Started by the constructor; stopped when the object goes. display() is empty when the
+// server did not come up.
+class XvfbServer {
+public:
+    explicit XvfbServer(const std::string& binary);
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = 0;
+    std::string display_;
+};
+
+// The root window of `display` as 0xFFRRGGBB pixels, rows top to bottom, read back from the
+// server by xwd. False when xwd is missing or its output cannot be read.
+struct Screenshot {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(uint32_t x, uint32_t y) const { return pixels[size_t(y) * width + x]; }
+};
+bool capture_root_window(const std::string& display, Screenshot* out);
+
+} // namespace testsupport
