@@ -4,6 +4,7 @@
 #include "engine/core/lg_raster.h"
 #include "engine/core/lg_texture.h"
 #include "engine/driver/lg_d3d_camera.h"
+#include "engine/driver/lg_d3d_native_texture.h"
 #include "engine/driver/lg_d3d_pixel_access.h"
 #include "engine/driver/lg_d3d_raster.h"
 #include "engine/driver/lg_d3d_surface.h"
@@ -58,6 +59,9 @@ const Slot driverSlots[] = {
     {LgStdRasterRenderTransparent, LgD3DRasterRenderTransparent},
     {LgStdRasterRenderScaled, LgD3DRasterRenderScaled},
     {LgStdRasterRenderFast, LgD3DRasterRenderFast},
+    {LgStdNativeTextureGetSize, LgD3DNativeTextureSize},
+    {LgStdNativeTextureRead, LgD3DNativeTextureRead},
+    {LgStdNativeTextureWrite, LgD3DNativeTextureWrite},
 };
 
 LgRaster* raster_of(void* p) {
