@@ -34,27 +34,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(engine.opened);
         ASSERT_TRUE(engine.start_full_screen());
-        log = LoggingDevice::install_on_full_screen_target();
-        frame = LgRasterCreate(640, 480, 0, LgRasterTypeCamera);
-        depth = LgRasterCreate(640, 480, 0, LgRasterTypeZBuffer);
-        camera = LgCameraCreate();
-        ASSERT_NE(camera, nullptr);
-        LgCameraSetRaster(camera, frame);
-        LgCameraSetZRaster(camera, depth);
-        ASSERT_NE(LgCameraBeginUpdate(camera), nullptr);
+        ASSERT_TRUE(update.begin());
+        log = update.log;
+        camera = update.camera;
         log->calls.clear();
     }
-    void TearDown() override {
-        if (LgD3DDriver.currentCamera != nullptr) LgCameraEndUpdate(camera);
-        LgCameraDestroy(camera);
-        LgRasterDestroy(depth);
-        LgRasterDestroy(frame);
-    }
+    void TearDown() override { update.end(); }
 
     DriverEngine engine;
+    drivertest::LoggedCameraUpdate update;
     LoggingDevice* log = nullptr;
-    LgRaster* frame = nullptr;
-    LgRaster* depth = nullptr;
     LgCamera* camera = nullptr;
 };
 

@@ -2,6 +2,8 @@
 // changes and draws the driver sends, so tests can see exactly what reached the device.
 #pragma once
 
+#include "engine/core/lg_camera.h"
+#include "engine/core/lg_raster.h"
 #include "engine/driver/lg_d3d_state.h"
 #include "platform/graphics/d3d.h"
 
@@ -138,6 +140,32 @@ private:
     explicit LoggingDevice(platform::IDirect3DDevice3* inner) : inner_(inner) {}
     platform::IDirect3DDevice3* inner_;
     uint32_t refs_ = 1;
+};
+
+// A 640 x 480 camera on the started full-screen device, whose calls are logged, inside an open
+// camera update.
+struct LoggedCameraUpdate {
+    bool begin() {
+        log = LoggingDevice::install_on_full_screen_target();
+        frame = LgRasterCreate(640, 480, 0, LgRasterTypeCamera);
+        depth = LgRasterCreate(640, 480, 0, LgRasterTypeZBuffer);
+        camera = LgCameraCreate();
+        if (camera == nullptr) return false;
+        LgCameraSetRaster(camera, frame);
+        LgCameraSetZRaster(camera, depth);
+        return LgCameraBeginUpdate(camera) != nullptr;
+    }
+    void end() {
+        if (LgD3DDriver.currentCamera != nullptr) LgCameraEndUpdate(camera);
+        if (camera != nullptr) LgCameraDestroy(camera);
+        LgRasterDestroy(depth);
+        LgRasterDestroy(frame);
+    }
+
+    LoggingDevice* log = nullptr;
+    LgRaster* frame = nullptr;
+    LgRaster* depth = nullptr;
+    LgCamera* camera = nullptr;
 };
 
 } // namespace drivertest
