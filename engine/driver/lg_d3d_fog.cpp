@@ -1,6 +1,8 @@
 // Fog tables.
 #include "engine/driver/lg_d3d_fog.h"
 
+#include "engine/core/lg_im3d.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -34,6 +36,8 @@ void LgD3DSetCurrentFogTable(const uint8_t table[256]) {
     if (table != d.fogTableCurrent) std::memcpy(d.fogTableCurrent, table, 256);
     for (int i = 0; i < 256; ++i)
         d.fogTableDevice[i] = static_cast<uint32_t>(255 - d.fogTableCurrent[i]) << 24;
+    // Vertices made by immediate mode's clipper take their fog from its own copy.
+    std::memcpy(LgIm3DGlobal.projection.fogTable, d.fogTableDevice, sizeof(d.fogTableDevice));
 }
 
 const uint8_t* LgD3DLinearFogTable() {

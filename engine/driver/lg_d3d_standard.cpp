@@ -3,6 +3,9 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_raster.h"
 #include "engine/core/lg_texture.h"
+#include "engine/driver/lg_d3d_camera.h"
+#include "engine/driver/lg_d3d_native_texture.h"
+#include "engine/driver/lg_d3d_pixel_access.h"
 #include "engine/driver/lg_d3d_raster.h"
 #include "engine/driver/lg_d3d_surface.h"
 #include "engine/driver/lg_d3d_texture_chain.h"
@@ -45,6 +48,20 @@ const Slot driverSlots[] = {
     {LgStdPaletteLock, LgD3DPaletteLock},
     {LgStdPaletteUnlock, LgD3DPaletteUnlock},
     {LgStdRasterNumLevels, LgD3DRasterNumLevels},
+    {LgStdRGBAToPixel, LgD3DRGBAToPixel},
+    {LgStdPixelToRGBA, LgD3DPixelToRGBA},
+    {LgStdImageFromRaster, LgD3DImageFromRaster},
+    {LgStdRasterFromImage, LgD3DRasterFromImage},
+    {LgStdRasterFormatForImage, LgD3DImageRasterFormat},
+    {LgStdSetDrawingTarget, LgD3DSetTarget},
+    {LgStdClearRect, LgD3DClearRect},
+    {LgStdClear, LgD3DClearTarget},
+    {LgStdRasterRenderTransparent, LgD3DRasterRenderTransparent},
+    {LgStdRasterRenderScaled, LgD3DRasterRenderScaled},
+    {LgStdRasterRenderFast, LgD3DRasterRenderFast},
+    {LgStdNativeTextureGetSize, LgD3DNativeTextureSize},
+    {LgStdNativeTextureRead, LgD3DNativeTextureRead},
+    {LgStdNativeTextureWrite, LgD3DNativeTextureWrite},
 };
 
 LgRaster* raster_of(void* p) {
@@ -95,8 +112,17 @@ int32_t LgD3DRasterDestroy(void* out, void*, int32_t) {
     LgRaster* raster = raster_of(out);
     if (raster == nullptr) return 0;
     LgD3DRasterSlice* slice = LgD3DRasterSliceOf(raster);
-    if (LgD3DDriver.renderStates.textureRaster == raster)
+    // Translucent geometry queued with this texture must not outlive it.
+    LgD3DFlushDeferred();
+    if (LgD3DDriver.renderStates.textureRaster == raster) {
         LgD3DDriver.renderStates.textureRaster = nullptr;
+        // A device keeping the texture bound would draw with it again once the cache, which
+        // now says none, lets a later "no texture" pass as unchanged.
+        LgD3DRenderTarget* target = LgD3DDriver.currentTarget != nullptr
+                                        ? LgD3DDriver.currentTarget
+                                        : &LgD3DDriver.fullScreenTarget;
+        if (target->device != nullptr) target->device->SetTexture(0, nullptr);
+    }
     if ((raster->creationFlags & LgRasterDontAllocate) == 0) {
         LgD3DReleaseField(slice->texture);
         LgD3DReleaseField(slice->palette);

@@ -132,6 +132,14 @@ struct LgD3DRenderStateCache {
     uint32_t alphaTestAllowed;
 };
 
+// The raster that 2-D clears and copies draw into, with its offsets inside its surface and
+// its clip rectangle (in the raster's own coordinates).
+struct LgD3DDrawingTarget {
+    LgRaster* raster;
+    int32_t offsetX, offsetY;
+    int32_t clipX, clipY, clipWidth, clipHeight;
+};
+
 struct LgD3DDriverState {
     // Kept from the engine at open.
     void* window;
@@ -175,6 +183,7 @@ struct LgD3DDriverState {
     LgDeferredBuffer* deferred;
 
     LgD3DRenderStateCache renderStates;
+    LgD3DDrawingTarget drawingTarget;
 
     // Fog (camera begin update and the fog render states).
     float fogStart;

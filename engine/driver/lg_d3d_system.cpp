@@ -7,7 +7,9 @@
 #include "engine/driver/lg_d3d_device.h"
 #include "engine/driver/lg_d3d_driver.h"
 #include "engine/driver/lg_d3d_enumerate.h"
+#include "engine/driver/lg_d3d_render_states.h"
 #include "engine/driver/lg_d3d_texture_formats.h"
+#include "engine/driver/lg_d3d_transform.h"
 
 #include <algorithm>
 #include <bit>
@@ -33,8 +35,20 @@ int32_t no_indexed_primitive(int32_t, void*, int32_t, const uint16_t*, int32_t) 
 }
 
 LgDeviceRecord deviceRecord = {
-    1.0f,         LgD3DSystem,          0.0f,    zBufferFar, nullptr, nullptr, no_line, no_triangle,
-    no_primitive, no_indexed_primitive, nullptr, nullptr,    nullptr, nullptr,
+    1.0f,
+    LgD3DSystem,
+    0.0f,
+    zBufferFar,
+    LgD3DSetRenderState,
+    LgD3DGetRenderState,
+    no_line,
+    no_triangle,
+    no_primitive,
+    no_indexed_primitive,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 bool valid_subsystem(int32_t index) {
@@ -147,7 +161,7 @@ int32_t LgD3DSystem(int32_t request, void* out, void* in, int32_t number) {
     case LgDeviceRequestExclusiveMode: return LgD3DSetExclusiveMode(number);
     case LgDeviceRequestPipeline:
         if (in == nullptr) return 0;
-        as<LgPipeline>(in)->stage1 = LgIm3DTransformStage;
+        as<LgPipeline>(in)->stage1 = LgD3DTransformStage;
         return 1;
     case LgDeviceRequestCurrentVideoMode: return write_number(out, d.currentMode);
     case LgDeviceRequestStandardFunctions:

@@ -1,0 +1,152 @@
+// Native textures: written and read back with their mip levels, palettes, names and modes;
+// streams the device cannot take are refused without leaving anything behind.
+#include "engine/core/lg_raster.h"
+#include "engine/core/lg_stream.h"
+#include "engine/core/lg_texture.h"
+#include "engine/driver/lg_d3d_native_texture.h"
+#include "tests/engine/driver/driver_test_support.h"
+
+#include <cstring>
+#include <vector>
+
+using drivertest::DriverEngine;
+using namespace platform;
+
+namespace {
+
+std::vector<uint8_t> write(LgTexture* texture) {
+    LgStream* s = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessWrite, nullptr);
+    EXPECT_EQ(LgStandardCall(LgStdNativeTextureWrite, s, texture, 0), 1);
+    LgStreamMemory m{};
+    LgStreamClose(s, &m);
+    std::vector<uint8_t> bytes(m.start, m.start + m.length);
+    LgEngineInstancePtr->memoryFunctions.free(m.start);
+    return bytes;
+}
+
+LgTexture* read(std::vector<uint8_t>& bytes) {
+    LgStreamMemory m = {bytes.data(), static_cast<uint32_t>(bytes.size())};
+    LgStream* s = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessRead, &m);
+    LgTexture* texture = reinterpret_cast<LgTexture*>(1);
+    const int32_t ok = LgStandardCall(LgStdNativeTextureRead, s, &texture, 0);
+    LgStreamClose(s, nullptr);
+    EXPECT_EQ(ok != 0, texture != nullptr);
+    return texture;
+}
+
+// Every byte of every level, row by row.
+std::vector<uint8_t> level_pixels(LgRaster* raster) {
+    std::vector<uint8_t> all;
+    const int32_t levels = LgRasterGetNumLevels(raster);
+    for (int32_t level = 0; level < levels; ++level) {
+        const uint8_t* p = LgRasterLock(raster, level, LgRasterLockRead);
+        if (p == nullptr) return {};
+        const int32_t rowBytes = (raster->width * raster->depth + 7) / 8;
+        for (int32_t y = 0; y < raster->height; ++y)
+            all.insert(all.end(), p + y * raster->stride, p + y * raster->stride + rowBytes);
+        LgRasterUnlock(raster);
+    }
+    return all;
+}
+
+LgTexture* make_texture(int32_t flags, int32_t depth) {
+    LgRaster* raster = LgRasterCreate(16, 8, depth, LgRasterTypeTexture | flags);
+    if (raster == nullptr) return nullptr;
+    const int32_t levels = LgRasterGetNumLevels(raster);
+    for (int32_t level = 0; level < levels; ++level) {
+        uint8_t* p = LgRasterLock(raster, level, LgRasterLockWrite);
+        for (int32_t i = 0; i < raster->height * raster->stride; ++i)
+            p[i] = static_cast<uint8_t>(i * 7 + level);
+        LgRasterUnlock(raster);
+    }
+    if ((flags & 0x6000) != 0) {
+        auto* palette = reinterpret_cast<uint32_t*>(LgRasterLockPalette(raster, 1));
+        for (int i = 0; i < 16; ++i) palette[i] = 0x01020304u * static_cast<uint32_t>(i);
+        LgRasterUnlockPalette(raster);
+    }
+    LgTexture* texture = LgTextureCreate(raster);
+    LgTextureSetName(texture, "planks");
+    LgTextureSetMaskName(texture, "planksm");
+    LgTextureSetFilterMode(texture, 6);
+    LgTextureSetAddressingU(texture, 3);
+    LgTextureSetAddressingV(texture, 2);
+    return texture;
+}
+
+TEST(D3DNativeTextures, WriteAndReadBackWithMipsAndPalettes) {
+    DriverEngine engine(palettised_profile());
+    ASSERT_TRUE(engine.opened);
+    ASSERT_TRUE(engine.start_full_screen());
+    const struct {
+        int32_t flags, depth;
+        uint8_t format; // read back
+    } rows[] = {
+        {0x200 | LgRasterFormatMipmap | LgRasterFormatAutoMipmap, 16, 0x92},
+        {0x100 | LgRasterFormatMipmap, 16, 0x81},
+        {0x2600, 8, 0x26},
+        {0x4600, 4, 0x46},
+    };
+    for (const auto& row : rows) {
+        LgTexture* texture = make_texture(row.flags, row.depth);
+        ASSERT_NE(texture, nullptr) << std::hex << row.flags;
+        uint32_t size = 0;
+        ASSERT_EQ(LgStandardCall(LgStdNativeTextureGetSize, &size, texture, 0), 1);
+        std::vector<uint8_t> bytes = write(texture);
+        EXPECT_EQ(bytes.size(), size);
+        ASSERT_GE(bytes.size(), 80u);
+        EXPECT_EQ(std::memcmp(&bytes[12], "D3D", 4), 0);
+        LgTexture* back = read(bytes);
+        ASSERT_NE(back, nullptr) << std::hex << row.flags;
+        EXPECT_STREQ(back->name, "planks");
+        EXPECT_STREQ(back->mask, "planksm");
+        EXPECT_EQ(back->filterMode, 6u);
+        EXPECT_EQ(back->addressingU, 3u);
+        EXPECT_EQ(back->addressingV, 2u);
+        EXPECT_EQ(back->raster->format, row.format);
+        EXPECT_EQ(LgRasterGetNumLevels(back->raster), LgRasterGetNumLevels(texture->raster));
+        EXPECT_EQ(level_pixels(back->raster), level_pixels(texture->raster));
+        if (row.depth <= 8) {
+            const auto* a = reinterpret_cast<uint32_t*>(LgRasterLockPalette(texture->raster, 2));
+            std::vector<uint32_t> original(a, a + 16);
+            LgRasterUnlockPalette(texture->raster);
+            const auto* b = reinterpret_cast<uint32_t*>(LgRasterLockPalette(back->raster, 2));
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(std::vector<uint32_t>(b, b + 16), original);
+            LgRasterUnlockPalette(back->raster);
+        }
+        LgTextureDestroy(back);
+        LgTextureDestroy(texture);
+    }
+}
+
+TEST(D3DNativeTextures, StreamsTheDeviceCannotTakeAreRefused) {
+    DriverEngine engine;
+    ASSERT_TRUE(engine.opened);
+    ASSERT_TRUE(engine.start_full_screen());
+    LgTexture* texture = make_texture(0x200, 16);
+    ASSERT_NE(texture, nullptr);
+    const std::vector<uint8_t> good = write(texture);
+    LgTextureDestroy(texture);
+    const uint32_t descAt = 20 + 12 + 8 + 12 + 8 + 12 + 4; // after both names and "DDS "
+    auto with = [&](auto change) {
+        std::vector<uint8_t> bytes = good;
+        change(bytes);
+        return bytes;
+    };
+    std::vector<std::vector<uint8_t>> refused = {
+        with([](std::vector<uint8_t>& b) { b[14] = 'X'; }), // another platform
+        with([&](std::vector<uint8_t>& b) {                 // a compressed surface
+            const uint32_t flagsAt = descAt + 76;           // pixel format flags
+            b[flagsAt] = static_cast<uint8_t>(DDPF_FOURCC);
+            std::memcpy(&b[flagsAt + 4], "DXT3", 4);
+        }),
+    };
+    for (std::vector<uint8_t>& bytes : refused) EXPECT_EQ(read(bytes), nullptr);
+    // Neither refusal is an error of the driver's own.
+    EXPECT_EQ(drivertest::recorded_error().code, LgErrorNone.code);
+    std::vector<uint8_t> shortPixels =
+        with([](std::vector<uint8_t>& b) { b.resize(b.size() - 9); });
+    EXPECT_EQ(read(shortPixels), nullptr);
+}
+
+} // namespace
