@@ -9,6 +9,7 @@
 #include "engine/core/lg_im3d.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_phase_timing.h"
 #include "engine/core/lg_raster.h"
 #include "engine/core/lg_vector.h"
 
@@ -318,6 +319,7 @@ LgCamera* LgCameraClear(LgCamera* camera, const LgRGBA* colour, int32_t flags) {
 
 LgCamera* LgCameraShowRaster(LgCamera* camera, void* window, uint32_t flags) {
     if (camera->frameBuffer == nullptr) return nullptr;
+    LgPhaseScope phase(LgPhasePresent);
     if (LgRasterShow(camera->frameBuffer, window, static_cast<int32_t>(flags)) == nullptr)
         return nullptr;
     return camera;

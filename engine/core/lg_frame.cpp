@@ -7,6 +7,7 @@
 #include "engine/core/lg_link.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_phase_timing.h"
 
 #include <cstddef>
 
@@ -335,6 +336,7 @@ void LgFrameRestoreRoots(LgFrame* frame) {
 int32_t LgFrameSyncAllDirty() {
     LgLink* head = dirty_list();
     if (head->next == head) return 1;
+    LgPhaseScope phase(LgPhaseFrameSync);
     // Work on a detached copy of the list: a sync callback that marks a frame again lists its
     // root in the emptied list for the next pass instead of being lost with this one.
     LgLink pending = {head->next, head->prev};

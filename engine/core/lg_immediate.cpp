@@ -6,6 +6,7 @@
 #include "engine/core/lg_engine_instance.h"
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_im3d.h"
+#include "engine/core/lg_phase_timing.h"
 #include "engine/core/lg_pipeline.h"
 
 #include <algorithm>
@@ -174,12 +175,14 @@ int32_t LgIm3DRenderLine(int32_t i0, int32_t i1) {
 }
 
 int32_t LgIm3DRenderPrimitive(int32_t type) {
+    LgPhaseScope phase(LgPhaseTransformClip);
     refresh_shading();
     const LgIm3DRenderPrimitiveFunc draw = LgEngineInstancePtr->device.im3DRenderPrimitive;
     return draw != nullptr ? draw(type) : 0;
 }
 
 int32_t LgIm3DRenderIndexedPrimitive(int32_t type, const uint16_t* indices, int32_t count) {
+    LgPhaseScope phase(LgPhaseTransformClip);
     refresh_shading();
     const LgIm3DRenderIndexedPrimitiveFunc draw =
         LgEngineInstancePtr->device.im3DRenderIndexedPrimitive;

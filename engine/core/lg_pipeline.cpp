@@ -5,6 +5,7 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_free_list.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_phase_timing.h"
 
 namespace {
 
@@ -77,12 +78,24 @@ void* LgPipelineExecute(void* object) {
     LgPipelineSlice* s = slice();
     if (s->depth == 0 || s->overflow != 0) return object;
     LgPipeline* p = s->stack[s->depth - 1];
-    void* work = p->stage0(object);
+    void* work;
+    {
+        LgPhaseScope phase(LgPhaseInstancing);
+        work = p->stage0(object);
+    }
     if (work == nullptr) return object;
-    p->stage1(work);
-    p->stage2(work);
-    p->stage4(work, p->parameter);
-    p->stage5(work);
+    {
+        LgPhaseScope phase(LgPhaseTransformClip);
+        p->stage1(work);
+    }
+    {
+        LgPhaseScope phase(LgPhaseLighting);
+        p->stage2(work);
+        p->stage4(work, p->parameter);
+        p->stage5(work);
+    }
+    // The render stage clips and submits; the device's filling is charged to its own phase.
+    LgPhaseScope phase(LgPhaseTransformClip);
     p->stage6(work);
     return object;
 }

@@ -2,6 +2,7 @@
 // start and stop, the draw-at-once paths and the records that carry geometry to end update.
 #include "engine/driver/lg_d3d_immediate.h"
 
+#include "engine/core/lg_phase_timing.h"
 #include "engine/driver/lg_d3d_camera.h"
 #include "engine/driver/lg_d3d_device.h"
 #include "engine/driver/lg_d3d_fog.h"
@@ -68,6 +69,7 @@ bool should_defer() {
 
 int32_t draw_indexed(uint32_t type, void* vertices, uint32_t vertexCount, const uint16_t* indices,
                      uint32_t indexCount) {
+    LgPhaseScope phase(LgPhaseRasterisation);
     return succeeded(device()->DrawIndexedPrimitive(type, D3DFVF_TLVERTEX, vertices, vertexCount,
                                                     const_cast<uint16_t*>(indices), indexCount,
                                                     drawFlags))
@@ -76,6 +78,7 @@ int32_t draw_indexed(uint32_t type, void* vertices, uint32_t vertexCount, const 
 }
 
 int32_t draw_plain(uint32_t type, void* vertices, uint32_t count) {
+    LgPhaseScope phase(LgPhaseRasterisation);
     return succeeded(device()->DrawPrimitive(type, D3DFVF_TLVERTEX, vertices, count, drawFlags))
                ? 1
                : 0;

@@ -1,5 +1,6 @@
 // The deferred translucent geometry at end update: replayed into a sort array, ordered far to
 // near, and drawn in runs that share a record's states and vertices.
+#include "engine/core/lg_phase_timing.h"
 #include "engine/driver/lg_d3d_camera.h"
 #include "engine/driver/lg_d3d_immediate.h"
 
@@ -58,6 +59,7 @@ void draw_runs() {
             for (size_t i = start; i < end; ++i)
                 out = std::copy_n(s.sortEntries[i].indices, s.sortEntries[i].indexCount, out);
             LgD3DApplyStateBlock(&record->block);
+            LgPhaseScope phase(LgPhaseRasterisation);
             device()->DrawIndexedPrimitive(
                 s.sortEntries[start].primitiveType, D3DFVF_TLVERTEX, LgD3DRecordVertices(record),
                 record->vertexCount, s.indexBuffer, static_cast<uint32_t>(indices), drawFlags);
@@ -82,8 +84,11 @@ void LgD3DReplayPrimitive(void* data) {
     case D3DPT_TRIANGLEFAN:
         // Fans are drawn whole, in replay order: their triangles share the centre vertex.
         LgD3DApplyStateBlock(&r->block);
-        device()->DrawIndexedPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, LgD3DRecordVertices(r),
-                                       r->vertexCount, x, n, drawFlags);
+        {
+            LgPhaseScope phase(LgPhaseRasterisation);
+            device()->DrawIndexedPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX,
+                                           LgD3DRecordVertices(r), r->vertexCount, x, n, drawFlags);
+        }
         break;
     case D3DPT_LINELIST:
         for (uint32_t i = 0; i + 1 < n; i += 2) add_entry(r, x + i, 2, D3DPT_LINELIST);
@@ -111,6 +116,7 @@ void LgD3DFlushDeferred() {
         return;
     }
     s.flushing = true;
+    LgPhaseScope phase(LgPhaseTranslucentSort);
     const LgD3DRenderStateCache saved = d.renderStates;
     if (reserve_sort_entries(s.deferredPrimitives)) {
         s.sortCount = 0;
