@@ -1,0 +1,127 @@
+// The demo scene in a real SDL window on an X server of the test's own: the screen read back
+// from the server shows the same frame as the headless run.
+#include "tests/engine/e2e/e2e_support.h"
+
+#include "platform/headless.h"
+#include "platform/os/spawn.h"
+#include "tests/support/xvfb_server.h"
+
+#include <SDL.h>
+
+namespace e2etest {
+namespace {
+
+using testsupport::Screenshot;
+using testsupport::XvfbServer;
+
+// The conversion of 16-bit pixels for the screen may round the low bits differently from the
+// headless copy; nothing else may differ.
+constexpr int channelSlack = 8;
+
+// Points the process at the test's X server, leaves headless mode and lets the graphics layer
+// find the window service's SDL windows, for the scope's length.
+class DisplayScope {
+public:
+    explicit DisplayScope(const std::string& display) {
+        if (const char* d = std::getenv("DISPLAY")) oldDisplay_ = d;
+        if (const char* v = std::getenv("SDL_VIDEODRIVER")) oldDriver_ = v;
+        setenv("DISPLAY", display.c_str(), 1);
+        unsetenv("SDL_VIDEODRIVER");
+        platform::set_headless(false);
+        platform::GfxWindowHooks hooks;
+        hooks.sdl_window = [](platform::GfxWindow w) {
+            return platform::sdl_window(static_cast<platform::Window*>(w));
+        };
+        hooks.client_origin = [](platform::GfxWindow w, int32_t* x, int32_t* y) {
+            int width = 0, height = 0;
+            return platform::window_client_rect(static_cast<platform::Window*>(w), x, y, &width,
+                                                &height);
+        };
+        platform::set_gfx_window_hooks(hooks);
+    }
+    ~DisplayScope() {
+        platform::shut_down_presenter();
+        platform::set_gfx_window_hooks({});
+        platform::set_headless(true);
+        if (oldDisplay_.empty())
+            unsetenv("DISPLAY");
+        else
+            setenv("DISPLAY", oldDisplay_.c_str(), 1);
+        if (!oldDriver_.empty()) setenv("SDL_VIDEODRIVER", oldDriver_.c_str(), 1);
+    }
+    DisplayScope(const DisplayScope&) = delete;
+    DisplayScope& operator=(const DisplayScope&) = delete;
+
+private:
+    std::string oldDisplay_, oldDriver_;
+};
+
+// The part of the screen under the window's client area.
+testsupport::Image client_area(const Screenshot& shot, int x, int y, int width, int height) {
+    testsupport::Image image;
+    if (x < 0 || y < 0 || uint32_t(x + width) > shot.width || uint32_t(y + height) > shot.height)
+        return image;
+    image.width = uint32_t(width);
+    image.height = uint32_t(height);
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            image.pixels.push_back(shot.at(uint32_t(x + column), uint32_t(y + row)));
+    return image;
+}
+
+class DemoSceneWindow : public DemoSceneTest {
+protected:
+    // Takes down the scene, the engine and the window of the previous run.
+    void take_down() {
+        scene.destroy();
+        session.end();
+        platform::destroy_window(window);
+        window = nullptr;
+    }
+};
+
+TEST_F(DemoSceneWindow, TheScreenShowsTheHeadlessFrame) {
+    const std::string binary = platform::find_in_path("Xvfb");
+    if (binary.empty()) GTEST_SKIP() << "Xvfb is not installed";
+
+    ASSERT_TRUE(start_engine());
+    ASSERT_TRUE(build_scene());
+    ASSERT_TRUE(scene.render_frame(session.window())) << scene.error();
+    const testsupport::Image headless = last_frame();
+    take_down();
+
+    XvfbServer server(binary);
+    ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+    {
+        DisplayScope display(server.display());
+        ASSERT_TRUE(start_engine());
+        ASSERT_NE(platform::sdl_window(window), nullptr) << "no SDL window on the X server";
+        // Without a window manager the window lands where it is placed once mapped.
+        platform::show_window(window, platform::SW_SHOWNORMAL);
+        platform::move_window(window, 32, 24, 640, 480);
+        ASSERT_TRUE(build_scene());
+        int x = 0, y = 0, width = 0, height = 0;
+        FrameDifference d{headless.pixels.size(), 255};
+        // The server maps the window asynchronously: draw until the frame shows up.
+        for (int attempt = 0; attempt < 20 && d.differing != 0; ++attempt) {
+            ASSERT_TRUE(scene.render_frame(session.window())) << scene.error();
+            SDL_PumpEvents();
+            SDL_Delay(50);
+            ASSERT_TRUE(platform::window_client_rect(window, nullptr, nullptr, &width, &height));
+            // Where the server put the window, as SDL last heard it.
+            SDL_GetWindowPosition(platform::sdl_window(window), &x, &y);
+            Screenshot shot;
+            ASSERT_TRUE(testsupport::capture_root_window(server.display(), &shot))
+                << "xwd could not read the screen";
+            const testsupport::Image shown = client_area(shot, x, y, width, height);
+            if (shown.width == headless.width && shown.height == headless.height)
+                d = compare_frames(headless, shown, channelSlack);
+        }
+        EXPECT_EQ(d.differing, 0u) << "largest channel difference " << d.largest << " at client ("
+                                   << x << ", " << y << ")";
+        take_down();
+    }
+}
+
+} // namespace
+} // namespace e2etest
