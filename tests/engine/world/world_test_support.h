@@ -6,6 +6,7 @@
 #include "engine/world/lg_light.h"
 #include "engine/world/lg_world.h"
 #include "engine/world/lg_world_tie.h"
+#include "engine/world/lg_world_walk.h"
 #include "tests/engine/world/model_test_support.h"
 #include "tools/modelwriter/model_shapes.h"
 #include "tools/modelwriter/world_builder.h"
