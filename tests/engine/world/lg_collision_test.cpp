@@ -225,7 +225,9 @@ TEST_F(Collisions, AtomicTrianglesAreTestedInModelSpace) {
         return p;
     };
     // Through the box along x: only the face turned towards the start.
-    EXPECT_EQ(LgAtomicForAllIntersections(a, line({26, 20.3f, 30.2f}, {34, 20.3f, 30.2f}), record, &hits), a);
+    EXPECT_EQ(
+        LgAtomicForAllIntersections(a, line({26, 20.3f, 30.2f}, {34, 20.3f, 30.2f}), record, &hits),
+        a);
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_FLOAT_EQ(hits[0], 3.0f / 8.0f);
     LgCollisionPrimitive p;
