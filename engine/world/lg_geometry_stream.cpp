@@ -4,6 +4,7 @@
 #include "engine/core/lg_stream.h"
 #include "engine/world/lg_geometry.h"
 #include "engine/world/lg_mesh.h"
+#include "engine/world/lg_struct_reader.h"
 
 #include <cstring>
 
@@ -12,51 +13,9 @@ namespace {
 constexpr uint32_t headerSize = 28;
 constexpr uint32_t targetRecordSize = 24;
 
-void fail_short() {
-    LgErrorRaise(LgErrorGroupGeneric, LgErrShortRead);
-}
-
 void fail_bad_data() {
     LgErrorRaise(LgErrorGroupWorld, LgErrInvalidArgument);
 }
-
-// Reads inside the struct chunk, refusing to run past its length.
-class StructReader {
-public:
-    StructReader(LgStream* stream, uint32_t length) : stream_(stream), left_(length) {}
-
-    bool words(void* buffer, uint64_t bytes) {
-        return take(bytes) &&
-               LgStreamReadInt32s(stream_, buffer, static_cast<uint32_t>(bytes)) != nullptr;
-    }
-    bool bytes(void* buffer, uint64_t bytes) {
-        if (!take(bytes)) return false;
-        if (LgStreamRead(stream_, buffer, static_cast<uint32_t>(bytes)) != bytes) {
-            fail_short();
-            return false;
-        }
-        return true;
-    }
-    bool skip(uint64_t bytes) {
-        return take(bytes) && LgStreamSkip(stream_, static_cast<uint32_t>(bytes)) != nullptr;
-    }
-    // A struct longer than its contents: the rest is skipped.
-    bool finish() { return LgStreamSkip(stream_, left_) != nullptr; }
-    uint64_t left() const { return left_; }
-
-private:
-    bool take(uint64_t bytes) {
-        if (bytes > left_) {
-            fail_short();
-            return false;
-        }
-        left_ -= static_cast<uint32_t>(bytes);
-        return true;
-    }
-
-    LgStream* stream_;
-    uint32_t left_;
-};
 
 struct Header {
     uint32_t flags;
@@ -79,7 +38,7 @@ bool counts_fit(const Header& h, uint64_t left) {
     return needed <= left;
 }
 
-bool read_triangles(StructReader& in, LgGeometry* g) {
+bool read_triangles(LgStructReader& in, LgGeometry* g) {
     const int32_t v = g->numVertices;
     uint32_t pair[2];
     for (int32_t i = 0; i < g->numTriangles; ++i) {
@@ -97,7 +56,7 @@ bool read_triangles(StructReader& in, LgGeometry* g) {
     return true;
 }
 
-bool read_morph_targets(StructReader& in, LgGeometry* g) {
+bool read_morph_targets(LgStructReader& in, LgGeometry* g) {
     const uint64_t block = 12 * static_cast<uint64_t>(g->numVertices);
     for (int32_t i = 0; i < g->numMorphTargets; ++i) {
         LgMorphTarget& target = g->morphTarget[i];
@@ -123,7 +82,7 @@ bool read_morph_targets(StructReader& in, LgGeometry* g) {
 bool read_struct(LgStream* stream, LgGeometry*& g) {
     uint32_t length = 0;
     if (!LgStreamFindChunk(stream, LgChunkStruct, &length, nullptr)) return false;
-    StructReader in(stream, length);
+    LgStructReader in(stream, length);
     Header h;
     if (!in.words(&h, headerSize)) return false;
     if (!counts_fit(h, in.left())) {

@@ -2,6 +2,6 @@
 // order, between engine init and open.
 #pragma once
 
-// True when every registration succeeded. Call once, after LgEngineInit and before the game
-// registers its own clump and atomic plug-ins.
+// True when every registration succeeded (the world ties last). Call once, after LgEngineInit
+// and before the game registers its own clump and atomic plug-ins.
 bool LgWorldPluginAttach();

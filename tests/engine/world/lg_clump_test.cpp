@@ -260,7 +260,8 @@ TEST_F(Clumps, BoundingSpheresFollowTheMorphTargets) {
     LgClumpDestroy(clump);
 }
 
-// Rendering: the device's atomic stages run on each atomic flagged for rendering.
+// Rendering: the atomic pipeline runs on each atomic flagged for rendering (its instancing
+// stage replaced by a recorder).
 std::vector<LgAtomic*> rendered;
 void* record_atomic(void* object) {
     rendered.push_back(static_cast<LgAtomic*>(object));
@@ -275,12 +276,9 @@ int32_t accept_close() {
 
 class RenderedClumps : public ModelEngine {
 protected:
-    RenderedClumps()
-        : ModelEngine(0, [this] {
-              device.fillPipeline = [](LgPipeline* p) { p->stage0 = record_atomic; };
-          }) {}
     void SetUp() override {
         ModelEngine::SetUp();
+        LgClumpModuleSlice()->atomicPipeline->stage0 = record_atomic;
         rendered.clear();
         LgPipelineSetOpenClose(accept_open, accept_close);
     }
