@@ -10,6 +10,7 @@
 #include "engine/core/lg_free_list.h"
 #include "engine/core/lg_link.h"
 #include "engine/core/lg_module.h"
+#include "engine/core/lg_phase_timing.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_world_render.h"
 #include "engine/world/lg_world_walk.h"
@@ -165,6 +166,7 @@ bool sector_in_frustum(const LgCamera* camera, const LgAtomicSector* sector) {
 }
 
 void find_visible_sectors(LgCamera* camera, LgCameraTieSlice* s) {
+    LgPhaseScope phase(LgPhaseVisibility);
     s->count = 0;
     const LgWorld* world = s->world;
     LgFrame* frame = camera->object.header.parent;

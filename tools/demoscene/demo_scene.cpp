@@ -6,9 +6,14 @@
 #include "engine/driver/lg_d3d_render_states.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_geometry.h"
+#include "engine/world/lg_light.h"
+#include "engine/world/lg_world.h"
+#include "engine/world/lg_world_tie.h"
 #include "tools/demoscene/biplane_model.h"
 #include "tools/demoscene/demo_textures.h"
+#include "tools/demoscene/terrain_model.h"
 #include "tools/modelwriter/model_writer.h"
+#include "tools/modelwriter/world_writer.h"
 
 #include <cmath>
 #include <cstdio>
@@ -39,16 +44,19 @@ LgVector cross(LgVector a, LgVector b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-LgClump* read_clump(const std::vector<uint8_t>& bytes) {
+// The object the reader makes from the first chunk of the type in the bytes, or null.
+template <typename T>
+T* read_chunk(const std::vector<uint8_t>& bytes, uint32_t type, T* (*reader)(LgStream*)) {
     LgStreamMemory data = {const_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size())};
     LgStream* stream = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessRead, &data);
     if (stream == nullptr) return nullptr;
-    LgClump* clump = LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr)
-                         ? LgClumpStreamRead(stream)
-                         : nullptr;
+    T* object = LgStreamFindChunk(stream, type, nullptr, nullptr) ? reader(stream) : nullptr;
     LgStreamClose(stream, nullptr);
-    return clump;
+    return object;
 }
+
+// The sun: down from above, ahead and to the left of the camera.
+constexpr LgVector sunDirection = {0.36f, -0.80f, -0.48f};
 
 // Where plane i of n flies: spread from near the camera out into the fog, weaving left and
 // right, each with its own heading and bank.
@@ -116,15 +124,7 @@ bool DemoScene::build(const SceneSpec& spec, const std::string& textureDirectory
     const float halfWidth = std::tan(30.0f * degrees);
     const LgVector2 window = {halfWidth, halfWidth * float(spec.height) / float(spec.width)};
     LgCameraSetViewWindow(camera_, &window);
-    // Eye above and behind the first plane, looking out over the formation and slightly down.
-    const LgVector eye = {0.0f, 10.0f, -12.0f}, target = {0.0f, 7.0f, 60.0f};
-    LgMatrix* m = LgFrameGetMatrix(cameraFrame_);
-    m->at = normalised({target.x - eye.x, target.y - eye.y, target.z - eye.z});
-    m->right = normalised(cross(yAxis, m->at));
-    m->up = cross(m->at, m->right);
-    m->pos = eye;
-    LgMatrixMarkChanged(m);
-    LgFrameMarkDirty(cameraFrame_);
+    if (spec.world && !build_world()) return false;
 
     std::vector<uint8_t> bytes;
     const modelwriter::Clump model = biplane_clump();
@@ -134,10 +134,15 @@ bool DemoScene::build(const SceneSpec& spec, const std::string& textureDirectory
     }
     planeTriangles_ = static_cast<int32_t>(model.geometries[0].triangles.size());
     for (int32_t i = 0; i < spec.planes; ++i) {
-        LgClump* plane = i == 0 ? read_clump(bytes) : LgClumpClone(planes_[0]);
+        LgClump* plane =
+            i == 0 ? read_chunk(bytes, LgChunkClump, LgClumpStreamRead) : LgClumpClone(planes_[0]);
         if (plane == nullptr) return fail(i == 0 ? "reading the biplane" : "cloning a biplane");
         planes_.push_back(plane);
     }
+    // Clones are made before any plane joins the world: a clone copies its original's tie.
+    for (LgClump* plane : planes_)
+        if (world_ != nullptr && LgWorldAddClump(world_, plane) == nullptr)
+            return fail("LgWorldAddClump");
 
     smoke_ = LgTextureRead(smokeTexture, smokeMask);
     if (smoke_ == nullptr) return fail("reading the smoke texture");
@@ -157,9 +162,71 @@ bool DemoScene::build(const SceneSpec& spec, const std::string& textureDirectory
     return true;
 }
 
+bool DemoScene::build_world() {
+    const std::optional<Terrain> terrain = terrain_world();
+    if (!terrain) {
+        error_ = "building the terrain world failed";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    if (const modelwriter::WriteResult r = modelwriter::write_world(terrain->world, bytes); !r) {
+        error_ = "writing the terrain world: " + r.error;
+        return false;
+    }
+    world_ = read_chunk(bytes, LgChunkWorld, LgWorldStreamRead);
+    if (world_ == nullptr) return fail("reading the terrain world");
+    shift_ = {terrain->shift.x, terrain->shift.y, terrain->shift.z};
+    worldTriangles_ = 0;
+    for (const modelwriter::WorldSector& sector : terrain->world.sectors)
+        worldTriangles_ += static_cast<int32_t>(sector.triangles.size());
+    LgWorldAddCamera(world_, camera_);
+    // Sky fill and sunlight; the pre-lit colours carry the rest.
+    return add_light(LgLightAmbient, 0.25f, nullptr) &&
+           add_light(LgLightDirectional, 0.45f, &sunDirection);
+}
+
+bool DemoScene::add_light(uint8_t type, float intensity, const LgVector* direction) {
+    LgLight* light = LgLightCreate(type);
+    if (light == nullptr) return fail("LgLightCreate");
+    lights_.push_back(light);
+    const LgRGBAReal colour = {intensity, intensity, intensity, 1.0f};
+    LgLightSetColor(light, &colour);
+    if (direction != nullptr) {
+        LgFrame* frame = LgFrameCreate();
+        if (frame == nullptr) return fail("the light's frame");
+        lightFrames_.push_back(frame);
+        // A directional light shines along its frame's at-vector.
+        LgMatrix* m = LgFrameGetMatrix(frame);
+        m->at = normalised(*direction);
+        m->right = normalised(cross(yAxis, m->at));
+        m->up = cross(m->at, m->right);
+        LgMatrixMarkChanged(m);
+        LgFrameMarkDirty(frame);
+        LgLightSetFrame(light, frame);
+    }
+    if (LgWorldAddLight(world_, light) == nullptr) return fail("LgWorldAddLight");
+    return true;
+}
+
 void DemoScene::destroy() {
-    for (LgClump* plane : planes_) LgClumpDestroy(plane);
+    for (LgClump* plane : planes_) {
+        if (world_ != nullptr) LgWorldRemoveClump(world_, plane);
+        LgClumpDestroy(plane);
+    }
     planes_.clear();
+    for (LgLight* light : lights_) {
+        if (world_ != nullptr) LgWorldRemoveLight(world_, light);
+        LgLightDestroy(light);
+    }
+    lights_.clear();
+    for (LgFrame* frame : lightFrames_) LgFrameDestroy(frame);
+    lightFrames_.clear();
+    if (world_ != nullptr) {
+        if (camera_ != nullptr) LgWorldRemoveCamera(world_, camera_);
+        LgWorldDestroy(world_);
+    }
+    world_ = nullptr;
+    worldTriangles_ = 0;
     if (smoke_ != nullptr) LgTextureDestroy(smoke_);
     smoke_ = nullptr;
     if (textures_ != nullptr) {
@@ -180,8 +247,24 @@ void DemoScene::destroy() {
     puffIndices_.clear();
 }
 
+void DemoScene::place_camera(float seconds) {
+    // Eye above and behind the first plane, looking out over the formation and slightly down,
+    // drifting forward with it.
+    const float drift = 0.25f * cruiseSpeed * seconds;
+    const LgVector eye = {shift_.x, shift_.y + 10.0f, shift_.z - 12.0f + drift};
+    const LgVector target = {shift_.x, shift_.y + 7.0f, shift_.z + 60.0f + drift};
+    LgMatrix* m = LgFrameGetMatrix(cameraFrame_);
+    m->at = normalised({target.x - eye.x, target.y - eye.y, target.z - eye.z});
+    m->right = normalised(cross(yAxis, m->at));
+    m->up = cross(m->at, m->right);
+    m->pos = eye;
+    LgMatrixMarkChanged(m);
+    LgFrameMarkDirty(cameraFrame_);
+}
+
 void DemoScene::place_plane(int32_t index, float seconds) {
-    const Pose p = flight_pose(index, spec_.planes, seconds);
+    Pose p = flight_pose(index, spec_.planes, seconds);
+    p.position = {p.position.x + shift_.x, p.position.y + shift_.y, p.position.z + shift_.z};
     LgFrame* frame = LgClumpGetFrame(planes_[index]);
     LgMatrix* m = LgFrameGetMatrix(frame);
     LgMatrixRotate(m, &zAxis, p.bank, LgCombineReplace);
@@ -193,23 +276,28 @@ void DemoScene::place_plane(int32_t index, float seconds) {
 void DemoScene::advance(float seconds) {
     // The puffs follow their planes: their corners are set at draw time, when the camera's
     // axes are known.
+    place_camera(seconds);
     for (int32_t i = 0; i < static_cast<int32_t>(planes_.size()); ++i) place_plane(i, seconds);
+}
+
+bool DemoScene::plane_in_view(LgClump* plane) const {
+    LgPhaseScope phase(LgPhaseVisibility);
+    LgAtomic* atomic = nullptr;
+    LgClumpForAllAtomics(plane, first_atomic, &atomic);
+    const LgSphere* sphere = atomic != nullptr ? LgAtomicGetWorldBoundingSphere(atomic) : nullptr;
+    return sphere != nullptr && LgCameraFrustumTestSphere(camera_, sphere) != LgFrustumOutside;
 }
 
 void DemoScene::draw_planes() {
     visible_ = 0;
+    if (world_ != nullptr) {
+        // The world draws the sectors in view and the planes tied to them.
+        LgWorldRenderAtomicsInView(world_);
+        for (LgClump* plane : planes_) visible_ += plane_in_view(plane);
+        return;
+    }
     for (LgClump* plane : planes_) {
-        bool inside = false;
-        {
-            LgPhaseScope phase(LgPhaseVisibility);
-            LgAtomic* atomic = nullptr;
-            LgClumpForAllAtomics(plane, first_atomic, &atomic);
-            const LgSphere* sphere =
-                atomic != nullptr ? LgAtomicGetWorldBoundingSphere(atomic) : nullptr;
-            inside =
-                sphere != nullptr && LgCameraFrustumTestSphere(camera_, sphere) != LgFrustumOutside;
-        }
-        if (!inside) continue;
+        if (!plane_in_view(plane)) continue;
         ++visible_;
         LgClumpRender(plane);
     }

@@ -9,10 +9,13 @@
 #include <vector>
 
 struct LgClump;
+struct LgLight;
+struct LgWorld;
 
 namespace demoscene {
 
 struct SceneSpec {
+    bool world = true;     // the terrain world under the planes, lit by a sun and the sky
     int32_t planes = 3;    // the first is read from the model file, the others are clones
     int32_t particles = 1; // smoke puffs, shared out behind the planes
     int32_t width = 640;
@@ -39,7 +42,7 @@ public:
     // Destroys everything build made; safe to call twice.
     void destroy();
 
-    // Poses the planes and their smoke `seconds` into their flight.
+    // Poses the camera, the planes and their smoke `seconds` into their flight.
     void advance(float seconds);
     // Draws one frame (begin update, clear, fog, planes, smoke, end update) and shows it in
     // the window; false with error() when a step is refused.
@@ -49,6 +52,8 @@ public:
     // Planes the last frame found inside the view.
     int32_t visible_planes() const { return visible_; }
     int32_t triangles_per_plane() const { return planeTriangles_; }
+    // Triangles of the terrain world (0 without one).
+    int32_t world_triangles() const { return worldTriangles_; }
     const std::string& error() const { return error_; }
 
 private:
@@ -60,7 +65,11 @@ private:
     };
 
     bool fail(const std::string& step);
+    bool build_world();
+    bool add_light(uint8_t type, float intensity, const LgVector* direction);
+    void place_camera(float seconds);
     void place_plane(int32_t index, float seconds);
+    bool plane_in_view(LgClump* plane) const;
     void draw_planes();
     bool draw_smoke();
 
@@ -72,10 +81,15 @@ private:
     LgFrame* cameraFrame_ = nullptr;
     LgCamera* camera_ = nullptr;
     std::vector<LgClump*> planes_;
+    LgWorld* world_ = nullptr;
+    std::vector<LgLight*> lights_;
+    std::vector<LgFrame*> lightFrames_;
+    LgVector shift_ = {0, 0, 0}; // scene positions into the world's space
     std::vector<Puff> puffs_;
     std::vector<LgIm3DVertex> puffVertices_;
     std::vector<uint16_t> puffIndices_;
     int32_t planeTriangles_ = 0;
+    int32_t worldTriangles_ = 0;
     int32_t visible_ = 0;
     std::string error_;
 };
