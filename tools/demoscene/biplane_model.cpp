@@ -40,16 +40,7 @@ public:
                 target_.positions.push_back(origin + u * s + v * t);
                 g_.texCoords.push_back({s, 1.0f - t});
             }
-        const int row = nu + 1;
-        for (int j = 0; j < nv; ++j)
-            for (int i = 0; i < nu; ++i) {
-                const auto a = static_cast<uint16_t>(base + j * row + i);
-                const auto b = static_cast<uint16_t>(a + 1);
-                const auto c = static_cast<uint16_t>(a + row);
-                const auto d = static_cast<uint16_t>(c + 1);
-                g_.triangles.push_back({a, b, d, material});
-                g_.triangles.push_back({a, d, c, material});
-            }
+        grid_triangles(base, nu, nv, material);
     }
 
     // A box centred on `c` with half extents h; faces split into n cells along their longest
@@ -85,22 +76,28 @@ public:
                 g_.texCoords.push_back({float(i) / float(sides), t});
             }
         }
-        const int row = sides + 1;
-        for (int j = 0; j < segments; ++j)
-            for (int i = 0; i < sides; ++i) {
-                const auto a = static_cast<uint16_t>(base + j * row + i);
-                const auto b = static_cast<uint16_t>(a + 1);
-                const auto c = static_cast<uint16_t>(a + row);
-                const auto d = static_cast<uint16_t>(c + 1);
-                g_.triangles.push_back({a, d, c, material});
-                g_.triangles.push_back({a, b, d, material});
-            }
+        grid_triangles(base, sides, segments, material);
         cap(base, sides, from, false, material);
-        cap(static_cast<uint16_t>(base + segments * row), sides, from + axis * length, true,
+        cap(static_cast<uint16_t>(base + segments * (sides + 1)), sides, from + axis * length, true,
             material);
     }
 
 private:
+    // Two triangles for each cell of a grid of (nu + 1) x (nv + 1) vertices from `base`, row by
+    // row, wound like the cell's u x v.
+    void grid_triangles(uint16_t base, int nu, int nv, uint16_t material) {
+        const int row = nu + 1;
+        for (int j = 0; j < nv; ++j)
+            for (int i = 0; i < nu; ++i) {
+                const auto a = static_cast<uint16_t>(base + j * row + i);
+                const auto b = static_cast<uint16_t>(a + 1);
+                const auto c = static_cast<uint16_t>(a + row);
+                const auto d = static_cast<uint16_t>(c + 1);
+                g_.triangles.push_back({a, b, d, material});
+                g_.triangles.push_back({a, d, c, material});
+            }
+    }
+
     // A fan closing a ring of sides + 1 vertices around `centre`.
     void cap(uint16_t ring, int sides, Vec3 centre, bool facingAxis, uint16_t material) {
         const auto middle = static_cast<uint16_t>(target_.positions.size());

@@ -11,12 +11,12 @@
 #include "engine/world/lg_world_tie.h"
 #include "tools/demoscene/biplane_model.h"
 #include "tools/demoscene/demo_textures.h"
+#include "tools/demoscene/engine_error.h"
 #include "tools/demoscene/terrain_model.h"
 #include "tools/modelwriter/model_writer.h"
 #include "tools/modelwriter/world_writer.h"
 
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 namespace demoscene {
@@ -87,13 +87,7 @@ LgAtomic* first_atomic(LgAtomic* atomic, void* data) {
 } // namespace
 
 bool DemoScene::fail(const std::string& step) {
-    LgError e{};
-    LgErrorGet(&e);
-    char code[48] = " (no engine error recorded)";
-    if (!(e == LgErrorNone))
-        std::snprintf(code, sizeof(code), " (engine error {%u, 0x%x})", e.pluginId,
-                      static_cast<uint32_t>(e.code));
-    error_ = step + " failed" + code;
+    error_ = step + " failed" + recorded_engine_error();
     return false;
 }
 

@@ -1,6 +1,6 @@
-// The demo scene on a started engine: biplanes read from writer-made model chunks, smoke puffs
-// drawn through immediate mode as translucent camera-facing quads, fog toward the far plane,
-// and one camera that draws and shows a frame.
+// The demo scene on a started engine: a terrain world and biplanes read from writer-made
+// chunks, lit by sky and sun, smoke puffs drawn through immediate mode as translucent
+// camera-facing quads, fog toward the far plane, and one camera that draws and shows a frame.
 #pragma once
 
 #include "engine/core/lg_engine.h"

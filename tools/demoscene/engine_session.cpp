@@ -6,8 +6,8 @@
 #include "engine/world/lg_random.h"
 #include "engine/world/lg_world_plugin.h"
 #include "framework/core/engine_memory.h"
+#include "tools/demoscene/engine_error.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace demoscene {
@@ -37,13 +37,7 @@ int32_t find_mode(const SessionConfig& c) {
 } // namespace
 
 bool EngineSession::fail(const std::string& step) {
-    LgError e{};
-    LgErrorGet(&e);
-    char code[48] = " (no engine error recorded)";
-    if (!(e == LgErrorNone))
-        std::snprintf(code, sizeof(code), " (engine error {%u, 0x%x})", e.pluginId,
-                      static_cast<uint32_t>(e.code));
-    error_ = step + " failed" + code;
+    error_ = step + " failed" + recorded_engine_error();
     end();
     return false;
 }
