@@ -10,6 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__) && __has_include(<sanitizer/lsan_interface.h>)
+#include <sanitizer/lsan_interface.h>
+#define CORVEL_HAVE_LSAN 1
+#endif
+
 extern char** environ;
 
 namespace testsupport {
@@ -103,6 +108,18 @@ bool capture_root_window(const std::string& display, Screenshot* out) {
         }
     }
     return true;
+}
+
+SystemLibraryLeakScope::SystemLibraryLeakScope() {
+#ifdef CORVEL_HAVE_LSAN
+    __lsan_disable();
+#endif
+}
+
+SystemLibraryLeakScope::~SystemLibraryLeakScope() {
+#ifdef CORVEL_HAVE_LSAN
+    __lsan_enable();
+#endif
 }
 
 } // namespace testsupport

@@ -27,6 +27,9 @@ public:
         if (const char* v = std::getenv("SDL_VIDEODRIVER")) oldDriver_ = v;
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("SDL_VIDEODRIVER");
+        // SDL's own software renderer: the X server of the test has no GPU, and Mesa's
+        // software GL would only add a slower path to the same pixels.
+        setenv("SDL_RENDER_DRIVER", "software", 1);
         platform::set_headless(false);
         platform::GfxWindowHooks hooks;
         hooks.sdl_window = [](platform::GfxWindow w) {
@@ -43,6 +46,7 @@ public:
         platform::shut_down_presenter();
         platform::set_gfx_window_hooks({});
         platform::set_headless(true);
+        unsetenv("SDL_RENDER_DRIVER");
         if (oldDisplay_.empty())
             unsetenv("DISPLAY");
         else
@@ -94,6 +98,7 @@ TEST_F(DemoSceneWindow, TheScreenShowsTheHeadlessFrame) {
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     {
         DisplayScope display(server.display());
+        testsupport::SystemLibraryLeakScope system_libraries;
         ASSERT_TRUE(start_engine());
         ASSERT_NE(platform::sdl_window(window), nullptr) << "no SDL window on the X server";
         // Without a window manager the window lands where it is placed once mapped.

@@ -25,11 +25,15 @@ public:
         if (const char* v = std::getenv("SDL_VIDEODRIVER")) old_driver_ = v;
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("SDL_VIDEODRIVER");
+        // SDL's own software renderer: the X server of the test has no GPU, and Mesa's
+        // software GL would only add a slower path to the same pixels.
+        setenv("SDL_RENDER_DRIVER", "software", 1);
         set_headless(false);
     }
     ~DisplayScope() {
         shut_down_presenter();
         set_headless(true);
+        unsetenv("SDL_RENDER_DRIVER");
         if (old_display_.empty())
             unsetenv("DISPLAY");
         else
@@ -65,6 +69,7 @@ TEST(PresenterWindow, AWindowedPresentReachesTheScreen) {
     XvfbServer server(binary);
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     DisplayScope scope(server.display());
+    testsupport::SystemLibraryLeakScope system_libraries;
 
     int window = 0;
     auto dd = make_direct_draw(0x808, &window);

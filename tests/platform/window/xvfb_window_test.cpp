@@ -28,6 +28,7 @@ TEST(XvfbWindow, ARealWindowOpensTakesAKeyAndCloses) {
     std::string binary = find_in_path("Xvfb");
     if (binary.empty()) GTEST_SKIP() << "Xvfb is not installed";
     XvfbServer server(binary);
+    testsupport::SystemLibraryLeakScope system_libraries;
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
 
     ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
