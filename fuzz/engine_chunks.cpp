@@ -1,9 +1,11 @@
 // Fuzzes the engine's chunk layer: chunk headers, find-chunk, skips and exact 32-bit reads over
-// a memory stream and a callback stream, and the writes that copy every chunk found.
+// a memory stream, and the writes that copy every chunk found; a file stream and a callback
+// stream over the same bytes must see the same chunks as the memory stream.
 //
 // Input: one byte naming the chunk type to look for, then the stream's bytes.
 #include "fuzz/engine_harness.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -56,8 +58,7 @@ int count_chunks(LgStream* stream) {
 // a memory write stream; what was written must be the input's bytes of those chunks.
 void copy_found_chunks(const uint8_t* data, size_t size, uint32_t wanted) {
     fuzzing::MemoryReadStream in(data, size);
-    LgStream* out = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessWrite, nullptr);
-    fuzzing::require(out != nullptr, "write stream opens");
+    fuzzing::MemoryWriteStream out;
     std::vector<uint8_t> expected;
     std::vector<uint8_t> body;
     uint32_t length = 0, version = 0;
@@ -74,18 +75,12 @@ void copy_found_chunks(const uint8_t* data, size_t size, uint32_t wanted) {
         body.resize(length);
         fuzzing::require(LgStreamReadInt32s(in.get(), body.data(), length) == in.get(),
                          "a body inside the buffer reads whole");
-        if (LgStreamWriteChunkHeader(out, wanted, length, version) == nullptr ||
-            LgStreamWriteInt32s(out, body.data(), length) == nullptr)
+        if (LgStreamWriteChunkHeader(out.get(), wanted, length, version) == nullptr ||
+            LgStreamWriteInt32s(out.get(), body.data(), length) == nullptr)
             break;
         expected.insert(expected.end(), data + header, data + header + LgChunkHeaderSize + length);
     }
-    LgStreamMemory written = {nullptr, 0};
-    LgStreamClose(out, &written);
-    fuzzing::require(
-        written.length == expected.size() &&
-            (expected.empty() || std::memcmp(written.start, expected.data(), expected.size()) == 0),
-        "the copied chunks are the input's bytes");
-    LgEngineInstancePtr->memoryFunctions.free(written.start);
+    fuzzing::require(out.take() == expected, "the copied chunks are the input's bytes");
 }
 
 } // namespace
@@ -105,12 +100,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::MemoryReadStream in(data, size);
         inMemory = count_chunks(in.get());
     }
+
     Source source = {data, size, 0};
     LgStreamCustom callbacks = {nullptr, source_read, nullptr, source_skip, &source};
     LgStream* custom = LgStreamOpen(LgStreamTypeCustom, LgStreamAccessRead, &callbacks);
-    fuzzing::require(custom != nullptr, "callback stream opens");
+    fuzzing::require(custom != nullptr, "a callback stream opens");
     const int inCallbacks = count_chunks(custom);
     LgStreamClose(custom, nullptr);
-    fuzzing::require(inMemory == inCallbacks, "memory and callback streams see the same chunks");
+    fuzzing::require(inCallbacks == inMemory, "callback and memory streams see the same chunks");
+
+    // The file functions over the bytes held in memory, as over a model file on disk.
+    if (size == 0) return 0;
+    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    fuzzing::require(file != nullptr, "the bytes open as a file");
+    LgStream* fromFile = LgStreamOpen(LgStreamTypeFile, LgStreamAccessRead, file);
+    fuzzing::require(fromFile != nullptr, "a file stream opens");
+    const int inFile = count_chunks(fromFile);
+    LgStreamClose(fromFile, nullptr);
+    std::fclose(file);
+    fuzzing::require(inFile == inMemory, "file and memory streams see the same chunks");
     return 0;
 }

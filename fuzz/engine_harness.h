@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 namespace fuzzing {
 
@@ -57,6 +58,33 @@ public:
     MemoryReadStream& operator=(const MemoryReadStream&) = delete;
 
     LgStream* get() const { return stream_; }
+
+private:
+    LgStream* stream_;
+};
+
+// A memory write stream whose bytes are taken at the end (closed at scope end otherwise).
+class MemoryWriteStream {
+public:
+    MemoryWriteStream() : stream_(LgStreamOpen(LgStreamTypeMemory, LgStreamAccessWrite, nullptr)) {
+        require(stream_ != nullptr, "a memory write stream opens");
+    }
+    ~MemoryWriteStream() {
+        if (stream_ != nullptr) LgStreamClose(stream_, nullptr);
+    }
+    MemoryWriteStream(const MemoryWriteStream&) = delete;
+    MemoryWriteStream& operator=(const MemoryWriteStream&) = delete;
+
+    LgStream* get() const { return stream_; }
+    // Closes the stream and hands over what was written.
+    std::vector<uint8_t> take() {
+        LgStreamMemory written = {nullptr, 0};
+        LgStreamClose(stream_, &written);
+        stream_ = nullptr;
+        std::vector<uint8_t> bytes(written.start, written.start + written.length);
+        LgEngineInstancePtr->memoryFunctions.free(written.start);
+        return bytes;
+    }
 
 private:
     LgStream* stream_;

@@ -13,21 +13,16 @@ namespace {
 
 // Writes the string as a chunk and reads it back into a buffer of the same size.
 void round_trip(const std::string& text, uint32_t bufferSize) {
-    LgStream* out = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessWrite, nullptr);
-    fuzzing::require(out != nullptr, "write stream opens");
-    fuzzing::require(LgStringStreamWrite(text.c_str(), out) != nullptr, "a string writes");
-    LgStreamMemory written = {nullptr, 0};
-    LgStreamClose(out, &written);
-    fuzzing::require(written.length == LgChunkHeaderSize + LgStringStreamSize(text.c_str()),
+    fuzzing::MemoryWriteStream out;
+    fuzzing::require(LgStringStreamWrite(text.c_str(), out.get()) != nullptr, "a string writes");
+    const auto written = out.take();
+    fuzzing::require(written.size() == LgChunkHeaderSize + LgStringStreamSize(text.c_str()),
                      "a written chunk has the header and the padded size");
-    {
-        fuzzing::MemoryReadStream in(written.start, written.length);
-        auto again = std::make_unique<char[]>(bufferSize);
-        fuzzing::require(LgStringStreamRead(again.get(), bufferSize, in.get()) == again.get() &&
-                             text == again.get(),
-                         "a written string reads back");
-    }
-    LgEngineInstancePtr->memoryFunctions.free(written.start);
+    fuzzing::MemoryReadStream in(written.data(), written.size());
+    auto again = std::make_unique<char[]>(bufferSize);
+    fuzzing::require(LgStringStreamRead(again.get(), bufferSize, in.get()) == again.get() &&
+                         text == again.get(),
+                     "a written string reads back");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Seeds of the engine's chunk harnesses, written by the engine's own stream writers.
+#include "fuzz/engine_harness.h"
 #include "fuzz/seeds/seed_set.h"
-#include "tests/engine/core/engine_test_support.h"
 
 #include <cstring>
 #include <functional>
@@ -13,13 +13,9 @@ using fuzzing::FuzzInputWriter;
 
 // What `write` puts into a fresh memory write stream (the engine must be started).
 std::vector<uint8_t> written(const std::function<void(LgStream*)>& write) {
-    LgStream* out = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessWrite, nullptr);
-    write(out);
-    LgStreamMemory bytes = {nullptr, 0};
-    LgStreamClose(out, &bytes);
-    std::vector<uint8_t> result(bytes.start, bytes.start + bytes.length);
-    LgEngineInstancePtr->memoryFunctions.free(bytes.start);
-    return result;
+    fuzzing::MemoryWriteStream out;
+    write(out.get());
+    return out.take();
 }
 
 void chunk(LgStream* out, uint32_t type, const void* body, uint32_t length,
