@@ -4,6 +4,10 @@
 #   ./build.sh test           build everything and run the whole test suite
 #   ./build.sh bench          build in Release and run the benchmarks
 #   ./build.sh sanitize       build and run the test suite under ASan+UBSan
+#   ./build.sh fuzz [seconds] build the fuzz harnesses with clang and run each for the given
+#                             time (default 60 s), printing executions and crashes per harness
+#   ./build.sh fuzz-seeds     regenerate the seed corpora in fuzz/corpus/
+# With CI=true, `test` also runs every fuzz harness for 10 s on its seed corpus.
 set -e
 cd "$(dirname "$0")"
 
@@ -22,6 +26,13 @@ configure() { # dir build-type [extra cmake args]
     cmake --build "$dir" -j "$jobs"
 }
 
+# The harnesses and the libraries they need, with clang, in their own build directory.
+build_fuzz() {
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVEL_FUZZ=ON $launcher >/dev/null
+    cmake --build build-fuzz -j "$jobs" --target fuzz_all
+}
+
 case "$cmd" in
 run)
     configure build RelWithDebInfo
@@ -34,7 +45,14 @@ run)
 test)
     configure build RelWithDebInfo
     export CORVEL_HEADLESS=1
+    fuzz_status=0
+    if [ "$CI" = true ]; then
+        # A short run on the seed corpora: a parser change that crashes on them, or near
+        # them, fails the build. The unit tests still run so their results are seen too.
+        { build_fuzz && fuzz/run.sh build-fuzz 10 "$jobs"; } || fuzz_status=1
+    fi
     ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
+    [ "$fuzz_status" -eq 0 ] || { echo "corvel: the fuzz run failed (see above)" >&2; exit 1; }
     ;;
 sanitize)
     configure build-asan Debug -DCORVEL_SANITIZE=address,undefined
@@ -52,8 +70,16 @@ bench)
         "$b" "$@"
     done
     ;;
+fuzz)
+    build_fuzz
+    fuzz/run.sh build-fuzz "${1:-60}" "$jobs"
+    ;;
+fuzz-seeds)
+    build_fuzz
+    build-fuzz/fuzz/fuzz_seeds fuzz/corpus
+    ;;
 *)
-    echo "usage: $0 run|test|bench|sanitize" >&2
+    echo "usage: $0 run|test|bench|sanitize|fuzz [seconds]|fuzz-seeds" >&2
     exit 2
     ;;
 esac

@@ -4,9 +4,32 @@
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
 set -e
 
-CORVEL_PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev fonts-liberation xvfb \
-x11-apps libssl-dev libcrypto++-dev libgmp-dev libinih-dev"
+# One package per line.
+CORVEL_PACKAGES="
+cmake
+ninja-build
+g++
+make
+pkg-config
+libgtest-dev
+libgmock-dev
+libbenchmark-dev
+libsdl2-dev
+zlib1g-dev
+libpng-dev
+libjpeg62-turbo-dev
+libfreetype-dev
+fonts-liberation
+xvfb
+x11-apps
+libssl-dev
+libcrypto++-dev
+libgmp-dev
+libinih-dev
+clang
+libclang-rt-14-dev
+libfuzzer-14-dev
+"
 
 missing=""
 for p in $CORVEL_PACKAGES "$@"; do

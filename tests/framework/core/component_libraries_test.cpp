@@ -47,6 +47,20 @@ TEST(ReadTextLine, SplitsCleansAndCutsLines) {
     EXPECT_EQ(OmReadTextLine(&empty, line, sizeof line), OM_E_ENDOFSTREAM);
 }
 
+// Found by fuzzing: a one-byte buffer returned empty lines forever without reading, so a
+// caller's read loop never ended.
+TEST(ReadTextLine, BuffersWithoutRoomForACharacterFail) {
+    for (uint32_t size : {0u, 1u}) {
+        TextStream stream{std::string("\0\0\0\0", 4)};
+        char line[1] = {'x'};
+        EXPECT_EQ(OmReadTextLine(&stream, line, size), OM_E_FAIL) << size;
+        EXPECT_EQ(stream.at, 0u) << size;
+    }
+    // The smallest working buffer holds one character; the line end after a full buffer
+    // comes as an empty line.
+    EXPECT_EQ(read_lines("a\nb", 2), (std::vector<std::string>{"a", "", "b"}));
+}
+
 class ComponentLibraryTest : public testsupport::FrameworkTest {
 protected:
     void SetUp() override {
