@@ -2,11 +2,13 @@
 # The Debian packages the build, the tests and the game need; installs the missing ones.
 # Usage: tools/deps.sh [extra-package ...]
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
+# libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
+# measured against Mesa's llvmpipe.
 set -e
 
 CORVEL_PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
 libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev fonts-liberation xvfb \
-x11-apps libssl-dev libcrypto++-dev libgmp-dev libinih-dev"
+x11-apps libssl-dev libcrypto++-dev libgmp-dev libinih-dev libegl-dev libopengl-dev libgl1-mesa-dri"
 
 missing=""
 for p in $CORVEL_PACKAGES "$@"; do
