@@ -152,8 +152,11 @@ inline float reduce_coordinate(float& a, float& b, uint32_t size, TexAddress m) 
     // Wrap and mirror repeat: move both ends by whole periods next to zero, then keep them in
     // the range 16.16 fixed point holds.
     if (m == TexAddress::Wrap || m == TexAddress::Mirror) {
-        float period = float(m == TexAddress::Wrap ? size : 2 * size);
-        float k = std::floor(a / period) * period;
+        const uint32_t p = m == TexAddress::Wrap ? size : 2 * size;
+        const float period = float(p);
+        // For a power of two, times the reciprocal is exactly the quotient, without a divide.
+        const float turns = (p & (p - 1)) == 0 ? a * (1.0f / period) : a / period;
+        float k = std::floor(turns) * period;
         a -= k;
         b -= k;
     }
@@ -162,7 +165,13 @@ inline float reduce_coordinate(float& a, float& b, uint32_t size, TexAddress m) 
     return a;
 }
 
-void setup_segment(const SpanContext& c, float px, float py, int32_t len, TexSegment& seg) {
+// x / len; segments are mostly 16 long, where a multiply gives the identical result.
+inline float per_pixel(float x, int32_t len) {
+    return len == 16 ? x * (1.0f / 16.0f) : x / float(len);
+}
+
+[[gnu::always_inline]] inline void setup_segment(const SpanContext& c, float px, float py,
+                                                 int32_t len, TexSegment& seg) {
     const Primitive& p = c.prim;
     const PixelState& s = *c.state;
     const TextureView& tv = *c.texture;
@@ -181,7 +190,7 @@ void setup_segment(const SpanContext& c, float px, float py, int32_t len, TexSeg
     if (s.mip != MipFilter::None || s.mag != s.min) {
         float qy = safe(eval(p.q, px, py + 1.0f));
         float uy = eval(p.uw, px, py + 1.0f) / qy * w0, vy = eval(p.vw, px, py + 1.0f) / qy * h0;
-        float rho = std::max(std::max(std::fabs(u1 - u0), std::fabs(v1 - v0)) / float(len),
+        float rho = std::max(per_pixel(std::max(std::fabs(u1 - u0), std::fabs(v1 - v0)), len),
                              std::max(std::fabs(uy - u0), std::fabs(vy - v0)));
         float lod = rho > 0.0f ? std::log2(rho) + s.lod_bias : -100.0f;
         if (lod > 0.0f) {
@@ -209,8 +218,8 @@ void setup_segment(const SpanContext& c, float px, float py, int32_t len, TexSeg
     reduce_coordinate(v0, v1, seg.l0->h, s.address_v);
     seg.u = int32_t(u0 * 65536.0f);
     seg.v = int32_t(v0 * 65536.0f);
-    seg.du = int32_t((u1 - u0) * 65536.0f / float(len));
-    seg.dv = int32_t((v1 - v0) * 65536.0f / float(len));
+    seg.du = int32_t(per_pixel((u1 - u0) * 65536.0f, len));
+    seg.dv = int32_t(per_pixel((v1 - v0) * 65536.0f, len));
 }
 
 template <TexKind TK>
@@ -282,6 +291,131 @@ inline uint32_t blend_factor(uint32_t f, int ch, const uint32_t src[4], const ui
     }
 }
 
+// The attributes a span steps from pixel to pixel.
+struct Steps {
+    int64_t z = 0, dz = 0;
+    int32_t r = 0, dr = 0, g = 0, dg = 0, b = 0, db = 0, a = 0, da = 0, f = 0, df = 0;
+};
+
+// Pixels i <= x < end of a span. Fast: the z test is LESSEQUAL with writes (or there is no
+// z-buffer) and the segment samples one mip level, the common case that gets its own loop
+// with those tests resolved at compile time.
+template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
+[[gnu::always_inline]] inline void pixels(const PixelState& s, typename CF::T* cp,
+                                          typename ZF::T* zp, int32_t i, const int32_t end,
+                                          Steps& st, TexSegment& seg) {
+    const uint8_t zmask = s.z_func_mask;
+    const bool zwrite = s.z_write;
+    const uint32_t fog_r = (s.fog_color >> 16) & 255, fog_g = (s.fog_color >> 8) & 255,
+                   fog_b = s.fog_color & 255;
+    int64_t z = st.z;
+    const int64_t dz = st.dz;
+    int32_t r = st.r, g = st.g, b = st.b, a = st.a, f = st.f;
+    const int32_t dr = st.dr, dg = st.dg, db = st.db, da = st.da, df = st.df;
+    int32_t u = seg.u, v = seg.v;
+    const int32_t du = seg.du, dv = seg.dv;
+    TexSegment one = seg; // the segment's level and filter, kept apart from the stepping
+    for (; i < end; ++i) {
+        do {
+            uint32_t znew = 0;
+            if constexpr (ZF::on) {
+                znew = uint32_t(z >> ZF::shift);
+                if constexpr (Fast) {
+                    if (znew > zp[i]) break;
+                } else {
+                    if (!compare(znew, zp[i], zmask)) break;
+                }
+            }
+            uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16,
+                     ca = uint32_t(a) >> 16;
+            if constexpr (TK != TexKind::None) {
+                one.u = u;
+                one.v = v;
+                if constexpr (Extra) {
+                    if (s.color_key && keyed_out<TK>(one, s)) break;
+                }
+                uint32_t tex;
+                if constexpr (Fast)
+                    tex = sample_level<TK>(*one.l0, u, v, one.linear, s);
+                else
+                    tex = sample<TK>(one, s);
+                const uint32_t tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
+                if (!Extra || s.color_op == ColorOp::Modulate) {
+                    cr = mul8(cr, tr);
+                    cg = mul8(cg, tg);
+                    cb = mul8(cb, tb);
+                } else if (s.color_op == ColorOp::SelectTexture) {
+                    cr = tr;
+                    cg = tg;
+                    cb = tb;
+                }
+                if constexpr (BK != BlendKind::None || CF::alpha || Extra) {
+                    if (s.alpha_op == ColorOp::Modulate)
+                        ca = mul8(ca, tex >> 24);
+                    else if (s.alpha_op == ColorOp::SelectTexture)
+                        ca = tex >> 24;
+                }
+            }
+            if constexpr (Extra) {
+                if (s.alpha_test && !compare(ca, s.alpha_ref, s.alpha_func_mask)) break;
+                if (s.fog) {
+                    const uint32_t ff = uint32_t(f) >> 16, fi = 255 - ff;
+                    cr = mul8(cr, ff) + mul8(fog_r, fi);
+                    cg = mul8(cg, ff) + mul8(fog_g, fi);
+                    cb = mul8(cb, ff) + mul8(fog_b, fi);
+                }
+            }
+            if constexpr (BK == BlendKind::None) {
+                cp[i] = CF::pack(cr, cg, cb, ca);
+            } else {
+                uint32_t dr_, dg_, db_, da_;
+                CF::unpack(cp[i], dr_, dg_, db_, da_);
+                if constexpr (BK == BlendKind::AlphaInvAlpha) {
+                    const uint32_t ia = 255 - ca;
+                    cr = std::min(mul8(cr, ca) + mul8(dr_, ia), 255u);
+                    cg = std::min(mul8(cg, ca) + mul8(dg_, ia), 255u);
+                    cb = std::min(mul8(cb, ca) + mul8(db_, ia), 255u);
+                    ca = std::min(mul8(ca, ca) + mul8(da_, ia), 255u);
+                } else {
+                    const uint32_t src[4] = {cr, cg, cb, ca}, dst[4] = {dr_, dg_, db_, da_};
+                    uint32_t out[4];
+                    for (int ch = 0; ch < 4; ++ch)
+                        out[ch] =
+                            std::min(mul8(src[ch], blend_factor(s.src_blend, ch, src, dst)) +
+                                         mul8(dst[ch], blend_factor(s.dst_blend, ch, src, dst)),
+                                     255u);
+                    cr = out[0];
+                    cg = out[1];
+                    cb = out[2];
+                    ca = out[3];
+                }
+                cp[i] = CF::pack(cr, cg, cb, ca);
+            }
+            if constexpr (ZF::on) {
+                if (Fast || zwrite) zp[i] = typename ZF::T(znew);
+            }
+        } while (false);
+        if constexpr (ZF::on) z += dz;
+        r += dr;
+        g += dg;
+        b += db;
+        a += da;
+        if constexpr (Extra) f += df;
+        if constexpr (TK != TexKind::None) {
+            u += du;
+            v += dv;
+        }
+    }
+    st.z = z;
+    st.r = r;
+    st.g = g;
+    st.b = b;
+    st.a = a;
+    st.f = f;
+    seg.u = u;
+    seg.v = v;
+}
+
 template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra>
 void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     const PixelState& s = *c.state;
@@ -292,29 +426,22 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
 
     auto* cp = reinterpret_cast<typename CF::T*>(t.color + std::ptrdiff_t(y) * t.pitch) + x0;
     typename ZF::T* zp = nullptr;
-    int64_t z = 0, dz = 0;
+    Steps st;
     if constexpr (ZF::on) {
         zp = reinterpret_cast<typename ZF::T*>(t.depth + std::ptrdiff_t(y) * t.depth_pitch) + x0;
-        linear_z(p.z, px, py, n, ZF::scale, ZF::shift, z, dz);
+        linear_z(p.z, px, py, n, ZF::scale, ZF::shift, st.z, st.dz);
     }
     constexpr float kColorScale = 65536.0f;
-    int32_t r, dr, g, dg, b, db, a, da;
-    linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, r, dr);
-    linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, g, dg);
-    linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, b, db);
-    linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, a, da);
-    int32_t f = 0, df = 0;
-    uint32_t fog_r = 0, fog_g = 0, fog_b = 0;
+    linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, st.r, st.dr);
+    linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, st.g, st.dg);
+    linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, st.b, st.db);
+    // Alpha matters only to blending, alpha targets and the extras (alpha test).
+    if constexpr (BK != BlendKind::None || CF::alpha || Extra)
+        linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, st.a, st.da);
     if constexpr (Extra) {
-        if (s.fog) {
-            linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, f, df);
-            fog_r = (s.fog_color >> 16) & 255;
-            fog_g = (s.fog_color >> 8) & 255;
-            fog_b = s.fog_color & 255;
-        }
+        if (s.fog) linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, st.f, st.df);
     }
-    const uint8_t zmask = s.z_func_mask;
-    const bool zwrite = s.z_write;
+    const bool fast = !ZF::on || (s.z_func_mask == 3 && s.z_write);
 
     int32_t i = 0;
     while (i < n) {
@@ -324,87 +451,11 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
             if (len > 16) len = 16;
             setup_segment(c, px + float(i), py, len, seg);
         }
-        for (const int32_t end = i + len; i < end; ++i) {
-            do {
-                uint32_t znew = 0;
-                if constexpr (ZF::on) {
-                    znew = uint32_t(z >> ZF::shift);
-                    if (!compare(znew, zp[i], zmask)) break;
-                }
-                uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16,
-                         ca = uint32_t(a) >> 16;
-                if constexpr (TK != TexKind::None) {
-                    if constexpr (Extra) {
-                        if (s.color_key && keyed_out<TK>(seg, s)) break;
-                    }
-                    const uint32_t tex = sample<TK>(seg, s);
-                    const uint32_t tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
-                    if (!Extra || s.color_op == ColorOp::Modulate) {
-                        cr = mul8(cr, tr);
-                        cg = mul8(cg, tg);
-                        cb = mul8(cb, tb);
-                    } else if (s.color_op == ColorOp::SelectTexture) {
-                        cr = tr;
-                        cg = tg;
-                        cb = tb;
-                    }
-                    if constexpr (BK != BlendKind::None || CF::alpha || Extra) {
-                        if (s.alpha_op == ColorOp::Modulate)
-                            ca = mul8(ca, tex >> 24);
-                        else if (s.alpha_op == ColorOp::SelectTexture)
-                            ca = tex >> 24;
-                    }
-                }
-                if constexpr (Extra) {
-                    if (s.alpha_test && !compare(ca, s.alpha_ref, s.alpha_func_mask)) break;
-                    if (s.fog) {
-                        const uint32_t ff = uint32_t(f) >> 16, fi = 255 - ff;
-                        cr = mul8(cr, ff) + mul8(fog_r, fi);
-                        cg = mul8(cg, ff) + mul8(fog_g, fi);
-                        cb = mul8(cb, ff) + mul8(fog_b, fi);
-                    }
-                }
-                if constexpr (BK == BlendKind::None) {
-                    cp[i] = CF::pack(cr, cg, cb, ca);
-                } else {
-                    uint32_t dr_, dg_, db_, da_;
-                    CF::unpack(cp[i], dr_, dg_, db_, da_);
-                    if constexpr (BK == BlendKind::AlphaInvAlpha) {
-                        const uint32_t ia = 255 - ca;
-                        cr = std::min(mul8(cr, ca) + mul8(dr_, ia), 255u);
-                        cg = std::min(mul8(cg, ca) + mul8(dg_, ia), 255u);
-                        cb = std::min(mul8(cb, ca) + mul8(db_, ia), 255u);
-                        ca = std::min(mul8(ca, ca) + mul8(da_, ia), 255u);
-                    } else {
-                        const uint32_t src[4] = {cr, cg, cb, ca}, dst[4] = {dr_, dg_, db_, da_};
-                        uint32_t out[4];
-                        for (int ch = 0; ch < 4; ++ch)
-                            out[ch] =
-                                std::min(mul8(src[ch], blend_factor(s.src_blend, ch, src, dst)) +
-                                             mul8(dst[ch], blend_factor(s.dst_blend, ch, src, dst)),
-                                         255u);
-                        cr = out[0];
-                        cg = out[1];
-                        cb = out[2];
-                        ca = out[3];
-                    }
-                    cp[i] = CF::pack(cr, cg, cb, ca);
-                }
-                if constexpr (ZF::on) {
-                    if (zwrite) zp[i] = typename ZF::T(znew);
-                }
-            } while (false);
-            if constexpr (ZF::on) z += dz;
-            r += dr;
-            g += dg;
-            b += db;
-            a += da;
-            if constexpr (Extra) f += df;
-            if constexpr (TK != TexKind::None) {
-                seg.u += seg.du;
-                seg.v += seg.dv;
-            }
-        }
+        if (fast && !seg.l1)
+            pixels<CF, ZF, TK, BK, Extra, true>(s, cp, zp, i, i + len, st, seg);
+        else
+            pixels<CF, ZF, TK, BK, Extra, false>(s, cp, zp, i, i + len, st, seg);
+        i += len;
     }
 }
 
