@@ -170,19 +170,37 @@ inline float per_pixel(float x, int32_t len) {
     return len == 16 ? x * (1.0f / 16.0f) : x / float(len);
 }
 
+// Texture coordinates (texels of level 0) where the previous segment of a span ended.
+struct SegmentEnd {
+    bool valid = false;
+    float u = 0, v = 0;
+};
+
+// `end` carries the far end of one segment to the start of the next, saving two divides. That
+// is exact only where px + i + len equals (px + i) + len in float: px is a multiple of 1/16
+// (snapped vertex, pixel centre), so up to 2^19 every such sum is exact.
 [[gnu::always_inline]] inline void setup_segment(const SpanContext& c, float px, float py,
-                                                 int32_t len, TexSegment& seg) {
+                                                 int32_t len, TexSegment& seg, SegmentEnd& end) {
     const Primitive& p = c.prim;
     const PixelState& s = *c.state;
     const TextureView& tv = *c.texture;
     auto eval = [](const Plane& pl, float x, float y) { return pl.base + pl.ddx * x + pl.ddy * y; };
     auto safe = [](float q) { return std::fabs(q) < 1e-20f ? 1e-20f : q; };
     const float w0 = float(tv.level[0].w), h0 = float(tv.level[0].h);
-    float q0 = safe(eval(p.q, px, py));
-    float q1 = safe(eval(p.q, px + float(len), py));
-    float u0 = eval(p.uw, px, py) / q0 * w0, v0 = eval(p.vw, px, py) / q0 * h0;
+    float u0, v0;
+    if (end.valid) {
+        u0 = end.u;
+        v0 = end.v;
+    } else {
+        const float q0 = safe(eval(p.q, px, py));
+        u0 = eval(p.uw, px, py) / q0 * w0;
+        v0 = eval(p.vw, px, py) / q0 * h0;
+    }
+    const float q1 = safe(eval(p.q, px + float(len), py));
     float u1 = eval(p.uw, px + float(len), py) / q1 * w0;
     float v1 = eval(p.vw, px + float(len), py) / q1 * h0;
+    end.u = u1;
+    end.v = v1;
 
     int level = 0;
     seg.l1 = nullptr;
@@ -291,11 +309,19 @@ inline uint32_t blend_factor(uint32_t f, int ch, const uint32_t src[4], const ui
     }
 }
 
-// The attributes a span steps from pixel to pixel.
+// The attributes a span steps from pixel to pixel. Red and green share one 64-bit word, blue
+// and depth another: the 16.16 colour channels stay within [0, 255 * 65536] and the depth
+// within [0, 2^32) (Z16 and Z32 alike), so stepping the packed words never carries or borrows
+// across fields and each field holds exactly what stepping it alone would. Fewer live
+// registers keep the inner loops free of spills.
 struct Steps {
-    int64_t z = 0, dz = 0;
-    int32_t r = 0, dr = 0, g = 0, dg = 0, b = 0, db = 0, a = 0, da = 0, f = 0, df = 0;
+    uint64_t rg = 0, drg = 0, bz = 0, dbz = 0;
+    int32_t a = 0, da = 0, f = 0, df = 0;
 };
+
+inline uint64_t pack_fields(int64_t high, int64_t low) {
+    return (uint64_t(high) << 32) + uint64_t(low);
+}
 
 // Pixels i <= x < end of a span. Fast: the z test is LESSEQUAL with writes (or there is no
 // z-buffer) and the segment samples one mip level, the common case that gets its own loop
@@ -308,35 +334,46 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
     const bool zwrite = s.z_write;
     const uint32_t fog_r = (s.fog_color >> 16) & 255, fog_g = (s.fog_color >> 8) & 255,
                    fog_b = s.fog_color & 255;
-    int64_t z = st.z;
-    const int64_t dz = st.dz;
-    int32_t r = st.r, g = st.g, b = st.b, a = st.a, f = st.f;
-    const int32_t dr = st.dr, dg = st.dg, db = st.db, da = st.da, df = st.df;
+    uint64_t rg = st.rg, bz = st.bz;
+    const uint64_t drg = st.drg, dbz = st.dbz;
+    int32_t a = st.a, f = st.f;
+    const int32_t da = st.da, df = st.df;
     int32_t u = seg.u, v = seg.v;
     const int32_t du = seg.du, dv = seg.dv;
     TexSegment one = seg; // the segment's level and filter, kept apart from the stepping
+    // Point sampling with wrap steps v pre-shifted by the row shift, so the texel index needs
+    // no variable shift: bits 16.. of (v << wshift) >> 16 masked to the rows are the row bits
+    // of v >> 16 moved up by wshift, as fetch_wrap computes them.
+    const TexLevel level = TK != TexKind::None ? *seg.l0 : TexLevel{};
+    const uint32_t umask = level.w - 1, vmask = (level.h - 1) << level.wshift;
+    int64_t vs = int64_t(v) * (int64_t(1) << level.wshift);
+    const int64_t dvs = int64_t(dv) * (int64_t(1) << level.wshift);
     for (; i < end; ++i) {
         do {
             uint32_t znew = 0;
             if constexpr (ZF::on) {
-                znew = uint32_t(z >> ZF::shift);
+                znew = uint32_t(bz) >> ZF::shift;
                 if constexpr (Fast) {
                     if (znew > zp[i]) break;
                 } else {
                     if (!compare(znew, zp[i], zmask)) break;
                 }
             }
-            uint32_t cr = uint32_t(r) >> 16, cg = uint32_t(g) >> 16, cb = uint32_t(b) >> 16,
+            uint32_t cr = uint32_t(rg >> 48), cg = uint32_t(rg) >> 16, cb = uint32_t(bz >> 48),
                      ca = uint32_t(a) >> 16;
             if constexpr (TK != TexKind::None) {
-                one.u = u;
-                one.v = v;
+                if constexpr (!Fast || Extra) {
+                    one.u = u;
+                    one.v = v;
+                }
                 if constexpr (Extra) {
                     if (s.color_key && keyed_out<TK>(one, s)) break;
                 }
                 uint32_t tex;
-                if constexpr (Fast)
-                    tex = sample_level<TK>(*one.l0, u, v, one.linear, s);
+                if constexpr (Fast && TK == TexKind::PointWrap)
+                    tex = level.texels[(uint32_t(vs >> 16) & vmask) | (uint32_t(u >> 16) & umask)];
+                else if constexpr (Fast)
+                    tex = sample_level<TK>(level, u, v, one.linear, s);
                 else
                     tex = sample<TK>(one, s);
                 const uint32_t tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
@@ -395,21 +432,18 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                 if (Fast || zwrite) zp[i] = typename ZF::T(znew);
             }
         } while (false);
-        if constexpr (ZF::on) z += dz;
-        r += dr;
-        g += dg;
-        b += db;
+        rg += drg;
+        bz += dbz;
         a += da;
         if constexpr (Extra) f += df;
         if constexpr (TK != TexKind::None) {
             u += du;
             v += dv;
+            if constexpr (Fast && TK == TexKind::PointWrap) vs += dvs;
         }
     }
-    st.z = z;
-    st.r = r;
-    st.g = g;
-    st.b = b;
+    st.rg = rg;
+    st.bz = bz;
     st.a = a;
     st.f = f;
     seg.u = u;
@@ -427,14 +461,20 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     auto* cp = reinterpret_cast<typename CF::T*>(t.color + std::ptrdiff_t(y) * t.pitch) + x0;
     typename ZF::T* zp = nullptr;
     Steps st;
+    int64_t z = 0, dz = 0;
     if constexpr (ZF::on) {
         zp = reinterpret_cast<typename ZF::T*>(t.depth + std::ptrdiff_t(y) * t.depth_pitch) + x0;
-        linear_z(p.z, px, py, n, ZF::scale, ZF::shift, st.z, st.dz);
+        linear_z(p.z, px, py, n, ZF::scale, ZF::shift, z, dz);
     }
     constexpr float kColorScale = 65536.0f;
-    linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, st.r, st.dr);
-    linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, st.g, st.dg);
-    linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, st.b, st.db);
+    int32_t r, dr, g, dg, b, db;
+    linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, r, dr);
+    linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, g, dg);
+    linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, b, db);
+    st.rg = pack_fields(r, g);
+    st.drg = pack_fields(dr, dg);
+    st.bz = pack_fields(b, z);
+    st.dbz = pack_fields(db, dz);
     // Alpha matters only to blending, alpha targets and the extras (alpha test).
     if constexpr (BK != BlendKind::None || CF::alpha || Extra)
         linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, st.a, st.da);
@@ -443,13 +483,16 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     }
     const bool fast = !ZF::on || (s.z_func_mask == 3 && s.z_write);
 
+    SegmentEnd end;
+    const bool exact_steps = std::fabs(px) + float(n) < 262144.0f;
     int32_t i = 0;
     while (i < n) {
         int32_t len = n - i;
         TexSegment seg;
         if constexpr (TK != TexKind::None) {
             if (len > 16) len = 16;
-            setup_segment(c, px + float(i), py, len, seg);
+            setup_segment(c, px + float(i), py, len, seg, end);
+            end.valid = exact_steps;
         }
         if (fast && !seg.l1)
             pixels<CF, ZF, TK, BK, Extra, true>(s, cp, zp, i, i + len, st, seg);
