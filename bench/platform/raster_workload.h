@@ -58,6 +58,7 @@ struct DeviceBench {
         device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
         texture = make_texture(false);
         keyed = make_texture(true);
+        clear(); // new surfaces hold zeros: a z of 0 would reject every pixel
     }
 
     ComPtr<IDirectDrawSurface4> surface(uint32_t caps, uint32_t sw, uint32_t sh, DDPIXELFORMAT f) {

@@ -330,8 +330,14 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
 [[gnu::always_inline]] inline void pixels(const PixelState& s, typename CF::T* cp,
                                           typename ZF::T* zp, int32_t i, const int32_t end,
                                           Steps& st, TexSegment& seg) {
+    // States in locals: the colour and depth stores may alias byte-sized state fields as far
+    // as the compiler knows, which would reload them every pixel.
     const uint8_t zmask = s.z_func_mask;
     const bool zwrite = s.z_write;
+    const bool color_key = s.color_key, alpha_test = s.alpha_test, fog = s.fog;
+    const ColorOp color_op = s.color_op, alpha_op = s.alpha_op;
+    const uint32_t alpha_ref = s.alpha_ref;
+    const uint8_t alpha_func_mask = s.alpha_func_mask;
     const uint32_t fog_r = (s.fog_color >> 16) & 255, fog_g = (s.fog_color >> 8) & 255,
                    fog_b = s.fog_color & 255;
     uint64_t rg = st.rg, bz = st.bz;
@@ -362,40 +368,46 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
             uint32_t cr = uint32_t(rg >> 48), cg = uint32_t(rg) >> 16, cb = uint32_t(bz >> 48),
                      ca = uint32_t(a) >> 16;
             if constexpr (TK != TexKind::None) {
-                if constexpr (!Fast || Extra) {
-                    one.u = u;
-                    one.v = v;
-                }
-                if constexpr (Extra) {
-                    if (s.color_key && keyed_out<TK>(one, s)) break;
-                }
                 uint32_t tex;
-                if constexpr (Fast && TK == TexKind::PointWrap)
+                if constexpr (Fast && TK == TexKind::PointWrap) {
+                    // The point sample is the texel the colour key tests: fetch it once.
                     tex = level.texels[(uint32_t(vs >> 16) & vmask) | (uint32_t(u >> 16) & umask)];
-                else if constexpr (Fast)
-                    tex = sample_level<TK>(level, u, v, one.linear, s);
-                else
-                    tex = sample<TK>(one, s);
+                    if constexpr (Extra) {
+                        if (color_key && tex == 0) break;
+                    }
+                } else {
+                    if constexpr (!Fast || Extra) {
+                        one.u = u;
+                        one.v = v;
+                    }
+                    if constexpr (Extra) {
+                        if (color_key && keyed_out<TK>(one, s)) break;
+                    }
+                    if constexpr (Fast)
+                        tex = sample_level<TK>(level, u, v, one.linear, s);
+                    else
+                        tex = sample<TK>(one, s);
+                }
                 const uint32_t tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
-                if (!Extra || s.color_op == ColorOp::Modulate) {
+                if (!Extra || color_op == ColorOp::Modulate) {
                     cr = mul8(cr, tr);
                     cg = mul8(cg, tg);
                     cb = mul8(cb, tb);
-                } else if (s.color_op == ColorOp::SelectTexture) {
+                } else if (color_op == ColorOp::SelectTexture) {
                     cr = tr;
                     cg = tg;
                     cb = tb;
                 }
                 if constexpr (BK != BlendKind::None || CF::alpha || Extra) {
-                    if (s.alpha_op == ColorOp::Modulate)
+                    if (alpha_op == ColorOp::Modulate)
                         ca = mul8(ca, tex >> 24);
-                    else if (s.alpha_op == ColorOp::SelectTexture)
+                    else if (alpha_op == ColorOp::SelectTexture)
                         ca = tex >> 24;
                 }
             }
             if constexpr (Extra) {
-                if (s.alpha_test && !compare(ca, s.alpha_ref, s.alpha_func_mask)) break;
-                if (s.fog) {
+                if (alpha_test && !compare(ca, alpha_ref, alpha_func_mask)) break;
+                if (fog) {
                     const uint32_t ff = uint32_t(f) >> 16, fi = 255 - ff;
                     cr = mul8(cr, ff) + mul8(fog_r, fi);
                     cg = mul8(cg, ff) + mul8(fog_g, fi);
