@@ -17,6 +17,25 @@ inline uint32_t mul8(uint32_t a, uint32_t b) {
     return (t + (t >> 8)) >> 8; // a * b / 255, rounded
 }
 
+// Red, green and blue (each 0..255) in 16-bit lanes of one word, so one multiply scales all
+// three: a lane's product plus the rounding term stays below 2^16 and never reaches the next.
+inline uint64_t rgb_lanes(uint32_t r, uint32_t g, uint32_t b) {
+    return uint64_t(r) << 32 | uint64_t(g) << 16 | b;
+}
+constexpr uint64_t kLaneLow = 0x000000FF00FF00FFull;
+
+// mul8 of every lane by f (0..255), bit for bit.
+inline uint64_t mul8_lanes(uint64_t c, uint32_t f) {
+    const uint64_t t = c * f + 0x0000008000800080ull;
+    return ((t + ((t >> 8) & kLaneLow)) >> 8) & kLaneLow;
+}
+
+// min(lane, 255) for lanes up to 511.
+inline uint64_t saturate_lanes(uint64_t c) {
+    const uint64_t over = (c >> 8) & 0x0000000100010001ull;
+    return (c | over * 255) & kLaneLow;
+}
+
 struct CF565 {
     using T = uint16_t;
     static constexpr bool alpha = false;
@@ -86,6 +105,9 @@ struct Z32 {
 
 enum class TexKind { None, PointWrap, LinearWrap, Generic };
 enum class BlendKind { None, AlphaInvAlpha, Generic };
+// Fog: fog alone, the common extra; Any: fog, colour key, alpha test and the other colour
+// operations as the states say.
+enum class ExtraKind { None, Fog, Any };
 
 // Start value and step of an attribute along a span, clamped at both ends so the stepped
 // values never leave [lo, hi] (pixel centres may lie a hair outside the primitive).
@@ -326,10 +348,11 @@ inline uint64_t pack_fields(int64_t high, int64_t low) {
 // Pixels i <= x < end of a span. Fast: the z test is LESSEQUAL with writes (or there is no
 // z-buffer) and the segment samples one mip level, the common case that gets its own loop
 // with those tests resolved at compile time.
-template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
+template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK, bool Fast>
 [[gnu::always_inline]] inline void pixels(const PixelState& s, typename CF::T* cp,
                                           typename ZF::T* zp, int32_t i, const int32_t end,
                                           Steps& st, TexSegment& seg) {
+    constexpr bool Extra = EK != ExtraKind::None, AnyExtra = EK == ExtraKind::Any;
     // States in locals: the colour and depth stores may alias byte-sized state fields as far
     // as the compiler knows, which would reload them every pixel.
     const uint8_t zmask = s.z_func_mask;
@@ -372,15 +395,15 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                 if constexpr (Fast && TK == TexKind::PointWrap) {
                     // The point sample is the texel the colour key tests: fetch it once.
                     tex = level.texels[(uint32_t(vs >> 16) & vmask) | (uint32_t(u >> 16) & umask)];
-                    if constexpr (Extra) {
+                    if constexpr (AnyExtra) {
                         if (color_key && tex == 0) break;
                     }
                 } else {
-                    if constexpr (!Fast || Extra) {
+                    if constexpr (!Fast || AnyExtra) {
                         one.u = u;
                         one.v = v;
                     }
-                    if constexpr (Extra) {
+                    if constexpr (AnyExtra) {
                         if (color_key && keyed_out<TK>(one, s)) break;
                     }
                     if constexpr (Fast)
@@ -389,7 +412,7 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                         tex = sample<TK>(one, s);
                 }
                 const uint32_t tr = (tex >> 16) & 255, tg = (tex >> 8) & 255, tb = tex & 255;
-                if (!Extra || color_op == ColorOp::Modulate) {
+                if (!AnyExtra || color_op == ColorOp::Modulate) {
                     cr = mul8(cr, tr);
                     cg = mul8(cg, tg);
                     cb = mul8(cb, tb);
@@ -398,7 +421,7 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                     cg = tg;
                     cb = tb;
                 }
-                if constexpr (BK != BlendKind::None || CF::alpha || Extra) {
+                if constexpr (BK != BlendKind::None || CF::alpha || AnyExtra) {
                     if (alpha_op == ColorOp::Modulate)
                         ca = mul8(ca, tex >> 24);
                     else if (alpha_op == ColorOp::SelectTexture)
@@ -406,8 +429,8 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                 }
             }
             if constexpr (Extra) {
-                if (alpha_test && !compare(ca, alpha_ref, alpha_func_mask)) break;
-                if (fog) {
+                if (AnyExtra && alpha_test && !compare(ca, alpha_ref, alpha_func_mask)) break;
+                if (EK == ExtraKind::Fog || fog) {
                     const uint32_t ff = uint32_t(f) >> 16, fi = 255 - ff;
                     cr = mul8(cr, ff) + mul8(fog_r, fi);
                     cg = mul8(cg, ff) + mul8(fog_g, fi);
@@ -421,9 +444,11 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
                 CF::unpack(cp[i], dr_, dg_, db_, da_);
                 if constexpr (BK == BlendKind::AlphaInvAlpha) {
                     const uint32_t ia = 255 - ca;
-                    cr = std::min(mul8(cr, ca) + mul8(dr_, ia), 255u);
-                    cg = std::min(mul8(cg, ca) + mul8(dg_, ia), 255u);
-                    cb = std::min(mul8(cb, ca) + mul8(db_, ia), 255u);
+                    const uint64_t mixed = saturate_lanes(mul8_lanes(rgb_lanes(cr, cg, cb), ca) +
+                                                          mul8_lanes(rgb_lanes(dr_, dg_, db_), ia));
+                    cr = uint32_t(mixed >> 32);
+                    cg = uint32_t(mixed >> 16) & 0xFF;
+                    cb = uint32_t(mixed) & 0xFF;
                     ca = std::min(mul8(ca, ca) + mul8(da_, ia), 255u);
                 } else {
                     const uint32_t src[4] = {cr, cg, cb, ca}, dst[4] = {dr_, dg_, db_, da_};
@@ -462,8 +487,9 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra, bool Fast>
     seg.v = v;
 }
 
-template <class CF, class ZF, TexKind TK, BlendKind BK, bool Extra>
+template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
+    constexpr bool Extra = EK != ExtraKind::None;
     const PixelState& s = *c.state;
     const Primitive& p = c.prim;
     const RenderTarget& t = *c.target;
@@ -488,7 +514,7 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     st.bz = pack_fields(b, z);
     st.dbz = pack_fields(db, dz);
     // Alpha matters only to blending, alpha targets and the extras (alpha test).
-    if constexpr (BK != BlendKind::None || CF::alpha || Extra)
+    if constexpr (BK != BlendKind::None || CF::alpha || EK == ExtraKind::Any)
         linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, st.a, st.da);
     if constexpr (Extra) {
         if (s.fog) linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, st.f, st.df);
@@ -507,20 +533,24 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
             end.valid = exact_steps;
         }
         if (fast && !seg.l1)
-            pixels<CF, ZF, TK, BK, Extra, true>(s, cp, zp, i, i + len, st, seg);
+            pixels<CF, ZF, TK, BK, EK, true>(s, cp, zp, i, i + len, st, seg);
         else
-            pixels<CF, ZF, TK, BK, Extra, false>(s, cp, zp, i, i + len, st, seg);
+            pixels<CF, ZF, TK, BK, EK, false>(s, cp, zp, i, i + len, st, seg);
         i += len;
     }
 }
 
 template <class CF, class ZF, TexKind TK, BlendKind BK>
-SpanFunction pick_extra(bool extra) {
-    return extra ? &span<CF, ZF, TK, BK, true> : &span<CF, ZF, TK, BK, false>;
+SpanFunction pick_extra(ExtraKind extra) {
+    switch (extra) {
+    case ExtraKind::None: return &span<CF, ZF, TK, BK, ExtraKind::None>;
+    case ExtraKind::Fog: return &span<CF, ZF, TK, BK, ExtraKind::Fog>;
+    default: return &span<CF, ZF, TK, BK, ExtraKind::Any>;
+    }
 }
 
 template <class CF, class ZF, TexKind TK>
-SpanFunction pick_blend(BlendKind bk, bool extra) {
+SpanFunction pick_blend(BlendKind bk, ExtraKind extra) {
     switch (bk) {
     case BlendKind::None: return pick_extra<CF, ZF, TK, BlendKind::None>(extra);
     case BlendKind::AlphaInvAlpha: return pick_extra<CF, ZF, TK, BlendKind::AlphaInvAlpha>(extra);
@@ -529,7 +559,7 @@ SpanFunction pick_blend(BlendKind bk, bool extra) {
 }
 
 template <class CF, class ZF>
-SpanFunction pick_texture(TexKind tk, BlendKind bk, bool extra) {
+SpanFunction pick_texture(TexKind tk, BlendKind bk, ExtraKind extra) {
     switch (tk) {
     case TexKind::None: return pick_blend<CF, ZF, TexKind::None>(bk, extra);
     case TexKind::PointWrap: return pick_blend<CF, ZF, TexKind::PointWrap>(bk, extra);
@@ -539,7 +569,7 @@ SpanFunction pick_texture(TexKind tk, BlendKind bk, bool extra) {
 }
 
 template <class CF>
-SpanFunction pick_depth(DepthFormat zf, TexKind tk, BlendKind bk, bool extra) {
+SpanFunction pick_depth(DepthFormat zf, TexKind tk, BlendKind bk, ExtraKind extra) {
     switch (zf) {
     case DepthFormat::None: return pick_texture<CF, ZNone>(tk, bk, extra);
     case DepthFormat::Z16: return pick_texture<CF, Z16>(tk, bk, extra);
@@ -562,8 +592,9 @@ SpanFunction select_span_function(const RenderTarget& target, const PixelState& 
     BlendKind bk = BlendKind::None;
     if (s.blend)
         bk = (s.src_blend == 5 && s.dst_blend == 6) ? BlendKind::AlphaInvAlpha : BlendKind::Generic;
-    const bool extra =
-        s.fog || s.alpha_test || (s.textured && (s.color_key || s.color_op != ColorOp::Modulate));
+    const bool any_extra =
+        s.alpha_test || (s.textured && (s.color_key || s.color_op != ColorOp::Modulate));
+    const ExtraKind extra = any_extra ? ExtraKind::Any : (s.fog ? ExtraKind::Fog : ExtraKind::None);
     switch (target.color_format) {
     case ColorFormat::R5G6B5: return pick_depth<CF565>(zf, tk, bk, extra);
     case ColorFormat::X1R5G5B5: return pick_depth<CF555>(zf, tk, bk, extra);
