@@ -132,7 +132,8 @@ inline void linear_z(const Plane& p, float px, float py, int32_t n, double scale
     dv = n > 1 ? int64_t((e - s) * scale / (n - 1)) : 0;
 }
 
-inline uint32_t lerp_argb(uint32_t a, uint32_t b, uint32_t f) { // f in 0..256
+[[gnu::always_inline]] inline uint32_t lerp_argb(uint32_t a, uint32_t b,
+                                                 uint32_t f) { // f in 0..256
     uint32_t rb = (((a & 0xFF00FF) * (256 - f) + (b & 0xFF00FF) * f) >> 8) & 0xFF00FF;
     uint32_t ag = ((((a >> 8) & 0xFF00FF) * (256 - f) + ((b >> 8) & 0xFF00FF) * f) >> 8) & 0xFF00FF;
     return rb | ag << 8;
@@ -151,7 +152,7 @@ inline int32_t address(int32_t i, uint32_t size, TexAddress m) {
     }
 }
 
-inline uint32_t fetch_wrap(const TexLevel& l, int32_t iu, int32_t iv) {
+[[gnu::always_inline]] inline uint32_t fetch_wrap(const TexLevel& l, int32_t iu, int32_t iv) {
     return l.texels[(uint32_t(iv) & (l.h - 1)) << l.wshift | (uint32_t(iu) & (l.w - 1))];
 }
 
@@ -263,8 +264,8 @@ struct SegmentEnd {
 }
 
 template <TexKind TK>
-inline uint32_t sample_level(const TexLevel& l, int32_t u, int32_t v, bool linear,
-                             const PixelState& s) {
+[[gnu::always_inline]] inline uint32_t sample_level(const TexLevel& l, int32_t u, int32_t v,
+                                                    bool linear, const PixelState& s) {
     if constexpr (TK == TexKind::PointWrap) {
         return fetch_wrap(l, u >> 16, v >> 16);
     } else if constexpr (TK == TexKind::LinearWrap) {
@@ -289,7 +290,7 @@ inline uint32_t sample_level(const TexLevel& l, int32_t u, int32_t v, bool linea
 }
 
 template <TexKind TK>
-inline uint32_t sample(const TexSegment& seg, const PixelState& s) {
+[[gnu::always_inline]] inline uint32_t sample(const TexSegment& seg, const PixelState& s) {
     uint32_t t = sample_level<TK>(*seg.l0, seg.u, seg.v, seg.linear, s);
     if (seg.l1) {
         uint32_t t1 = sample_level<TK>(*seg.l1, seg.u >> 1, seg.v >> 1, seg.linear, s);
