@@ -2,6 +2,8 @@
 # The Debian packages the build, the tests and the game need; installs the missing ones.
 # Usage: tools/deps.sh [extra-package ...]
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
+# libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
+# measured against Mesa's llvmpipe.
 set -e
 
 # One package per line.
@@ -29,6 +31,9 @@ libinih-dev
 clang
 libclang-rt-14-dev
 libfuzzer-14-dev
+libegl-dev
+libopengl-dev
+libgl1-mesa-dri
 "
 
 missing=""

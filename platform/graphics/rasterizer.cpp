@@ -64,10 +64,18 @@ Attributes attributes_of(const D3DTLVERTEX& v, bool perspective) {
                       q};
 }
 
+// Rounds half away from zero like llround, without the library call: a float times 16 in
+// double is exact and so is adding one half to it (24 significant bits), so truncating the
+// sum gives the same integer.
+int64_t round_sub_pixel(float v) {
+    const double d = double(std::clamp(v, -kMaxCoordinate, kMaxCoordinate)) * kSub;
+    return int64_t(d < 0 ? d - 0.5 : d + 0.5);
+}
+
 bool snap(const D3DTLVERTEX& v, int64_t& x, int64_t& y) {
     if (!std::isfinite(v.sx) || !std::isfinite(v.sy)) return false;
-    x = std::llround(double(std::clamp(v.sx, -kMaxCoordinate, kMaxCoordinate)) * kSub);
-    y = std::llround(double(std::clamp(v.sy, -kMaxCoordinate, kMaxCoordinate)) * kSub);
+    x = round_sub_pixel(v.sx);
+    y = round_sub_pixel(v.sy);
     return true;
 }
 
@@ -120,7 +128,7 @@ void Rasterizer::triangle(const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3
         p.b = plane(&Attributes::b);
         p.a = plane(&Attributes::a);
     }
-    p.fog = plane(&Attributes::fog);
+    if (s.fog) p.fog = plane(&Attributes::fog);
     if (s.textured) {
         p.uw = plane(&Attributes::uw);
         p.vw = plane(&Attributes::vw);
