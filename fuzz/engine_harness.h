@@ -17,10 +17,7 @@ namespace fuzzing {
 // (only the first call's `attach` counts).
 inline void start_engine(const std::function<void()>& attach = {}) {
     static enginetest::StartedEngine engine(LgEngineInitNoFreeLists, attach);
-    if (!engine.ok) {
-        std::fprintf(stderr, "fuzz: the engine did not start\n");
-        std::abort();
-    }
+    require(engine.ok, "the engine starts");
 }
 
 // Aborts when the engine holds more or fewer blocks at scope end than at its start.
@@ -48,10 +45,7 @@ public:
         // Read streams never write through the buffer pointer.
         LgStreamMemory memory = {const_cast<uint8_t*>(data), static_cast<uint32_t>(size)};
         stream_ = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessRead, &memory);
-        if (stream_ == nullptr) {
-            std::fprintf(stderr, "fuzz: a memory stream did not open\n");
-            std::abort();
-        }
+        require(stream_ != nullptr, "a memory read stream opens");
     }
     ~MemoryReadStream() { LgStreamClose(stream_, nullptr); }
     MemoryReadStream(const MemoryReadStream&) = delete;
