@@ -4,6 +4,8 @@
 // peer has finished (glFinish), then a table of milliseconds per batch and the ratio
 // ours / llvmpipe, with a coverage and colour check of one batch read back from both.
 // CORVEL_LLVMPIPE_IMAGES=<folder> also writes both images of every checked case there (PPM).
+#include "bench/llvmpipe/image_compare.h"
+#include "bench/llvmpipe/llvmpipe_demo_frame_bench.h"
 #include "bench/llvmpipe/llvmpipe_peer.h"
 #include "bench/platform/raster_workload.h"
 
@@ -64,7 +66,9 @@ constexpr PeerConfig kPeers[] = {{1, "llvmpipe_1t"}, {0, "llvmpipe_0t"}, {-1, "l
 std::unique_ptr<LlvmpipePeer> g_peer;
 std::map<int, std::string> g_peer_notes; // per thread setting: renderer and threads seen
 
-LlvmpipePeer* peer_for(int threads, std::string& error) {
+} // namespace
+
+LlvmpipePeer* rasterbench::peer_for(int threads, std::string& error) {
     if (g_peer && g_peer->requested_threads() == threads) return g_peer.get();
     g_peer.reset(); // one llvmpipe screen at a time: its thread count is fixed at creation
     g_peer = LlvmpipePeer::open(threads, error);
@@ -74,25 +78,9 @@ LlvmpipePeer* peer_for(int threads, std::string& error) {
     return g_peer.get();
 }
 
-// One batch drawn on both sides from a clear screen and compared pixel by pixel.
-struct Check {
-    uint64_t ours = 0, peer = 0, only_one = 0; // covered pixels (depth written)
-    double colour_delta = 0;                   // mean |difference| per channel, 8-bit units
-};
-std::map<std::string, Check> g_checks;
+namespace {
 
-void write_ppm(const std::string& path, const std::vector<uint16_t>& pixels, uint32_t w,
-               uint32_t h) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%u %u\n255\n", w, h);
-    for (uint16_t p : pixels) {
-        const uint8_t rgb[3] = {uint8_t((p >> 11) << 3), uint8_t(((p >> 5) & 63) << 2),
-                                uint8_t((p & 31) << 3)};
-        std::fwrite(rgb, 1, 3, f);
-    }
-    std::fclose(f);
-}
+std::map<std::string, ImageCheck> g_checks;
 
 void check_case(const Case& c, LlvmpipePeer& peer) {
     DeviceBench b(c.w, c.h);
@@ -113,29 +101,7 @@ void check_case(const Case& c, LlvmpipePeer& peer) {
         write_ppm(base + "_ours.ppm", oc, c.w, c.h);
         write_ppm(base + "_llvmpipe.ppm", pc, c.w, c.h);
     }
-    Check k;
-    double delta = 0;
-    uint64_t both = 0;
-    auto channels = [](uint16_t p, int out[3]) {
-        out[0] = (p >> 11) << 3;
-        out[1] = ((p >> 5) & 63) << 2;
-        out[2] = (p & 31) << 3;
-    };
-    for (size_t i = 0; i < oz.size(); ++i) {
-        const bool in_ours = oz[i] != 0xFFFF, in_peer = pz[i] != 0xFFFF;
-        k.ours += in_ours;
-        k.peer += in_peer;
-        k.only_one += in_ours != in_peer;
-        if (in_ours && in_peer) {
-            int a[3], p[3];
-            channels(oc[i], a);
-            channels(pc[i], p);
-            delta += std::abs(a[0] - p[0]) + std::abs(a[1] - p[1]) + std::abs(a[2] - p[2]);
-            ++both;
-        }
-    }
-    k.colour_delta = both ? delta / (3.0 * double(both)) : 0;
-    g_checks[c.name] = k;
+    g_checks[c.name] = compare_images(oc, oz, pc, pz);
 }
 
 void set_rate(benchmark::State& state, const Case& c) {
@@ -226,13 +192,7 @@ void print_table(const RecordingReporter& rep, const std::vector<Case>& cases) {
         auto ratio = [ours](double p) { return ours < 0 || p <= 0 ? -1.0 : ours / p; };
         std::string check;
         if (auto it = g_checks.find(c.name); it != g_checks.end()) {
-            const Check& k = it->second;
-            char buf[96];
-            std::snprintf(
-                buf, sizeof(buf), "%llu/%llu (%llu, %.3f%%), %.1f", (unsigned long long)k.ours,
-                (unsigned long long)k.peer, (unsigned long long)k.only_one,
-                k.ours ? 100.0 * double(k.only_one) / double(k.ours) : 0.0, k.colour_delta);
-            check = buf;
+            check = describe(it->second);
         }
         std::printf("%-36s %9s %9s %9s %9s %8s %8s %8s   %s\n", c.name.c_str(),
                     field(ours, "%.3f").c_str(), field(peer[0], "%.3f").c_str(),
@@ -258,12 +218,14 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->MinTime(0.25);
+    register_demo_frame_benchmarks();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     g_peer.reset();
     print_table(reporter, cases);
+    print_demo_frame_table([&reporter](const std::string& name) { return reporter.ms(name); });
     benchmark::Shutdown();
     return 0;
 }

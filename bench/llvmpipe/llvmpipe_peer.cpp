@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace rasterbench {
 namespace {
@@ -46,6 +47,8 @@ void main() {
 constexpr const char* kFragmentShader = R"(
 uniform sampler2D tex;
 uniform vec3 fog_colour;
+uniform int alpha_ref;
+uniform int alpha_mask;
 COLOUR_QUALIFIER in vec4 colour;
 noperspective in float fog;
 in vec2 tex_coord;
@@ -58,6 +61,15 @@ void main() {
     if (t.a <= 0.0) discard;
 #endif
     c.rgb *= t.rgb;
+#if MODULATE_ALPHA
+    c.a *= t.a;
+#endif
+#endif
+#if ALPHA_TEST
+    int a = int(c.a * 255.0 + 0.5);
+    bool pass = (a < alpha_ref && (alpha_mask & 1) != 0) || (a == alpha_ref && (alpha_mask & 2) != 0)
+             || (a > alpha_ref && (alpha_mask & 4) != 0);
+    if (!pass) discard;
 #endif
 #if FOG
     c.rgb = mix(fog_colour, c.rgb, fog);
@@ -118,14 +130,15 @@ struct LlvmpipePeer::Gl {
     GLuint vao = 0, vbo = 0;
     GLsizei vertices = 0;
     GLuint texture = 0, keyed = 0;
-    GLuint programs[ModeCount] = {};
+    std::map<unsigned, GLuint> programs; // by variant bits
+    std::vector<GLuint> textures;        // add_texture's, id = index + 1
 
     ~Gl() {
         if (context != EGL_NO_CONTEXT) {
-            for (GLuint p : programs)
-                if (p) glDeleteProgram(p);
-            GLuint textures[2] = {texture, keyed};
-            glDeleteTextures(2, textures);
+            for (auto& [bits, p] : programs) glDeleteProgram(p);
+            GLuint own[2] = {texture, keyed};
+            glDeleteTextures(2, own);
+            if (!textures.empty()) glDeleteTextures(GLsizei(textures.size()), textures.data());
             glDeleteBuffers(1, &vbo);
             glDeleteVertexArrays(1, &vao);
             release_target();
@@ -142,14 +155,29 @@ struct LlvmpipePeer::Gl {
         framebuffer = colour = depth = 0;
     }
 
-    GLuint program(Mode m, std::string& error) {
-        if (programs[m]) return programs[m];
+    enum Variant : unsigned {
+        kFlat = 1,
+        kTextured = 2,
+        kKeyed = 4,
+        kFog = 8,
+        kModulateAlpha = 16,
+        kAlphaTest = 32
+    };
+    static unsigned variant_of(Mode m) {
+        return (m == Flat ? kFlat : kTextured) | (m == ColourKeyed ? kKeyed : 0) |
+               (m == Fogged ? kFog : 0);
+    }
+
+    GLuint program(unsigned bits, std::string& error) {
+        if (auto it = programs.find(bits); it != programs.end()) return it->second;
+        auto define = [bits](const char* name, unsigned bit) {
+            return std::string("#define ") + name + ((bits & bit) ? " 1\n" : " 0\n");
+        };
         std::string header = "#version 330\n";
         header += std::string("#define COLOUR_QUALIFIER ") +
-                  (m == Flat ? "flat" : "noperspective") + "\n";
-        header += std::string("#define TEXTURED ") + (m == Flat ? "0" : "1") + "\n";
-        header += std::string("#define KEYED ") + (m == ColourKeyed ? "1" : "0") + "\n";
-        header += std::string("#define FOG ") + (m == Fogged ? "1" : "0") + "\n";
+                  ((bits & kFlat) ? "flat" : "noperspective") + "\n";
+        header += define("TEXTURED", kTextured) + define("KEYED", kKeyed) + define("FOG", kFog) +
+                  define("MODULATE_ALPHA", kModulateAlpha) + define("ALPHA_TEST", kAlphaTest);
         GLuint vs = compile(GL_VERTEX_SHADER, header + kVertexShader, error);
         GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, header + kFragmentShader, error) : 0;
         if (!fs) {
@@ -171,7 +199,7 @@ struct LlvmpipePeer::Gl {
             glDeleteProgram(p);
             return 0;
         }
-        programs[m] = p;
+        programs[bits] = p;
         return p;
     }
 
@@ -323,7 +351,7 @@ bool LlvmpipePeer::set_target(uint32_t w, uint32_t h) {
 void LlvmpipePeer::set_mode(Mode m) {
     Gl& g = *gl_;
     std::string error;
-    const GLuint p = g.program(m, error);
+    const GLuint p = g.program(Gl::variant_of(m), error);
     if (!p) {
         std::fprintf(stderr, "llvmpipe peer: shader: %s\n", error.c_str());
         return;
@@ -344,6 +372,134 @@ void LlvmpipePeer::set_mode(Mode m) {
         glEnable(GL_BLEND);
     else
         glDisable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+}
+
+uint32_t LlvmpipePeer::add_texture(const std::vector<PeerTextureLevel>& levels) {
+    Gl& g = *gl_;
+    GLuint t = 0;
+    glGenTextures(1, &t);
+    glBindTexture(GL_TEXTURE_2D, t);
+    // 0xAARRGGBB words are B, G, R, A bytes in memory on this (little-endian) machine.
+    for (size_t i = 0; i < levels.size(); ++i)
+        glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(levels[i].w), GLsizei(levels[i].h),
+                     0, GL_BGRA, GL_UNSIGNED_BYTE, levels[i].texels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL,
+                    levels.empty() ? 0 : GLint(levels.size() - 1));
+    g.textures.push_back(t);
+    return uint32_t(g.textures.size());
+}
+
+uint32_t LlvmpipePeer::texture_count() const {
+    return uint32_t(gl_->textures.size());
+}
+
+namespace {
+
+GLenum compare_of(uint32_t d3d_cmp) {
+    static constexpr GLenum kFuncs[] = {GL_NEVER,   GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
+                                        GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    return d3d_cmp < 9 ? kFuncs[d3d_cmp] : GL_ALWAYS;
+}
+
+// D3DCMP_* as the shader's mask: bit 0 less, bit 1 equal, bit 2 greater.
+int compare_mask_of(uint32_t d3d_cmp) {
+    static constexpr int kMasks[] = {0, 0, 1, 2, 3, 4, 5, 6, 7};
+    return d3d_cmp < 9 ? kMasks[d3d_cmp] : 7;
+}
+
+GLenum blend_of(uint32_t d3d_blend) {
+    switch (d3d_blend) {
+    case 1: return GL_ZERO;
+    case 2: return GL_ONE;
+    case 3: return GL_SRC_COLOR;
+    case 4: return GL_ONE_MINUS_SRC_COLOR;
+    case 5: return GL_SRC_ALPHA;
+    case 6: return GL_ONE_MINUS_SRC_ALPHA;
+    case 7: return GL_DST_ALPHA;
+    case 8: return GL_ONE_MINUS_DST_ALPHA;
+    case 9: return GL_DST_COLOR;
+    case 10: return GL_ONE_MINUS_DST_COLOR;
+    case 11: return GL_SRC_ALPHA_SATURATE;
+    default: return GL_ONE;
+    }
+}
+
+GLenum address_of(uint32_t d3d_address) {
+    switch (d3d_address) {
+    case 2: return GL_MIRRORED_REPEAT;
+    case 3: return GL_CLAMP_TO_EDGE;
+    case 4: return GL_CLAMP_TO_BORDER;
+    default: return GL_REPEAT;
+    }
+}
+
+} // namespace
+
+void LlvmpipePeer::set_state(const PeerState& s) {
+    Gl& g = *gl_;
+    const bool textured = s.texture != 0 && s.texture <= g.textures.size();
+    unsigned bits =
+        (s.flat ? Gl::kFlat : 0) | (s.fog ? Gl::kFog : 0) | (s.alpha_test ? Gl::kAlphaTest : 0);
+    if (textured)
+        bits |= Gl::kTextured | (s.keyed ? Gl::kKeyed : 0) |
+                (s.modulate_alpha ? Gl::kModulateAlpha : 0);
+    std::string error;
+    const GLuint p = g.program(bits, error);
+    if (!p) {
+        std::fprintf(stderr, "llvmpipe peer: shader: %s\n", error.c_str());
+        return;
+    }
+    glUseProgram(p);
+    glUniform2f(glGetUniformLocation(p, "half_size"), float(g.w) / 2, float(g.h) / 2);
+    glUniform3f(glGetUniformLocation(p, "fog_colour"), float((s.fog_colour >> 16) & 255) / 255,
+                float((s.fog_colour >> 8) & 255) / 255, float(s.fog_colour & 255) / 255);
+    glUniform1i(glGetUniformLocation(p, "tex"), 0);
+    glUniform1i(glGetUniformLocation(p, "alpha_ref"), GLint(s.alpha_ref & 255));
+    glUniform1i(glGetUniformLocation(p, "alpha_mask"), compare_mask_of(s.alpha_func));
+    if (textured) {
+        glBindTexture(GL_TEXTURE_2D, g.textures[s.texture - 1]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                        s.linear_mag ? GL_LINEAR : GL_NEAREST);
+        static constexpr GLenum kMin[2][3] = {
+            {GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR},
+            {GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_LINEAR}};
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        kMin[s.linear_min ? 1 : 0][s.mip < 0 || s.mip > 2 ? 0 : s.mip]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, address_of(s.address_u));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, address_of(s.address_v));
+    }
+    if (s.blend) {
+        glEnable(GL_BLEND);
+        // Both-source-alpha factors set the destination factor themselves.
+        if (s.src_blend == 12)
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        else if (s.src_blend == 13)
+            glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+        else
+            glBlendFunc(blend_of(s.src_blend), blend_of(s.dst_blend));
+    } else {
+        glDisable(GL_BLEND);
+    }
+    // Screen rows go to GL rows unflipped, so clockwise on screen is counter-clockwise to GL.
+    if (s.cull == 2 || s.cull == 3) {
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+        glCullFace(s.cull == 2 ? GL_FRONT : GL_BACK);
+    } else {
+        glDisable(GL_CULL_FACE);
+    }
+    if (s.z_test) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(compare_of(s.z_func));
+        glDepthMask(s.z_write ? GL_TRUE : GL_FALSE);
+    } else {
+        glDisable(GL_DEPTH_TEST); // which also leaves depth unwritten, as the device does
+    }
 }
 
 void LlvmpipePeer::upload(const std::vector<D3DTLVERTEX>& v) {
@@ -357,13 +513,34 @@ void LlvmpipePeer::draw() {
     glDrawArrays(GL_TRIANGLES, 0, gl_->vertices);
 }
 
+void LlvmpipePeer::draw_range(uint32_t first, uint32_t count) {
+    glDrawArrays(GL_TRIANGLES, GLint(first), GLsizei(count));
+}
+
+void LlvmpipePeer::set_scissor(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x0, y0, x1 - x0, y1 - y0);
+}
+
+void LlvmpipePeer::clear_rect(bool colour, uint16_t rgb565, bool depth, float z) {
+    uint8_t rgb[3];
+    decode_565(rgb565, rgb);
+    glClearColor(float(rgb[0]) / 255, float(rgb[1]) / 255, float(rgb[2]) / 255, 1);
+    glClearDepth(z);
+    glDepthMask(GL_TRUE); // clears obey the depth write mask
+    glClear((colour ? GL_COLOR_BUFFER_BIT : 0) | (depth ? GL_DEPTH_BUFFER_BIT : 0));
+}
+
 void LlvmpipePeer::clear() {
+    glDisable(GL_SCISSOR_TEST);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void LlvmpipePeer::clear_depth() {
+    glDisable(GL_SCISSOR_TEST);
+    glDepthMask(GL_TRUE);
     glClearDepth(1.0);
     glClear(GL_DEPTH_BUFFER_BIT);
 }

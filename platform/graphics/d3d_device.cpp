@@ -2,6 +2,7 @@
 #include "platform/graphics/d3d_device.h"
 
 #include "platform/graphics/direct_draw.h"
+#include "platform/graphics/draw_recorder.h"
 #include "platform/graphics/pixel_format.h"
 #include "platform/graphics/surface.h"
 #include "platform/graphics/viewport.h"
@@ -377,6 +378,13 @@ bool Device::prepare_draw() {
 template <class Fetch>
 int32_t Device::draw(uint32_t type, uint32_t count, Fetch vertex) {
     if (!prepare_draw()) return D3D_OK;
+    if (DrawRecorder* recorder = draw_recorder()) {
+        std::vector<D3DTLVERTEX> copy;
+        copy.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) copy.push_back(vertex(i));
+        recorder->on_draw({type, rs_[D3DRENDERSTATE_CULLMODE], &raster_target_, &pixel_state_,
+                           pixel_state_.textured ? &texture_view_ : nullptr, &copy});
+    }
     switch (type) {
     case D3DPT_LINELIST:
         for (uint32_t i = 0; i + 1 < count; i += 2) rasterizer_.line(vertex(i), vertex(i + 1));
@@ -449,6 +457,9 @@ int32_t Device::clear(const Viewport& viewport, uint32_t count, const D3DRECT* r
         GfxRect g{int32_t(std::max<int64_t>(r.x1, vx0)), int32_t(std::max<int64_t>(r.y1, vy0)),
                   int32_t(std::min<int64_t>(r.x2, vx1)), int32_t(std::min<int64_t>(r.y2, vy1))};
         if (g.left >= g.right || g.top >= g.bottom) continue;
+        if (DrawRecorder* recorder = draw_recorder())
+            recorder->on_clear({g.left, g.top, g.right, g.bottom, (flags & D3DCLEAR_TARGET) != 0,
+                                (flags & D3DCLEAR_ZBUFFER) != 0 && zs != nullptr, color, depth});
         DDBLTFX fx{};
         fx.dwSize = sizeof(fx);
         if (flags & D3DCLEAR_TARGET) {
