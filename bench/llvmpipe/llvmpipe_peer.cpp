@@ -155,14 +155,13 @@ struct LlvmpipePeer::Gl {
         framebuffer = colour = depth = 0;
     }
 
-    enum Variant : unsigned {
-        kFlat = 1,
-        kTextured = 2,
-        kKeyed = 4,
-        kFog = 8,
-        kModulateAlpha = 16,
-        kAlphaTest = 32
-    };
+    // Feature bits of a shader variant.
+    static constexpr unsigned kFlat = 1;
+    static constexpr unsigned kTextured = 2;
+    static constexpr unsigned kKeyed = 4;
+    static constexpr unsigned kFog = 8;
+    static constexpr unsigned kModulateAlpha = 16;
+    static constexpr unsigned kAlphaTest = 32;
     static unsigned variant_of(Mode m) {
         return (m == Flat ? kFlat : kTextured) | (m == ColourKeyed ? kKeyed : 0) |
                (m == Fogged ? kFog : 0);
