@@ -200,6 +200,16 @@ bool decompress(LgRaster* raster, const DDSURFACEDESC2& stored, uint32_t code) {
     return true;
 }
 
+// The entries of a palette of these capabilities, the largest size bit winning as in the
+// palette's creation; 0 without one.
+int32_t palette_size(uint32_t caps) {
+    if ((caps & DDPCAPS_8BIT) != 0) return 256;
+    if ((caps & DDPCAPS_4BIT) != 0) return 16;
+    if ((caps & DDPCAPS_2BIT) != 0) return 4;
+    if ((caps & DDPCAPS_1BIT) != 0) return 2;
+    return 0;
+}
+
 bool read_palette(LgStream* stream, LgRaster* raster, uint32_t& consumed) {
     const int32_t entries = palette_entries(raster);
     if (entries == 0) return true;
@@ -210,6 +220,9 @@ bool read_palette(LgStream* stream, LgRaster* raster, uint32_t& consumed) {
             4 * static_cast<uint32_t>(entries))
         return false;
     consumed += 4 + 4 * static_cast<uint32_t>(entries);
+    // A palette of another size would be attached all the same, and its entries could then
+    // be neither written back nor looked up by the raster's indices.
+    if (palette_size(caps) != entries) return false;
     LgD3DRasterSlice* slice = LgD3DRasterSliceOf(raster);
     return succeeded(
                LgD3DDriver.directDraw->CreatePalette(caps, colours, &slice->palette, nullptr)) &&

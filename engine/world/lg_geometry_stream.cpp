@@ -25,8 +25,10 @@ struct Header {
     float surface[3];
 };
 
-// Counts must be non-negative and, with the smallest possible morph-target records, fit the
-// chunk, so no hostile count gets an allocation larger than the file.
+// Counts must be non-negative and fit the chunk, each morph target with its record and its
+// positions (every target gets a position block, so a count of targets whose records say
+// "no positions" would otherwise clear megabytes for each 24 bytes of file), so no hostile
+// count gets an allocation larger than the file.
 bool counts_fit(const Header& h, uint64_t left) {
     if (h.numTriangles < 0 || h.numVertices < 0 || h.numMorphTargets < 0) return false;
     const auto v = static_cast<uint64_t>(h.numVertices);
@@ -34,7 +36,7 @@ bool counts_fit(const Header& h, uint64_t left) {
     if ((h.flags & LgGeometryPrelit) != 0) needed += 4 * v;
     if ((h.flags & LgGeometryTextured) != 0) needed += 8 * v;
     const int32_t targets = h.numMorphTargets > 1 ? h.numMorphTargets : 1;
-    needed += targetRecordSize * static_cast<uint64_t>(targets);
+    needed += (targetRecordSize + 12 * v) * static_cast<uint64_t>(targets);
     return needed <= left;
 }
 

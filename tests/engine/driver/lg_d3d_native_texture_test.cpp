@@ -149,4 +149,26 @@ TEST(D3DNativeTextures, StreamsTheDeviceCannotTakeAreRefused) {
     EXPECT_EQ(read(shortPixels), nullptr);
 }
 
+// Found by fuzzing: a 16-colour texture whose stored palette capabilities asked for a 4-entry
+// palette was accepted, and could then not be written back.
+TEST(D3DNativeTextures, PalettesOfAnotherSizeThanTheFormatsAreRefused) {
+    DriverEngine engine(palettised_profile());
+    ASSERT_TRUE(engine.opened);
+    ASSERT_TRUE(engine.start_full_screen());
+    LgTexture* texture = make_texture(0x4600, 4);
+    ASSERT_NE(texture, nullptr);
+    const std::vector<uint8_t> good = write(texture);
+    LgTextureDestroy(texture);
+    const size_t capsAt = good.size() - 4 * 16 - 4;
+    for (uint32_t caps : {DDPCAPS_2BIT, DDPCAPS_8BIT, 0u, 0xaaaaaaaau}) {
+        std::vector<uint8_t> bytes = good;
+        for (int i = 0; i < 4; ++i) bytes[capsAt + i] = static_cast<uint8_t>(caps >> (8 * i));
+        EXPECT_EQ(read(bytes), nullptr) << std::hex << caps;
+    }
+    std::vector<uint8_t> bytes = good;
+    LgTexture* back = read(bytes);
+    ASSERT_NE(back, nullptr);
+    LgTextureDestroy(back);
+}
+
 } // namespace
