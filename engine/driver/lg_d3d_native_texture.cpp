@@ -300,6 +300,12 @@ LgRaster* LgD3DReadNativeRaster(LgStream* stream, uint32_t length) {
     }
     desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
     desc.ddsCaps.dwCaps2 |= DDSCAPS2_TEXTUREMANAGE;
+    // The surface is made before its pixels are read: a size no device texture can have
+    // would have the device set aside memory the stream may never fill.
+    const D3DDEVICEDESC& device = LgD3DCurrentDeviceDesc();
+    if ((device.dwMaxTextureWidth != 0 && desc.dwWidth > device.dwMaxTextureWidth) ||
+        (device.dwMaxTextureHeight != 0 && desc.dwHeight > device.dwMaxTextureHeight))
+        return nullptr;
     LgRaster* raster = LgRasterCreate(0, 0, 0, LgRasterTypeTexture | LgRasterDontAllocate);
     if (raster == nullptr) return nullptr;
     uint32_t consumed = surfaceHeader;

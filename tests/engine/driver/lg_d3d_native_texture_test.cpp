@@ -149,6 +149,37 @@ TEST(D3DNativeTextures, StreamsTheDeviceCannotTakeAreRefused) {
     EXPECT_EQ(read(shortPixels), nullptr);
 }
 
+// Found by fuzzing: a surface of a size no device texture can have was made before its pixels
+// were read (the default device takes at most 2048 x 2048).
+TEST(D3DNativeTextures, SizesBeyondTheDevicesTexturesAreRefused) {
+    DriverEngine engine;
+    ASSERT_TRUE(engine.opened);
+    ASSERT_TRUE(engine.start_full_screen());
+    LgTexture* texture = make_texture(0x200, 16);
+    ASSERT_NE(texture, nullptr);
+    const std::vector<uint8_t> good = write(texture);
+    LgTextureDestroy(texture);
+    const size_t descAt = 20 + 12 + 8 + 12 + 8 + 12 + 4; // after both names and "DDS "
+    const size_t pixelsAt = descAt + 124;
+    auto with_width = [&](uint32_t width) {
+        std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(pixelsAt));
+        bytes.resize(pixelsAt + size_t{width} * 2 * 8, 0x5a); // 8 rows of 16-bit pixels
+        auto put = [&](size_t at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+        };
+        put(descAt + 12, width);
+        put(descAt - 4 - 8, static_cast<uint32_t>(bytes.size() - (descAt - 4)));
+        return bytes;
+    };
+    std::vector<uint8_t> widest = with_width(2048);
+    LgTexture* back = read(widest);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->raster->width, 2048);
+    LgTextureDestroy(back);
+    std::vector<uint8_t> tooWide = with_width(2049);
+    EXPECT_EQ(read(tooWide), nullptr);
+}
+
 // Found by fuzzing: a 16-colour texture whose stored palette capabilities asked for a 4-entry
 // palette was accepted, and could then not be written back.
 TEST(D3DNativeTextures, PalettesOfAnotherSizeThanTheFormatsAreRefused) {

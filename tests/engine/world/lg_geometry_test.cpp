@@ -200,6 +200,19 @@ TEST_F(HostileGeometries, MorphTargetsTheChunkCannotHoldAreRefusedBeforeAllocati
     EXPECT_LT(watch.total(), size_t{64} << 10);
 }
 
+// Found by fuzzing: 54 bytes declaring 50944 morph targets of 1024 vertices with normals
+// made the reader grow the target array one by one and allocate 1.2 GB before any record.
+TEST_F(HostileGeometries, MorphTargetsComeWithTheirRecords) {
+    const std::vector<uint8_t> bytes = {
+        0x0f, 0x00, 0x00, 0x00, 0x38, 0x08, 0x32, 0x00, 0x04, 0x03, 0x00, 0x00, 0x01, 0x00,
+        0x00, 0x00, 0x4c, 0x06, 0x00, 0xbe, 0x04, 0x03, 0x00, 0x00, 0x3c, 0x64, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0xc7, 0x00, 0x00, 0x00, 0x02,
+        0x00, 0x76, 0x00, 0x0f, 0x00, 0x00, 0x00, 0x76, 0x01, 0x03, 0x00, 0x04};
+    modeltest::AllocationWatch watch;
+    EXPECT_EQ(read_geometry(bytes), nullptr);
+    EXPECT_LT(watch.total(), size_t{64} << 10);
+}
+
 TEST_F(HostileGeometries, NormalsWithoutTheFlagArePassedOver) {
     mw::Geometry e = modeltest::triangle_fan(4, {entry(1)});
     e.targets[0].normals.assign(4, mw::Vec3{0, 0, 1});

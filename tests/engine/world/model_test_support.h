@@ -75,15 +75,16 @@ inline mw::Geometry triangle_fan(int vertices, std::vector<mw::MaterialEntry> ma
     return g;
 }
 
-// Records the blocks the engine asks its allocation function for while in scope, so tests can
+// Records the blocks the engine asks its allocation functions for while in scope, so tests can
 // see that a hostile count is not trusted with memory.
 class AllocationWatch {
 public:
-    AllocationWatch() : saved_(LgEngineInstancePtr->memoryFunctions.alloc) {
+    AllocationWatch() : saved_(LgEngineInstancePtr->memoryFunctions) {
         counts() = {0, 0};
         LgEngineInstancePtr->memoryFunctions.alloc = record;
+        LgEngineInstancePtr->memoryFunctions.realloc = record_realloc;
     }
-    ~AllocationWatch() { LgEngineInstancePtr->memoryFunctions.alloc = saved_; }
+    ~AllocationWatch() { LgEngineInstancePtr->memoryFunctions = saved_; }
     AllocationWatch(const AllocationWatch&) = delete;
     AllocationWatch& operator=(const AllocationWatch&) = delete;
 
@@ -95,12 +96,19 @@ private:
         static std::pair<size_t, size_t> value;
         return value;
     }
-    static void* record(size_t size) {
+    static void note(size_t size) {
         counts().first = std::max(counts().first, size);
         counts().second += size;
+    }
+    static void* record(size_t size) {
+        note(size);
         return enginetest::CountingMemory::alloc(size);
     }
-    LgMemAllocFunc saved_;
+    static void* record_realloc(void* block, size_t size) {
+        note(size);
+        return enginetest::CountingMemory::realloc(block, size);
+    }
+    LgMemoryFunctions saved_;
 };
 
 // The engine with the world plug-in; `flags` LgEngineInitNoFreeLists makes every object a
