@@ -73,6 +73,18 @@ LgTexture* make_texture(int32_t flags, int32_t depth) {
     return texture;
 }
 
+// The bytes of a new texture of the format, as the driver writes them; empty when not made.
+std::vector<uint8_t> written_texture(int32_t flags, int32_t depth) {
+    LgTexture* texture = make_texture(flags, depth);
+    if (texture == nullptr) return {};
+    std::vector<uint8_t> bytes = write(texture);
+    LgTextureDestroy(texture);
+    return bytes;
+}
+
+// Where the surface description starts: after the modes, both names and "DDS ".
+constexpr size_t kDescAt = 20 + 12 + 8 + 12 + 8 + 12 + 4;
+
 TEST(D3DNativeTextures, WriteAndReadBackWithMipsAndPalettes) {
     DriverEngine engine(palettised_profile());
     ASSERT_TRUE(engine.opened);
@@ -123,11 +135,8 @@ TEST(D3DNativeTextures, StreamsTheDeviceCannotTakeAreRefused) {
     DriverEngine engine;
     ASSERT_TRUE(engine.opened);
     ASSERT_TRUE(engine.start_full_screen());
-    LgTexture* texture = make_texture(0x200, 16);
-    ASSERT_NE(texture, nullptr);
-    const std::vector<uint8_t> good = write(texture);
-    LgTextureDestroy(texture);
-    const uint32_t descAt = 20 + 12 + 8 + 12 + 8 + 12 + 4; // after both names and "DDS "
+    const std::vector<uint8_t> good = written_texture(0x200, 16);
+    ASSERT_FALSE(good.empty());
     auto with = [&](auto change) {
         std::vector<uint8_t> bytes = good;
         change(bytes);
@@ -136,7 +145,7 @@ TEST(D3DNativeTextures, StreamsTheDeviceCannotTakeAreRefused) {
     std::vector<std::vector<uint8_t>> refused = {
         with([](std::vector<uint8_t>& b) { b[14] = 'X'; }), // another platform
         with([&](std::vector<uint8_t>& b) {                 // a compressed surface
-            const uint32_t flagsAt = descAt + 76;           // pixel format flags
+            const uint32_t flagsAt = kDescAt + 76;          // pixel format flags
             b[flagsAt] = static_cast<uint8_t>(DDPF_FOURCC);
             std::memcpy(&b[flagsAt + 4], "DXT3", 4);
         }),
@@ -155,20 +164,17 @@ TEST(D3DNativeTextures, SizesBeyondTheDevicesTexturesAreRefused) {
     DriverEngine engine;
     ASSERT_TRUE(engine.opened);
     ASSERT_TRUE(engine.start_full_screen());
-    LgTexture* texture = make_texture(0x200, 16);
-    ASSERT_NE(texture, nullptr);
-    const std::vector<uint8_t> good = write(texture);
-    LgTextureDestroy(texture);
-    const size_t descAt = 20 + 12 + 8 + 12 + 8 + 12 + 4; // after both names and "DDS "
-    const size_t pixelsAt = descAt + 124;
+    const std::vector<uint8_t> good = written_texture(0x200, 16);
+    ASSERT_FALSE(good.empty());
+    const size_t pixelsAt = kDescAt + 124;
     auto with_width = [&](uint32_t width) {
         std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(pixelsAt));
         bytes.resize(pixelsAt + size_t{width} * 2 * 8, 0x5a); // 8 rows of 16-bit pixels
         auto put = [&](size_t at, uint32_t v) {
             for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
         };
-        put(descAt + 12, width);
-        put(descAt - 4 - 8, static_cast<uint32_t>(bytes.size() - (descAt - 4)));
+        put(kDescAt + 12, width);
+        put(kDescAt - 4 - 8, static_cast<uint32_t>(bytes.size() - (kDescAt - 4)));
         return bytes;
     };
     std::vector<uint8_t> widest = with_width(2048);
@@ -186,10 +192,8 @@ TEST(D3DNativeTextures, PalettesOfAnotherSizeThanTheFormatsAreRefused) {
     DriverEngine engine(palettised_profile());
     ASSERT_TRUE(engine.opened);
     ASSERT_TRUE(engine.start_full_screen());
-    LgTexture* texture = make_texture(0x4600, 4);
-    ASSERT_NE(texture, nullptr);
-    const std::vector<uint8_t> good = write(texture);
-    LgTextureDestroy(texture);
+    const std::vector<uint8_t> good = written_texture(0x4600, 4);
+    ASSERT_FALSE(good.empty());
     const size_t capsAt = good.size() - 4 * 16 - 4;
     for (uint32_t caps : {DDPCAPS_2BIT, DDPCAPS_8BIT, 0u, 0xaaaaaaaau}) {
         std::vector<uint8_t> bytes = good;
