@@ -13,6 +13,8 @@ namespace {
 
 constexpr uint32_t headerSize = 28;
 constexpr uint32_t targetRecordSize = 24;
+// The most a geometry's arrays may take, as for images and worlds.
+constexpr uint64_t largestGeometryBytes = uint64_t{256} << 20;
 // Atomics' interpolators name morph targets in 16 bits; more could never be shown.
 constexpr int32_t maxMorphTargets = 0x7fff;
 
@@ -31,7 +33,8 @@ struct Header {
 // Counts must be non-negative and fit the chunk, each morph target with its record and its
 // positions (every target gets a position block, so a count of targets whose records say
 // "no positions" would otherwise clear megabytes for each 24 bytes of file), so no hostile
-// count gets an allocation larger than the file.
+// count gets an allocation larger than the file. The chunk's length is the file's word too, so
+// the arrays are also held to what no model of the game comes near.
 bool counts_fit(const Header& h, uint64_t left) {
     if (h.numTriangles < 0 || h.numVertices < 0 || h.numMorphTargets < 0 ||
         h.numMorphTargets > maxMorphTargets)
@@ -42,7 +45,7 @@ bool counts_fit(const Header& h, uint64_t left) {
     if ((h.flags & LgGeometryTextured) != 0) needed += 8 * v;
     const int32_t targets = h.numMorphTargets > 1 ? h.numMorphTargets : 1;
     needed += (targetRecordSize + 12 * v) * static_cast<uint64_t>(targets);
-    return needed <= left;
+    return needed <= left && needed <= largestGeometryBytes;
 }
 
 bool read_triangles(LgStructReader& in, LgGeometry* g) {
