@@ -29,6 +29,9 @@ constexpr uint32_t anyMipFilter = 0x3C;
 constexpr uint8_t autoMipmapFormat = LgRasterFormatAutoMipmap >> 8;
 constexpr uint8_t mipmapFormat = LgRasterFormatMipmap >> 8;
 constexpr uint32_t storedCapsCleared = DDSCAPS_SYSTEMMEMORY | DDSCAPS_TEXTURE;
+constexpr uint32_t notTextureCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_BACKBUFFER |
+                                    DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE | DDSCAPS_OFFSCREENPLAIN |
+                                    DDSCAPS_ZBUFFER | DDSCAPS_3DDEVICE;
 
 constexpr uint32_t fourcc(char a, char b, char c, char d) {
     return static_cast<uint32_t>(a) | static_cast<uint32_t>(b) << 8 |
@@ -300,6 +303,11 @@ LgRaster* LgD3DReadNativeRaster(LgStream* stream, uint32_t length) {
     }
     desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
     desc.ddsCaps.dwCaps2 |= DDSCAPS2_TEXTUREMANAGE;
+    // A stored texture describes a texture: a primary surface with back buffers, a z buffer or
+    // a render target would be made as such, whatever memory that takes.
+    if ((desc.ddsCaps.dwCaps & notTextureCaps) != 0) return nullptr;
+    desc.dwFlags &= ~DDSD_BACKBUFFERCOUNT;
+    desc.dwBackBufferCount = 0;
     // The surface is made before its pixels are read: a size no device texture can have
     // would have the device set aside memory the stream may never fill.
     const D3DDEVICEDESC& device = LgD3DCurrentDeviceDesc();
