@@ -29,6 +29,9 @@ constexpr uint32_t anyMipFilter = 0x3C;
 constexpr uint8_t autoMipmapFormat = LgRasterFormatAutoMipmap >> 8;
 constexpr uint8_t mipmapFormat = LgRasterFormatMipmap >> 8;
 constexpr uint32_t storedCapsCleared = DDSCAPS_SYSTEMMEMORY | DDSCAPS_TEXTURE;
+constexpr uint32_t notTextureCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_BACKBUFFER |
+                                    DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE | DDSCAPS_OFFSCREENPLAIN |
+                                    DDSCAPS_ZBUFFER | DDSCAPS_3DDEVICE;
 
 constexpr uint32_t fourcc(char a, char b, char c, char d) {
     return static_cast<uint32_t>(a) | static_cast<uint32_t>(b) << 8 |
@@ -200,6 +203,16 @@ bool decompress(LgRaster* raster, const DDSURFACEDESC2& stored, uint32_t code) {
     return true;
 }
 
+// The entries of a palette of these capabilities, the largest size bit winning as in the
+// palette's creation; 0 without one.
+int32_t palette_size(uint32_t caps) {
+    if ((caps & DDPCAPS_8BIT) != 0) return 256;
+    if ((caps & DDPCAPS_4BIT) != 0) return 16;
+    if ((caps & DDPCAPS_2BIT) != 0) return 4;
+    if ((caps & DDPCAPS_1BIT) != 0) return 2;
+    return 0;
+}
+
 bool read_palette(LgStream* stream, LgRaster* raster, uint32_t& consumed) {
     const int32_t entries = palette_entries(raster);
     if (entries == 0) return true;
@@ -210,6 +223,9 @@ bool read_palette(LgStream* stream, LgRaster* raster, uint32_t& consumed) {
             4 * static_cast<uint32_t>(entries))
         return false;
     consumed += 4 + 4 * static_cast<uint32_t>(entries);
+    // A palette of another size would be attached all the same, and its entries could then
+    // be neither written back nor looked up by the raster's indices.
+    if (palette_size(caps) != entries) return false;
     LgD3DRasterSlice* slice = LgD3DRasterSliceOf(raster);
     return succeeded(
                LgD3DDriver.directDraw->CreatePalette(caps, colours, &slice->palette, nullptr)) &&
@@ -287,6 +303,17 @@ LgRaster* LgD3DReadNativeRaster(LgStream* stream, uint32_t length) {
     }
     desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
     desc.ddsCaps.dwCaps2 |= DDSCAPS2_TEXTUREMANAGE;
+    // A stored texture describes a texture: a primary surface with back buffers, a z buffer or
+    // a render target would be made as such, whatever memory that takes.
+    if ((desc.ddsCaps.dwCaps & notTextureCaps) != 0) return nullptr;
+    desc.dwFlags &= ~DDSD_BACKBUFFERCOUNT;
+    desc.dwBackBufferCount = 0;
+    // The surface is made before its pixels are read: a size no device texture can have
+    // would have the device set aside memory the stream may never fill.
+    const D3DDEVICEDESC& device = LgD3DCurrentDeviceDesc();
+    if ((device.dwMaxTextureWidth != 0 && desc.dwWidth > device.dwMaxTextureWidth) ||
+        (device.dwMaxTextureHeight != 0 && desc.dwHeight > device.dwMaxTextureHeight))
+        return nullptr;
     LgRaster* raster = LgRasterCreate(0, 0, 0, LgRasterTypeTexture | LgRasterDontAllocate);
     if (raster == nullptr) return nullptr;
     uint32_t consumed = surfaceHeader;

@@ -6,12 +6,17 @@
 #include "engine/world/lg_mesh.h"
 #include "engine/world/lg_struct_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr uint32_t headerSize = 28;
 constexpr uint32_t targetRecordSize = 24;
+// The most a geometry's arrays may take, as for images and worlds.
+constexpr uint64_t largestGeometryBytes = uint64_t{256} << 20;
+// Atomics' interpolators name morph targets in 16 bits; more could never be shown.
+constexpr int32_t maxMorphTargets = 0x7fff;
 
 void fail_bad_data() {
     LgErrorRaise(LgErrorGroupWorld, LgErrInvalidArgument);
@@ -25,17 +30,22 @@ struct Header {
     float surface[3];
 };
 
-// Counts must be non-negative and, with the smallest possible morph-target records, fit the
-// chunk, so no hostile count gets an allocation larger than the file.
+// Counts must be non-negative and fit the chunk, each morph target with its record and its
+// positions (every target gets a position block, so a count of targets whose records say
+// "no positions" would otherwise clear megabytes for each 24 bytes of file), so no hostile
+// count gets an allocation larger than the file. The chunk's length is the file's word too, so
+// the arrays are also held to what no model of the game comes near.
 bool counts_fit(const Header& h, uint64_t left) {
-    if (h.numTriangles < 0 || h.numVertices < 0 || h.numMorphTargets < 0) return false;
+    if (h.numTriangles < 0 || h.numVertices < 0 || h.numMorphTargets < 0 ||
+        h.numMorphTargets > maxMorphTargets)
+        return false;
     const auto v = static_cast<uint64_t>(h.numVertices);
     uint64_t needed = 8 * static_cast<uint64_t>(h.numTriangles);
     if ((h.flags & LgGeometryPrelit) != 0) needed += 4 * v;
     if ((h.flags & LgGeometryTextured) != 0) needed += 8 * v;
     const int32_t targets = h.numMorphTargets > 1 ? h.numMorphTargets : 1;
-    needed += targetRecordSize * static_cast<uint64_t>(targets);
-    return needed <= left;
+    needed += (targetRecordSize + 12 * v) * static_cast<uint64_t>(targets);
+    return needed <= left && needed <= largestGeometryBytes;
 }
 
 bool read_triangles(LgStructReader& in, LgGeometry* g) {
@@ -56,12 +66,16 @@ bool read_triangles(LgStructReader& in, LgGeometry* g) {
     return true;
 }
 
-bool read_morph_targets(LgStructReader& in, LgGeometry* g) {
+// Every geometry has at least the target of its creation, with its record. Each target past
+// the first is added once its record is read, so the target array grows with what the stream
+// really holds rather than with the header's count.
+bool read_morph_targets(LgStructReader& in, LgGeometry* g, int32_t count) {
     const uint64_t block = 12 * static_cast<uint64_t>(g->numVertices);
-    for (int32_t i = 0; i < g->numMorphTargets; ++i) {
-        LgMorphTarget& target = g->morphTarget[i];
+    for (int32_t i = 0; i < count; ++i) {
         uint32_t record[6];
         if (!in.words(record, sizeof(record))) return false;
+        if (i >= g->numMorphTargets && LgGeometryAddMorphTarget(g) < 0) return false;
+        LgMorphTarget& target = g->morphTarget[i];
         std::memcpy(&target.boundingSphere, record, sizeof(LgSphere));
         const bool hasPositions = record[4] != 0, hasNormals = record[5] != 0;
         if (block == 0) continue;
@@ -92,12 +106,11 @@ bool read_struct(LgStream* stream, LgGeometry*& g) {
     g = LgGeometryCreate(h.numVertices, h.numTriangles, h.flags);
     if (g == nullptr) return false;
     g->surfaceProps = {h.surface[0], h.surface[1], h.surface[2]};
-    while (g->numMorphTargets < h.numMorphTargets)
-        if (LgGeometryAddMorphTarget(g) < 0) return false;
     const auto v = static_cast<uint64_t>(g->numVertices);
     if (g->preLitLum != nullptr && !in.bytes(g->preLitLum, 4 * v)) return false;
     if (g->texCoords != nullptr && !in.words(g->texCoords, 8 * v)) return false;
-    return read_triangles(in, g) && read_morph_targets(in, g) && in.finish();
+    return read_triangles(in, g) && read_morph_targets(in, g, std::max(h.numMorphTargets, 1)) &&
+           in.finish();
 }
 
 // Every triangle names an entry of the list; "no material" cannot come from a file.

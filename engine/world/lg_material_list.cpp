@@ -5,6 +5,7 @@
 #include "engine/core/lg_error.h"
 #include "engine/core/lg_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -14,7 +15,9 @@ const LgMemoryFunctions& memory() {
 }
 
 // The temporary entry array, from the engine's memory functions so a file's count meets an
-// out-of-memory result rather than an exception.
+// out-of-memory result rather than an exception. It grows with the entries actually read: the
+// chunk length that bounds the count is the file's word too, so it proves nothing about how
+// many entries the stream holds.
 class EntryArray {
 public:
     EntryArray() = default;
@@ -24,21 +27,36 @@ public:
     EntryArray(const EntryArray&) = delete;
     EntryArray& operator=(const EntryArray&) = delete;
 
-    bool allocate(uint32_t count) {
-        count_ = count;
-        if (count == 0) return true;
-        data_ = static_cast<int32_t*>(memory().alloc(static_cast<size_t>(count) * 4));
-        if (data_ == nullptr) LgErrorRaise(LgErrorGroupGeneric, LgErrOutOfMemory);
-        return data_ != nullptr;
+    // Reads `count` more entries from the stream.
+    bool read(LgStream* stream, uint32_t count) {
+        const uint32_t size = count_ + count;
+        if (size > capacity_) {
+            const uint32_t capacity = std::max(size, capacity_ * 2);
+            void* grown = data_ != nullptr
+                              ? memory().realloc(data_, static_cast<size_t>(capacity) * 4)
+                              : memory().alloc(static_cast<size_t>(capacity) * 4);
+            if (grown == nullptr) {
+                LgErrorRaise(LgErrorGroupGeneric, LgErrOutOfMemory);
+                return false;
+            }
+            data_ = static_cast<int32_t*>(grown);
+            capacity_ = capacity;
+        }
+        if (LgStreamReadInt32s(stream, data_ + count_, count * 4) == nullptr) return false;
+        count_ = size;
+        return true;
     }
-    int32_t* data() { return data_; }
     uint32_t size() const { return count_; }
     int32_t operator[](uint32_t i) const { return data_[i]; }
 
 private:
     int32_t* data_ = nullptr;
     uint32_t count_ = 0;
+    uint32_t capacity_ = 0;
 };
+
+// Entries read at a time.
+constexpr uint32_t entryRun = 1024;
 
 // The entry count and entries of the list's struct chunk; the count is checked against the
 // chunk's length so a hostile count cannot ask for more than the chunk holds.
@@ -54,9 +72,8 @@ bool read_entries(LgStream* stream, EntryArray& entries) {
         LgErrorRaise(LgErrorGroupGeneric, LgErrShortRead);
         return false;
     }
-    if (!entries.allocate(count)) return false;
-    if (count != 0 && LgStreamReadInt32s(stream, entries.data(), count * 4) == nullptr)
-        return false;
+    while (entries.size() < count)
+        if (!entries.read(stream, std::min(count - entries.size(), entryRun))) return false;
     return LgStreamSkip(stream, length - 4 - count * 4) != nullptr;
 }
 

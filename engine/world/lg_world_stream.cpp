@@ -23,6 +23,11 @@ constexpr uint32_t sectorHeaderSize = 44;
 constexpr uint64_t arraysPerSector = 6;
 constexpr uint64_t carveAlign = alignof(void*);
 
+// The struct's totals size the world's one block before any sector is read, so they are
+// trusted only this far: no world of the game comes near it, and a hostile struct must not
+// make the reader ask for gigabytes before its sectors run out.
+constexpr uint64_t largestWorldBytes = uint64_t{256} << 20;
+
 // The world being read: the sectors' mesh headers name its materials.
 LgWorld* readingWorld = nullptr;
 
@@ -345,7 +350,11 @@ LgWorld* LgWorldStreamRead(LgStream* stream) {
         return nullptr;
     }
     const uint64_t size = block_size(w);
-    void* block = size <= SIZE_MAX / 2 ? memory().alloc(static_cast<size_t>(size)) : nullptr;
+    if (size > largestWorldBytes) {
+        fail_bad_data();
+        return nullptr;
+    }
+    void* block = memory().alloc(static_cast<size_t>(size));
     if (block == nullptr) {
         LgErrorRaise(LgErrorGroupGeneric, LgErrOutOfMemory);
         return nullptr;

@@ -145,4 +145,18 @@ TEST_F(Materials, HostileListsFailAndLeaveTheListEmpty) {
     }
 }
 
+// Found by fuzzing: a struct chunk whose length and count claim a billion entries, in a file
+// of a few bytes, made the reader ask for 4 GB before reading any.
+TEST_F(Materials, ACountTheStreamDoesNotHoldAsksForNoMoreThanItReads) {
+    std::vector<uint8_t> bytes =
+        enginetest::concat({enginetest::chunk_header(LgChunkMaterialList, 0xfffffff0u),
+                            enginetest::chunk_header(LgChunkStruct, 0xffffffe0u),
+                            {0xf0, 0xff, 0xff, 0x3f}});
+    for (int i = 0; i < 3000; ++i) bytes.insert(bytes.end(), {0xff, 0xff, 0xff, 0xff});
+    modeltest::AllocationWatch watch;
+    EXPECT_EQ(read_list(bytes), nullptr);
+    EXPECT_LT(watch.largest(), size_t{64} << 10);
+    EXPECT_EQ(list.numMaterials, 0);
+}
+
 } // namespace

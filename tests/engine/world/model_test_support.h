@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace modeltest {
@@ -72,6 +74,42 @@ inline mw::Geometry triangle_fan(int vertices, std::vector<mw::MaterialEntry> ma
     g.materials = std::move(materials);
     return g;
 }
+
+// Records the blocks the engine asks its allocation functions for while in scope, so tests can
+// see that a hostile count is not trusted with memory.
+class AllocationWatch {
+public:
+    AllocationWatch() : saved_(LgEngineInstancePtr->memoryFunctions) {
+        counts() = {0, 0};
+        LgEngineInstancePtr->memoryFunctions.alloc = record;
+        LgEngineInstancePtr->memoryFunctions.realloc = record_realloc;
+    }
+    ~AllocationWatch() { LgEngineInstancePtr->memoryFunctions = saved_; }
+    AllocationWatch(const AllocationWatch&) = delete;
+    AllocationWatch& operator=(const AllocationWatch&) = delete;
+
+    size_t largest() const { return counts().first; }
+    size_t total() const { return counts().second; }
+
+private:
+    static std::pair<size_t, size_t>& counts() {
+        static std::pair<size_t, size_t> value;
+        return value;
+    }
+    static void note(size_t size) {
+        counts().first = std::max(counts().first, size);
+        counts().second += size;
+    }
+    static void* record(size_t size) {
+        note(size);
+        return enginetest::CountingMemory::alloc(size);
+    }
+    static void* record_realloc(void* block, size_t size) {
+        note(size);
+        return enginetest::CountingMemory::realloc(block, size);
+    }
+    LgMemoryFunctions saved_;
+};
 
 // The engine with the world plug-in; `flags` LgEngineInitNoFreeLists makes every object a
 // single allocation, so the live block count shows leaks.
