@@ -6,53 +6,22 @@
 // one path in a directory of the harness's own, reused for every input.
 #include "framework/platform/wav_reader.h"
 #include "fuzz/framework_harness.h"
+#include "fuzz/scratch_directory.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <vector>
-
-namespace {
 
 using fuzzing::require;
 
-// A directory of the harness's own, removed again when the harness exits.
-class ScratchFile {
-public:
-    ScratchFile() {
-        char pattern[] = "/tmp/corvel-fuzz-wav-XXXXXX";
-        require(mkdtemp(pattern) != nullptr, "a scratch directory is made");
-        directory_ = pattern;
-        path_ = directory_ + "/input.wav";
-    }
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
-    const std::string& write(std::span<const uint8_t> bytes) {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        require(static_cast<bool>(out), "the scratch file is written");
-        return path_;
-    }
-
-private:
-    std::string directory_;
-    std::string path_;
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzing::start_framework();
-    static ScratchFile scratch;
+    static fuzzing::ScratchDirectory scratch;
     fuzzing::FrameworkBlocksBalanced balanced;
 
     fuzzing::FuzzInput input(data, size);
     const uint32_t piece = input.byte() * 7u + 1;
     const auto file_bytes = input.rest();
-    const std::string& path = scratch.write(file_bytes);
+    const std::string path = scratch.write("input.wav", file_bytes);
 
     OmWavFile* file = nullptr;
     WAVEFORMATEX* format = nullptr;

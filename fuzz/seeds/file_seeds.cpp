@@ -3,14 +3,11 @@
 #include "framework/core/object_manager.h"
 #include "framework/crypto/secure_storage_create.h"
 #include "fuzz/framework_harness.h"
+#include "fuzz/scratch_directory.h"
 #include "fuzz/seeds/seed_set.h"
 #include "platform/paths.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -37,35 +34,6 @@ std::string pcm_format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t 
     const uint16_t align = uint16_t(channels * bits / 8);
     return le16(tag) + le16(channels) + le32(rate) + le32(rate * align) + le16(align) + le16(bits);
 }
-
-// A directory removed again at scope end.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        char pattern[] = "/tmp/corvel-fuzz-seeds-XXXXXX";
-        require(mkdtemp(pattern) != nullptr, "a scratch directory is made");
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    void write(const std::string& name, const std::string& bytes) const {
-        std::filesystem::create_directories(
-            std::filesystem::path(path_ + "/" + name).parent_path());
-        std::ofstream(path_ + "/" + name, std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path_ + "/" + name, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 void fill_text(char (&out)[OM_MAX_PATH], const std::string& text) {
     std::snprintf(out, sizeof out, "%s", text.c_str());
@@ -94,7 +62,7 @@ FUZZ_SEEDS(wav_read) {
 FUZZ_SEEDS(secure_storage) {
     fuzzing::FrameworkRun framework;
     OmRegisterAllModuleGroups(OmGetObjectManager());
-    ScratchDirectory tree;
+    fuzzing::ScratchDirectory tree;
     platform::set_drive_root('s', tree.path());
     const std::string a = "warning file contents \x01\x02\x03";
     const std::string b = "[section]\nkey=value\n";
