@@ -21,7 +21,8 @@ namespace {
 using fuzzing::require;
 
 // The data files an input's list may name, opened after the set has loaded; the last is the
-// first under another spelling, which no list key matches.
+// first in native spelling: the list finds it under its portable key, the inner storage (exact
+// paths only) has no such file.
 const char* const kDataFiles[] = {"data/a.bin", "data/b.ini", "data/c.bin", "data\\a.bin"};
 
 // Files by exact path, read only.
