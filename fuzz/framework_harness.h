@@ -5,11 +5,13 @@
 
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
+#include "framework/core/memory.h"
 #include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "framework/io/memory_stream.h"
+#include "framework/io/stream_helpers.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstdio>
@@ -91,15 +93,17 @@ inline ComRef<IByteStream> stream_of(std::string_view text) {
     return stream_of({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
-// Everything the stream holds (its position is kept).
+// Everything the stream holds, NUL bytes included (its position is kept).
 inline std::string bytes_of(IByteStream* stream) {
-    uint32_t here = 0, end = 0;
-    stream->Seek(0, OM_SEEK_CURRENT, &here);
-    stream->Seek(0, OM_SEEK_END, &end);
-    std::string bytes(end, '\0');
-    stream->Seek(0, OM_SEEK_START, nullptr);
-    if (end) stream->Read(bytes.data(), end, nullptr);
-    stream->Seek(static_cast<int32_t>(here), OM_SEEK_START, nullptr);
+    uint32_t here = 0, size = 0;
+    require(stream->Seek(0, OM_SEEK_CURRENT, &here) >= 0 &&
+                stream->Seek(0, OM_SEEK_END, &size) >= 0 &&
+                stream->Seek(static_cast<int32_t>(here), OM_SEEK_START, nullptr) >= 0,
+            "a memory stream seeks");
+    char* all = nullptr;
+    require(OmStreamReadAll(stream, &all) >= 0, "a memory stream reads whole");
+    std::string bytes(all, size);
+    OmFreeMemory(all);
     return bytes;
 }
 
