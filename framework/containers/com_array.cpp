@@ -41,12 +41,14 @@ public:
         if (!file) return OM_E_FAIL;
         OmResult r = file->BeginChunk(OM_TAG_COMARRAY);
         if (r < 0) return r;
+        int32_t before = -1; // reading: the count before the read
         if (file->IsWriting()) {
             for (int32_t i = 0; r >= 0 && i < array_.count; ++i) {
                 IUnknown* element = at(i);
                 r = file->TransferObject(&element);
             }
         } else {
+            before = array_.count;
             for (;;) {
                 IUnknown* element = nullptr;
                 r = file->TransferObject(&element);
@@ -62,7 +64,11 @@ public:
             }
         }
         OmResult ended = file->EndChunk();
-        return r < 0 ? r : ended;
+        if (r >= 0) r = ended;
+        // A failed read drops what it appended: an element referring back to an object still
+        // being read would otherwise hold it, and through it this array, in a cycle.
+        if (r < 0 && before >= 0) SetCount(before);
+        return r;
     }
 
     OmResult Reserved() override { return OM_S_OK; }

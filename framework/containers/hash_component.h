@@ -52,9 +52,14 @@ public:
         if (!file) return OM_E_FAIL;
         OmResult r = file->BeginChunk(Derived::chunk_tag);
         if (r < 0) return r;
-        r = file->IsWriting() ? write_entries(file) : read_entries(file);
+        const bool reading = !file->IsWriting();
+        r = reading ? read_entries(file) : write_entries(file);
         OmResult ended = file->EndChunk();
-        return r < 0 ? r : ended;
+        if (r >= 0) r = ended;
+        // A failed read keeps nothing: an entry referring back to an object still being read
+        // would otherwise hold it, and through it this hash, in a cycle nobody can break.
+        if (r < 0 && reading) RemoveAll();
+        return r;
     }
 
     OmResult Reset(uint32_t load_factor) override {

@@ -1,6 +1,8 @@
 // INI text parsing: one line at a time, a byte per read, into a property sheet.
 #include "framework/containers/property_sheet_load.h"
 
+#include <cstring>
+
 namespace {
 
 bool is_blank(char c) {
@@ -65,6 +67,9 @@ OmResult om_load_sheet_text(IPropertySheet* sheet, IByteStream* stream) {
             line[n++] = c;
             if (n > OM_SHEET_MAX_LINE) return OM_E_FAIL;
         }
+        // The names and values are C strings: a NUL byte ends the line's text, so that blanks
+        // in front of it are stripped like those at the line's end.
+        n = uint32_t(strnlen(line, n));
         uint32_t p = skip_blanks(line, 0, n);
         if (p == n || line[p] == '#') continue;
         OmResult r =

@@ -114,8 +114,11 @@ private:
             return r;
         }
         if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
+        int64_t members = 0;
         for (int32_t s = 0; s < states_.count; ++s) {
             auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(sets, s));
+            members += set->Count();
+            if (members > OM_LEX_MAX_DFA_SET_MEMBERS) return OM_E_FAIL;
             OmLexCallback callback;
             int32_t token_id = nfa->SetAccept(set, &callback);
             at(s).token_id = token_id > 0 ? token_id : 0;
@@ -131,6 +134,7 @@ private:
                 }
                 int32_t target = state_of(moved, sets);
                 if (target < 0) return OM_E_OUTOFMEMORY;
+                if (states_.count > OM_LEX_MAX_DFA_STATES) return OM_E_FAIL;
                 at(s).next[c] = target;
             }
         }

@@ -32,9 +32,16 @@ struct ILexRules : IUnknown {
     // the lower number wins). OM_E_FAIL for a pattern that does not parse; OM_E_OUTOFMEMORY.
     virtual OmResult AddRuleEx(const char* pattern, int32_t token_id, OmLexCallback callback) = 0;
     // NFA: nothing to do, 0. DFA: builds its tables and drops the rules; later rule changes
-    // fail with OM_E_FAIL, as does a second Build.
+    // fail with OM_E_FAIL, as does a second Build. Rules whose tables would outgrow the
+    // bounds below fail with OM_E_FAIL (the rules stay).
     virtual OmResult Build() = 0;
 };
+
+// Bounds of a DFA build: its deterministic states, and the NFA states that all of them stand
+// for together. Subset construction can grow exponentially with the rules; beyond these it
+// would run for minutes or hours, so such rules are refused instead.
+inline constexpr int32_t OM_LEX_MAX_DFA_STATES = 1024;
+inline constexpr int64_t OM_LEX_MAX_DFA_SET_MEMBERS = 1 << 18;
 
 // Reading tokens. Slots 15, 16 and 18 are not supported (OM_E_FAIL); 17 is reserved (0).
 struct ILexAnalyser : IUnknown {

@@ -1,6 +1,7 @@
 // The property sheet: the INI rule table, byte-exact Save, and the section and key operations.
 #include "framework/containers/property_sheet.h"
 #include "framework/io/fifo_stream.h"
+#include "framework/io/memory_stream.h"
 #include "framework/io/stream_helpers.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/module_object.h"
@@ -85,6 +86,32 @@ TEST_F(PropertySheetTest, LoadRuleTable) {
         ASSERT_EQ(sheet_->Clear(), 0);
         EXPECT_EQ(load(row.text), row.result) << row.text.substr(0, 40);
         EXPECT_EQ(saved(), row.saved) << row.text.substr(0, 40);
+    }
+}
+
+// Found by fuzzing: blanks in front of a NUL byte stayed in a name, so the saved text loaded
+// into a different sheet.
+TEST_F(PropertySheetTest, ANulByteEndsTheTextOfItsLine) {
+    const auto with_nul = []<size_t N>(const char(&text)[N]) { return std::string(text, N - 1); };
+    struct Row {
+        std::string bytes;
+        OmResult result;
+        std::string saved;
+    };
+    const Row rows[] = {
+        {with_nul("\xb2\xf5 \0"), 0, "\n[]\n\xb2\xf5=\n"},
+        {with_nul("k \0junk=v\nnext=1\n"), 0, "\n[]\nk=\nnext=1\n"},
+        {with_nul("a = 1 \0 b\n"), 0, "\n[]\na=1\n"},
+        {with_nul("[ S \0]\n"), OM_E_FAIL, "\n[]\n"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(sheet_->Clear(), 0);
+        ComRef<IByteStream> stream;
+        ASSERT_EQ(OmNewMemoryStream(stream.put()), 0);
+        ASSERT_EQ(stream->Write(row.bytes.data(), uint32_t(row.bytes.size()), nullptr), 0);
+        ASSERT_EQ(stream->Seek(0, OM_SEEK_START, nullptr), 0);
+        EXPECT_EQ(sheet_->Load(stream.get()), row.result) << row.bytes;
+        EXPECT_EQ(saved(), row.saved) << row.bytes;
     }
 }
 

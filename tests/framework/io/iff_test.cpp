@@ -308,6 +308,27 @@ TEST_F(IffTest, DamagedFilesFailWithoutCrashing) {
     }
 }
 
+// Found by fuzzing: a container that failed to read kept the members it had, and a member
+// referring back to the container (or to its parent) kept the whole part alive in a cycle.
+TEST_F(IffTest, AFailedReadLeavesNoCycleBehind) {
+    const std::string name = chunk("STRI", std::string("x\0", 2));
+    const std::string back_to_first = chunk("REF ", le32(0));
+    const std::string cut_int = chunk("INT ", "\1");
+    const std::string files[] = {
+        chunk("CARR", chunk("OHAS", name + back_to_first) + cut_int),
+        chunk("OHAS", name + chunk("CARR", back_to_first) + name + cut_int),
+        chunk("CARR", back_to_first + chunk("CARR", back_to_first + cut_int)),
+        chunk("CHAS", name + chunk("CARR", back_to_first) + "cut"),
+    };
+    for (const std::string& bytes : files) {
+        const int64_t live = framework_.leaked_blocks();
+        OmResult r = 0;
+        EXPECT_FALSE(read_back(bytes, &r));
+        EXPECT_LT(r, 0);
+        EXPECT_EQ(framework_.leaked_blocks(), live) << "the partial graph is gone";
+    }
+}
+
 TEST_F(IffTest, EveryTruncationOfAGraphFails) {
     ComRef<IObjHash> hash;
     ASSERT_EQ(OmCreateObjHash(nullptr, hash.put()), 0);

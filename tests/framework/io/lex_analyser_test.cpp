@@ -226,6 +226,28 @@ TEST_F(DFALexAnalyserTest, RulesEndWithTheBuild) {
     EXPECT_EQ(analyser->MatchWhole("\xC3"), 0) << "no transitions from 128 up";
 }
 
+// Met through the lexer fuzz harness: "(a|b)*a" followed by n more characters needs 2^(n+1)
+// deterministic states, and a build for n = 12 already took seconds.
+TEST_F(DFALexAnalyserTest, RulesThatOutgrowTheTablesAreRefused) {
+    for (const auto& [repeats, built] : {std::pair{7, OM_S_OK}, std::pair{16, OM_E_FAIL}}) {
+        ComRef<ILexRules> rules;
+        ASSERT_EQ(OmNewDFALexAnalyser(rules.put()), 0);
+        ASSERT_EQ(rules->DefineName("A", "(a|b)"), 0);
+        std::string pattern = "(a|b)*a";
+        for (int i = 0; i < repeats; ++i) pattern += "{A}";
+        ASSERT_EQ(rules->AddRule(pattern.c_str(), 1), 0);
+        EXPECT_EQ(rules->Build(), built) << repeats;
+        ComRef<ILexAnalyser> analyser;
+        rules->QueryInterface(IID_ILexAnalyser, analyser.put_void());
+        if (built == OM_S_OK) {
+            EXPECT_EQ(analyser->MatchWhole(("ba" + std::string(7, 'b')).c_str()), 1);
+        } else {
+            EXPECT_EQ(analyser->MatchWhole("ab"), 0) << "no tables";
+            EXPECT_EQ(rules->AddRule("b", 2), 0) << "a refused build keeps the rules";
+        }
+    }
+}
+
 TEST_F(DFALexAnalyserTest, RulesOfIdZeroOrBelowNeverGiveATokenInTheDFA) {
     ComRef<ILexRules> nfa, dfa;
     ASSERT_EQ(OmNewNFALexAnalyser(nfa.put()), 0);
