@@ -330,6 +330,22 @@ TEST_F(IffTest, AFailedReadLeavesNoCycleBehind) {
     }
 }
 
+// Found by fuzzing: a hash naming the same object twice kept the reference of the second
+// mention, so the object (or, when it is the hash itself, the hash) never went.
+TEST_F(IffTest, ANameRepeatedWithTheSameObjectHoldsOneReference) {
+    const std::string name = chunk("STRI", std::string("x\0", 2));
+    const std::string files[] = {
+        chunk("OHAS", name + chunk("INT ", le32(1)) + name + chunk("REF ", le32(1))),
+        chunk("OHAS", name + chunk("REF ", le32(0)) + name + chunk("REF ", le32(0)) + "cut"),
+    };
+    for (const std::string& bytes : files) {
+        const int64_t live = framework_.leaked_blocks();
+        OmResult r = 0;
+        read_back(bytes, &r);
+        EXPECT_EQ(framework_.leaked_blocks(), live) << "read result " << r;
+    }
+}
+
 // Found by fuzzing: reading an empty SimpleArray reserved room for one element of the size
 // its header announced, which may be gigabytes that the file backs with nothing.
 TEST_F(IffTest, AnEmptyArrayReservesNoRoomForItsAnnouncedElement) {
