@@ -80,7 +80,8 @@ private:
             simple->GetKind(nullptr, &element_size);
             const int32_t count = simple->Count();
             require(count >= 0 && element_size >= 0, "a simple array's shape is sound");
-            std::vector<uint8_t> copy(static_cast<size_t>(element_size));
+            // Only elements that are there are copied: an empty array's element may be huge.
+            std::vector<uint8_t> copy(count > 0 ? static_cast<size_t>(element_size) : 0);
             for (int32_t i = 0; i < count; ++i) {
                 const void* element = simple->GetAt(i);
                 require(element != nullptr, "every counted element is there");

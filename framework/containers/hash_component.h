@@ -187,7 +187,11 @@ private:
             IUnknown* object = nullptr;
             r = file->TransferObject(&object);
             if (r == OM_E_ENDOFSTREAM) r = OM_E_FAIL;
-            OmResult stored = Set(name, object);
+            // Set keeps an object already stored under the name without taking the reference
+            // handed to it, so a file naming it twice would leave that reference behind.
+            const bool again = object && Has(name) && Get(name) == object;
+            if (again) object->Release();
+            OmResult stored = again ? OM_S_OK : Set(name, object);
             if (stored < 0 && object) object->Release();
             if (r < 0) return r;
             if (stored < 0) return stored;

@@ -6,6 +6,7 @@
 #include "framework/containers/om_array.h"
 #include "framework/io/iff.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -200,6 +201,15 @@ private:
         uint32_t chunk_size = 0;
         file->GetChunk(nullptr, &chunk_size);
         r = OmSimpleArrayCheckHeader(kind, multiplicity, count, chunk_size);
+        if (r >= 0 && count == 0) {
+            // No room is reserved for an empty array's first element as Init does: the file
+            // backs none of its bytes, and its header may announce an element of gigabytes.
+            OmArrayFree(&array_);
+            OmArrayInit(&array_, uint32_t(element_size_of(kind, std::max(multiplicity, 1))));
+            kind_ = kind;
+            multiplicity_ = std::max(multiplicity, 1);
+            return OM_S_OK;
+        }
         if (r >= 0) r = Init(kind, multiplicity);
         if (r >= 0) r = SetCount(count);
         if (r < 0 || !count) return r;

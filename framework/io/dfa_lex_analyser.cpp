@@ -1,6 +1,7 @@
 // DFALexAnalyser: the rules of an inner NFA turned into deterministic tables by subset
 // construction over the characters 0-127, then matched by a table walk.
 #include "framework/containers/new_direct.h"
+#include "framework/core/byte_key_hash.h"
 #include "framework/io/lex_analyser_object.h"
 
 namespace {
@@ -12,6 +13,27 @@ struct DfaState {
     int32_t token_id; // above 0 when accepting
     OmLexCallback callback;
     int32_t next[dfa_characters]; // -1 for none
+    // Used by the build: the size and fingerprint of the NFA set the state stands for, and
+    // the state made before it with the same fingerprint (-1 for none).
+    int32_t set_count;
+    uint64_t set_print;
+    int32_t same_print;
+};
+
+// A fingerprint of the set's members, so that a build finds a known set through a hash
+// rather than by comparing it with every set made so far.
+uint64_t fingerprint(IBitFieldIntSet* set) {
+    uint64_t print = 14695981039346656037u;
+    for (int32_t n = set->First(); n >= 0; n = set->Next(n))
+        print = (print ^ uint32_t(n)) * 1099511628211u;
+    return print;
+}
+
+// The NFA state set of each deterministic state, and the latest state (plus one) of each
+// fingerprint.
+struct BuildSets {
+    OmPtrArray sets;
+    OmByteKeyHash index;
 };
 
 class DFALexAnalyser final : public LexAnalyserObject<DFALexAnalyser, ILexRules> {
@@ -48,12 +70,14 @@ public:
         ComRef<INFAStates> nfa;
         OmResult r = inner_->QueryInterface(IID_INFAStates, nfa.put_void());
         if (r < 0) return r;
-        OmPtrArray sets; // the NFA state set of each deterministic state
-        OmPtrArrayInit(&sets);
-        r = build_from(nfa.get(), &sets);
-        for (int32_t i = 0; i < sets.count; ++i)
-            static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets, i))->Release();
-        OmPtrArrayFree(&sets);
+        BuildSets sets;
+        OmPtrArrayInit(&sets.sets);
+        r = OmByteKeyHashInit(&sets.index, 0);
+        if (r >= 0) r = build_from(nfa.get(), &sets);
+        for (int32_t i = 0; i < sets.sets.count; ++i)
+            static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets.sets, i))->Release();
+        OmPtrArrayFree(&sets.sets);
+        OmByteKeyHashDestroy(&sets.index);
         if (r < 0) {
             states_.count = 0;
             return r;
@@ -83,28 +107,35 @@ private:
 
     // The deterministic state standing for `set`, made (taking over the set's reference) when
     // it is new; the set is released when it is found. -1 when memory runs out.
-    int32_t state_of(IBitFieldIntSet* set, OmPtrArray* sets) {
-        int32_t count = set->Count();
-        for (int32_t i = 0; i < sets->count; ++i) {
-            auto* known = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(sets, i));
-            if (known->Count() == count && known->Compare(set) == 0) {
+    int32_t state_of(IBitFieldIntSet* set, BuildSets* sets) {
+        const int32_t count = set->Count();
+        const uint64_t print = fingerprint(set);
+        const int32_t latest = int32_t(OmByteKeyHashGet(&sets->index, &print, sizeof print)) - 1;
+        for (int32_t i = latest; i >= 0; i = at(i).same_print) {
+            auto* known = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets->sets, i));
+            if (at(i).set_count == count && at(i).set_print == print && known->Compare(set) == 0) {
                 set->Release();
                 return i;
             }
         }
         auto* state = static_cast<DfaState*>(OmArrayAppend(&states_));
-        if (!state || OmPtrArrayAppend(sets, set) < 0) {
+        if (!state || OmPtrArrayAppend(&sets->sets, set) < 0 ||
+            OmByteKeyHashSet(&sets->index, &print, sizeof print, uintptr_t(states_.count)) < 0) {
             if (state) --states_.count;
+            if (sets->sets.count > states_.count) --sets->sets.count;
             set->Release();
             return -1;
         }
         for (int32_t& next : state->next) next = -1;
+        state->set_count = count;
+        state->set_print = print;
+        state->same_print = latest;
         return states_.count - 1;
     }
 
     // Subset construction: states are processed in the order they are made, so every set
     // reachable from the start closure gets exactly one state.
-    OmResult build_from(INFAStates* nfa, OmPtrArray* sets) {
+    OmResult build_from(INFAStates* nfa, BuildSets* sets) {
         states_.count = 0;
         IBitFieldIntSet* start;
         OmResult r = OmNewBitFieldIntSet(&start);
@@ -116,8 +147,8 @@ private:
         if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
         int64_t members = 0;
         for (int32_t s = 0; s < states_.count; ++s) {
-            auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(sets, s));
-            members += set->Count();
+            auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets->sets, s));
+            members += at(s).set_count;
             if (members > OM_LEX_MAX_DFA_SET_MEMBERS) return OM_E_FAIL;
             OmLexCallback callback;
             int32_t token_id = nfa->SetAccept(set, &callback);

@@ -10,6 +10,7 @@
 #include "tests/framework/io/stream_bytes.h"
 #include "tests/support/framework_fixture.h"
 
+#include <malloc.h>
 #include <string>
 
 namespace {
@@ -327,6 +328,44 @@ TEST_F(IffTest, AFailedReadLeavesNoCycleBehind) {
         EXPECT_LT(r, 0);
         EXPECT_EQ(framework_.leaked_blocks(), live) << "the partial graph is gone";
     }
+}
+
+// Found by fuzzing: a hash naming the same object twice kept the reference of the second
+// mention, so the object (or, when it is the hash itself, the hash) never went.
+TEST_F(IffTest, ANameRepeatedWithTheSameObjectHoldsOneReference) {
+    const std::string name = chunk("STRI", std::string("x\0", 2));
+    const std::string files[] = {
+        chunk("OHAS", name + chunk("INT ", le32(1)) + name + chunk("REF ", le32(1))),
+        chunk("OHAS", name + chunk("REF ", le32(0)) + name + chunk("REF ", le32(0)) + "cut"),
+    };
+    for (const std::string& bytes : files) {
+        const int64_t live = framework_.leaked_blocks();
+        OmResult r = 0;
+        read_back(bytes, &r);
+        EXPECT_EQ(framework_.leaked_blocks(), live) << "read result " << r;
+    }
+}
+
+// Found by fuzzing: reading an empty SimpleArray reserved room for one element of the size
+// its header announced, which may be gigabytes that the file backs with nothing.
+TEST_F(IffTest, AnEmptyArrayReservesNoRoomForItsAnnouncedElement) {
+    const int32_t multiplicity = 40000000; // 48-byte values: elements of 1.92 GB
+    const std::string bytes = chunk("SARR", le32(6) + le32(multiplicity) + le32(0));
+    const auto heap_in_use = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const size_t before = heap_in_use();
+    auto back = as<ISimpleArray>(read_back(bytes).get(), IID_ISimpleArray);
+    ASSERT_TRUE(back);
+    const size_t after = heap_in_use();
+    EXPECT_LT(after > before ? after - before : 0, size_t(1) << 20);
+    int32_t read_multiplicity = 0, element_size = 0;
+    EXPECT_EQ(back->GetKind(&read_multiplicity, &element_size), 6);
+    EXPECT_EQ(read_multiplicity, multiplicity);
+    EXPECT_EQ(element_size, 48 * multiplicity);
+    EXPECT_EQ(back->Count(), 0);
+    EXPECT_EQ(written(back.get()), bytes);
 }
 
 TEST_F(IffTest, EveryTruncationOfAGraphFails) {
