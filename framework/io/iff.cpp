@@ -204,7 +204,13 @@ public:
 
     OmResult TransferObject(IUnknown** object) override {
         if (!object) return OM_E_FAIL;
-        return mode_ ? write_object(*object) : read_object(object);
+        if (mode_) return write_object(*object);
+        const int32_t first_new = read_objects_->Count();
+        ++reading_depth_;
+        const OmResult r = read_object(object);
+        --reading_depth_;
+        if (r < 0 && reading_depth_ == 0) empty_partial_graph(first_new);
+        return r;
     }
 
     OmResult Reset() override {
@@ -406,6 +412,27 @@ private:
         return OM_S_OK;
     }
 
+    // The objects made by a read that failed are handed to nobody, but those among them that
+    // refer to each other, or to themselves, would keep each other alive: the containers
+    // among them are emptied (they stay numbered, empty, for later references).
+    void empty_partial_graph(int32_t first_new) {
+        for (int32_t i = read_objects_->Count() - 1; i >= first_new; --i) {
+            IUnknown* made = read_objects_->GetAt(i);
+            if (!made) continue;
+            ICOMArray* array = nullptr;
+            ICOMHash* hash = nullptr;
+            if (made->QueryInterface(IID_ICOMArray, reinterpret_cast<void**>(&array)) >= 0 &&
+                array) {
+                array->RemoveAll();
+                array->Release();
+            } else if (made->QueryInterface(IID_ICOMHash, reinterpret_cast<void**>(&hash)) >= 0 &&
+                       hash) {
+                hash->RemoveAll();
+                hash->Release();
+            }
+        }
+    }
+
     OmResult read_reference(IUnknown** object) {
         uint8_t bytes[4];
         OmResult r = BeginChunk(OM_TAG_REF);
@@ -434,6 +461,7 @@ private:
     OmByteKeyHash written_;
     ICOMArray* read_objects_;
     uint32_t next_index_;
+    int32_t reading_depth_ = 0; // TransferObject reads running inside one another
     bool handlers_ready_;
     bool written_ready_;
 };

@@ -310,7 +310,8 @@ TEST_F(IffTest, DamagedFilesFailWithoutCrashing) {
 }
 
 // Found by fuzzing: a container that failed to read kept the members it had, and a member
-// referring back to the container (or to its parent) kept the whole part alive in a cycle.
+// referring back to the container (or to its parent, or a finished member to itself) kept
+// the whole part alive in a cycle.
 TEST_F(IffTest, AFailedReadLeavesNoCycleBehind) {
     const std::string name = chunk("STRI", std::string("x\0", 2));
     const std::string back_to_first = chunk("REF ", le32(0));
@@ -320,6 +321,8 @@ TEST_F(IffTest, AFailedReadLeavesNoCycleBehind) {
         chunk("OHAS", name + chunk("CARR", back_to_first) + name + cut_int),
         chunk("CARR", back_to_first + chunk("CARR", back_to_first + cut_int)),
         chunk("CHAS", name + chunk("CARR", back_to_first) + "cut"),
+        // A hash that holds itself reads whole; the array around it fails afterwards.
+        chunk("CARR", chunk("OHAS", name + chunk("REF ", le32(1))) + "cut"),
     };
     for (const std::string& bytes : files) {
         const int64_t live = framework_.leaked_blocks();
