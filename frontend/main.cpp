@@ -13,6 +13,7 @@
 #include "platform/message_box.h"
 #include "platform/startup.h"
 #include "platform/window/event_hub.h"
+#include "platform/window/gfx_window_hooks.h"
 #include "platform/window/window.h"
 #include "tools/demoscene/demo_scene.h"
 #include "tools/demoscene/demo_textures.h"
@@ -46,19 +47,6 @@ bool parse_options(int argc, char** argv, Options* out) {
     return true;
 }
 
-// The window's engine handle is the window itself; the graphics layer finds its SDL window.
-SDL_Window* sdl_window_of(platform::GfxWindow handle) {
-    return platform::sdl_window(static_cast<platform::Window*>(handle));
-}
-bool client_origin_of(platform::GfxWindow handle, int32_t* x, int32_t* y) {
-    int cx, cy, w, h;
-    if (!platform::window_client_rect(static_cast<platform::Window*>(handle), &cx, &cy, &w, &h))
-        return false;
-    *x = cx;
-    *y = cy;
-    return true;
-}
-
 // Pumps the window's messages; false once the user asks to leave.
 bool pump_messages() {
     platform::Msg msg{};
@@ -74,8 +62,7 @@ bool pump_messages() {
 }
 
 // Shows the demo flight on a started engine; 0 on a clean finish.
-int fly_demo(platform::Window* window, const demoscene::EngineSession& session,
-             const Options& options) {
+int fly_demo(const demoscene::EngineSession& session, const Options& options) {
     std::error_code ec;
     std::filesystem::path textures =
         std::filesystem::temp_directory_path(ec) / ("corvel-textures-" + std::to_string(getpid()));
@@ -104,7 +91,6 @@ int fly_demo(platform::Window* window, const demoscene::EngineSession& session,
         }
     }
     std::filesystem::remove_all(textures, ec);
-    (void)window;
     return result;
 }
 
@@ -132,13 +118,13 @@ int main(int argc, char** argv) {
     platform::Window* window =
         platform::create_window({"Aerovant", "Aerovant", nullptr, nullptr, 640, 480});
     if (window) {
-        platform::set_gfx_window_hooks({sdl_window_of, client_origin_of});
+        platform::set_gfx_window_hooks(platform::window_service_gfx_hooks());
         platform::show_window(window, platform::SW_SHOWNORMAL);
         demoscene::EngineSession session;
         if (!session.begin({window, 640, 480, 16, true})) {
             platform::message_box(error_title, "Could not start video: " + session.error());
         } else {
-            result = fly_demo(window, session, options);
+            result = fly_demo(session, options);
             session.end();
         }
         platform::shut_down_presenter();

@@ -1,10 +1,14 @@
 // Xvfb servers for window tests, and root-window screenshots through xwd.
 #include "tests/support/xvfb_server.h"
 
+#include "platform/graphics/presenter.h"
+#include "platform/headless.h"
 #include "platform/os/spawn.h"
+#include "platform/window/gfx_window_hooks.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -108,6 +112,28 @@ bool capture_root_window(const std::string& display, Screenshot* out) {
         }
     }
     return true;
+}
+
+DisplayScope::DisplayScope(const std::string& display, bool window_service) {
+    if (const char* d = std::getenv("DISPLAY")) old_display_ = d;
+    if (const char* v = std::getenv("SDL_VIDEODRIVER")) old_driver_ = v;
+    setenv("DISPLAY", display.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER"); // the headless test start-up asks for SDL's dummy driver
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    platform::set_headless(false);
+    if (window_service) platform::set_gfx_window_hooks(platform::window_service_gfx_hooks());
+}
+
+DisplayScope::~DisplayScope() {
+    platform::shut_down_presenter();
+    platform::set_gfx_window_hooks({});
+    platform::set_headless(true);
+    unsetenv("SDL_RENDER_DRIVER");
+    if (old_display_.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", old_display_.c_str(), 1);
+    if (!old_driver_.empty()) setenv("SDL_VIDEODRIVER", old_driver_.c_str(), 1);
 }
 
 SystemLibraryLeakScope::SystemLibraryLeakScope() {

@@ -33,6 +33,21 @@ struct Screenshot {
 };
 bool capture_root_window(const std::string& display, Screenshot* out);
 
+// Points the process at a test's X server and leaves headless mode for the scope's length;
+// SDL uses its own software renderer (the test's server has no GPU, and Mesa's software GL
+// would only add a slower path to the same pixels). With `window_service` the presenter draws
+// into the window service's windows; without it, into a window of its own.
+class DisplayScope {
+public:
+    DisplayScope(const std::string& display, bool window_service);
+    ~DisplayScope();
+    DisplayScope(const DisplayScope&) = delete;
+    DisplayScope& operator=(const DisplayScope&) = delete;
+
+private:
+    std::string old_display_, old_driver_;
+};
+
 // While a real display is in use, SDL loads and unloads the system's X and GL libraries, which
 // keep some allocations for good; once unloaded they cannot even be named in a leak report.
 // Allocations made while this object lives are left out of leak checking (the same code paths

@@ -24,16 +24,6 @@ constexpr uint32_t meshHeaderPlugin = 0x50e;
 // Struct versions below this one mean the older clump and atomic forms without geometry lists.
 constexpr uint32_t inlineGeometryVersion = 0x303;
 
-void put_vec(ChunkWriter& w, const Vec3& v) {
-    w.f32(v.x);
-    w.f32(v.y);
-    w.f32(v.z);
-}
-
-void put_surface(ChunkWriter& w, const Surface& s) {
-    for (float f : s) w.f32(f);
-}
-
 void put_geometry_struct(ChunkWriter& w, const Geometry& g) {
     const size_t v = g.vertex_count();
     w.begin_chunk(structChunk);
@@ -42,18 +32,8 @@ void put_geometry_struct(ChunkWriter& w, const Geometry& g) {
     w.i32(static_cast<int32_t>(v));
     w.i32(static_cast<int32_t>(g.targets.size()));
     put_surface(w, g.surface);
-    if ((g.flags & geometryPrelit) != 0)
-        for (const Colour& c : g.prelit) {
-            w.u8(c.r);
-            w.u8(c.g);
-            w.u8(c.b);
-            w.u8(c.a);
-        }
-    if ((g.flags & geometryTextured) != 0)
-        for (const TexCoord& t : g.texCoords) {
-            w.f32(t.u);
-            w.f32(t.v);
-        }
+    if ((g.flags & geometryPrelit) != 0) put_prelit(w, g.prelit);
+    if ((g.flags & geometryTextured) != 0) put_tex_coords(w, g.texCoords);
     for (const Triangle& t : g.triangles) {
         w.u32(static_cast<uint32_t>(t.a) << 16 | t.b);
         w.u32(static_cast<uint32_t>(t.c) << 16 | t.material);
@@ -80,6 +60,32 @@ void put_frame_record(ChunkWriter& w, const Frame& f) {
 }
 
 } // namespace
+
+void put_vec(ChunkWriter& w, const Vec3& v) {
+    w.f32(v.x);
+    w.f32(v.y);
+    w.f32(v.z);
+}
+
+void put_surface(ChunkWriter& w, const Surface& s) {
+    for (float f : s) w.f32(f);
+}
+
+void put_prelit(ChunkWriter& w, const std::vector<Colour>& colours) {
+    for (const Colour& c : colours) {
+        w.u8(c.r);
+        w.u8(c.g);
+        w.u8(c.b);
+        w.u8(c.a);
+    }
+}
+
+void put_tex_coords(ChunkWriter& w, const std::vector<TexCoord>& coords) {
+    for (const TexCoord& t : coords) {
+        w.f32(t.u);
+        w.f32(t.v);
+    }
+}
 
 std::vector<uint8_t> mesh_header_payload(const MeshHeader& header) {
     ChunkWriter w;

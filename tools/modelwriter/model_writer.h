@@ -23,6 +23,12 @@ WriteResult write_clump(const Clump& clump, std::vector<uint8_t>& out);
 WriteResult write_geometry(const Geometry& geometry, std::vector<uint8_t>& out);
 WriteResult write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// Field writers shared by the model and world writers.
+void put_vec(ChunkWriter& w, const Vec3& v);
+void put_surface(ChunkWriter& w, const Surface& s);
+void put_prelit(ChunkWriter& w, const std::vector<Colour>& colours); // RGBA bytes
+void put_tex_coords(ChunkWriter& w, const std::vector<TexCoord>& coords);
+
 // Unchecked chunk writers for composing larger files (and for hostile test files).
 void put_texture(ChunkWriter& w, const Texture& texture);
 void put_material(ChunkWriter& w, const Material& material);

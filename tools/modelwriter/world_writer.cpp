@@ -22,12 +22,6 @@ constexpr uint32_t meshHeaderPlugin = 0x50e;
 constexpr uint8_t treeSplit = 0x80;
 constexpr int treeMaxNode = 127;
 
-void put_vec(ChunkWriter& w, const Vec3& v) {
-    w.f32(v.x);
-    w.f32(v.y);
-    w.f32(v.z);
-}
-
 int8_t normal_byte(float v) {
     return static_cast<int8_t>(std::clamp(std::lround(v * 128.0f), -128L, 127L));
 }
@@ -148,18 +142,8 @@ void put_world_sector(ChunkWriter& w, const World& world, const WorldSector& s) 
             w.u8(static_cast<uint8_t>(normal_byte(n.z)));
             w.u8(0);
         }
-    if ((world.flags & worldPrelit) != 0)
-        for (const Colour& c : s.prelit) {
-            w.u8(c.r);
-            w.u8(c.g);
-            w.u8(c.b);
-            w.u8(c.a);
-        }
-    if ((world.flags & worldTextured) != 0)
-        for (const TexCoord& t : s.texCoords) {
-            w.f32(t.u);
-            w.f32(t.v);
-        }
+    if ((world.flags & worldPrelit) != 0) put_prelit(w, s.prelit);
+    if ((world.flags & worldTextured) != 0) put_tex_coords(w, s.texCoords);
     for (const Triangle& t : s.triangles) {
         w.u16(t.material);
         w.u16(t.a);
@@ -180,7 +164,7 @@ void put_world(ChunkWriter& w, const World& world) {
     w.begin_chunk(structChunk);
     w.u32(world.root.atomic ? 1 : 0);
     put_vec(w, {-world.origin.x, -world.origin.y, -world.origin.z});
-    for (float f : world.surface) w.f32(f);
+    put_surface(w, world.surface);
     w.u32(t.triangles);
     w.u32(t.vertices);
     w.u32(t.planes);

@@ -18,48 +18,6 @@ using testsupport::XvfbServer;
 // headless copy; nothing else may differ.
 constexpr int channelSlack = 8;
 
-// Points the process at the test's X server, leaves headless mode and lets the graphics layer
-// find the window service's SDL windows, for the scope's length.
-class DisplayScope {
-public:
-    explicit DisplayScope(const std::string& display) {
-        if (const char* d = std::getenv("DISPLAY")) oldDisplay_ = d;
-        if (const char* v = std::getenv("SDL_VIDEODRIVER")) oldDriver_ = v;
-        setenv("DISPLAY", display.c_str(), 1);
-        unsetenv("SDL_VIDEODRIVER");
-        // SDL's own software renderer: the X server of the test has no GPU, and Mesa's
-        // software GL would only add a slower path to the same pixels.
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        platform::set_headless(false);
-        platform::GfxWindowHooks hooks;
-        hooks.sdl_window = [](platform::GfxWindow w) {
-            return platform::sdl_window(static_cast<platform::Window*>(w));
-        };
-        hooks.client_origin = [](platform::GfxWindow w, int32_t* x, int32_t* y) {
-            int width = 0, height = 0;
-            return platform::window_client_rect(static_cast<platform::Window*>(w), x, y, &width,
-                                                &height);
-        };
-        platform::set_gfx_window_hooks(hooks);
-    }
-    ~DisplayScope() {
-        platform::shut_down_presenter();
-        platform::set_gfx_window_hooks({});
-        platform::set_headless(true);
-        unsetenv("SDL_RENDER_DRIVER");
-        if (oldDisplay_.empty())
-            unsetenv("DISPLAY");
-        else
-            setenv("DISPLAY", oldDisplay_.c_str(), 1);
-        if (!oldDriver_.empty()) setenv("SDL_VIDEODRIVER", oldDriver_.c_str(), 1);
-    }
-    DisplayScope(const DisplayScope&) = delete;
-    DisplayScope& operator=(const DisplayScope&) = delete;
-
-private:
-    std::string oldDisplay_, oldDriver_;
-};
-
 // The part of the screen under the window's client area.
 testsupport::Image client_area(const Screenshot& shot, int x, int y, int width, int height) {
     testsupport::Image image;
@@ -97,7 +55,7 @@ TEST_F(DemoSceneWindow, TheScreenShowsTheHeadlessFrame) {
     XvfbServer server(binary);
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     {
-        DisplayScope display(server.display());
+        testsupport::DisplayScope display(server.display(), true);
         testsupport::SystemLibraryLeakScope system_libraries;
         ASSERT_TRUE(start_engine());
         ASSERT_NE(platform::sdl_window(window), nullptr) << "no SDL window on the X server";

@@ -17,34 +17,6 @@ using namespace gfxtest;
 using testsupport::Screenshot;
 using testsupport::XvfbServer;
 
-// Points the process at the test's X server and leaves headless mode for the test's length.
-class DisplayScope {
-public:
-    explicit DisplayScope(const std::string& display) {
-        if (const char* d = std::getenv("DISPLAY")) old_display_ = d;
-        if (const char* v = std::getenv("SDL_VIDEODRIVER")) old_driver_ = v;
-        setenv("DISPLAY", display.c_str(), 1);
-        unsetenv("SDL_VIDEODRIVER");
-        // SDL's own software renderer: the X server of the test has no GPU, and Mesa's
-        // software GL would only add a slower path to the same pixels.
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        set_headless(false);
-    }
-    ~DisplayScope() {
-        shut_down_presenter();
-        set_headless(true);
-        unsetenv("SDL_RENDER_DRIVER");
-        if (old_display_.empty())
-            unsetenv("DISPLAY");
-        else
-            setenv("DISPLAY", old_display_.c_str(), 1);
-        if (!old_driver_.empty()) setenv("SDL_VIDEODRIVER", old_driver_.c_str(), 1);
-    }
-
-private:
-    std::string old_display_, old_driver_;
-};
-
 // Counts the pixels of one colour and their bounding box.
 struct Region {
     uint32_t count = 0, left = ~0u, top = ~0u, right = 0, bottom = 0;
@@ -68,7 +40,7 @@ TEST(PresenterWindow, AWindowedPresentReachesTheScreen) {
     if (binary.empty()) GTEST_SKIP() << "Xvfb is not installed";
     XvfbServer server(binary);
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-    DisplayScope scope(server.display());
+    testsupport::DisplayScope scope(server.display(), false);
     testsupport::SystemLibraryLeakScope system_libraries;
 
     int window = 0;
