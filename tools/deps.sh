@@ -34,6 +34,7 @@ libfuzzer-14-dev
 libegl-dev
 libopengl-dev
 libgl1-mesa-dri
+libegl-mesa0
 "
 
 missing=""
