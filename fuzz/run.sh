@@ -1,8 +1,10 @@
-#!/bin/sh
+#!/bin/bash
 # Runs every fuzz harness of a fuzz build for a given time, `jobs` at a time, on a working
 # corpus seeded from fuzz/corpus/<harness>/, and prints executions and crashes per harness.
 # Crashing inputs are kept in <build dir>/fuzz-work/<harness>/artifacts/.
 # Usage: fuzz/run.sh <build dir> <seconds per harness> <jobs> [harness ...]
+# With FUZZ_RUNS=n in the environment a harness also stops after n executions, so a long run
+# can ask for a number of executions with a generous time limit.
 # Exits non-zero when a harness crashed, leaked, hung or broke a checked property.
 set -e
 cd "$(dirname "$0")/.."
@@ -12,15 +14,20 @@ seconds=$2
 jobs=$3
 shift 3
 
+# Harnesses named on the command line run in the order given (longest first packs best).
 harnesses=""
-for bin in "$build"/fuzz/fuzz_*; do
-    name=$(basename "$bin" | sed 's/^fuzz_//')
-    [ -x "$bin" ] && [ "$name" != seeds ] || continue
-    if [ $# -gt 0 ]; then
-        case " $* " in *" $name "*) ;; *) continue ;; esac
-    fi
-    harnesses="$harnesses $name"
-done
+if [ $# -gt 0 ]; then
+    for name in "$@"; do
+        [ -x "$build/fuzz/fuzz_$name" ] || { echo "fuzz: no harness $name in $build" >&2; exit 1; }
+        harnesses="$harnesses $name"
+    done
+else
+    for bin in "$build"/fuzz/fuzz_*; do
+        name=$(basename "$bin" | sed 's/^fuzz_//')
+        [ -x "$bin" ] && [ "$name" != seeds ] || continue
+        harnesses="$harnesses $name"
+    done
+fi
 [ -n "$harnesses" ] || { echo "fuzz: no harness built in $build" >&2; exit 1; }
 
 run_one() { # name
@@ -30,19 +37,21 @@ run_one() { # name
     seeds="fuzz/corpus/$1"
     [ -d "$seeds" ] || seeds=""
     # New inputs go to the working corpus only; the seeds in the repository stay as written.
-    "$build/fuzz/fuzz_$1" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+    "$build/fuzz/fuzz_$1" -max_total_time="$seconds" ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} \
+        -timeout=20 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" $seeds \
         >"$work/log" 2>&1 || true
 }
 
+# A new harness starts as soon as one ends, so short and long runs share the cores well.
 running=0
 for name in $harnesses; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || true
+        running=$((running - 1))
+    fi
     run_one "$name" &
     running=$((running + 1))
-    if [ "$running" -ge "$jobs" ]; then
-        wait
-        running=0
-    fi
 done
 wait
 

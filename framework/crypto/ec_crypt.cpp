@@ -48,6 +48,18 @@ void packed_x_of_multiple(EcPoint point, const BigNum& k, BigNum& out) {
     OmGfPack(point.x, out);
 }
 
+// k times the base point, through its powers of two made once.
+EcPoint base_multiple(const BigNum& k) {
+    static const EcFixedBase* const powers = [] {
+        static EcFixedBase table;
+        OmEcFixedBaseInit(table, kBasePoint);
+        return &table;
+    }();
+    EcPoint q;
+    OmEcFixedMultiply(q, *powers, k);
+    return q;
+}
+
 } // namespace
 
 const EcPoint& OmEcBasePoint() {
@@ -59,9 +71,7 @@ const BigNum& OmEcOrder() {
 }
 
 void OmEcMakePublicKey(BigNum& pub, const BigNum& priv) {
-    EcPoint q = kBasePoint;
-    OmEcMultiply(q, priv);
-    OmEcPack(q, pub);
+    OmEcPack(base_multiple(priv), pub);
 }
 
 int OmEcEncodeSecret(const BigNum& pub, BigNum& msg, BigNum& secret) {
@@ -71,9 +81,7 @@ int OmEcEncodeSecret(const BigNum& pub, BigNum& msg, BigNum& secret) {
         OmBigClear(secret);
         return 0;
     }
-    EcPoint q = kBasePoint;
-    OmEcMultiply(q, secret);
-    OmEcPack(q, msg);
+    OmEcPack(base_multiple(secret), msg);
     BigNum shared;
     packed_x_of_multiple(peer, secret, shared);
     secret = shared;
@@ -95,7 +103,7 @@ int OmEcSign(const BigNum& priv, const BigNum& k, const BigNum& m, EcSignature& 
     OmBigClear(sig.r);
     OmBigClear(sig.s);
     BigNum r;
-    packed_x_of_multiple(kBasePoint, k, r);
+    OmGfPack(base_multiple(k).x, r);
     OmBigAdd(r, m);
     OmBigMod(r, kOrder);
     if (OmBigBitLength(r) == 0) return 0;
@@ -118,8 +126,7 @@ int OmEcVerify(const BigNum& pub, const BigNum& m, const EcSignature& sig) {
     EcPoint key;
     if (!OmEcUnpack(key, pub)) return 0;
 
-    EcPoint q = kBasePoint;
-    OmEcMultiply(q, sig.s);
+    EcPoint q = base_multiple(sig.s);
     OmEcMultiply(key, sig.r);
     OmEcAdd(q, key);
     BigNum v;

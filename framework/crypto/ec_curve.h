@@ -29,6 +29,15 @@ void OmEcDouble(EcPoint& p);
 // p = k p with the signed-digit form of 3k. -1, with p the point at infinity, when k has more
 // than 17 digits; else 0.
 int OmEcMultiply(EcPoint& p, const BigNum& k);
+// The power-of-two multiples of one point, so that its scalar multiples take additions only:
+// powers[i] = 2^i p, as far as the signed digits of the widest scalar reach.
+inline constexpr int kEcFixedBaseDigits = 16 * kBigNumMaxDigits + 2;
+struct EcFixedBase {
+    EcPoint powers[kEcFixedBaseDigits];
+};
+void OmEcFixedBaseInit(EcFixedBase& base, const EcPoint& p);
+// out = k p for the point of `base`; the same point and result as OmEcMultiply.
+int OmEcFixedMultiply(EcPoint& out, const EcFixedBase& base, const BigNum& k);
 // 0 when x is zero, else the lowest bit of y/x.
 int OmEcYBit(const EcPoint& p);
 // Compressed form: 2 pack(x) + ybit for x non-zero, 1 for x zero and y non-zero, 0 for infinity.

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr uint32_t kSmallOrder = 0x7FFF; // multiplicative group of GF(2^15)
@@ -119,7 +123,74 @@ void OmGfAdd(GfElement& r, const GfElement& p, const GfElement& q) {
     std::memcpy(r.words + 1, sum, sizeof(uint16_t) * size_t(r.words[0]));
 }
 
+namespace {
+
+#if defined(__x86_64__)
+// Two coefficients to a 64-bit word, 32 bits apart. A carry-less product of two such words
+// holds every pairwise coefficient product in its own 32-bit lane (products of GF(2^15)
+// elements have at most 29 bits before reduction), so one 9x9-word product gives all the
+// unreduced coefficients of p * q at once.
+constexpr int kPackedWords = (kGfDegree + 1) / 2;
+
+void pack_pairs(const GfElement& p, uint64_t out[kPackedWords]) {
+    for (int w = 0; w < kPackedWords; ++w) out[w] = 0;
+    const int pc = p.count();
+    for (int i = 0; i < pc; ++i) out[i / 2] |= uint64_t(p.words[1 + i]) << (32 * (i & 1));
+}
+
+__attribute__((target("pclmul,sse4.1"))) void clmul_multiply(GfElement& r, const GfElement& p,
+                                                             const GfElement& q) {
+    uint64_t a[kPackedWords], b[kPackedWords];
+    pack_pairs(p, a);
+    pack_pairs(q, b);
+    __m128i av[kPackedWords], bv[kPackedWords];
+    for (int i = 0; i < kPackedWords; ++i) {
+        av[i] = _mm_cvtsi64_si128(int64_t(a[i]));
+        bv[i] = _mm_cvtsi64_si128(int64_t(b[i]));
+    }
+    // Word k of the product gathers the 128-bit partial products a[i] b[k-i] in a register.
+    uint64_t words[2 * kPackedWords];
+    words[0] = 0;
+    for (int k = 0; k < 2 * kPackedWords - 1; ++k) {
+        __m128i sum = _mm_setzero_si128();
+        const int first = k < kPackedWords ? 0 : k - kPackedWords + 1;
+        const int last = k < kPackedWords ? k : kPackedWords - 1;
+        for (int i = first; i <= last; ++i)
+            sum = _mm_xor_si128(sum, _mm_clmulepi64_si128(av[i], bv[k - i], 0));
+        words[k] ^= uint64_t(_mm_cvtsi128_si64(sum));
+        words[k + 1] = uint64_t(_mm_extract_epi64(sum, 1));
+    }
+    // Each lane reduced modulo t^15 + t + 1: the bits from 15 up fold once into t + 1.
+    const int count = p.count() + q.count() - 1;
+    uint16_t product[kGfMaxCoefficients];
+    for (int k = 0; k < count; ++k) {
+        const uint32_t c = uint32_t(words[k / 2] >> (32 * (k & 1)));
+        const uint32_t high = c >> 15;
+        product[k] = uint16_t((c ^ high ^ (high << 1)) & 0x7FFF);
+    }
+    reduce_into(r, product, count);
+}
+
+bool have_clmul() {
+    static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    return have;
+}
+#endif
+
+} // namespace
+
 void OmGfMultiply(GfElement& r, const GfElement& p, const GfElement& q) {
+#if defined(__x86_64__)
+    const int pc = p.count(), qc = q.count();
+    if (pc != 0 && qc != 0 && pc <= kGfDegree && qc <= kGfDegree && have_clmul()) {
+        clmul_multiply(r, p, q);
+        return;
+    }
+#endif
+    OmGfMultiplyPortable(r, p, q);
+}
+
+void OmGfMultiplyPortable(GfElement& r, const GfElement& p, const GfElement& q) {
     const int pc = p.count(), qc = q.count();
     if (pc == 0 || qc == 0 || pc + qc - 1 > kGfMaxCoefficients) {
         OmGfClear(r);
@@ -160,7 +231,9 @@ void OmGfAddMul(GfElement& a, uint16_t alpha, int j, const GfElement& b) {
     if (alpha == 0 || bc == 0 || j < 0 || j + bc > kGfMaxCoefficients) return;
     int count = a.count();
     for (int i = count; i < j + bc; ++i) a.words[1 + i] = 0;
-    for (int i = 0; i < bc; ++i) a.words[1 + i + j] ^= small_mul(alpha, b.words[1 + i]);
+    const uint16_t* exp_alpha = kTables.exp.data() + kTables.log[alpha & 0x7FFF];
+    for (int i = 0; i < bc; ++i)
+        if (const uint16_t c = b.words[1 + i]) a.words[1 + i + j] ^= exp_alpha[kTables.log[c]];
     if (j + bc > count) count = j + bc;
     a.words[0] = uint16_t(top_count(a.words + 1, count));
 }

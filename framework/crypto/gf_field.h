@@ -41,8 +41,11 @@ void OmGfClear(GfElement& p);
 void OmGfSetSmall(GfElement& p, uint16_t c);
 // r = p + q; r may be p or q.
 void OmGfAdd(GfElement& r, const GfElement& p, const GfElement& q);
-// r = p * q reduced; r must be neither p nor q.
+// r = p * q reduced; r must be neither p nor q. Reduced operands multiply by carry-less
+// products where the processor has them, anything else by `OmGfMultiplyPortable`.
 void OmGfMultiply(GfElement& r, const GfElement& p, const GfElement& q);
+// The same product through the GF(2^15) logarithm tables, on any processor.
+void OmGfMultiplyPortable(GfElement& r, const GfElement& p, const GfElement& q);
 // r = p^2 reduced; r must not be p.
 void OmGfSquare(GfElement& r, const GfElement& p);
 // Every coefficient divided by the GF(2^15) element b (no effect for b = 0).

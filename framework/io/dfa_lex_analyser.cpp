@@ -4,6 +4,9 @@
 #include "framework/core/byte_key_hash.h"
 #include "framework/io/lex_analyser_object.h"
 
+#include <array>
+#include <vector>
+
 namespace {
 
 // Characters from here up have no transitions.
@@ -146,6 +149,7 @@ private:
         }
         if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
         int64_t members = 0;
+        std::array<std::vector<int32_t>, dfa_characters> successors;
         for (int32_t s = 0; s < states_.count; ++s) {
             auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets->sets, s));
             members += at(s).set_count;
@@ -154,11 +158,20 @@ private:
             int32_t token_id = nfa->SetAccept(set, &callback);
             at(s).token_id = token_id > 0 ? token_id : 0;
             at(s).callback = token_id > 0 ? callback : nullptr;
+            // One walk over the set's members gathers the successors of every character, so
+            // that a large set is not walked once for each of them.
+            for (auto& bucket : successors) bucket.clear();
+            for (int32_t n = set->First(); n >= 0; n = set->Next(n))
+                for (int32_t c = 0; c < dfa_characters; ++c)
+                    if (const int32_t next = nfa->Transition(n, c); next >= 0)
+                        successors[c].push_back(next);
             for (int32_t c = 0; c < dfa_characters; ++c) {
+                if (successors[c].empty()) continue;
                 IBitFieldIntSet* moved;
-                if ((r = nfa->Move(set, c, &moved)) < 0) return r;
-                if (!moved) continue;
-                r = nfa->SetClosure(moved, moved);
+                if ((r = OmNewBitFieldIntSet(&moved)) < 0) return r;
+                for (int32_t next : successors[c])
+                    if ((r = moved->Add(next)) < 0) break;
+                if (r >= 0) r = nfa->SetClosure(moved, moved);
                 if (r < 0) {
                     moved->Release();
                     return r;

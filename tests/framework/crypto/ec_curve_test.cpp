@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -86,6 +87,49 @@ TEST(EcCurve, ScalarMultiplicationCommutes) {
     EXPECT_TRUE(OmEcIsInfinity(times(zero)));
 }
 
+// k p the plain way: affine steps from the lowest signed digit of 2k up.
+EcPoint affine_times(const BigNum& k, const EcPoint& p) {
+    BigNum h;
+    OmBigMulSmall(h, k, 3);
+    EcPoint r = p, sum{};
+    const int top = OmBigBitLength(h);
+    for (int i = 1; i < top; ++i) {
+        const int hb = OmBigTestBit(h, i), kb = OmBigTestBit(k, i);
+        if (hb && !kb) OmEcAdd(sum, r);
+        if (!hb && kb) OmEcSub(sum, r);
+        OmEcDouble(r);
+    }
+    return sum;
+}
+
+// The projective multiple must land on the same affine point as the plain one, through the
+// exceptional steps too: the point of order two, multiples of the order, small scalars; and so
+// must the multiple made from a point's powers of two.
+TEST(EcCurve, ProjectiveMultipleMatchesAffineSteps) {
+    std::mt19937 rng(41);
+    EcPoint two_torsion{};
+    ASSERT_EQ(OmEcCalcY(two_torsion, 0), 1);
+    BigNum n1 = OmEcOrder(), n2 = OmEcOrder(), one{};
+    OmBigSetSmall(one, 1);
+    OmBigAdd(n1, one);
+    OmBigSub(n2, one);
+    std::vector<BigNum> scalars = {n1, n2, OmEcOrder()};
+    for (uint16_t small : {0, 1, 2, 3, 4, 7, 255}) OmBigSetSmall(scalars.emplace_back(), small);
+    for (int i = 0; i < 6; ++i) scalars.push_back(random_scalar(rng, 1 + int(rng() % 16)));
+    const EcPoint points[] = {OmEcBasePoint(), times(random_scalar(rng)), two_torsion};
+    static EcFixedBase powers;
+    for (const EcPoint& p : points) {
+        OmEcFixedBaseInit(powers, p);
+        for (const BigNum& k : scalars) {
+            const EcPoint expected = affine_times(k, p);
+            ASSERT_TRUE(same(times(k, p), expected));
+            EcPoint fixed;
+            ASSERT_EQ(OmEcFixedMultiply(fixed, powers, k), 0);
+            ASSERT_TRUE(same(fixed, expected));
+        }
+    }
+}
+
 TEST(EcCurve, PackUnpackRoundTrip) {
     std::mt19937 rng(37);
     for (int i = 0; i < 6; ++i) {
@@ -137,6 +181,10 @@ TEST(EcCurve, OversizedScalarIsRefused) {
     k.words[kBigNumMaxDigits] = 1;
     EcPoint p = OmEcBasePoint();
     EXPECT_EQ(OmEcMultiply(p, k), -1);
+    EXPECT_TRUE(OmEcIsInfinity(p));
+    static EcFixedBase powers;
+    OmEcFixedBaseInit(powers, OmEcBasePoint());
+    EXPECT_EQ(OmEcFixedMultiply(p, powers, k), -1);
     EXPECT_TRUE(OmEcIsInfinity(p));
 }
 

@@ -84,6 +84,28 @@ TEST(GfField, RingLawsHold) {
     }
 }
 
+// The carry-less product and the table product must agree on every operand size, including
+// coefficients with every bit set and the unreduced sizes only the tables take.
+TEST(GfField, FastAndPortableProductsAgree) {
+    std::mt19937 rng(11);
+    GfElement ones{};
+    ones.words[0] = kGfDegree;
+    for (int i = 1; i <= kGfDegree; ++i) ones.words[i] = 0x7FFF;
+    for (int i = 0; i < 500; ++i) {
+        const GfElement a = i == 0 ? ones : random_element(rng, 1 + int(rng() % kGfDegree));
+        const GfElement b = i < 2 ? ones : random_element(rng, 1 + int(rng() % (kGfDegree + 1)));
+        GfElement fast, portable;
+        OmGfMultiply(fast, a, b);
+        OmGfMultiplyPortable(portable, a, b);
+        ASSERT_TRUE(OmGfEqual(fast, portable)) << i;
+    }
+    const GfElement wide = random_element(rng, kGfMaxCoefficients - kGfDegree);
+    GfElement fast, portable;
+    OmGfMultiply(fast, wide, ones);
+    OmGfMultiplyPortable(portable, wide, ones);
+    EXPECT_TRUE(OmGfEqual(fast, portable));
+}
+
 TEST(GfField, InverseTimesElementIsOne) {
     std::mt19937 rng(13);
     for (int i = 0; i < 200; ++i) {
