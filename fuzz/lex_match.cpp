@@ -17,8 +17,8 @@ using fuzzing::require;
 
 // Bounds that keep one input's work small: rules and definitions as a grammar holds them,
 // not patterns that ask for exponentially many deterministic states.
-constexpr size_t kMaxLines = 6;
-constexpr size_t kMaxLineLength = 48;
+constexpr size_t kMaxLines = 4;
+constexpr size_t kMaxLineLength = 32;
 constexpr int kMaxTokens = 512;
 
 std::vector<std::string> lines_of(std::span<const uint8_t> bytes) {

@@ -32,6 +32,28 @@ uint64_t fingerprint(IBitFieldIntSet* set) {
     return print;
 }
 
+// The (character, successor) moves of each NFA state, asked for on first use.
+struct NfaMoves {
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> of_state;
+    std::vector<bool> known;
+};
+
+const std::vector<std::pair<int32_t, int32_t>>& moves_of(INFAStates* nfa, int32_t state,
+                                                         NfaMoves& moves) {
+    if (size_t(state) >= moves.known.size()) {
+        moves.known.resize(size_t(state) + 1);
+        moves.of_state.resize(size_t(state) + 1);
+    }
+    auto& list = moves.of_state[size_t(state)];
+    if (!moves.known[size_t(state)]) {
+        moves.known[size_t(state)] = true;
+        for (int32_t c = 0; c < dfa_characters; ++c)
+            if (const int32_t next = nfa->Transition(state, c); next >= 0)
+                list.emplace_back(c, next);
+    }
+    return list;
+}
+
 // The NFA state set of each deterministic state, and the latest state (plus one) of each
 // fingerprint.
 struct BuildSets {
@@ -150,6 +172,7 @@ private:
         if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
         int64_t members = 0;
         std::array<std::vector<int32_t>, dfa_characters> successors;
+        NfaMoves moves;
         for (int32_t s = 0; s < states_.count; ++s) {
             auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets->sets, s));
             members += at(s).set_count;
@@ -159,12 +182,11 @@ private:
             at(s).token_id = token_id > 0 ? token_id : 0;
             at(s).callback = token_id > 0 ? callback : nullptr;
             // One walk over the set's members gathers the successors of every character, so
-            // that a large set is not walked once for each of them.
+            // that a large set is not walked once for each of them; each NFA state's moves are
+            // asked for once in the whole build, however many sets it belongs to.
             for (auto& bucket : successors) bucket.clear();
             for (int32_t n = set->First(); n >= 0; n = set->Next(n))
-                for (int32_t c = 0; c < dfa_characters; ++c)
-                    if (const int32_t next = nfa->Transition(n, c); next >= 0)
-                        successors[c].push_back(next);
+                for (const auto& [c, next] : moves_of(nfa, n, moves)) successors[c].push_back(next);
             for (int32_t c = 0; c < dfa_characters; ++c) {
                 if (successors[c].empty()) continue;
                 IBitFieldIntSet* moved;
