@@ -269,6 +269,8 @@ FUZZ_SEEDS(expression) {
                            "wrap(370, 360, 0)");
     seeds.add("logic", "!0 + 1 < 2 == 1 && 3 > 2 || 0");
     seeds.add("context", "count * speed + name");
+    // Writes a name the context holds, which the clone shares.
+    seeds.add("context-assignment", "count=count 2");
     seeds.add("numbers", "1. + .5 + 2e3 + 2.5E-1f + 7f + 12UL + 0x10");
     seeds.add("random", "random(1, 6)");
 }
