@@ -1,4 +1,5 @@
-// Chord-and-tangent group law for y^2 + xy = x^3 + b (a = 0) in affine coordinates.
+// Chord-and-tangent group law for y^2 + xy = x^3 + b (a = 0) in affine coordinates; scalar
+// multiples step in Lopez-Dahab coordinates and return to affine once at the end.
 #include "framework/crypto/ec_curve.h"
 
 namespace {

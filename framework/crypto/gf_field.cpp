@@ -1,5 +1,6 @@
-// GF((2^15)^17) arithmetic: log/exp tables for the small field, schoolbook products with the
-// trinomial reduction, and inversion by the extended Euclidean algorithm.
+// GF((2^15)^17) arithmetic: log/exp tables for the small field, products by carry-less
+// multiplication (or schoolbook through the tables) with the trinomial reduction, and
+// inversion by the extended Euclidean algorithm.
 #include "framework/crypto/gf_field.h"
 
 #include <array>
