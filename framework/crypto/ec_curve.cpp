@@ -11,6 +11,13 @@ void divide(GfElement& out, const GfElement& num, const GfElement& den) {
     OmGfMultiply(out, num, inv);
 }
 
+// -(x, y) = (x, x + y).
+EcPoint negative_of(const EcPoint& p) {
+    EcPoint negative = p;
+    OmGfAdd(negative.y, p.x, p.y);
+    return negative;
+}
+
 void set_infinity(EcPoint& p) {
     OmGfClear(p.x);
     OmGfClear(p.y);
@@ -112,9 +119,7 @@ void OmEcAdd(EcPoint& p, const EcPoint& q) {
 }
 
 void OmEcSub(EcPoint& p, const EcPoint& q) {
-    EcPoint negative = q;
-    OmGfAdd(negative.y, q.x, q.y);
-    OmEcAdd(p, negative);
+    OmEcAdd(p, negative_of(q));
 }
 
 namespace {
@@ -220,12 +225,6 @@ bool for_each_digit(const BigNum& k, Add&& add) {
         add(i, hb && !kb ? 1 : !hb && kb ? -1 : 0);
     }
     return true;
-}
-
-EcPoint negative_of(const EcPoint& p) {
-    EcPoint negative = p;
-    OmGfAdd(negative.y, p.x, p.y);
-    return negative;
 }
 
 LdPoint ld_infinity() {
