@@ -8,11 +8,13 @@
 // enciphers and signs with the built-in pass phrases (the signature and key parts are then unused),
 // so hostile lists get past the signature check.
 #include "framework/crypto/secure_storage.h"
-#include "framework/crypto/ascii_crypt.h"
 #include "framework/crypto/crypt_pw.h"
+#include "framework/crypto/hex_text.h"
 #include "framework/crypto/signature.h"
 #include "fuzz/framework_harness.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -55,22 +57,45 @@ private:
     std::map<std::string, std::string> files_;
 };
 
-// The list, signature and key files that SecureStorageCreate writes for a plain list.
+// The list, signature and key files that SecureStorageCreate writes for a plain list. The
+// list is enciphered under one message key made once: the reader needs only the pass phrase
+// and the message point, and agreeing a key for every input would cost more than the load.
 void secure_list(std::string_view plain, std::map<std::string, std::string>& files) {
     static const SecureFileSet set = [] {
         SecureFileSet s{};
         s.use_default_names = 1;
         return s;
     }();
-    static const std::string list_key = AsciiCryptMakeKey(SecureListPassPhrase(set));
     static const auto public_key = DsMakePublicKeyBytes(SecureSigningPassPhrase(set));
-    std::string list;
-    require(AsciiCryptEncrypt({reinterpret_cast<const uint8_t*>(plain.data()), plain.size()},
-                              list_key,
-                              {reinterpret_cast<const uint8_t*>(kCryptPwDefaultSeed.data()),
-                               kCryptPwDefaultSeed.size()},
-                              list),
-            "a list enciphers");
+    struct MessageKey {
+        CryptPwHeader header;
+        CryptPwStreamKey stream_key;
+    };
+    static const MessageKey message = [] {
+        MessageKey m{};
+        BigNum list_key;
+        require(DsPublicKeyFromBytes(CryptPwMakeKey(SecureListPassPhrase(set)), list_key),
+                "the list key is a curve point");
+        require(CryptPwEncryptKey(
+                    list_key,
+                    DsHashPassPhrase({reinterpret_cast<const uint8_t*>(kCryptPwDefaultSeed.data()),
+                                      kCryptPwDefaultSeed.size()}),
+                    {1, 2, 3, 4, 5}, m.header, m.stream_key),
+                "a message key is agreed");
+        return m;
+    }();
+
+    std::vector<uint8_t> cipher(message.header.begin(), message.header.end());
+    CryptPwStream stream(message.stream_key);
+    uint8_t chunk[kCryptPwChunkCapacity];
+    for (size_t pos = 0; pos < plain.size();) {
+        const size_t take = std::min(kCryptPwChunkSize, plain.size() - pos);
+        std::memcpy(chunk, plain.data() + pos, take);
+        const size_t length = stream.encrypt_chunk(chunk, take);
+        cipher.insert(cipher.end(), chunk, chunk + length);
+        pos += take;
+    }
+    const std::string list = HexEncodeBytes(cipher);
     files[kSecureDefaultListName] = list;
     files[kSecureDefaultSignatureName] = DsSignData(
         {reinterpret_cast<const uint8_t*>(list.data()), list.size()}, SecureSigningPassPhrase(set));

@@ -4,6 +4,7 @@
 #include "framework/core/byte_key_hash.h"
 #include "framework/io/lex_analyser_object.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -172,6 +173,7 @@ private:
         if (state_of(start, sets) < 0) return OM_E_OUTOFMEMORY;
         int64_t members = 0;
         std::array<std::vector<int32_t>, dfa_characters> successors;
+        std::vector<int32_t> distinct;
         NfaMoves moves;
         for (int32_t s = 0; s < states_.count; ++s) {
             auto* set = static_cast<IBitFieldIntSet*>(OmPtrArrayAt(&sets->sets, s));
@@ -187,8 +189,19 @@ private:
             for (auto& bucket : successors) bucket.clear();
             for (int32_t n = set->First(); n >= 0; n = set->Next(n))
                 for (const auto& [c, next] : moves_of(nfa, n, moves)) successors[c].push_back(next);
+            // Characters of one class (a range, a dot) share their successors, and so their
+            // target: its closure is made and looked up once, for the first of them.
+            distinct.clear();
             for (int32_t c = 0; c < dfa_characters; ++c) {
                 if (successors[c].empty()) continue;
+                const auto same = std::find_if(distinct.begin(), distinct.end(), [&](int32_t d) {
+                    return successors[d] == successors[c];
+                });
+                if (same != distinct.end()) {
+                    at(s).next[c] = at(s).next[*same];
+                    continue;
+                }
+                distinct.push_back(c);
                 IBitFieldIntSet* moved;
                 if ((r = OmNewBitFieldIntSet(&moved)) < 0) return r;
                 for (int32_t next : successors[c])
