@@ -7,6 +7,7 @@
 #include "platform/window/window.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/png_file.h"
+#include "tests/support/source_dir.h"
 #include "tests/support/temp_dir.h"
 #include "tools/demoscene/demo_scene.h"
 #include "tools/demoscene/demo_textures.h"
@@ -96,7 +97,9 @@ inline testsupport::Image last_frame() {
 }
 
 inline std::string golden_path(const std::string& name) {
-    return (std::filesystem::path(__FILE__).parent_path() / "golden" / (name + ".png")).string();
+    return (std::filesystem::path(testsupport::source_dir()) / "tests/engine/e2e" / "golden" /
+            (name + ".png"))
+        .string();
 }
 
 } // namespace e2etest

@@ -2,6 +2,7 @@
 // CORVEL_UPDATE_GOLDEN=1) writes the image and fails, so a new one is looked at before it is
 // committed; the fill-rule facts live in rasterizer_test.cpp, not here.
 #include "gfx_fixture.h"
+#include "tests/support/source_dir.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,7 +13,9 @@ namespace {
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
 std::string golden_path(const std::string& name) {
-    return (std::filesystem::path(__FILE__).parent_path() / "golden" / (name + ".png")).string();
+    return (std::filesystem::path(testsupport::source_dir()) / "tests/platform/graphics" /
+            "golden" / (name + ".png"))
+        .string();
 }
 
 void expect_golden(Scene& s, const std::string& name) {
