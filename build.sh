@@ -40,7 +40,7 @@ run)
         echo "corvel: no display found, running headless"
         export CORVEL_HEADLESS=1
     fi
-    exec ./build/corvel "$@"
+    exec ./build/bin/corvel "$@"
     ;;
 test)
     configure build RelWithDebInfo

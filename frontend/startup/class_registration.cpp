@@ -1,0 +1,83 @@
+// The built-in class registration order. Modules of the game, the sound players, the
+// engine-bound components, the input driver and the network client register here rather than
+// in the framework's groups; each joins its line when its module is built.
+#include "frontend/startup/class_registration.h"
+
+#include "framework/core/class_ids.h"
+#include "framework/core/module_groups.h"
+#include "framework/core/object_manager.h"
+#include "framework/platform/os_service.h"
+#include "framework/platform/registry.h"
+#include "framework/platform/os_extension.h"
+#include "frontend/startup/startup_trace.h"
+
+namespace {
+
+using Kind = TvRegistrationKind;
+
+// clang-format off
+const TvRegistrationStep registration_order[] = {
+    {Kind::module, "TavrinBSPLandscape", nullptr},
+    {Kind::module, "TavrinObject", nullptr},
+    {Kind::module, "TavrinCamera", nullptr},
+    {Kind::module, "TavrinGame", nullptr},
+    {Kind::module, "TavrinClientGame", nullptr},
+    {Kind::module, "TavrinPlane", nullptr},
+    {Kind::module, "TavrinAIPlane", nullptr},
+    {Kind::module, "TavrinNetPlane", nullptr},
+    {Kind::module, "TavrinGroundObject", nullptr},
+    {Kind::module, "TavrinAIGroundObject", nullptr},
+    {Kind::module, "TavrinWeapon", nullptr},
+    {Kind::module, "TavrinMission", nullptr},
+    {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
+    {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},
+    {Kind::module, "Win32Dx5StreamedMusic", nullptr},
+    {Kind::module, "Win32RedBookMusic", nullptr},
+    {Kind::module, "Win32Dx7DirectMusic", nullptr},
+    {Kind::module, "Win32OS", Win32OS_RegisterClasses},
+    {Kind::module, "OmLgParticles", nullptr},
+    {Kind::module, "OmLgRenderer", nullptr},
+    {Kind::module, "DX5InputDevice", nullptr},
+    {Kind::group, "display", OmRegisterDisplayModules},
+    {Kind::group, "containers", OmRegisterContainerModules},
+    {Kind::group, "sound", OmRegisterSoundModules},
+    {Kind::treat_as, "SoundDevice=Win32Dx6SoundControl2", nullptr},
+    {Kind::group, "crypto", OmRegisterCryptoModules},
+    {Kind::group, "web", OmRegisterWebModules},
+    {Kind::group, "input", OmRegisterInputModules},
+    {Kind::group, "maths", OmRegisterMathsModules},
+    {Kind::group, "memory", OmRegisterMemoryModule},
+    {Kind::group, "network", OmRegisterNetworkModules},
+    {Kind::group, "system", OmRegisterSystemModules},
+    {Kind::group, "storage", OmRegisterStorageModules},
+    {Kind::group, "text", OmRegisterTextModules},
+    {Kind::module, "OmAerovantClient", nullptr},
+    {Kind::module, "OmBezierCurve", nullptr},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const TvRegistrationStep> TvRegistrationOrder() {
+    return registration_order;
+}
+
+void TvRegisterClasses(IObjectManager* manager) {
+    for (const TvRegistrationStep& step : registration_order) {
+        switch (step.kind) {
+        case Kind::treat_as:
+            TvTraceStep(std::string("treat-as ") + step.name);
+            OmSetTreatAsClass(CLSID_SoundDevice, &CLSID_Win32Dx6SoundControl2);
+            break;
+        case Kind::module:
+        case Kind::group:
+            if (!step.register_classes) {
+                TvTraceStep(std::string("register ") + step.name + " (not built)");
+                break;
+            }
+            TvTraceStep(std::string("register ") + step.name);
+            step.register_classes(manager);
+            break;
+        }
+    }
+}

@@ -1,0 +1,22 @@
+// Test hooks read from the environment at program start: they make end-to-end runs of the
+// program deterministic and are not features of the game.
+//   CORVEL_PROGRAM_DIR      the program directory (data, settings and logs) in place of the
+//                           executable's own
+//   CORVEL_HEADLESS         no display and no audio device (read by the platform layer)
+//   CORVEL_VIRTUAL_CLOCK    "1": time moves only as frames are shown and the program sleeps
+//   CORVEL_INPUT_PLAYBACK   an input recording the input component plays back in place of
+//                           the devices
+#pragma once
+
+#include <string>
+
+struct TvTestHooks {
+    std::string program_dir;
+    bool virtual_clock = false;
+    std::string input_playback;
+};
+
+// Reads the hooks and applies those the platform layer serves (program directory, clock).
+void TvApplyTestHooks();
+// The hooks read by the last TvApplyTestHooks.
+const TvTestHooks& TvGetTestHooks();
