@@ -21,8 +21,7 @@ IFileStorage* storage = nullptr;
 void fill_set(SecureFileSet* set) {
     std::memset(set, 0, sizeof *set);
     std::snprintf(set->list_name, sizeof set->list_name, "%s", TV_DATA_SET_LIST);
-    std::snprintf(set->public_key_name, sizeof set->public_key_name, "%s",
-                  TV_DATA_SET_PUBLIC_KEY);
+    std::snprintf(set->public_key_name, sizeof set->public_key_name, "%s", TV_DATA_SET_PUBLIC_KEY);
     std::snprintf(set->signature_name, sizeof set->signature_name, "%s", TV_DATA_SET_SIGNATURE);
     std::memcpy(set->list_pass_phrase, list_pass_phrase, list_pass_phrase_length);
     set->list_pass_phrase_length = list_pass_phrase_length;

@@ -34,7 +34,7 @@ void read_strings(IPropertySheet* strings) {
         std::string value;
         TvSettingsGetText(strings, name, TV_STRING_VALUE_LIMIT, &value);
         std::string key = unquote(name);
-        if (key.empty()) key = "=";
+        if (key.empty()) key.assign(1, '=');
         string_table->SetString(key.c_str(), unquote(value).c_str());
     }
 }

@@ -110,5 +110,4 @@ struct TvGameSetupSettings {
 // Game set-up's reading: creates [graphics] and [sound] when missing and writes the draw
 // distance and effects detail back when missing; reads [cheat] only when `cheats_unlocked`
 // (a pilot is past mission 25). "detailtextures" on switches the program's switch on too.
-void TvReadGameSetupSettings(IPropertySheet* sheet, bool cheats_unlocked,
-                             TvGameSetupSettings* out);
+void TvReadGameSetupSettings(IPropertySheet* sheet, bool cheats_unlocked, TvGameSetupSettings* out);

@@ -70,16 +70,16 @@ std::string readable_text(const std::string& text, const char* name) {
         const bool readable = load_text(probe.get(), line) >= 0;
         const std::string where = std::string(name) + " line " + std::to_string(i + 1);
         if (!readable) {
-            TvWriteErrorLine2(source_name, __LINE__, "Skipped an unreadable settings line:",
-                              where.c_str());
+            TvWriteErrorLine2(source_name, __LINE__,
+                              "Skipped an unreadable settings line:", where.c_str());
             if (is_header(line)) under_broken_header = true;
             continue;
         }
         if (is_header(line)) under_broken_header = false;
         if (under_broken_header) {
-            TvWriteErrorLine2(source_name, __LINE__,
-                              "Skipped a setting under an unreadable section header:",
-                              where.c_str());
+            TvWriteErrorLine2(
+                source_name, __LINE__,
+                "Skipped a setting under an unreadable section header:", where.c_str());
             continue;
         }
         kept += line;

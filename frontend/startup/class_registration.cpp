@@ -6,9 +6,9 @@
 #include "framework/core/class_ids.h"
 #include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
+#include "framework/platform/os_extension.h"
 #include "framework/platform/os_service.h"
 #include "framework/platform/registry.h"
-#include "framework/platform/os_extension.h"
 #include "frontend/startup/startup_trace.h"
 
 namespace {

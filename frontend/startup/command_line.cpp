@@ -46,6 +46,6 @@ std::string TvJoinArguments(int argc, const char* const* argv) {
 
 int TvStartServerProgram() {
     const std::string path = TvGetProgramDirectory() + TV_SERVER_PROGRAM_NAME;
-    return platform::spawn_program(path, {TV_SERVER_PROGRAM_NAME, "-country", "1", "-name", "Aerovant"},
-                                   false);
+    return platform::spawn_program(
+        path, {TV_SERVER_PROGRAM_NAME, "-country", "1", "-name", "Aerovant"}, false);
 }

@@ -60,10 +60,10 @@ int refuse(const char* text) {
     return -1;
 }
 
-// The video failure box, in the user's language.
-int refuse_video() {
-    while (platform::show_cursor(true) < 0) {
-    }
+// The video failure box, in the user's language; when the engine did not even initialise, the
+// cursor is brought back for it first.
+int refuse_video(bool show_cursor = false) {
+    while (show_cursor && platform::show_cursor(true) < 0) {}
     platform::message_box(TvGetLanguageString(TV_ERROR_TITLE_STRING),
                           TvGetLanguageString(TV_VIDEO_FAILED_STRING));
     return -1;
@@ -154,7 +154,8 @@ int create_settings_sheet(Run& run) {
 
 int load_settings(Run& run) {
     TvTraceStep("settings file");
-    run.settings_file = TvLoadSettingsFile(run.storage.get(), run.sheet.get(), TV_SETTINGS_FILE_NAME);
+    run.settings_file =
+        TvLoadSettingsFile(run.storage.get(), run.sheet.get(), TV_SETTINGS_FILE_NAME);
     TvReadStartupSettings(run.sheet.get(), run.command_line.server_address, &run.video_choice);
     return 0;
 }
@@ -182,7 +183,7 @@ int load_language_strings(Run& run) {
 int init_video(Run& run) {
     TvTraceStep("video init");
     run.video = true;
-    if (TvInitVideo() < 0) return refuse_video();
+    if (TvInitVideo() < 0) return refuse_video(true);
     return 0;
 }
 
@@ -200,8 +201,8 @@ int start_video(Run& run) {
     int32_t mode = run.video_choice.mode;
     if (mode < 0 || mode >= TvGetModeCount()) {
         const std::string detail = std::to_string(mode) + "; using mode 0";
-        TvWriteErrorLine2(source_name, __LINE__, "Video mode outside the mode list:",
-                          detail.c_str());
+        TvWriteErrorLine2(source_name, __LINE__,
+                          "Video mode outside the mode list:", detail.c_str());
         mode = 0;
         if (run.sheet->UseSection(TV_SECTION_GRAPHICS) >= 0)
             TvSettingsSetInt(run.sheet.get(), TV_KEY_MODE, 0);
@@ -212,8 +213,7 @@ int start_video(Run& run) {
 
 int hide_cursor(Run&) {
     TvTraceStep("cursor hidden");
-    while (platform::show_cursor(false) >= 0) {
-    }
+    while (platform::show_cursor(false) >= 0) {}
     return 0;
 }
 
@@ -302,18 +302,18 @@ int TvRunProgram(const TvProgramOptions& options) {
     Run run;
     using Step = int (*)(Run&);
     static constexpr Step startup_steps[] = {
-        start_framework,        register_classes,       load_component_libraries,
-        read_machine_game_id,   read_command_line,      refuse_second_instance,
-        open_error_log,         open_window_components, create_settings_sheet,
-        load_settings,          create_window,          load_language_strings,
-        init_video,             select_video_modes,     start_video,
+        start_framework,      register_classes,       load_component_libraries,
+        read_machine_game_id, read_command_line,      refuse_second_instance,
+        open_error_log,       open_window_components, create_settings_sheet,
+        load_settings,        create_window,          load_language_strings,
+        init_video,           select_video_modes,     start_video,
         hide_cursor,
     };
     for (Step step : startup_steps)
         if (step(run) < 0) return abandon(run);
     TvTraceStep("game set-up");
     if (TvSetUpGame(run.sheet.get()) >= 0) {
-        TvTraceStep("front end");
+        TvTraceStep("front end " + run.command_line.start_command);
         TvRunFrontEnd(run.command_line.start_command.c_str());
     }
     return shut_down(run);

@@ -9,10 +9,10 @@ inline constexpr uint32_t TV_STAGE_TIMER_STAMPS = 32;
 
 // Owned by the caller and handed in at begin.
 struct TvStageTimes {
-    int64_t stamps[TV_STAGE_TIMER_STAMPS];  // counter values
-    double seconds[TV_STAGE_TIMER_STAMPS];  // from stamp 0, filled by end
-    uint32_t count;                         // stamps taken
-    double total;                           // seconds from stamp 0 to the last stamp
+    int64_t stamps[TV_STAGE_TIMER_STAMPS]; // counter values
+    double seconds[TV_STAGE_TIMER_STAMPS]; // from stamp 0, filled by end
+    uint32_t count;                        // stamps taken
+    double total;                          // seconds from stamp 0 to the last stamp
 };
 
 // Reads the counter frequency; OM_E_FAIL (frequency 1) when there is no counter, else 0.

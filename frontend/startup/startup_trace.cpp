@@ -11,6 +11,8 @@ std::vector<TvTraceEntry>& steps() {
     return list;
 }
 
+TvTraceObserver observer = nullptr;
+
 } // namespace
 
 void TvTraceClear() {
@@ -19,6 +21,11 @@ void TvTraceClear() {
 
 void TvTraceStep(std::string step) {
     steps().push_back({std::move(step), platform::allocations_seen()});
+    if (observer) observer(steps().back().step);
+}
+
+void TvSetTraceObserver(TvTraceObserver o) {
+    observer = o;
 }
 
 const std::vector<TvTraceEntry>& TvTraceSteps() {

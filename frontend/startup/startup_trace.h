@@ -18,3 +18,7 @@ void TvTraceClear();
 void TvTraceStep(std::string step);
 // The steps taken since the last clear.
 const std::vector<TvTraceEntry>& TvTraceSteps();
+
+// Called with each step as it is traced (null: none). Tests act at a chosen step this way.
+using TvTraceObserver = void (*)(const std::string& step);
+void TvSetTraceObserver(TvTraceObserver observer);

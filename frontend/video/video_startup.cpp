@@ -129,8 +129,7 @@ OmResult TvStartVideo(int32_t mode) {
         screen_width = int32_t(w);
         screen_height = int32_t(h);
     }
-    while (platform::show_cursor(false) >= 0) {
-    }
+    while (platform::show_cursor(false) >= 0) {}
     return OM_S_OK;
 }
 
@@ -194,7 +193,7 @@ int32_t TvGetSubSystemCount() {
 
 const LgSubSystemInfo* TvGetSubSystem(int32_t index) {
     return index >= 0 && size_t(index) < sub_systems.size() ? &sub_systems[size_t(index)].info
-                                                           : nullptr;
+                                                            : nullptr;
 }
 
 void* TvGetVideoWindowHandle() {
