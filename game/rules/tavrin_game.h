@@ -52,8 +52,7 @@ public:
     ITvObject* GetObjectById(int32_t id) override;
     ITvObject* FindTarget(int32_t id, const LgVector* position) override;
     float GetGroupStrength(int32_t group) override;
-    OmResult ForEachLiveInGroup(int32_t group_id, TvGroupCallback callback,
-                                void* context) override;
+    OmResult ForEachLiveInGroup(int32_t group_id, TvGroupCallback callback, void* context) override;
     int32_t GetMissionResult() override;
     OmResult DrawText(float x, float y, const char* text, uint32_t colour) override;
     OmResult DrawCentredText(float y, const char* text, uint32_t colour) override;
@@ -174,6 +173,7 @@ protected:
     uint32_t ref_count_ = 1;
     LgAtomic* deferred_atomics_[kTvMaxDeferredAtomics] = {};
     int32_t deferred_count_ = 0;
+    uint8_t saved_fog_table_[256] = {};
     int32_t editor_switch_ = 0;
     TvTakeoffPoint takeoff_points_[kTvMaxTakeoffPoints] = {};
     int32_t takeoff_count_ = 0;
@@ -218,23 +218,23 @@ struct TvFlashParticle {
 };
 struct TvDriftParticle {
     OmParticleHeader head;
-    float growth;                  // size per second
+    float growth;                                      // size per second
     float red_rate, green_rate, blue_rate, alpha_rate; // per second
-    float red, green, blue, alpha; // 0..1
-    LgVector velocity;             // per second
+    float red, green, blue, alpha;                     // 0..1
+    LgVector velocity;                                 // per second
 };
 struct TvTrailEmitterParticle {
     OmParticleHeader head;
-    LgVector velocity;          // per update
-    float accumulated;          // seconds towards the next emission
-    float rate;                 // emissions per second
+    LgVector velocity;            // per update
+    float accumulated;            // seconds towards the next emission
+    float rate;                   // emissions per second
     const TvDriftParticle* templ; // emitted as kind 8 at the emitter's position
 };
 struct TvFireEmitterParticle {
     OmParticleHeader head;
     LgVector velocity; // per second
     float accumulated;
-    float gravity;     // added to velocity y per second
+    float gravity; // added to velocity y per second
     float rate;
-    float life;        // seconds
+    float life; // seconds
 };

@@ -31,8 +31,8 @@ inline constexpr int32_t kTvGroupSideA = 8;
 inline constexpr int32_t kTvGroupSideB = 9;
 
 // Update flags of a registered object.
-inline constexpr uint32_t kTvDrawEffects = 0x1;  // drawn in the object-effects pass
-inline constexpr uint32_t kTvTakesInput = 0x2;   // receives input events
+inline constexpr uint32_t kTvDrawEffects = 0x1; // drawn in the object-effects pass
+inline constexpr uint32_t kTvTakesInput = 0x2;  // receives input events
 inline constexpr uint32_t kTvUpdateEveryFrame = 0x4;
 // Event mask of viewport cameras: such objects are in no id table and no group.
 inline constexpr uint32_t kTvEventMaskViewport = 4;
@@ -64,7 +64,7 @@ struct TvGameSettings {
     int32_t width;
     int32_t height;
     int32_t front_end_word6;
-    float far_clip; // "drawdistance"
+    float far_clip;         // "drawdistance"
     int32_t effects_detail; // "effectsdetail", default 1000
     int32_t mission_number;
     LgRaster* frame_raster; // supplied frame raster, or null
@@ -88,10 +88,10 @@ struct TvGameSettings {
     int32_t suppress_default_plane; // non-zero: no default player plane
     int32_t local_player;           // the local player's slot
     int32_t join_values[2];
-    char plane_id[32];              // the chosen plane type (the campaign text)
+    char plane_id[32]; // the chosen plane type (the campaign text)
     uint32_t available_planes;
-    ITimer* timer;       // game clock source; must be set
-    IProfile* profiler;  // stage marks; must be set
+    ITimer* timer;      // game clock source; must be set
+    IProfile* profiler; // stage marks; must be set
     int32_t reinforcement_value;
     int32_t side_flag;
 };
@@ -137,8 +137,7 @@ struct ITvGame : IUnknown {
     // Unregisters an object; its entries become holes. 0.
     virtual OmResult RemoveObject(ITvObject* object) = 0;
     // Spawns a ground object from a ground archetype. 0 or OM_E_FAIL.
-    virtual OmResult SpawnGroundObject(const char* name, uint32_t spawn_flags,
-                                       ITvObject** out) = 0;
+    virtual OmResult SpawnGroundObject(const char* name, uint32_t spawn_flags, ITvObject** out) = 0;
     // Seconds of the current frame (0 on the first update, at most 0.1).
     virtual float GetFrameTime() = 0;
     virtual float GetTimeSeconds() = 0;

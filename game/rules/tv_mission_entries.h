@@ -28,7 +28,7 @@ struct TvFlightTable {
     float fire_rate;
     float fire_interval; // 1 / fire rate
     float fire_on_time;
-    float fire_cycle;    // fire-on + fire-off
+    float fire_cycle; // fire-on + fire-off
     float radar_minimum;
     float radar_maximum;
 };

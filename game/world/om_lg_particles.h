@@ -26,13 +26,13 @@ using OmParticleKillFunction = void (*)(OmParticleHeader* particle);
 
 // A particle type as the client defines it (copied by AddType).
 struct OmParticleType {
-    LgTexture* texture;      // the manager takes a reference
-    int32_t source_blend;    // engine blend value
+    LgTexture* texture;   // the manager takes a reference
+    int32_t source_blend; // engine blend value
     int32_t destination_blend;
-    int32_t record_size;     // bytes of one record, at least sizeof(OmParticleHeader)
+    int32_t record_size; // bytes of one record, at least sizeof(OmParticleHeader)
     OmParticleUpdateFunction update;
     OmParticleKillFunction kill; // or null
-    void* context;           // handed to update
+    void* context;               // handed to update
 };
 
 struct IOmLgParticles : IUnknown {

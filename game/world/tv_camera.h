@@ -9,11 +9,11 @@ inline constexpr GUID CLSID_TavrinCamera = om_guid("975AD639-BB7D-45E4-9BB4-C5E3
 
 // Camera properties (after the base ids).
 enum TvCameraProperty : uint32_t {
-    kTvCamPropFarClip = 769,   // set: pointer to float; get: the float's bits
-    kTvCamPropNearClip = 770,  // set: pointer to float; get: the float's bits
-    kTvCamPropPosition = 771,  // pointer to 3 floats
-    kTvCamPropLookAt = 772,    // pointer to 3 floats
-    kTvCamPropFollowed = 773,  // ITvObject*
+    kTvCamPropFarClip = 769,      // set: pointer to float; get: the float's bits
+    kTvCamPropNearClip = 770,     // set: pointer to float; get: the float's bits
+    kTvCamPropPosition = 771,     // pointer to 3 floats
+    kTvCamPropLookAt = 772,       // pointer to 3 floats
+    kTvCamPropFollowed = 773,     // ITvObject*
     kTvCamPropEngineCamera = 774, // LgCamera*
     kTvCamPropViewMode = 775,
     kTvCamPropDragOffset = 776,

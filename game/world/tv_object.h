@@ -18,35 +18,35 @@ inline constexpr GUID CLSID_TavrinObject = om_guid("CD3FEEF3-9022-4CAE-A1FF-BA66
 
 // Property ids of the base object; derived kinds number theirs from 256.
 enum TvObjectProperty : uint32_t {
-    kTvPropMatrix = 0,       // set: pointer to 16 floats; get: pointer to the matrix
-    kTvPropPosition = 1,     // pointer to 3 floats
-    kTvPropAt = 2,           // pointer to 3 floats
-    kTvPropRight = 3,        // pointer to 3 floats
-    kTvPropUp = 4,           // pointer to 3 floats
-    kTvPropModel = 5,        // LgClump*
-    kTvPropWorld = 6,        // LgWorld*
-    kTvPropUserValue = 7,    // a word kept for the caller
-    kTvPropLandscape = 8,    // ITvBSPLandscape* (the object holds a reference)
-    kTvPropFlags = 9,        // TvObjectFlag bits
-    kTvPropId = 10,          // id in the game's id table
-    kTvPropEndurance = 11,   // pointer to float
-    kTvPropGroupMask = 12,   // bit g: game group g
-    kTvPropDescriptor = 13,  // TvCreateDescriptor*
-    kTvPropRenderHook = 14,  // get only: the saved atomic render callback
-    kTvPropDamage = 15,      // get only: pointer to float
+    kTvPropMatrix = 0,      // set: pointer to 16 floats; get: pointer to the matrix
+    kTvPropPosition = 1,    // pointer to 3 floats
+    kTvPropAt = 2,          // pointer to 3 floats
+    kTvPropRight = 3,       // pointer to 3 floats
+    kTvPropUp = 4,          // pointer to 3 floats
+    kTvPropModel = 5,       // LgClump*
+    kTvPropWorld = 6,       // LgWorld*
+    kTvPropUserValue = 7,   // a word kept for the caller
+    kTvPropLandscape = 8,   // ITvBSPLandscape* (the object holds a reference)
+    kTvPropFlags = 9,       // TvObjectFlag bits
+    kTvPropId = 10,         // id in the game's id table
+    kTvPropEndurance = 11,  // pointer to float
+    kTvPropGroupMask = 12,  // bit g: game group g
+    kTvPropDescriptor = 13, // TvCreateDescriptor*
+    kTvPropRenderHook = 14, // get only: the saved atomic render callback
+    kTvPropDamage = 15,     // get only: pointer to float
     kTvPropDerivedFirst = 256,
 };
 
 // Object flag bits (property 9).
 enum TvObjectFlag : uint32_t {
-    kTvFlagSoft = 0x01,            // a plane hitting it takes graded collision damage
-    kTvFlagPlaneArchetype = 0x02,  // loaded plane archetype
-    kTvFlagNetworkDriven = 0x20,   // network-driven plane: moved by network records
-    kTvFlagFromMission = 0x40,     // placed by the mission file (written back)
-    kTvFlagPlaneKind = 0x100,      // plane kind loaded by the mission
-    kTvFlagTakeoffPoint = 0x200,   // take-off point
-    kTvFlagPlayerPlane = 0x400,    // a player's plane
-    kTvFlagPlane = 0x800,          // a plane
+    kTvFlagSoft = 0x01,           // a plane hitting it takes graded collision damage
+    kTvFlagPlaneArchetype = 0x02, // loaded plane archetype
+    kTvFlagNetworkDriven = 0x20,  // network-driven plane: moved by network records
+    kTvFlagFromMission = 0x40,    // placed by the mission file (written back)
+    kTvFlagPlaneKind = 0x100,     // plane kind loaded by the mission
+    kTvFlagTakeoffPoint = 0x200,  // take-off point
+    kTvFlagPlayerPlane = 0x400,   // a player's plane
+    kTvFlagPlane = 0x800,         // a plane
 };
 
 // Engine plug-in ids of the game's owner links.
@@ -64,8 +64,8 @@ inline constexpr uint32_t kTvEventInput = 0;
 // The record an object is created from. Mission entries and the camera's record extend it.
 struct TvCreateDescriptor {
     int32_t id;
-    LgMatrix matrix;       // initial placement: right, flags, up, at, position
-    ITvObject* archetype;  // loaded object whose model is cloned, or null
+    LgMatrix matrix;      // initial placement: right, flags, up, at, position
+    ITvObject* archetype; // loaded object whose model is cloned, or null
     float endurance;
     int32_t archetype_index; // not read by the base object
     uint32_t flags;          // TvObjectFlag bits
@@ -114,7 +114,7 @@ struct TvObjectFields {
     float damage;
     float endurance;
     float reciprocal_endurance;
-    ITvGame* game; // not reference-counted
+    ITvGame* game;              // not reference-counted
     ITvBSPLandscape* landscape; // one reference held
     uintptr_t user_value;
     uint32_t flags;
