@@ -96,10 +96,10 @@ private:
         types_[t] = {};
     }
 
-    OmParticleType types_[kOmParticleTypeCapacity];
-    int32_t ids_[kOmParticleTypeCapacity];
-    int32_t count_;
-    TypePool pools_[kOmParticleTypeCapacity];
+    OmParticleType types_[kOmParticleTypeCapacity] = {};
+    int32_t ids_[kOmParticleTypeCapacity] = {};
+    int32_t count_ = 0;
+    TypePool pools_[kOmParticleTypeCapacity] = {};
 };
 
 OmResult OmLgParticles::AddType(int32_t id, const OmParticleType* type, int32_t capacity) {

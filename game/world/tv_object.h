@@ -103,30 +103,30 @@ struct ITvObject : IUnknown {
     virtual OmResult SetDamage(uint32_t word, float value, uint32_t word2) = 0;
 };
 
-// The base object's fields. The atomic owner slice points at this record, whose first
-// field is the owning object.
+// The base object's fields, all starting cleared. The atomic owner slice points at this
+// record, whose first field is the owning object.
 struct TvObjectFields {
-    ITvObject* self;
-    LgMatrix* matrix;
-    LgFrame* frame;
-    LgClump* model; // owned
-    LgWorld* world; // not owned
-    float damage;
-    float endurance;
-    float reciprocal_endurance;
-    ITvGame* game;              // not reference-counted
-    ITvBSPLandscape* landscape; // one reference held
-    uintptr_t user_value;
-    uint32_t flags;
-    int32_t id;
-    uint32_t group_mask;
-    TvCreateDescriptor* descriptor; // not owned
-    char hit_sound[32];
-    char alt_hit_sound[32];
-    char explosion_sound[32];
-    LgRGBA tint;
-    float flash_time;
-    LgAtomicCallBackRender saved_render_callback;
+    ITvObject* self{};
+    LgMatrix* matrix{};
+    LgFrame* frame{};
+    LgClump* model{}; // owned
+    LgWorld* world{}; // not owned
+    float damage{};
+    float endurance{};
+    float reciprocal_endurance{};
+    ITvGame* game{};              // not reference-counted
+    ITvBSPLandscape* landscape{}; // one reference held
+    uintptr_t user_value{};
+    uint32_t flags{};
+    int32_t id{};
+    uint32_t group_mask{};
+    TvCreateDescriptor* descriptor{}; // not owned
+    char hit_sound[32]{};
+    char alt_hit_sound[32]{};
+    char explosion_sound[32]{};
+    LgRGBA tint{};
+    float flash_time{};
+    LgAtomicCallBackRender saved_render_callback{};
 };
 
 // Seconds a struck object renders through the game's red deferred pass.
