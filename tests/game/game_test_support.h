@@ -8,6 +8,7 @@
 #include "game/rules/tavrin_game.h"
 #include "tests/engine/world/model_test_support.h"
 #include "tests/support/framework_fixture.h"
+#include "tools/modelwriter/model_shapes.h"
 
 #include <gtest/gtest.h>
 
@@ -131,10 +132,12 @@ public:
     OmResult SetLookAt(const LgVector*) override { return OM_S_OK; }
     OmResult BeginUpdate() override {
         log->add("begin");
-        return begin_result;
+        if (begin_result < 0) return begin_result;
+        return engine_camera && !LgCameraBeginUpdate(engine_camera) ? OM_E_FAIL : OM_S_OK;
     }
     OmResult EndUpdate() override {
         log->add("end");
+        if (engine_camera) LgCameraEndUpdate(engine_camera);
         return OM_S_OK;
     }
     OmResult RenderWorld() override {
@@ -265,6 +268,27 @@ protected:
     std::unique_ptr<TestSettings> owned;
     GameProbe* game = nullptr;
 };
+
+// A one-box model in the colour.
+inline LgClump* box_model(modelwriter::Colour colour = {200, 100, 50, 255}) {
+    modelwriter::Material m;
+    m.colour = colour;
+    return modeltest::read_clump(modeltest::clump_bytes(
+        modelwriter::single_atomic_clump(modelwriter::make_box({1, 1, 1}, m))));
+}
+
+// The atomics of a clump in walk order.
+inline std::vector<LgAtomic*> atomics_of(LgClump* clump) {
+    std::vector<LgAtomic*> out;
+    LgClumpForAllAtomics(
+        clump,
+        [](LgAtomic* a, void* data) {
+            static_cast<std::vector<LgAtomic*>*>(data)->push_back(a);
+            return a;
+        },
+        &out);
+    return out;
+}
 
 // An engine with the world plug-in and the game's owner links, and the framework.
 class GameEngineTest : public modeltest::ModelEngine {

@@ -5,36 +5,18 @@
 #include "engine/world/lg_material.h"
 #include "game/world/tv_bsp_landscape.h"
 #include "tests/game/game_test_support.h"
-#include "tools/modelwriter/model_shapes.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace mw = modelwriter;
+using gametest::atomics_of;
+using gametest::box_model;
 using gametest::GameEngineTest;
 using gametest::GameProbe;
 
 namespace {
-
-LgClump* box_model(mw::Colour colour = {200, 100, 50, 255}) {
-    mw::Material m;
-    m.colour = colour;
-    return modeltest::read_clump(
-        modeltest::clump_bytes(mw::single_atomic_clump(mw::make_box({1, 1, 1}, m))));
-}
-
-std::vector<LgAtomic*> atomics_of(LgClump* clump) {
-    std::vector<LgAtomic*> out;
-    LgClumpForAllAtomics(
-        clump,
-        [](LgAtomic* a, void* data) {
-            static_cast<std::vector<LgAtomic*>*>(data)->push_back(a);
-            return a;
-        },
-        &out);
-    return out;
-}
 
 LgRGBA first_material_colour(LgClump* clump) {
     LgRGBA colour{};
