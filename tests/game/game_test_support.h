@@ -214,6 +214,33 @@ public:
     float text_x = 0, text_y = 0;
 };
 
+// A landscape that only counts its references.
+class CountedLandscape final : public OmObject<CountedLandscape, ITvBSPLandscape> {
+public:
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_ITvBSPLandscape, this}});
+    }
+    OmResult Reset() override { return OM_S_OK; }
+    OmResult Unload() override { return OM_S_OK; }
+    OmResult LoadMap(const char*) override { return OM_E_FAIL; }
+    OmResult FreeMap() override { return OM_S_OK; }
+    OmResult LoadTestMap(const char*) override { return OM_E_FAIL; }
+    OmResult GetWorld(LgWorld** out) override {
+        *out = world;
+        return OM_S_OK;
+    }
+    OmResult RenderSky(ITvObject*) override { return OM_S_OK; }
+    OmResult RenderLensFlare(ITvObject*) override { return OM_S_OK; }
+    OmResult UpdateView(LgCamera*) override { return OM_S_OK; }
+    OmResult LineHitPoint(LgCollisionPrimitive*, LgVector*) override { return OM_S_OK; }
+    OmResult LineHitOrient(LgCollisionPrimitive*, LgMatrix*) override { return OM_S_OK; }
+    OmResult LineHitFraction(LgCollisionPrimitive*, float*) override { return OM_S_OK; }
+    OmResult GetFogColour(LgRGBA*) override { return OM_S_OK; }
+    OmResult SetFogColourFromSky(const LgVector*) override { return OM_S_OK; }
+    OmResult HeightAboveGround(const LgVector*, float*) override { return OM_S_OK; }
+    LgWorld* world = nullptr;
+};
+
 // The game with its fields in reach of the tests.
 class GameProbe : public TavrinGame {
 public:

@@ -13,6 +13,7 @@
 namespace mw = modelwriter;
 using gametest::atomics_of;
 using gametest::box_model;
+using gametest::CountedLandscape;
 using gametest::GameEngineTest;
 using gametest::GameProbe;
 
@@ -29,32 +30,6 @@ LgRGBA first_material_colour(LgClump* clump) {
         &colour);
     return colour;
 }
-
-// A landscape that only counts its references.
-class CountedLandscape final : public OmObject<CountedLandscape, ITvBSPLandscape> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_ITvBSPLandscape, this}});
-    }
-    OmResult Reset() override { return OM_S_OK; }
-    OmResult Unload() override { return OM_S_OK; }
-    OmResult LoadMap(const char*) override { return OM_E_FAIL; }
-    OmResult FreeMap() override { return OM_S_OK; }
-    OmResult LoadTestMap(const char*) override { return OM_E_FAIL; }
-    OmResult GetWorld(LgWorld** out) override {
-        *out = nullptr;
-        return OM_S_OK;
-    }
-    OmResult RenderSky(ITvObject*) override { return OM_S_OK; }
-    OmResult RenderLensFlare(ITvObject*) override { return OM_S_OK; }
-    OmResult UpdateView(LgCamera*) override { return OM_S_OK; }
-    OmResult LineHitPoint(LgCollisionPrimitive*, LgVector*) override { return OM_S_OK; }
-    OmResult LineHitOrient(LgCollisionPrimitive*, LgMatrix*) override { return OM_S_OK; }
-    OmResult LineHitFraction(LgCollisionPrimitive*, float*) override { return OM_S_OK; }
-    OmResult GetFogColour(LgRGBA*) override { return OM_S_OK; }
-    OmResult SetFogColourFromSky(const LgVector*) override { return OM_S_OK; }
-    OmResult HeightAboveGround(const LgVector*, float*) override { return OM_S_OK; }
-};
 
 // A derived kind: its own update and destroy work, then the base's.
 class DerivedObject final : public TavrinObjectBase<ITvObject> {
