@@ -49,9 +49,9 @@ OmResult TavrinGame::AddObject(ITvObject* object, uint32_t event_mask, uint32_t 
     master_event_masks_[i] = event_mask;
     master_update_flags_[i] = update_flags;
     object->AddRef();
-    if (auto* model = reinterpret_cast<LgClump*>(property_of(object, kTvPropModel));
-        model && world_)
-        LgWorldAddClump(world_, model);
+    // A model already in a world (the object's own) is not linked a second time.
+    auto* model = reinterpret_cast<LgClump*>(property_of(object, kTvPropModel));
+    if (model && world_ && !LgClumpGetWorld(model)) LgWorldAddClump(world_, model);
     if (viewport) return OM_S_OK;
     id_table_[id] = object;
     const auto* descriptor =
