@@ -110,3 +110,8 @@ OmResult TvOpenDemoRecordings() {
 const char* TvGetString(const char* key, const char* fallback) {
     return installed().get_string ? installed().get_string(key, fallback) : fallback;
 }
+
+void TvFatalDamagedFiles(const char* source, int32_t line, const char* path) {
+    TvLogError2(source, line, "Damaged data file:", path ? path : "");
+    if (installed().fatal_damaged_files) installed().fatal_damaged_files();
+}

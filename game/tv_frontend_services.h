@@ -47,6 +47,9 @@ struct TvFrontEndServices {
     int32_t (*get_screen_height)();
     OmResult (*open_demo_recordings)();
     const char* (*get_string)(const char* key, const char* fallback);
+    // A data file failed its integrity check: the front end shuts its services down,
+    // minimises the window, shows the damaged-files message and ends the program (code 0).
+    void (*fatal_damaged_files)();
 };
 
 // Installs the front end's table (copied); null restores the harmless defaults.
@@ -80,6 +83,9 @@ int32_t TvGetScreenHeight();
 OmResult TvOpenDemoRecordings();
 // The language string of the key, or the fallback.
 const char* TvGetString(const char* key, const char* fallback);
+
+// Ends the program over damaged data files; without a front end it only logs the fault.
+void TvFatalDamagedFiles(const char* source, int32_t line, const char* path);
 
 // The "detailtextures" switch, 1 at start; the front end sets it, the landscape reads it.
 extern int32_t TvDetailTexturesEnabled;
