@@ -1,0 +1,19 @@
+// The installed effect entry points.
+#include "game/world/tv_effects.h"
+
+namespace {
+
+TvEffectHooks& installed() {
+    static TvEffectHooks hooks{};
+    return hooks;
+}
+
+} // namespace
+
+void TvInstallEffectHooks(const TvEffectHooks* hooks) {
+    installed() = hooks ? *hooks : TvEffectHooks{};
+}
+
+const TvEffectHooks& TvEffects() {
+    return installed();
+}

@@ -1,0 +1,24 @@
+// The effect modules the game drives each frame (explosions and smoke, shrapnel). They keep
+// their state module-wide; their module installs its entry points here at start-up, and a
+// game without them simply skips those stages.
+#pragma once
+
+#include "engine/core/lg_engine.h"
+#include "framework/core/result_codes.h"
+
+struct ITvBSPLandscape;
+
+struct TvEffectHooks {
+    // Explosions and smoke.
+    OmResult (*explosions_init)(int32_t effects_detail, ITvBSPLandscape* landscape);
+    void (*explosions_update)(LgCamera* camera, float dt);
+    void (*explosions_render)(LgCamera* camera);
+    // Shrapnel.
+    OmResult (*shrapnel_load)();
+    void (*shrapnel_release)();
+    void (*shrapnel_move)();
+};
+
+// Installs the table (copied); null clears it.
+void TvInstallEffectHooks(const TvEffectHooks* hooks);
+const TvEffectHooks& TvEffects();
