@@ -3,6 +3,8 @@
 #include "framework/containers/values.h"
 #include "framework/io/memory_stream.h"
 #include "frontend/html/html_document.h"
+#include "frontend/html/html_hit_test.h"
+#include "frontend/html/html_layout.h"
 #include "frontend/html/html_parser.h"
 #include "frontend/html/html_tokenizer.h"
 #include "tests/frontend/html/html_test_support.h"
@@ -148,6 +150,38 @@ TEST_F(HtmlParserTest, PushedBackWordsComeOutInReverseOrderBeforeTheNextLine) {
     EXPECT_EQ(word, "late");
     EXPECT_EQ(tokens.nextHtmlToken(word, 128), OM_E_ENDOFSTREAM);
     EXPECT_EQ(tokens.expectHtmlToken("x"), OM_E_ENDOFSTREAM);
+}
+
+// Cut-off and damaged pages still parse, lay out and hit-test without harm (the fixture
+// fails the test when anything leaks).
+TEST_F(HtmlParserTest, DamagedPagesAreHandledSafely) {
+    ComRef<IFont> font = FakeFont::make(7, 9);
+    uint32_t seed = 12345;
+    auto next_random = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (const auto& entry : fs::directory_iterator(pages_dir())) {
+        if (entry.path().extension() != ".html") continue;
+        const std::string page = read_file(entry.path());
+        for (size_t cut = 0; cut < page.size(); cut += 5) {
+            std::string damaged = page.substr(0, cut);
+            if (cut % 2 == 0) {
+                for (int flips = 0; flips < 4 && !damaged.empty(); ++flips) {
+                    damaged[next_random() % damaged.size()] = char(next_random());
+                }
+            }
+            ComRef<IObjHash> root = parse_page(damaged);
+            ASSERT_TRUE(root);
+            attach_font(root.get(), font.get());
+            const OmRect rect{0, 0, 200, 150};
+            EXPECT_EQ(layoutHtmlDocument(root.get(), nullptr, &rect), OM_S_OK);
+            for (int32_t y = 0; y < 150; y += 13) hitTestHtmlDocument(root.get(), 50, y);
+            HtmlBox box;
+            getHtmlLinkBox(root.get(), 0, 0, &box);
+            resetHtmlLinkStates(root.get());
+        }
+    }
 }
 
 } // namespace
