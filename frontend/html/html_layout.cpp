@@ -164,7 +164,11 @@ OmResult addHtmlFrag(IObjHash* text, int32_t x, int32_t y, int32_t width, int32_
 
 OmResult wrapTextIntoFrags(HtmlLayoutContext& context, IObjHash* text, ICOMArray* objs) {
     HtmlMeasuredFont* font = context.run->metrics.measure(text->Get("_font"));
-    if (!font) return OM_E_FAIL;
+    if (!font) {
+        // Unmeasured text is left out; fragments of an earlier layout must not linger.
+        if (text->Has("_frags")) text->Remove("_frags");
+        return OM_E_FAIL;
+    }
     OmResult r = appendHtmlObject(objs, text);
     if (r >= 0) r = newHtmlArrayAt(text, "_frags");
     if (r < 0) return r;
