@@ -17,6 +17,13 @@ inline constexpr int32_t HTML_STATE_HIGHLIGHTED = 3; // "alink" colour
 // A font node's "color" when the page gave none.
 inline constexpr int32_t HTML_NO_COLOUR = -1;
 
+// The pixel height of a font node's "size" (1 to 7; size 3 is 18 pixels), the measured
+// font's property 8.
+constexpr int32_t htmlFontPixelHeight(int32_t size) {
+    return 2 * size + 12;
+}
+static_assert(htmlFontPixelHeight(3) == 18);
+
 // The node under `key` when it is an ObjHash, else null (no reference added).
 IObjHash* htmlNodeAt(IObjHash* node, const char* key);
 // The array under `key`, else null (no reference added).
