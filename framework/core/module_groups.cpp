@@ -38,6 +38,8 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "media/input/dx5_input_device.h"
+#include "media/input/input.h"
 
 #include <initializer_list>
 
@@ -122,6 +124,8 @@ OmResult OmRegisterMathsModules(IObjectManager* manager) {
 
 OmResult OmRegisterInputModules(IObjectManager* manager) {
     return register_each({
+        Input_RegisterClasses,
+        DX5InputDevice_RegisterClasses,
     }, manager);
 }
 
