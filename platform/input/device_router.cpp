@@ -41,6 +41,7 @@ void attach_device_sink(InputDevice kind, DeviceEventSink* sink) {
     auto& list = r.sinks[size_t(kind)];
     if (std::find(list.begin(), list.end(), sink) != list.end()) return;
     if (list.empty()) {
+        drain_events(); // what SDL still holds came before the device was acquired
         set_device_buffering(kind, true);
     } else {
         route_locked(r, kind); // what came before belongs to the devices already there
@@ -54,7 +55,8 @@ void detach_device_sink(InputDevice kind, DeviceEventSink* sink) {
     auto& list = r.sinks[size_t(kind)];
     auto it = std::find(list.begin(), list.end(), sink);
     if (it == list.end()) return;
-    if (list.size() > 1) route_locked(r, kind); // the others keep what is waiting
+    // The others keep what is waiting; with none left, what SDL still holds is dropped.
+    route_locked(r, kind);
     list.erase(it);
     if (list.empty()) set_device_buffering(kind, false);
 }

@@ -57,7 +57,12 @@ int joystick_device_index(int32_t sdl_instance_id) {
 
 class DirectInput final : public IDirectInput7 {
 public:
-    DirectInput() { joysticks_ = acquire_sdl(SDL_INIT_JOYSTICK); }
+    DirectInput() {
+        // Foreground rules are this layer's own (they follow the cooperative window), so SDL
+        // must not drop joystick events while no SDL window has the keyboard focus.
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+        joysticks_ = acquire_sdl(SDL_INIT_JOYSTICK);
+    }
     ~DirectInput() {
         if (joysticks_) release_sdl(SDL_INIT_JOYSTICK);
     }
