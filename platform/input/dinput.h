@@ -30,6 +30,8 @@ inline constexpr int32_t DIERR_OTHERAPPHASPRIO = static_cast<int32_t>(0x80070005
 inline constexpr int32_t DIERR_ACQUIRED = static_cast<int32_t>(0x800700AAu);
 inline constexpr int32_t DIERR_DEVICENOTREG = static_cast<int32_t>(0x80040154u);
 inline constexpr int32_t DIERR_NOTINITIALIZED = static_cast<int32_t>(0x80070015u);
+// GetDeviceData on a device whose buffer size is 0.
+inline constexpr int32_t DIERR_NOTBUFFERED = static_cast<int32_t>(0x80040207u);
 inline constexpr int32_t DIERR_OLDDIRECTINPUTVERSION = static_cast<int32_t>(0x8007047Eu);
 
 // The interface versions this layer serves.

@@ -21,8 +21,6 @@ const GUID GUID_JoystickProduct = {
 
 namespace {
 
-constexpr int32_t DIERR_NOTBUFFERED = static_cast<int32_t>(0x80040207u);
-
 // Joystick instance ids: this prefix, then the SDL instance id in the last four bytes.
 constexpr GUID joystick_instance_base = {
     0x5C1005BD, 0x4317, 0x44AB, {0xBE, 0xE2, 0xA8, 0x0C, 0, 0, 0, 0}};
