@@ -4,15 +4,9 @@
 #include "media/input/dx5_input_device.h"
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
-#include "framework/core/object_manager.h"
-#include "framework/platform/os_service.h"
 #include "media/input/key_codes.h"
 #include "platform/input/dinput.h"
-#include "platform/input/input_focus.h"
-#include "platform/window/event_hub.h"
-#include "platform/window/window.h"
-#include "tests/support/framework_fixture.h"
+#include "tests/media/input/input_window_fixture.h"
 #include "tests/support/virtual_clock.h"
 
 #include <SDL.h>
@@ -34,29 +28,15 @@ using platform::Msg;
 using platform::WM_KEYDOWN;
 using platform::WM_KEYUP;
 
-class DX5InputDeviceTest : public testsupport::FrameworkTest {
+class DX5InputDeviceTest : public testsupport::InputWindowTest {
 protected:
-    void SetUp() override {
-        platform::reset_event_hub();
-        ASSERT_EQ(OmRegisterAllModuleGroups(OmGetObjectManager()), 0);
-        window_ = platform::create_window({"DX5 Input Test", "input", nullptr, nullptr});
-        ASSERT_NE(window_, nullptr);
-        ASSERT_NE(platform::sdl_window(window_), nullptr);
-        window_id_ = SDL_GetWindowID(platform::sdl_window(window_));
-        ASSERT_EQ(OmOSServiceAcquire(), 0);
-        ASSERT_EQ(OmOSServiceGetShared()->Attach(window_, nullptr), 0);
-    }
     void TearDown() override {
         for (uint16_t id : enabled_) input_->DisableDevice(id);
         input_.reset();
         if (virtual_stick_) SDL_JoystickClose(virtual_stick_);
         if (virtual_index_ >= 0) SDL_JoystickDetachVirtual(virtual_index_);
         if (joysticks_) platform::release_sdl(SDL_INIT_JOYSTICK);
-        OmOSServiceRelease();
-        platform::destroy_window(window_);
-        platform::clear_forced_input_focus();
-        platform::reset_event_hub();
-        FrameworkTest::TearDown();
+        InputWindowTest::TearDown();
     }
 
     void make_input() {
@@ -78,40 +58,6 @@ protected:
         while (input_->GetEvent(&e) == 0) out.push_back(e);
         return out;
     }
-
-    void push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
-    void push_key(SDL_Scancode code, bool down, bool repeat = false) {
-        SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.windowID = window_id_;
-        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        e.key.repeat = repeat;
-        e.key.keysym.scancode = code;
-        push(e);
-    }
-    void push_motion(int dx, int dy) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEMOTION;
-        e.motion.windowID = window_id_;
-        e.motion.xrel = dx;
-        e.motion.yrel = dy;
-        push(e);
-    }
-    void push_button(uint8_t button, bool down) {
-        SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.windowID = window_id_;
-        e.button.button = button;
-        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        push(e);
-    }
-    void push_wheel(int notches) {
-        SDL_Event e{};
-        e.type = SDL_MOUSEWHEEL;
-        e.wheel.windowID = window_id_;
-        e.wheel.y = notches;
-        push(e);
-    }
     // A virtual joystick with 5 axes, 4 buttons and a hat, attached before Input looks.
     void attach_joystick() {
         joysticks_ = platform::acquire_sdl(SDL_INIT_JOYSTICK);
@@ -124,8 +70,6 @@ protected:
 
     ComRef<IInput> input_;
     std::vector<uint16_t> enabled_;
-    platform::Window* window_ = nullptr;
-    uint32_t window_id_ = 0;
     bool joysticks_ = false;
     int virtual_index_ = -1;
     SDL_Joystick* virtual_stick_ = nullptr;
