@@ -38,6 +38,12 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "media/input/dx5_input_device.h"
+#include "media/input/dx_stream_devices.h"
+#include "media/input/input.h"
+#include "media/input/io.h"
+#include "media/input/keyboard_filter.h"
+#include "media/input/std_input.h"
 
 #include <initializer_list>
 
@@ -122,6 +128,13 @@ OmResult OmRegisterMathsModules(IObjectManager* manager) {
 
 OmResult OmRegisterInputModules(IObjectManager* manager) {
     return register_each({
+        Input_RegisterClasses,
+        StdInput_RegisterClasses,
+        IO_RegisterClasses,
+        Keyboard_RegisterClasses,
+        DX5InputDevice_RegisterClasses,
+        Win32DxKeyboard_RegisterClasses,
+        Win32DxMouse_RegisterClasses,
     }, manager);
 }
 
