@@ -38,6 +38,10 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "sound/base/base_sound.h"
+#include "sound/base/base_sound_control.h"
+#include "sound/base/base_sound_create.h"
+#include "sound/device/win32_dx6_sound_control2.h"
 
 #include <initializer_list>
 
@@ -141,6 +145,10 @@ OmResult OmRegisterCryptoModules(IObjectManager* manager) {
 
 OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
+        BaseSoundCreate_RegisterClasses,
+        BaseSound_RegisterClasses,
+        BaseSoundControl_RegisterClasses,
+        Win32Dx6SoundControl2_RegisterClasses,
     }, manager);
 }
 
