@@ -42,7 +42,9 @@ inline ComRef<ISoundControl> make_device(uint32_t flags = CONTROL_INIT_EXCLUSIVE
                                                           CONTROL_INIT_3D) {
     ComRef<ISoundControl> device;
     EXPECT_EQ(OmCreate(CLSID_SoundDevice, IID_ISoundControl, device.put()), OM_S_OK);
-    if (device) EXPECT_EQ(device->Init(nullptr, flags), OM_S_OK);
+    if (device) {
+        EXPECT_EQ(device->Init(nullptr, flags), OM_S_OK);
+    }
     return device;
 }
 

@@ -348,4 +348,29 @@ TEST_F(DirectSoundStandIn, RenderTicksWaitForTheWorkers) {
     worker.join();
 }
 
+TEST(DirectSoundSdl, DummyDriverOpensAndFollowsTheOutputFormat) {
+    set_backend(Backend::sdl);
+    set_device_profile({});
+    IDirectSound* ds = nullptr;
+    ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
+    ds->SetCooperativeLevel(nullptr, DSSCL_PRIORITY);
+    IDirectSoundBuffer* primary = nullptr;
+    DSBUFFERDESC desc{sizeof(DSBUFFERDESC), DSBCAPS_PRIMARYBUFFER, 0, 0, nullptr, {}};
+    ASSERT_EQ(ds->CreateSoundBuffer(&desc, &primary, nullptr), DS_OK);
+    for (WAVEFORMATEX f : {pcm(2, 16, 44100), pcm(1, 8, 11025)}) {
+        ASSERT_EQ(primary->SetFormat(&f), DS_OK);
+        WAVEFORMATEX got{};
+        primary->GetFormat(&got, sizeof got, nullptr);
+        EXPECT_EQ(got.samples_per_second, f.samples_per_second);
+        EXPECT_EQ(got.channels, f.channels);
+    }
+    WAVEFORMATEX bad = pcm(2, 16, 50);
+    EXPECT_EQ(primary->SetFormat(&bad), DSERR_BADFORMAT);
+    ds->SetCooperativeLevel(nullptr, DSSCL_NORMAL);
+    WAVEFORMATEX ok = pcm(2, 16, 22050);
+    EXPECT_EQ(primary->SetFormat(&ok), DSERR_PRIOLEVELNEEDED);
+    primary->Release();
+    ds->Release();
+}
+
 } // namespace

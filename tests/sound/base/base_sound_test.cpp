@@ -95,7 +95,9 @@ TEST_F(BaseSounds, MakerDefaultsAndChecks) {
         m->GetProperty(MAKER_FORMAT, &format);
         m->GetPropertyReal(MAKER_VOLUME, &volume);
         EXPECT_EQ(uint32_t(format), c.format_after) << std::hex << c.format;
-        if (c.result >= 0) EXPECT_EQ(volume, c.volume_after);
+        if (c.result >= 0) {
+            EXPECT_EQ(volume, c.volume_after);
+        }
         ComRef<ISound> s;
         EXPECT_EQ(m->CreateSound(s.put()), c.result);
     }

@@ -206,4 +206,63 @@ TEST_F(Device, SoundAtItsMaximumDistanceIsInaudible) {
     EXPECT_NE(sound->IsPlaying(), 0);
 }
 
+TEST_F(Device, MakerBringsARateAboveTheOutputDownAndScalesTheLength) {
+    ComRef<ISoundControl> device = make_device();
+    ComRef<ISoundCreate> maker;
+    ASSERT_EQ(device->CreateSound(maker.put()), OM_S_OK);
+    ASSERT_EQ(maker->Validate(), OM_S_OK);
+    intptr_t format = 0, hz = 0;
+    maker->GetProperty(MAKER_FORMAT, &format);
+    maker->GetProperty(MAKER_RATE, &hz);
+    EXPECT_EQ(format, SOUND_FORMAT_STEREO16) << "defaults to the output";
+    EXPECT_EQ(hz, 22050);
+    maker->SetProperty(MAKER_RATE, 44100);
+    maker->SetProperty(MAKER_LENGTH, 1000);
+    maker->SetProperty(MAKER_3D, 1);
+    ComRef<ISound> sound;
+    ASSERT_EQ(maker->CreateSound(sound.put()), OM_S_OK);
+    intptr_t length = 0;
+    sound->GetParamInt(SOUND_INT_FREQUENCY, &hz);
+    sound->GetParamInt(SOUND_INT_LENGTH, &length);
+    EXPECT_EQ(hz, 22050);
+    EXPECT_EQ(length, 500);
+    EXPECT_EQ(sound->GetFormat(), SOUND_FORMAT_MONO16);
+    intptr_t owner = 0;
+    sound->GetParamInt(SOUND_INT_OWNER, &owner);
+    EXPECT_EQ(owner, reinterpret_cast<intptr_t>(device.get()));
+    ComRef<ISoundCreate> clone;
+    ASSERT_EQ(maker->Clone(clone.put()), OM_S_OK);
+    clone->GetProperty(MAKER_LENGTH, &length);
+    EXPECT_EQ(length, 500);
+}
+
+TEST_F(Device, EightBitOneShotEndsInTheDevicesUnsignedSilence) {
+    ComRef<ISoundControl> device = make_device();
+    ComRef<ISoundCreate> maker;
+    device->CreateSound(maker.put());
+    maker->SetProperty(MAKER_FORMAT, SOUND_FORMAT_MONO8);
+    maker->SetProperty(MAKER_LENGTH, 100);
+    ComRef<ISound> sound;
+    ASSERT_EQ(maker->CreateSound(sound.put()), OM_S_OK);
+    void* memory = nullptr;
+    sound->Lock(0, &memory);
+    std::memset(memory, 0xC0, 100);
+    ASSERT_EQ(sound->Play(0), OM_S_OK);
+    Mix mix = render(200);
+    EXPECT_EQ(mix.left(99), 0x40 << 8);
+    EXPECT_EQ(mix.left(100), -256) << "0x7F, one step below the centre";
+}
+
+TEST_F(Device, EqualDistanceTiesGoToTheLaterSound) {
+    ComRef<ISoundControl> device = make_device();
+    ASSERT_EQ(device->SetParamInt(CONTROL_INT_VOICES, 1), OM_S_OK);
+    ComRef<ISound> first = make_sound(device.get(), 1000, ramp);
+    ComRef<ISound> second = make_sound(device.get(), 1000, ramp);
+    ASSERT_EQ(first->Play(SOUND_PLAY_LOOP), OM_S_OK);
+    ASSERT_EQ(second->Play(SOUND_PLAY_LOOP), OM_S_OK);
+    device->Update(10);
+    EXPECT_GE(voice_of(second.get()), 0);
+    EXPECT_EQ(voice_of(first.get()), -1);
+}
+
 } // namespace
