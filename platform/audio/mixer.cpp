@@ -1,6 +1,7 @@
 // The software mixer: each playing buffer is resampled by linear interpolation with a 32.32
-// fixed-point cursor, scaled by its volume, pan and 3D gains, and summed in 32 bits; the sums
-// are saturated to the output format at the end.
+// fixed-point cursor (at its rate, shifted by Doppler for 3D buffers), scaled by its volume and
+// pan or its 3D placement (distance law, cone, side), and summed in 32 bits; the sums are
+// saturated to the output format at the end.
 #include "platform/audio/audio_engine.h"
 
 #include <algorithm>
@@ -27,9 +28,37 @@ D3DVECTOR cross(const D3DVECTOR& a, const D3DVECTOR& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-// Distance gain and side (-1 left .. 1 right) of a 3D buffer against the listener.
-void place_3d(const Buffer3DParams& source, const ListenerParams& listener, bool mute_beyond_max,
-              float* gain, float* side) {
+// Speed of sound in metres per second; positions and velocities are in units of
+// distance-factor metres.
+constexpr float speed_of_sound = 343.3f;
+constexpr float min_doppler_ratio = 0.25f;
+constexpr float max_doppler_ratio = 4.0f;
+
+struct Placement {
+    float gain = 1.0f;
+    float side = 0.0f;    // -1 left .. 1 right
+    float doppler = 1.0f; // frequency ratio
+};
+
+// The cone: full level within half the inside angle of the orientation, the outside volume
+// beyond half the outside angle, and a straight line in decibels between the two.
+float cone_gain(const Buffer3DParams& source, const D3DVECTOR& to_listener, float d) {
+    if (source.inside_cone >= 360 && source.outside_cone >= 360) return 1.0f;
+    float length = std::sqrt(dot(source.cone_orientation, source.cone_orientation));
+    if (length <= 0.0f || d <= 0.0f) return 1.0f;
+    float c = std::clamp(dot(source.cone_orientation, to_listener) / (length * d), -1.0f, 1.0f);
+    float angle = std::acos(c) * 180.0f / 3.14159265f;
+    float inside = source.inside_cone / 2.0f;
+    float outside = std::max(source.outside_cone / 2.0f, inside);
+    if (angle <= inside) return 1.0f;
+    float share = angle >= outside ? 1.0f : (angle - inside) / (outside - inside);
+    return float(db_gain(int32_t(source.cone_outside_volume * share)));
+}
+
+// Distance law, cone, side and Doppler shift of a 3D buffer against the listener.
+Placement place_3d(const Buffer3DParams& source, const ListenerParams& listener,
+                   bool mute_beyond_max) {
+    Placement p;
     D3DVECTOR delta{source.position.x - listener.position.x,
                     source.position.y - listener.position.y,
                     source.position.z - listener.position.z};
@@ -37,20 +66,29 @@ void place_3d(const Buffer3DParams& source, const ListenerParams& listener, bool
     float min = std::max(source.min_distance, 0.0f);
     float max = std::max(source.max_distance, min);
     if (mute_beyond_max && d > max) {
-        *gain = 0.0f;
-    } else if (d <= min) {
-        *gain = 1.0f;
-    } else {
+        p.gain = 0.0f;
+    } else if (d > min) {
         float held = std::min(d, max); // the gain stays at its maximum-distance value
         float denominator = min + listener.rolloff_factor * (held - min);
-        *gain = denominator > 0.0f ? min / denominator : 1.0f;
+        p.gain = denominator > 0.0f ? min / denominator : 1.0f;
     }
-    *side = 0.0f;
-    if (d > 0.0f) {
-        D3DVECTOR right = cross(listener.top, listener.front);
-        float length = std::sqrt(dot(right, right));
-        if (length > 0.0f) *side = std::clamp(dot(delta, right) / (length * d), -1.0f, 1.0f);
-    }
+    if (d <= 0.0f) return p; // centred: equal on both sides, no cone, no shift
+    D3DVECTOR to_listener{-delta.x, -delta.y, -delta.z};
+    p.gain *= cone_gain(source, to_listener, d);
+    D3DVECTOR right = cross(listener.top, listener.front);
+    float length = std::sqrt(dot(right, right));
+    if (length > 0.0f) p.side = std::clamp(dot(delta, right) / (length * d), -1.0f, 1.0f);
+    // Doppler: speeds along the line from source to listener, in metres per second.
+    float scale = listener.distance_factor * listener.doppler_factor;
+    float source_speed = dot(source.velocity, to_listener) / d * scale;
+    float listener_speed = dot(listener.velocity, to_listener) / d * scale;
+    float denominator = speed_of_sound - source_speed;
+    if (denominator > 0.0f)
+        p.doppler = std::clamp((speed_of_sound - listener_speed) / denominator, min_doppler_ratio,
+                               max_doppler_ratio);
+    else
+        p.doppler = max_doppler_ratio;
+    return p;
 }
 
 template <int Bits>
@@ -115,10 +153,9 @@ void buffer_gains(const BufferCore& b, const ListenerParams& listener, int32_t* 
     double volume = db_gain(b.volume);
     double l = volume, r = volume;
     if (b.flags & DSBCAPS_CTRL3D) {
-        float gain = 0.0f, side = 0.0f;
-        place_3d(b.committed, listener, b.flags & DSBCAPS_MUTE3DATMAXDISTANCE, &gain, &side);
-        l *= gain * (side > 0.0f ? 1.0f - far_side_attenuation * side : 1.0f);
-        r *= gain * (side < 0.0f ? 1.0f + far_side_attenuation * side : 1.0f);
+        Placement p = place_3d(b.committed, listener, b.flags & DSBCAPS_MUTE3DATMAXDISTANCE);
+        l *= p.gain * (p.side > 0.0f ? 1.0f - far_side_attenuation * p.side : 1.0f);
+        r *= p.gain * (p.side < 0.0f ? 1.0f + far_side_attenuation * p.side : 1.0f);
     } else {
         if (b.pan > 0) l *= db_gain(-b.pan);
         if (b.pan < 0) r *= db_gain(b.pan);
@@ -130,7 +167,9 @@ void buffer_gains(const BufferCore& b, const ListenerParams& listener, int32_t* 
 void mix_buffer(BufferCore& b, const ListenerParams& listener, uint32_t out_rate, int32_t* sums,
                 uint32_t frames) {
     if (!b.playing || b.frames == 0 || out_rate == 0) return;
-    uint64_t step = (uint64_t(b.frequency) << 32) / out_rate;
+    double rate = b.frequency;
+    if (b.flags & DSBCAPS_CTRL3D) rate *= place_3d(b.committed, listener, false).doppler;
+    uint64_t step = uint64_t(rate * 4294967296.0) / out_rate;
     if (b.lost) { // plays on, silently, so the cursor the worker watches keeps moving
         uint64_t end = uint64_t(b.frames) << 32;
         uint64_t cursor = b.cursor + step * frames;

@@ -373,4 +373,35 @@ TEST(DirectSoundSdl, DummyDriverOpensAndFollowsTheOutputFormat) {
     ds->Release();
 }
 
+TEST_F(DirectSoundStandIn, ConesMutingAndDopplerShapeThreeDBuffers) {
+    IDirectSoundBuffer* b =
+        buffer(pcm(1, 16, 22050), 22050, DSBCAPS_CTRL3D | DSBCAPS_MUTE3DATMAXDISTANCE,
+               [](uint32_t) { return 10000; });
+    Owned<IDirectSound3DBuffer> b3;
+    ASSERT_EQ(b->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(b3.put_ptr())),
+              DS_OK);
+    b3.get()->SetPosition(0, 0, 5.0f, DS3D_IMMEDIATE);
+    b3.get()->SetMinDistance(10.0f, DS3D_IMMEDIATE);
+    b->Play(0, 0, DSBPLAY_LOOPING);
+    // Facing away from the listener, outside the cone: the outside volume.
+    b3.get()->SetConeOrientation(0, 0, 1, DS3D_IMMEDIATE);
+    b3.get()->SetConeAngles(90, 180, DS3D_IMMEDIATE);
+    b3.get()->SetConeOutsideVolume(-2000, DS3D_IMMEDIATE);
+    EXPECT_NEAR(mix(4)[0], 1000, 1.0);
+    b3.get()->SetConeOrientation(0, 0, -1, DS3D_IMMEDIATE); // facing the listener
+    EXPECT_EQ(mix(4)[0], 10000);
+    // Beyond the maximum distance a muting buffer is silent.
+    b3.get()->SetMinDistance(1.0f, DS3D_IMMEDIATE);
+    b3.get()->SetMaxDistance(4.0f, DS3D_IMMEDIATE);
+    EXPECT_EQ(mix(4)[0], 0);
+    b3.get()->SetMaxDistance(100.0f, DS3D_IMMEDIATE);
+    // Coming towards the listener at a tenth of the speed of sound raises the pitch.
+    b->SetCurrentPosition(0);
+    b3.get()->SetVelocity(0, 0, -34.33f, DS3D_IMMEDIATE);
+    mix(2205);
+    uint32_t play = 0;
+    b->GetCurrentPosition(&play, nullptr);
+    EXPECT_NEAR(play / 2.0, 2205 / 0.9, 2.0);
+}
+
 } // namespace

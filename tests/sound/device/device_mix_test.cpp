@@ -79,6 +79,10 @@ struct GainCase {
     int32_t ds_pan;
 };
 
+void PrintTo(const GainCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeviceGains : public SoundTest, public ::testing::WithParamInterface<GainCase> {};
 
 TEST_P(DeviceGains, MixFollowsTheDirectSoundVolumeAndPan) {
