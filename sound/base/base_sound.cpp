@@ -39,31 +39,7 @@ BaseSound::~BaseSound() {
 }
 
 OmResult BaseSound::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return OM_E_FAIL;
-    if (iid == IID_IUnknown || iid == IID_ISound) {
-        *out = static_cast<ISound*>(this);
-        AddRef();
-        return OM_S_OK;
-    }
-    *out = nullptr;
-    return OM_E_NOINTERFACE;
-}
-
-uint32_t BaseSound::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-uint32_t BaseSound::Release() {
-    uint32_t n = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (n == 0) {
-        final_release();
-        delete this;
-    }
-    return n;
-}
-
-void BaseSound::final_release() {
-    leave_attached_list(static_cast<ISound*>(this));
+    return query(IID_ISound, iid, out);
 }
 
 uint8_t* BaseSound::samples() const {
@@ -112,8 +88,7 @@ OmResult BaseSound::copy_from(BaseSound& source, bool share) {
     outer_cone_volume_ = source.outer_cone_volume_;
     outer_cone_angle_ = source.outer_cone_angle_;
     inner_cone_angle_ = source.inner_cone_angle_;
-    std::memcpy(frame_, source.frame_, sizeof frame_);
-    std::memcpy(velocity_, source.velocity_, sizeof velocity_);
+    frame_ = source.frame_;
     playing_ = source.playing_;
     paused_ = source.paused_;
     loop_control_ = source.loop_control_;
@@ -259,14 +234,12 @@ OmResult BaseSound::Stop() {
 }
 
 OmResult BaseSound::Set3D(const float* frame, const float* velocity) {
-    if (frame) std::memcpy(frame_, frame, sizeof frame_);
-    if (velocity) std::memcpy(velocity_, velocity, sizeof velocity_);
+    frame_.set(frame, velocity);
     return OM_S_OK;
 }
 
 OmResult BaseSound::Get3D(float* frame, float* velocity) {
-    if (frame) std::memcpy(frame, frame_, sizeof frame_);
-    if (velocity) std::memcpy(velocity, velocity_, sizeof velocity_);
+    frame_.get(frame, velocity);
     return OM_S_OK;
 }
 

@@ -5,19 +5,16 @@
 #include "framework/core/class_factory.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_create.h"
-#include "sound/base/sound_list_links.h"
-
-#include <atomic>
+#include "sound/base/sound_frame.h"
+#include "sound/base/sound_object.h"
 
 inline constexpr GUID CLSID_BaseSound = om_guid("FDFCAA85-F1C6-11D4-8DAA-0010B58247E7");
 
-class BaseSound : public ISound, public SoundListLinks, public OmAllocated {
+class BaseSound : public SoundObject<ISound> {
 public:
     static OmResult Create(IUnknown* outer, IUnknown** out);
 
     OmResult QueryInterface(const GUID& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     OmResult Init(IUnknown* object) override;
     uint32_t GetLength() override { return length_; }
@@ -49,13 +46,10 @@ public:
 protected:
     BaseSound() = default;
     ~BaseSound() override;
-    // Runs once the last reference has gone, before destruction.
-    virtual void final_release();
     // Copies every field of `source` and shares its samples (with a reference on their owner)
     // or copies them. OM_E_OUTOFMEMORY.
     OmResult copy_from(BaseSound& source, bool share);
 
-    std::atomic<uint32_t> refs_{1};
     uint8_t frame_bytes_ = 0;
     uint8_t property1_ = 0;
     uint8_t is_3d_ = 0;
@@ -72,8 +66,7 @@ protected:
     float outer_cone_volume_ = 1.0f;
     float outer_cone_angle_ = 360.0f;
     float inner_cone_angle_ = 360.0f;
-    float frame_[12] = {};
-    float velocity_[3] = {};
+    SoundFrame frame_;
     int32_t playing_ = 0;
     int32_t paused_ = 0;
     int8_t loop_control_ = 0;

@@ -31,14 +31,7 @@ OmResult BaseSoundCreate::Create(IUnknown* outer, IUnknown** out) {
 }
 
 OmResult BaseSoundCreate::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return OM_E_FAIL;
-    if (iid == IID_IUnknown || iid == IID_ISoundCreate) {
-        *out = static_cast<ISoundCreate*>(this);
-        AddRef();
-        return OM_S_OK;
-    }
-    *out = nullptr;
-    return OM_E_NOINTERFACE;
+    return om_query_interface(iid, out, {{&IID_ISoundCreate, static_cast<ISoundCreate*>(this)}});
 }
 
 uint32_t BaseSoundCreate::AddRef() {

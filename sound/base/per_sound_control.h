@@ -2,6 +2,7 @@
 // made, and the sounds that play), the time step and StopAll; the channel controls build on it.
 #pragma once
 
+#include "sound/base/sound_frame.h"
 #include "sound/base/sound_object_lists.h"
 #include "sound/base/wrapped_sound_control.h"
 
@@ -26,6 +27,5 @@ protected:
 
     SoundObjectLists lists_;
     // The control's own frame and velocity, for controls that keep one.
-    float frame_[12] = {};
-    float velocity_[3] = {};
+    SoundFrame frame_;
 };

@@ -22,31 +22,7 @@ OmResult OmSoundControlCreateSoundFrom(ISoundControl* control, ISoundCreate* sou
 }
 
 OmResult SoundControlBase::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return OM_E_FAIL;
-    if (iid == IID_IUnknown || iid == IID_ISoundControl) {
-        *out = static_cast<ISoundControl*>(this);
-        AddRef();
-        return OM_S_OK;
-    }
-    *out = nullptr;
-    return OM_E_NOINTERFACE;
-}
-
-uint32_t SoundControlBase::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-uint32_t SoundControlBase::Release() {
-    uint32_t n = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (n == 0) {
-        final_release();
-        delete this;
-    }
-    return n;
-}
-
-void SoundControlBase::final_release() {
-    leave_attached_list(static_cast<ISoundControl*>(this));
+    return query(IID_ISoundControl, iid, out);
 }
 
 OmResult SoundControlBase::Init(IUnknown*, uint32_t) {
@@ -59,14 +35,12 @@ OmResult SoundControlBase::Update(uint32_t elapsed) {
 }
 
 OmResult SoundControlBase::SetFrame(const float* frame, const float* velocity) {
-    if (frame) std::memcpy(frame_, frame, sizeof frame_);
-    if (velocity) std::memcpy(velocity_, velocity, sizeof velocity_);
+    frame_.set(frame, velocity);
     return OM_S_OK;
 }
 
 OmResult SoundControlBase::GetFrame(float* frame, float* velocity) {
-    if (frame) std::memcpy(frame, frame_, sizeof frame_);
-    if (velocity) std::memcpy(velocity, velocity_, sizeof velocity_);
+    frame_.get(frame, velocity);
     return OM_S_OK;
 }
 

@@ -2,18 +2,14 @@
 // levels, the output-format words) that BaseSoundControl is and the sound device starts from.
 #pragma once
 
-#include "framework/core/allocated.h"
 #include "sound/base/sound_control.h"
-#include "sound/base/sound_list_links.h"
+#include "sound/base/sound_frame.h"
+#include "sound/base/sound_object.h"
 #include "sound/base/sound_object_lists.h"
 
-#include <atomic>
-
-class SoundControlBase : public ISoundControl, public SoundListLinks, public OmAllocated {
+class SoundControlBase : public SoundObject<ISoundControl> {
 public:
     OmResult QueryInterface(const GUID& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     // Accepts and does nothing. 0.
     OmResult Init(IUnknown* object, uint32_t flags) override;
@@ -40,14 +36,10 @@ public:
 
 protected:
     SoundControlBase() : lists_(this) {}
-    virtual ~SoundControlBase() = default;
-    // Runs once the last reference has gone, before destruction.
-    virtual void final_release();
+    ~SoundControlBase() override = default;
 
-    std::atomic<uint32_t> refs_{1};
     SoundObjectLists lists_;
-    float frame_[12] = {};
-    float velocity_[3] = {};
+    SoundFrame frame_;
     float level_ = 1.0f; // kinds 0 and 3
     float rolloff_ = 1.0f;
     float doppler_ = 1.0f;

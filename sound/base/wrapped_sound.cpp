@@ -23,31 +23,7 @@ WrappedSound::~WrappedSound() {
 }
 
 OmResult WrappedSound::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return OM_E_FAIL;
-    if (iid == IID_IUnknown || iid == IID_ISound) {
-        *out = static_cast<ISound*>(this);
-        AddRef();
-        return OM_S_OK;
-    }
-    *out = nullptr;
-    return OM_E_NOINTERFACE;
-}
-
-uint32_t WrappedSound::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-uint32_t WrappedSound::Release() {
-    uint32_t n = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (n == 0) {
-        final_release();
-        delete this;
-    }
-    return n;
-}
-
-void WrappedSound::final_release() {
-    leave_attached_list(static_cast<ISound*>(this));
+    return query(IID_ISound, iid, out);
 }
 
 void WrappedSound::set_wrapped(ISound* sound) {

@@ -2,21 +2,16 @@
 // channel sounds, which replace single operations.
 #pragma once
 
-#include "framework/core/allocated.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_control.h"
-#include "sound/base/sound_list_links.h"
+#include "sound/base/sound_object.h"
 
-#include <atomic>
-
-class WrappedSound : public ISound, public SoundListLinks, public OmAllocated {
+class WrappedSound : public SoundObject<ISound> {
 public:
     // A plain forwarding sound (one reference).
     static OmResult Create(ISound** out);
 
     OmResult QueryInterface(const GUID& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     // Stores the owning control (no reference). 0.
     OmResult Init(IUnknown* object) override;
@@ -51,15 +46,12 @@ public:
 
 protected:
     WrappedSound() = default;
-    virtual ~WrappedSound();
-    // Runs once the last reference has gone, before destruction.
-    virtual void final_release();
+    ~WrappedSound() override;
     // A new, empty sound of the same class for CreateInstance.
     virtual WrappedSound* make_empty();
     // Replaces the wrapped sound (the new one referenced, the old one released).
     void set_wrapped(ISound* sound);
 
-    std::atomic<uint32_t> refs_{1};
     ISound* wrapped_ = nullptr;        // referenced
     ISoundControl* control_ = nullptr; // not referenced
 };

@@ -19,31 +19,7 @@ WrappedSoundControl::~WrappedSoundControl() {
 }
 
 OmResult WrappedSoundControl::QueryInterface(const GUID& iid, void** out) {
-    if (!out) return OM_E_FAIL;
-    if (iid == IID_IUnknown || iid == IID_ISoundControl) {
-        *out = static_cast<ISoundControl*>(this);
-        AddRef();
-        return OM_S_OK;
-    }
-    *out = nullptr;
-    return OM_E_NOINTERFACE;
-}
-
-uint32_t WrappedSoundControl::AddRef() {
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-uint32_t WrappedSoundControl::Release() {
-    uint32_t n = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (n == 0) {
-        final_release();
-        delete this;
-    }
-    return n;
-}
-
-void WrappedSoundControl::final_release() {
-    leave_attached_list(static_cast<ISoundControl*>(this));
+    return query(IID_ISoundControl, iid, out);
 }
 
 OmResult WrappedSoundControl::Init(IUnknown* object, uint32_t flags) {

@@ -2,20 +2,15 @@
 // the root of the channel controls, which replace single operations.
 #pragma once
 
-#include "framework/core/allocated.h"
 #include "sound/base/sound_control.h"
-#include "sound/base/sound_list_links.h"
+#include "sound/base/sound_object.h"
 
-#include <atomic>
-
-class WrappedSoundControl : public ISoundControl, public SoundListLinks, public OmAllocated {
+class WrappedSoundControl : public SoundObject<ISoundControl> {
 public:
     // A plain forwarding control (one reference).
     static OmResult Create(ISoundControl** out);
 
     OmResult QueryInterface(const GUID& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     // Keeps `object`'s ISoundControl as the parent and the flags. OM_E_FAIL without a parent
     // or when one is set already; the query's failure.
@@ -42,11 +37,8 @@ public:
 
 protected:
     WrappedSoundControl() = default;
-    virtual ~WrappedSoundControl();
-    // Runs once the last reference has gone, before destruction.
-    virtual void final_release();
+    ~WrappedSoundControl() override;
 
-    std::atomic<uint32_t> refs_{1};
     ISoundControl* parent_ = nullptr; // referenced
     uint32_t flags_ = 0;
 };

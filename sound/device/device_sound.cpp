@@ -85,9 +85,10 @@ void DeviceSound::update_audibility() {
         audible_ = true;
         return;
     }
-    const float* listener = device_->listener_frame() + 9;
-    float dx = frame_[9] - listener[0], dy = frame_[10] - listener[1],
-          dz = frame_[11] - listener[2];
+    const float* listener = device_->listener_frame().position();
+    const float* position = frame_.position();
+    float dx = position[0] - listener[0], dy = position[1] - listener[1],
+          dz = position[2] - listener[2];
     distance_ = std::sqrt(dx * dx + dy * dy + dz * dz);
     audible_ = distance_ < max_radius_;
 }
@@ -154,9 +155,7 @@ void DeviceSound::apply_to_voice() {
         b3->SetMinDistance(min_radius_, DS3D_DEFERRED);
         b3->SetMaxDistance(max_radius_, DS3D_DEFERRED);
         b3->SetConeAngles(uint32_t(inner_cone_angle_), uint32_t(outer_cone_angle_), DS3D_DEFERRED);
-        b3->SetPosition(frame_[9], frame_[10], frame_[11], DS3D_DEFERRED);
-        b3->SetConeOrientation(frame_[6], frame_[7], frame_[8], DS3D_DEFERRED);
-        b3->SetVelocity(velocity_[0], velocity_[1], velocity_[2], DS3D_DEFERRED);
+        place_voice(b3);
     } else {
         buffer->SetPan(device_pan(pan_));
     }
@@ -194,11 +193,17 @@ OmResult DeviceSound::Set3D(const float* frame, const float* velocity) {
     BaseSound::Set3D(frame, velocity);
     if (!has_voice()) return OM_S_OK;
     if (IDirectSound3DBuffer* b3 = device_->voice_buffer_3d(this)) {
-        b3->SetPosition(frame_[9], frame_[10], frame_[11], DS3D_DEFERRED);
-        b3->SetConeOrientation(frame_[6], frame_[7], frame_[8], DS3D_DEFERRED);
-        b3->SetVelocity(velocity_[0], velocity_[1], velocity_[2], DS3D_DEFERRED);
+        place_voice(b3);
     }
     return OM_S_OK;
+}
+
+void DeviceSound::place_voice(IDirectSound3DBuffer* b3) {
+    const float* position = frame_.position();
+    const float* at = frame_.at();
+    b3->SetPosition(position[0], position[1], position[2], DS3D_DEFERRED);
+    b3->SetConeOrientation(at[0], at[1], at[2], DS3D_DEFERRED);
+    b3->SetVelocity(frame_.velocity[0], frame_.velocity[1], frame_.velocity[2], DS3D_DEFERRED);
 }
 
 OmResult DeviceSound::SetPlayPosition(uint32_t) {

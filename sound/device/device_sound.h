@@ -3,6 +3,7 @@
 // gets, and decides each time step whether it is audible.
 #pragma once
 
+#include "platform/audio/dsound.h"
 #include "sound/base/base_sound.h"
 
 #include <atomic>
@@ -52,6 +53,8 @@ public:
 private:
     DeviceSound() = default;
     ~DeviceSound() override = default;
+    // Position, cone orientation and velocity on the voice's 3D buffer (deferred).
+    void place_voice(IDirectSound3DBuffer* b3);
     // True when a voice is applied to at once.
     bool has_voice() const { return voice_index_.load() >= 0 && device_; }
 

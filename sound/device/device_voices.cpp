@@ -258,46 +258,38 @@ void Win32Dx6SoundControl2::attach_sound(uint32_t index, DeviceSound* sound) {
     sound->set_voice_index(int32_t(index));
 }
 
-OmResult Win32Dx6SoundControl2::take_free_voice(DeviceSound* sound) {
-    std::vector<ISound*> released;
-    OmResult r = OM_E_FAIL;
-    {
-        std::lock_guard lock(cs_);
-        int64_t chosen = -1;
-        for (size_t i = 0; i < voices_.size(); ++i) {
-            const Voice& v = voices_[i];
-            if (v.sound) continue;
-            if (chosen < 0) chosen = int64_t(i);
-            if (v.buffer && v.format == sound->format() && v.rate == sound->buffer_rate() &&
-                (v.buffer_3d != nullptr) == sound->is_3d()) {
-                chosen = int64_t(i);
-                break;
-            }
-        }
-        if (chosen >= 0) {
-            r = prepare_voice(uint32_t(chosen), sound->format(), sound->buffer_rate(),
-                              sound->is_3d(), released);
-            if (r >= 0) attach_sound(uint32_t(chosen), sound);
-        }
+int64_t Win32Dx6SoundControl2::free_voice(const DeviceSound* sound) const {
+    int64_t chosen = -1;
+    for (size_t i = 0; i < voices_.size(); ++i) {
+        const Voice& v = voices_[i];
+        if (v.sound) continue;
+        if (chosen < 0) chosen = int64_t(i);
+        if (v.buffer && v.format == sound->format() && v.rate == sound->buffer_rate() &&
+            (v.buffer_3d != nullptr) == sound->is_3d())
+            return int64_t(i); // reused as it is
     }
-    release_all(released);
-    return r;
+    return chosen;
 }
 
-OmResult Win32Dx6SoundControl2::steal_voice(DeviceSound* sound) {
+int64_t Win32Dx6SoundControl2::stealable_voice(const DeviceSound* sound) const {
+    int64_t chosen = -1;
+    int32_t worst = sound->rank;
+    for (size_t i = 0; i < voices_.size(); ++i) {
+        const DeviceSound* holder = voices_[i].sound;
+        if (holder && holder->rank > worst) {
+            worst = holder->rank;
+            chosen = int64_t(i);
+        }
+    }
+    return chosen;
+}
+
+OmResult Win32Dx6SoundControl2::claim_voice(DeviceSound* sound, bool steal) {
     std::vector<ISound*> released;
     OmResult r = OM_E_FAIL;
     {
         std::lock_guard lock(cs_);
-        int64_t chosen = -1;
-        int32_t worst = sound->rank;
-        for (size_t i = 0; i < voices_.size(); ++i) {
-            DeviceSound* holder = voices_[i].sound;
-            if (holder && holder->rank > worst) {
-                worst = holder->rank;
-                chosen = int64_t(i);
-            }
-        }
+        int64_t chosen = steal ? stealable_voice(sound) : free_voice(sound);
         if (chosen >= 0) {
             r = prepare_voice(uint32_t(chosen), sound->format(), sound->buffer_rate(),
                               sound->is_3d(), released);

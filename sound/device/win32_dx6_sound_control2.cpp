@@ -64,10 +64,6 @@ void Win32Dx6SoundControl2::final_release() {
     SoundControlBase::final_release();
 }
 
-OmResult Win32Dx6SoundControl2::QueryInterface(const GUID& iid, void** out) {
-    return SoundControlBase::QueryInterface(iid, out);
-}
-
 OmResult Win32Dx6SoundControl2::Init(IUnknown* object, uint32_t flags) {
     if (direct_sound_) return OM_E_FAIL;
     IDirectSound* ds = nullptr;
@@ -278,10 +274,10 @@ OmResult Win32Dx6SoundControl2::Update(uint32_t elapsed) {
     for (; i < ranked.size() && ranked[i]->audible(); ++i) {
         DeviceSound* sound = ranked[i];
         if (sound->voice_index() >= 0) continue;
-        OmResult got = stealing ? steal_voice(sound) : take_free_voice(sound);
+        OmResult got = claim_voice(sound, stealing);
         if (got < 0 && !stealing) {
             stealing = true;
-            got = steal_voice(sound);
+            got = claim_voice(sound, true);
         }
         if (got < 0) break; // nothing left to steal
         sound->apply_to_voice();
@@ -293,8 +289,8 @@ OmResult Win32Dx6SoundControl2::Update(uint32_t elapsed) {
 }
 
 OmResult Win32Dx6SoundControl2::acquire_voice(DeviceSound* sound) {
-    if (take_free_voice(sound) >= 0) return OM_S_OK;
-    return steal_voice(sound);
+    if (claim_voice(sound, false) >= 0) return OM_S_OK;
+    return claim_voice(sound, true);
 }
 
 namespace {

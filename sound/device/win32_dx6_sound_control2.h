@@ -27,7 +27,6 @@ class Win32Dx6SoundControl2 final : public SoundControlBase {
 public:
     static OmResult Create(IUnknown* outer, IUnknown** out);
 
-    OmResult QueryInterface(const GUID& iid, void** out) override;
     // DirectSound object or null (then the program-wide one, or a new one registered as
     // such), flags bit 0 exclusive, bit 1 3D; then the default output and 16 voices.
     OmResult Init(IUnknown* object, uint32_t flags) override;
@@ -65,7 +64,7 @@ public:
     IDirectSoundBuffer* voice_buffer(const DeviceSound* sound);
     IDirectSound3DBuffer* voice_buffer_3d(const DeviceSound* sound);
     float master_volume() const { return master_volume_; }
-    const float* listener_frame() const { return frame_; }
+    const SoundFrame& listener_frame() const { return frame_; }
     uint32_t output_code() const { return output_code_; }
     uint32_t output_rate() const { return output_rate_; }
     // Serial of a new sound: equal-distance ranking ties go to the later one.
@@ -96,8 +95,12 @@ private:
     void attach_sound(uint32_t index, DeviceSound* sound);
     void detach_voice(Voice& voice, std::vector<ISound*>& released);
     OmResult fill_next_half(Voice& voice);
-    OmResult take_free_voice(DeviceSound* sound);
-    OmResult steal_voice(DeviceSound* sound);
+    // Under the critical section: the free voice for a sound (one made for its format first),
+    // or the voice of the lowest-ranked sound ranked below it; -1 for none.
+    int64_t free_voice(const DeviceSound* sound) const;
+    int64_t stealable_voice(const DeviceSound* sound) const;
+    // Takes the free (or stolen) voice for the sound. OM_E_FAIL when there is none.
+    OmResult claim_voice(DeviceSound* sound, bool steal);
     void rank_active_sounds();
     void release_pending();
     static void release_all(std::vector<ISound*>& sounds);
