@@ -209,3 +209,12 @@ void DeviceSound::place_voice(IDirectSound3DBuffer* b3) {
 OmResult DeviceSound::SetPlayPosition(uint32_t) {
     return OM_E_FAIL;
 }
+
+OmResult DeviceSound::GetPlayPosition(uint32_t* frame) {
+    if (!frame) return OM_E_FAIL;
+    *frame = 0;
+    if (!has_voice() || frame_bytes_ == 0 || length_ == 0) return OM_S_OK;
+    uint64_t played = device_->bytes_played(this) / frame_bytes_;
+    *frame = uint32_t(looping_ ? played % length_ : std::min<uint64_t>(played, length_ - 1));
+    return OM_S_OK;
+}

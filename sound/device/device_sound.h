@@ -27,7 +27,10 @@ public:
     OmResult Play(int32_t argument) override;
     OmResult Stop() override;
     OmResult Set3D(const float* frame, const float* velocity) override;
+    // Fails: the device streams a sound from its start.
     OmResult SetPlayPosition(uint32_t frame) override;
+    // The frame being heard (0 without a voice); a looping sound counts within its length.
+    OmResult GetPlayPosition(uint32_t* frame) override;
 
     // ---- The device's side ----
     void attached_control_gone() override { device_ = nullptr; }

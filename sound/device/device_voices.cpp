@@ -66,6 +66,17 @@ IDirectSound3DBuffer* Win32Dx6SoundControl2::voice_buffer_3d(const DeviceSound* 
     return index >= 0 && size_t(index) < voices_.size() ? voices_[index].buffer_3d : nullptr;
 }
 
+uint64_t Win32Dx6SoundControl2::bytes_played(const DeviceSound* sound) {
+    int32_t index = sound->voice_index();
+    std::lock_guard lock(cs_);
+    if (index < 0 || size_t(index) >= voices_.size()) return 0;
+    const Voice& v = voices_[index];
+    uint32_t cursor = 0;
+    if (!v.buffer || v.buffer->GetCurrentPosition(&cursor, nullptr) < 0) return 0;
+    uint32_t wraps = v.wraps + (cursor < v.last_cursor ? 1 : 0); // a wrap since the last tick
+    return uint64_t(wraps) * v.buffer_size + cursor;
+}
+
 OmResult Win32Dx6SoundControl2::set_voice_count(int32_t count) {
     if (count < 0 || count > DEVICE_MAX_VOICES) return OM_E_FAIL;
     StopAll(0);

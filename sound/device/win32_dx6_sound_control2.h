@@ -60,6 +60,8 @@ public:
     OmResult start_voice(DeviceSound* sound);
     // Detaches the sound from its voice (nothing when it has none).
     void release_voice(DeviceSound* sound);
+    // Bytes of the sound heard on its voice since it was attached (0 without a voice).
+    uint64_t bytes_played(const DeviceSound* sound);
     // The buffers of the sound's voice (null when it has none).
     IDirectSoundBuffer* voice_buffer(const DeviceSound* sound);
     IDirectSound3DBuffer* voice_buffer_3d(const DeviceSound* sound);

@@ -117,6 +117,23 @@ INSTANTIATE_TEST_SUITE_P(Table, DeviceGains,
                                            GainCase{"left", 1.0f, -1.0f, 0, 7972}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(DeviceMix, PlayPositionFollowsTheMixAcrossWrapsAndLoops) {
+    ComRef<ISoundControl> device = make_device();
+    ComRef<ISound> one_shot = make_sound(device.get(), 2 * rate, ramp);
+    ComRef<ISound> loop = make_sound(device.get(), 1000, ramp);
+    ASSERT_EQ(one_shot->Play(0), OM_S_OK);
+    ASSERT_EQ(loop->Play(SOUND_PLAY_LOOP), OM_S_OK);
+    uint32_t position = 99;
+    EXPECT_EQ(one_shot->GetPlayPosition(&position), OM_S_OK);
+    EXPECT_EQ(position, 0u);
+    render(rate + 1234); // past the one-second buffer's wrap, between two ticks
+    one_shot->GetPlayPosition(&position);
+    EXPECT_EQ(position, rate + 1234);
+    loop->GetPlayPosition(&position);
+    EXPECT_EQ(position, (rate + 1234) % 1000);
+    EXPECT_EQ(one_shot->SetPlayPosition(0), OM_E_FAIL);
+}
+
 TEST_F(DeviceMix, MasterVolumeReachesPlayingSounds) {
     ComRef<ISoundControl> device = make_device();
     ComRef<ISound> sound = make_sound(device.get(), rate, [](uint32_t) { return int16_t(20000); });
