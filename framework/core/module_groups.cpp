@@ -44,6 +44,10 @@
 #include "media/input/io.h"
 #include "media/input/keyboard_filter.h"
 #include "media/input/std_input.h"
+#include "sound/base/base_sound.h"
+#include "sound/base/base_sound_control.h"
+#include "sound/base/base_sound_create.h"
+#include "sound/device/win32_dx6_sound_control2.h"
 
 #include <initializer_list>
 
@@ -154,6 +158,10 @@ OmResult OmRegisterCryptoModules(IObjectManager* manager) {
 
 OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
+        BaseSoundCreate_RegisterClasses,
+        BaseSound_RegisterClasses,
+        BaseSoundControl_RegisterClasses,
+        Win32Dx6SoundControl2_RegisterClasses,
     }, manager);
 }
 
