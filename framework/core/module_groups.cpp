@@ -38,6 +38,8 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "net/transport/om_transport.h"
+#include "net/transport/packet_queue.h"
 
 #include <initializer_list>
 
@@ -102,6 +104,10 @@ OmResult OmRegisterSystemModules(IObjectManager* manager) {
 
 OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
+        NullTransport_RegisterClasses,
+        PacketQueue_RegisterClasses,
+        Win32Dx5Transport_RegisterClasses,
+        Win32Dx6Transport_RegisterClasses,
     }, manager);
 }
 

@@ -31,6 +31,7 @@ extern const GUID DPAID_ComPort;         // DPCOMPORTADDRESS
 // Results. DP_OK is 0; every failure is negative.
 inline constexpr int32_t DP_OK = 0;
 inline constexpr int32_t DPERR_ALREADYINITIALIZED = int32_t(0x88770005u);
+inline constexpr int32_t DPERR_BUSY = int32_t(0x8877000Au);
 inline constexpr int32_t DPERR_BUFFERTOOSMALL = int32_t(0x8877001Eu);
 inline constexpr int32_t DPERR_CANTADDPLAYER = int32_t(0x88770028u);
 inline constexpr int32_t DPERR_CANTCREATEPLAYER = int32_t(0x8877003Cu);
