@@ -210,7 +210,9 @@ void DirectPlayHost::handle(uint64_t member_id, Frame& frame) {
             Frame reply;
             reply.op = dplay_wire::ENUM_REPLY;
             reply.instance = instance_;
-            reply.application = options_.application;
+            // A host for any application answers under the application asked for.
+            reply.application =
+                is_null(options_.application) ? frame.application : options_.application;
             reply.name = options_.session_name;
             send_frame(member, reply);
         }
