@@ -117,7 +117,9 @@ public:
         join_thread_ = std::thread(session_join_thread, ComRef<IOmTransport>(transport_), attempt,
                                    std::move(data), log_fn_, log_context_);
 
-        while (attempt->state.load(std::memory_order_acquire) == JoinAttempt::running) {
+        // A failed join is learned from the time-out (and later from the server's silence),
+        // as the lobby expects.
+        while (attempt->state.load(std::memory_order_acquire) != JoinAttempt::joined) {
             if (!show_countdown(t0)) break; // time-out
             std::this_thread::yield();
         }
