@@ -254,12 +254,15 @@ private:
         return OM_S_OK;
     }
 
-    // Shows the connecting page's countdown; false once the 31-second window has passed.
+    // Shows the connecting page's countdown (30 down to 1); false once 31 seconds have passed.
+    // The first second (31 left) and the last (0 left) show nothing but are waited through:
+    // only the full window is a time-out, so a join that is quick is never cut short.
     bool show_countdown(uint32_t t0) {
         uint32_t elapsed = platform::timeGetTime() - t0;
+        if (elapsed >= countdown_base_ms) return false;
         uint32_t seconds = (countdown_base_ms - elapsed) / 1000;
-        if (seconds < 1 || seconds > 30) return false;
-        if (status_fn_) status_fn_(status_context_, TV_CONNECTING_PAGE, int32_t(seconds));
+        if (seconds >= 1 && seconds <= 30 && status_fn_)
+            status_fn_(status_context_, TV_CONNECTING_PAGE, int32_t(seconds));
         return true;
     }
 
