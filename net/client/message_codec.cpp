@@ -111,7 +111,8 @@ OmResult TvSerializePlayerInfo(IBinaryStreamComposer* packet, TvPlayerInfo* reco
     return run.result;
 }
 
-OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneState* record, uint32_t* slot) {
+OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneState* record,
+                               uint32_t* slot) {
     if (!packet || !record || !slot) return OM_E_FAIL;
     if (!writing(packet)) {
         *slot = 0;

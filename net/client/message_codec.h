@@ -10,17 +10,17 @@
 // One player slot's record (also the local player's data).
 struct TvPlayerInfo {
     char name[32];
-    char planeId[32];     // the menu plane id with its "multi" prefix
-    uint32_t sideFlags;   // 0x100 set: Allied
-    float matrix[16];     // right, up, at, position rows with their flag words
-    uint8_t localByte;    // not serialised
-    uint32_t localWord;   // not serialised
+    char planeId[32];   // the menu plane id with its "multi" prefix
+    uint32_t sideFlags; // 0x100 set: Allied
+    float matrix[16];   // right, up, at, position rows with their flag words
+    uint8_t localByte;  // not serialised
+    uint32_t localWord; // not serialised
     int32_t status;
     int32_t kills;
-    uint32_t networkId;   // the player's port id
-    uint32_t word;        // the word after the network id
-    float scale;          // not serialised
-    int32_t settings[2];  // settings words 33 and 34 of the sender
+    uint32_t networkId;  // the player's port id
+    uint32_t word;       // the word after the network id
+    float scale;         // not serialised
+    int32_t settings[2]; // settings words 33 and 34 of the sender
     int32_t extra[4];
 };
 

@@ -53,11 +53,16 @@ public:
             r = transport_->SetAddress(OM_TRANSPORT_TCPIP, address);
         }
         if (r >= 0) r = OmCreate(CLSID_PacketQueue, IID_IPacketQueue, queue_.put());
-        if (r >= 0) r = queue_->SetOption(OM_QUEUE_TRANSPORT, reinterpret_cast<uintptr_t>(transport_.get()));
+        if (r >= 0)
+            r = queue_->SetOption(OM_QUEUE_TRANSPORT,
+                                  reinterpret_cast<uintptr_t>(transport_.get()));
         // The queue's system events always come here first, so a callback installed before
         // this Init keeps working and a lost session is never passed over.
-        if (r >= 0) r = queue_->SetOption(OM_QUEUE_SYSTEM_CALLBACK, reinterpret_cast<uintptr_t>(&on_queue_event));
-        if (r >= 0) r = queue_->SetOption(OM_QUEUE_SYSTEM_CONTEXT, reinterpret_cast<uintptr_t>(this));
+        if (r >= 0)
+            r = queue_->SetOption(OM_QUEUE_SYSTEM_CALLBACK,
+                                  reinterpret_cast<uintptr_t>(&on_queue_event));
+        if (r >= 0)
+            r = queue_->SetOption(OM_QUEUE_SYSTEM_CONTEXT, reinterpret_cast<uintptr_t>(this));
         if (!log_fn_) log_fn_ = no_log;
         std::memset(&local_player_, 0, sizeof local_player_);
         std::strcpy(local_player_.name, "PlayerName");
@@ -223,9 +228,8 @@ public:
 
 private:
     static void session_join_thread(ComRef<IOmTransport> transport,
-                                    std::shared_ptr<JoinAttempt> attempt,
-                                    std::vector<uint8_t> data, TvLogCallback log_fn,
-                                    void* log_context) {
+                                    std::shared_ptr<JoinAttempt> attempt, std::vector<uint8_t> data,
+                                    TvLogCallback log_fn, void* log_context) {
         auto say = [&](const char* text) {
             if (log_fn) log_fn(text, log_context);
         };

@@ -21,8 +21,7 @@ using TvLogCallback = void (*)(const char* text, void* context);
 using TvProgressCallback = OmResult (*)(void* context);
 // handler(context, local player id, packet, type, flags); its result is ignored.
 using TvMessageHandler = OmResult (*)(void* context, uint32_t player_id,
-                                      IBinaryStreamComposer* packet, uint16_t type,
-                                      uint16_t flags);
+                                      IBinaryStreamComposer* packet, uint16_t type, uint16_t flags);
 // The front end's status page: shows `page` with `seconds` as its countdown.
 using TvStatusPage = void (*)(void* context, const char* page, int32_t seconds);
 

@@ -113,8 +113,8 @@ public:
         uint32_t size = 0;
         lobby->CreateCompoundAddress(elements.data(), uint32_t(elements.size()), nullptr, &size);
         void* block = size ? std::malloc(size) : nullptr;
-        int32_t r = block ? lobby->CreateCompoundAddress(elements.data(),
-                                                         uint32_t(elements.size()), block, &size)
+        int32_t r = block ? lobby->CreateCompoundAddress(elements.data(), uint32_t(elements.size()),
+                                                         block, &size)
                           : platform::DPERR_GENERIC;
         lobby->Release();
         if (r < 0) {
@@ -172,9 +172,10 @@ public:
 
     OmResult Send(OmTransportMessage* message, uint32_t flags) override {
         if (!message || !play_) return OM_E_FAIL;
-        int32_t r = play_->Send(message->sender, message->receiver,
-                                (flags & OM_TRANSPORT_SEND_GUARANTEED) ? platform::DPSEND_GUARANTEED : 0,
-                                message->data, message->length);
+        int32_t r =
+            play_->Send(message->sender, message->receiver,
+                        (flags & OM_TRANSPORT_SEND_GUARANTEED) ? platform::DPSEND_GUARANTEED : 0,
+                        message->data, message->length);
         switch (r) {
         case platform::DP_OK: return OM_S_OK;
         case platform::DPERR_INVALIDPARAMS: return OM_E_TRANSPORT_INVALIDPARAMS;
@@ -203,8 +204,9 @@ public:
         for (;;) {
             platform::DPID from = 0, to = 0;
             uint32_t size = uint32_t(buffer_.size());
-            int32_t r = play_->Receive(&from, &to, platform::DPRECEIVE_ALL | platform::DPRECEIVE_PEEK,
-                                       buffer_.empty() ? nullptr : buffer_.data(), &size);
+            int32_t r =
+                play_->Receive(&from, &to, platform::DPRECEIVE_ALL | platform::DPRECEIVE_PEEK,
+                               buffer_.empty() ? nullptr : buffer_.data(), &size);
             if (r == platform::DPERR_NOMESSAGES) return OM_E_TRANSPORT_NOMESSAGES;
             if (r == platform::DPERR_BUFFERTOOSMALL) {
                 // The message is read by the next call, into a buffer that now fits it.

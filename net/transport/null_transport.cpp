@@ -44,7 +44,9 @@ public:
         if (size && !data) return OM_E_FAIL;
         uint32_t created = next_port_++;
         std::vector<uint8_t> bytes;
-        if (size) bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        if (size)
+            bytes.assign(static_cast<const uint8_t*>(data),
+                         static_cast<const uint8_t*>(data) + size);
         for (uint32_t port : ports_)
             queue_.push_back({OM_TRANSPORT_PORT_CREATED, created, port, bytes});
         ports_.push_back(created);
@@ -103,9 +105,9 @@ public:
         QueuedMessage& next = queue_.front();
         if (!(flags & OM_TRANSPORT_RECEIVE_ANY) && next.receiver != id) return OM_E_FAIL;
         buffer_ = next.data;
-        *message = OmTransportMessage{next.kind, next.sender, next.receiver,
-                                      uint32_t(buffer_.size()),
-                                      buffer_.empty() ? nullptr : buffer_.data()};
+        *message =
+            OmTransportMessage{next.kind, next.sender, next.receiver, uint32_t(buffer_.size()),
+                               buffer_.empty() ? nullptr : buffer_.data()};
         if (!(flags & OM_TRANSPORT_RECEIVE_PEEK)) queue_.pop_front();
         return OM_S_OK;
     }

@@ -30,9 +30,9 @@ struct OmPacketRecord {
     uint16_t type = 0;
     uint16_t flags = 0;
     uint8_t serial = 0;
-    uint32_t resend_time = 0;   // timeGetTime after which a guaranteed message goes again
-    std::bitset<256> carried;   // the datagram serials it travelled in (sender side)
-    bool resent_once = false;   // resend time set: due only after it
+    uint32_t resend_time = 0; // timeGetTime after which a guaranteed message goes again
+    std::bitset<256> carried; // the datagram serials it travelled in (sender side)
+    bool resent_once = false; // resend time set: due only after it
 };
 
 using RecordList = std::deque<std::unique_ptr<OmPacketRecord>>;
@@ -132,12 +132,12 @@ public:
         // A peer sets these: held to sane bounds, so a hostile or broken value can neither
         // starve the link nor make datagrams nothing fits in.
         case OM_QUEUE_MAX_DATAGRAM:
-            max_datagram_ = uint32_t(std::clamp<uint64_t>(value, OM_QUEUE_MIN_DATAGRAM,
-                                                          OM_QUEUE_MAX_DATAGRAM_LIMIT));
+            max_datagram_ = uint32_t(
+                std::clamp<uint64_t>(value, OM_QUEUE_MIN_DATAGRAM, OM_QUEUE_MAX_DATAGRAM_LIMIT));
             return OM_S_OK;
         case OM_QUEUE_SEND_INTERVAL:
-            interval_ = uint32_t(
-                std::clamp<uint64_t>(value, OM_QUEUE_MIN_INTERVAL, OM_QUEUE_MAX_INTERVAL));
+            interval_ =
+                uint32_t(std::clamp<uint64_t>(value, OM_QUEUE_MIN_INTERVAL, OM_QUEUE_MAX_INTERVAL));
             return OM_S_OK;
         case OM_QUEUE_SYSTEM_CALLBACK:
             system_callback_ = reinterpret_cast<OmQueueSystemCallback>(value);
@@ -154,7 +154,9 @@ public:
     OmResult GetOption(int32_t id, uintptr_t* out) override {
         if (!out) return OM_E_FAIL;
         switch (id) {
-        case OM_QUEUE_TRANSPORT: *out = reinterpret_cast<uintptr_t>(transport_.get()); return OM_S_OK;
+        case OM_QUEUE_TRANSPORT:
+            *out = reinterpret_cast<uintptr_t>(transport_.get());
+            return OM_S_OK;
         case OM_QUEUE_LOCAL_ID: *out = local_id_; return OM_S_OK;
         case OM_QUEUE_REMOTE_ID: *out = remote_id_; return OM_S_OK;
         case OM_QUEUE_MAX_DATAGRAM: *out = max_datagram_; return OM_S_OK;
@@ -238,8 +240,10 @@ public:
         received_.pop_front();
         IBinaryStreamComposer* reader = reader_over(record->payload.get());
         if (!reader) return OM_E_OUTOFMEMORY;
-        if (packet) *packet = reader;
-        else reader->Release();
+        if (packet)
+            *packet = reader;
+        else
+            reader->Release();
         if (type) *type = record->type;
         if (flags) *flags = record->flags;
         return OM_S_OK;
@@ -282,8 +286,7 @@ private:
         uint32_t n = stream_length(r.payload.get());
         uint32_t h = header_size(r.flags);
         bool oversized = uint64_t(n) + h + datagram_head > max_datagram_;
-        if (oversized ? d.size() != datagram_head : d.size() + h + n > max_datagram_)
-            return false;
+        if (oversized ? d.size() != datagram_head : d.size() + h + n > max_datagram_) return false;
         size_t at = d.size();
         put16(d, r.type);
         put16(d, r.flags);
@@ -331,8 +334,8 @@ private:
                 ++end;
             }
             if (due) {
-                bool group_fits = end - i == 1 ? fits(d, *resend_[i])
-                                                : d.size() + group_bytes <= max_datagram_;
+                bool group_fits =
+                    end - i == 1 ? fits(d, *resend_[i]) : d.size() + group_bytes <= max_datagram_;
                 if (!group_fits) {
                     held_back = true;
                     break;
@@ -369,7 +372,8 @@ private:
                     continue;
                 }
                 bool oversized = uint64_t(stream_length(r.payload.get())) + header_size(r.flags) +
-                                     datagram_head > max_datagram_;
+                                     datagram_head >
+                                 max_datagram_;
                 r.serial = serial;
                 if (append(d, r)) {
                     std::unique_ptr<OmPacketRecord> taken = std::move(*it);
@@ -390,8 +394,8 @@ private:
             if (transport_) {
                 OmTransportMessage m{OM_TRANSPORT_DATA, local_id_, remote_id_, uint32_t(d.size()),
                                      d.data()};
-                transport_->Send(&m, (pump_flags & OM_PUMP_GUARANTEED) ? OM_TRANSPORT_SEND_GUARANTEED
-                                                                       : 0);
+                transport_->Send(
+                    &m, (pump_flags & OM_PUMP_GUARANTEED) ? OM_TRANSPORT_SEND_GUARANTEED : 0);
             }
             ack_sent_ = true;
             next_serial_ = uint8_t(next_serial_ + 1);

@@ -39,10 +39,10 @@ inline constexpr GUID IID_IPacketQueue = om_guid("DF3E4190-0471-4961-930E-66BA83
 // Send flags.
 inline constexpr uint16_t OM_SEND_FIRST_PASS = 0x01;
 inline constexpr uint16_t OM_SEND_LAST_PASS = 0x02;
-inline constexpr uint16_t OM_SEND_GUARANTEED_4 = 0x04;   // resent at every pump
-inline constexpr uint16_t OM_SEND_GUARANTEED_8 = 0x08;   // resent after 50 ms
-inline constexpr uint16_t OM_SEND_GUARANTEED_16 = 0x10;  // resent after 250 ms
-inline constexpr uint16_t OM_SEND_GUARANTEED_32 = 0x20;  // resent after 500 ms
+inline constexpr uint16_t OM_SEND_GUARANTEED_4 = 0x04;  // resent at every pump
+inline constexpr uint16_t OM_SEND_GUARANTEED_8 = 0x08;  // resent after 50 ms
+inline constexpr uint16_t OM_SEND_GUARANTEED_16 = 0x10; // resent after 250 ms
+inline constexpr uint16_t OM_SEND_GUARANTEED_32 = 0x20; // resent after 500 ms
 inline constexpr uint16_t OM_SEND_GUARANTEED = 0x3C;
 inline constexpr uint16_t OM_SEND_PUMP_NOW = 0x40;
 inline constexpr uint16_t OM_SEND_FRONT = 0x80;

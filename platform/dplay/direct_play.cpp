@@ -99,7 +99,9 @@ public:
         if (!joined_ || link_ != Link::connected) return DPERR_NOCONNECTION;
         Frame f;
         f.op = dplay_wire::CREATE_PORT;
-        if (size) f.bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        if (size)
+            f.bytes.assign(static_cast<const uint8_t*>(data),
+                           static_cast<const uint8_t*>(data) + size);
         uint64_t ticket = ports_requested_++;
         conn_.queue(f);
         dplay_socket::wake(wake_fd_);
@@ -281,7 +283,9 @@ public:
         f.from = from;
         f.to = to;
         f.flags = flags;
-        if (size) f.bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+        if (size)
+            f.bytes.assign(static_cast<const uint8_t*>(data),
+                           static_cast<const uint8_t*>(data) + size);
         conn_.queue(f);
         if (conn_.wants_write()) dplay_socket::wake(wake_fd_);
         return DP_OK;
@@ -393,9 +397,8 @@ private:
     void take_frame(Frame& f) {
         switch (f.op) {
         case dplay_wire::ENUM_REPLY: {
-            auto same = std::find_if(sessions_.begin(), sessions_.end(), [&](const Session& s) {
-                return s.instance == f.instance;
-            });
+            auto same = std::find_if(sessions_.begin(), sessions_.end(),
+                                     [&](const Session& s) { return s.instance == f.instance; });
             if (same != sessions_.end())
                 *same = Session{f.instance, f.application, f.name};
             else
@@ -424,8 +427,8 @@ private:
             }
             break;
         case dplay_wire::SYSTEM:
-            if (joined_ && (f.kind == dplay_wire::system_created ||
-                            f.kind == dplay_wire::system_destroyed)) {
+            if (joined_ &&
+                (f.kind == dplay_wire::system_created || f.kind == dplay_wire::system_destroyed)) {
                 Message m;
                 m.system_type = f.kind == dplay_wire::system_created ? DPSYS_CREATEPLAYERORGROUP
                                                                      : DPSYS_DESTROYPLAYERORGROUP;
@@ -459,8 +462,8 @@ private:
                     auto beat = conn_.last_sent() + milliseconds(timing_.heartbeat_ms);
                     auto silent = conn_.last_heard() + milliseconds(timing_.silence_ms);
                     auto next = std::min(beat, silent);
-                    timeout = next <= now ? 0
-                                          : int(std::chrono::ceil<milliseconds>(next - now).count());
+                    timeout =
+                        next <= now ? 0 : int(std::chrono::ceil<milliseconds>(next - now).count());
                 }
             }
             guard.unlock();

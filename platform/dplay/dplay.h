@@ -173,8 +173,7 @@ struct IDirectPlay3A : IUnknown {
     virtual int32_t Receive(DPID* from, DPID* to, uint32_t flags, void* data, uint32_t* size) = 0;
     // Sends one message (delivered whole, in order). to 0: every player but the sender.
     // DPERR_NOCONNECTION, DPERR_INVALIDPLAYER (sender not ours), DPERR_SENDTOOBIG.
-    virtual int32_t Send(DPID from, DPID to, uint32_t flags, const void* data,
-                         uint32_t size) = 0;
+    virtual int32_t Send(DPID from, DPID to, uint32_t flags, const void* data, uint32_t size) = 0;
 };
 
 struct IDirectPlay4A : IDirectPlay3A {};
@@ -182,8 +181,8 @@ struct IDirectPlay4A : IDirectPlay3A {};
 struct IDirectPlayLobby3A : IUnknown {
     // Builds a compound address from its elements; with a null or short buffer answers
     // DPERR_BUFFERTOOSMALL and the size needed.
-    virtual int32_t CreateCompoundAddress(const DPCOMPOUNDADDRESSELEMENT* elements,
-                                          uint32_t count, void* address, uint32_t* size) = 0;
+    virtual int32_t CreateCompoundAddress(const DPCOMPOUNDADDRESSELEMENT* elements, uint32_t count,
+                                          void* address, uint32_t* size) = 0;
 };
 
 // The COM creation call for CLSID_DirectPlay (IID_IDirectPlay3A or IID_IDirectPlay4A) and
@@ -192,12 +191,12 @@ int32_t DirectPlayCoCreateInstance(const GUID& clsid, const GUID& iid, void** ou
 
 // The stand-in's own timers, in wall-clock milliseconds (never the virtual clock).
 struct DirectPlayTiming {
-    uint32_t heartbeat_ms = 2000;     // a PING at least this often
-    uint32_t silence_ms = 15000;      // nothing heard this long: the session is lost
-    uint32_t join_ms = 10000;         // bound of Open(DPOPEN_JOIN)
-    uint32_t port_ms = 10000;         // bound of CreatePlayer
-    uint32_t enumeration_ms = 1000;   // default timeout of a synchronous EnumSessions
-    uint32_t reconnect_ms = 500;      // pause before a refused connection is tried again
+    uint32_t heartbeat_ms = 2000;   // a PING at least this often
+    uint32_t silence_ms = 15000;    // nothing heard this long: the session is lost
+    uint32_t join_ms = 10000;       // bound of Open(DPOPEN_JOIN)
+    uint32_t port_ms = 10000;       // bound of CreatePlayer
+    uint32_t enumeration_ms = 1000; // default timeout of a synchronous EnumSessions
+    uint32_t reconnect_ms = 500;    // pause before a refused connection is tried again
 };
 // Objects made after the call use these timings (tests shorten them).
 void set_direct_play_timing(const DirectPlayTiming& timing);

@@ -33,7 +33,8 @@ public:
     bool guid(GUID& g) {
         if (length_ - position_ < 16) return false;
         const uint8_t* p = data_ + position_;
-        g.Data1 = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        g.Data1 =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
         g.Data2 = uint16_t(p[4] | p[5] << 8);
         g.Data3 = uint16_t(p[6] | p[7] << 8);
         std::memcpy(g.Data4, p + 8, 8);
@@ -135,8 +136,8 @@ std::optional<Frame> FrameReader::next() {
     size_t available = buffer_.size() - start_;
     if (available < 4) return std::nullopt;
     const uint8_t* p = buffer_.data() + start_;
-    uint32_t length = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                      uint32_t(p[3]) << 24;
+    uint32_t length =
+        uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     if (length == 0 || length > max_body) {
         failed_ = true;
         return std::nullopt;

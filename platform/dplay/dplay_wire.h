@@ -55,7 +55,9 @@ bool encode(const Frame& frame, std::vector<uint8_t>& out);
 // Collects bytes from a stream and cuts them into frames.
 class FrameReader {
 public:
-    void append(const uint8_t* data, size_t count) { buffer_.insert(buffer_.end(), data, data + count); }
+    void append(const uint8_t* data, size_t count) {
+        buffer_.insert(buffer_.end(), data, data + count);
+    }
     // The next whole frame, or none while incomplete. A malformed stream (length above
     // max_body, an unknown op, a body of the wrong size for its op) sets failed() for good.
     std::optional<Frame> next();

@@ -3,8 +3,8 @@
 // by hand.
 #pragma once
 
-#include "framework/core/component.h"
 #include "framework/core/com_ref.h"
+#include "framework/core/component.h"
 #include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "net/client/om_aerovant_client.h"
@@ -66,14 +66,16 @@ public:
         return OM_S_OK;
     }
     OmResult ReceiveFor(uint32_t id, OmTransportMessage* m, uint32_t flags) override {
-        return Receive(id, m, flags | OM_TRANSPORT_RECEIVE_FOR | (id ? 0 : OM_TRANSPORT_RECEIVE_ANY));
+        return Receive(id, m,
+                       flags | OM_TRANSPORT_RECEIVE_FOR | (id ? 0 : OM_TRANSPORT_RECEIVE_ANY));
     }
     OmResult ReceiveAny(OmTransportMessage* m, uint32_t flags) override {
         return Receive(0, m, flags | OM_TRANSPORT_RECEIVE_ANY);
     }
     OmResult Receive(uint32_t id, OmTransportMessage* m, uint32_t flags) override {
         if (incoming.empty()) return OM_E_TRANSPORT_NOMESSAGES;
-        if (!(flags & OM_TRANSPORT_RECEIVE_ANY) && incoming.front().receiver != id) return OM_E_FAIL;
+        if (!(flags & OM_TRANSPORT_RECEIVE_ANY) && incoming.front().receiver != id)
+            return OM_E_FAIL;
         buffer_ = std::move(incoming.front());
         incoming.pop_front();
         *m = OmTransportMessage{buffer_.kind, buffer_.sender, buffer_.receiver,

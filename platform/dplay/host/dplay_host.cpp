@@ -72,7 +72,8 @@ DPID DirectPlayHost::create_port(const void* data, uint32_t size) {
     DPID id = next_port_++;
     port_owner_[id] = 0;
     std::vector<uint8_t> bytes;
-    if (data && size) bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    if (data && size)
+        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     announce(dplay_wire::system_created, id, bytes, 0);
     dplay_socket::wake(wake_fd_);
     return id;
@@ -96,7 +97,8 @@ int32_t DirectPlayHost::send(DPID from, DPID to, uint32_t flags, const void* dat
     if (sender == port_owner_.end() || sender->second != 0) return DPERR_INVALIDPLAYER;
     if (to && !port_owner_.count(to)) return DPERR_INVALIDPLAYER;
     std::vector<uint8_t> bytes;
-    if (size) bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    if (size)
+        bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     route(from, to, flags, bytes);
     dplay_socket::wake(wake_fd_);
     return DP_OK;
@@ -311,7 +313,8 @@ void DirectPlayHost::run() {
             if (member->connection.wants_write()) events |= POLLOUT;
             fds.push_back({member->connection.fd(), events, 0});
             ids.push_back(id);
-            next = std::min({next, member->connection.last_sent() + milliseconds(options_.heartbeat_ms),
+            next = std::min({next,
+                             member->connection.last_sent() + milliseconds(options_.heartbeat_ms),
                              member->connection.last_heard() + milliseconds(options_.silence_ms)});
         }
         int timeout = next <= now ? 0 : int(std::chrono::ceil<milliseconds>(next - now).count());

@@ -23,7 +23,7 @@ struct DirectPlayHostOptions {
     const char* address = "127.0.0.1"; // the interface listened on (null: every interface)
     uint16_t port = 0;                 // 0: an ephemeral port
     std::string session_name = "AerovantServer";
-    GUID application{};                // answered to enumerations for it (and for zero)
+    GUID application{}; // answered to enumerations for it (and for zero)
     uint32_t heartbeat_ms = 2000;
     uint32_t silence_ms = 15000;
 };

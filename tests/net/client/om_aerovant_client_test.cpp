@@ -146,10 +146,10 @@ TEST_F(ClientTest, ACancelledSearchStillWaitsForTheJoin) {
 }
 
 struct Session {
-    std::vector<uint32_t> ids;       // the player id the handler was given
+    std::vector<uint32_t> ids; // the player id the handler was given
     std::vector<uint16_t> types;
-    std::vector<uint32_t> values;    // the message's first 32 bits
-    std::vector<uint32_t> events;    // queue system events
+    std::vector<uint32_t> values; // the message's first 32 bits
+    std::vector<uint32_t> events; // queue system events
     static OmResult handle(void* context, uint32_t player_id, IBinaryStreamComposer* packet,
                            uint16_t type, uint16_t) {
         auto* self = static_cast<Session*>(context);

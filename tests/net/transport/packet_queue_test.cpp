@@ -116,9 +116,9 @@ TEST_F(PacketQueueTest, GoldenFirstDatagramAndItsAcknowledgement) {
     send(a_.get(), 7, 0, {}); // an empty message is the flush byte alone
     ASSERT_EQ(pump(a_.get()), 0);
     ASSERT_EQ(ta_->sent.size(), 1u);
-    EXPECT_EQ(ta_->sent[0], (Bytes{0x00, 0xFF,                                    // serials
-                                   0x34, 0x12, 0x04, 0x00, 0x00, 0x02, 0, 0, 0, 0xAB, 0x00,
-                                   0x07, 0x00, 0x00, 0x00, 0x01, 0, 0, 0, 0x00}));
+    EXPECT_EQ(ta_->sent[0], (Bytes{0x00, 0xFF, // serials
+                                   0x34, 0x12, 0x04, 0x00, 0x00, 0x02, 0, 0, 0, 0xAB,
+                                   0x00, 0x07, 0x00, 0x00, 0x00, 0x01, 0, 0, 0, 0x00}));
 
     tb_->deliver(ta_->sent[0]);
     ASSERT_EQ(b_->Pump(0), 0);
@@ -279,12 +279,12 @@ TEST_F(PacketQueueTest, StaleDatagramEndsTheReceivingPass) {
 
 TEST_F(PacketQueueTest, DamagedDatagramsAreDroppedWhole) {
     const Bytes damaged[] = {
-        {0},                                        // shorter than its head
-        {0, 0xFF, 1, 0, 0},                         // a header cut short
-        {0, 0xFF, 1, 0, 0, 0, 9, 0, 0, 0, 1, 2},    // a payload running past the end
-        {0, 0xFF, 1, 0, 4, 0},                      // a guaranteed header without its serial
+        {0},                                     // shorter than its head
+        {0, 0xFF, 1, 0, 0},                      // a header cut short
+        {0, 0xFF, 1, 0, 0, 0, 9, 0, 0, 0, 1, 2}, // a payload running past the end
+        {0, 0xFF, 1, 0, 4, 0},                   // a guaranteed header without its serial
         {0, 0xFF, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
-        {0, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0},    // a good message, then a broken one
+        {0, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0}, // a good message, then a broken one
     };
     for (const Bytes& d : damaged) tb_->deliver(d);
     ASSERT_EQ(b_->Pump(0), 0);
@@ -377,7 +377,8 @@ TEST_F(PacketQueueTest, WithdrawAndReceiveOnAnEmptyQueue) {
 TEST_F(PacketQueueTest, TimedPumpsWaitForTheIntervalAndCallThePresendHook) {
     static int presends;
     presends = 0;
-    a_->SetOption(OM_QUEUE_PRESEND_CALLBACK, reinterpret_cast<uintptr_t>(+[](uintptr_t, IPacketQueue*) {
+    a_->SetOption(OM_QUEUE_PRESEND_CALLBACK,
+                  reinterpret_cast<uintptr_t>(+[](uintptr_t, IPacketQueue*) {
                       ++presends;
                       return OmResult(0);
                   }));
@@ -420,7 +421,8 @@ TEST_F(PacketQueueTest, TwoQueuesOverTheNullTransport) {
     ASSERT_EQ(null->CreatePort(&pb, nullptr, 0), 0);
     OmTransportMessage created{};
     ASSERT_EQ(null->ReceiveFor(pa, &created, 0), 0); // pa hears of pb
-    for (IPacketQueue* q : {a_.get(), b_.get()}) q->SetOption(OM_QUEUE_TRANSPORT, reinterpret_cast<uintptr_t>(null.get()));
+    for (IPacketQueue* q : {a_.get(), b_.get()})
+        q->SetOption(OM_QUEUE_TRANSPORT, reinterpret_cast<uintptr_t>(null.get()));
     a_->SetOption(OM_QUEUE_LOCAL_ID, reinterpret_cast<uintptr_t>(&pa));
     a_->SetOption(OM_QUEUE_REMOTE_ID, reinterpret_cast<uintptr_t>(&pb));
     b_->SetOption(OM_QUEUE_LOCAL_ID, reinterpret_cast<uintptr_t>(&pb));

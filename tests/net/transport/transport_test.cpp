@@ -56,8 +56,7 @@ TEST_F(NullTransportTest, BroadcastReachesEveryOtherPortAndPeekingKeepsTheMessag
     uint32_t p[3];
     for (uint32_t& id : p) ASSERT_EQ(t->CreatePort(&id, nullptr, 0), 0);
     OmTransportMessage m{};
-    while (t->ReceiveAny(&m, 0) == 0) {
-    }
+    while (t->ReceiveAny(&m, 0) == 0) {}
     char text[] = "hi";
     OmTransportMessage out{OM_TRANSPORT_DATA, p[0], 99, 2, text};
     ASSERT_EQ(t->Broadcast(&out, 0), 0);
@@ -163,7 +162,8 @@ TEST_F(DirectPlayTransportTest, JoinsAndCarriesDataBothWaysByPortId) {
     std::string big(3000, 'b');
     ASSERT_EQ(host_->send(server, port, 0, big.data(), uint32_t(big.size())), 0);
     OmResult first = OM_E_TRANSPORT_NOMESSAGES;
-    ASSERT_TRUE(eventually([&] { return (first = t->ReceiveFor(port, &m, 0)) != OM_E_TRANSPORT_NOMESSAGES; }));
+    ASSERT_TRUE(eventually(
+        [&] { return (first = t->ReceiveFor(port, &m, 0)) != OM_E_TRANSPORT_NOMESSAGES; }));
     EXPECT_EQ(first, OM_E_FAIL);
     uint32_t buffer = 0;
     ASSERT_EQ(t->GetOption(OM_TRANSPORT_RECEIVE_BUFFER, &buffer), 0);

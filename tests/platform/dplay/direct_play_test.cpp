@@ -30,8 +30,9 @@ std::vector<uint8_t> tcp_address(const std::string& host, const uint32_t* port) 
         {DPAID_INet, uint32_t(host.size() + 1), host.c_str()}};
     if (port) elements.push_back({DPAID_INetPort, 4, port});
     uint32_t size = 0;
-    EXPECT_EQ(lobby->CreateCompoundAddress(elements.data(), uint32_t(elements.size()), nullptr, &size),
-              DPERR_BUFFERTOOSMALL);
+    EXPECT_EQ(
+        lobby->CreateCompoundAddress(elements.data(), uint32_t(elements.size()), nullptr, &size),
+        DPERR_BUFFERTOOSMALL);
     std::vector<uint8_t> block(size);
     EXPECT_EQ(lobby->CreateCompoundAddress(elements.data(), uint32_t(elements.size()), block.data(),
                                            &size),
