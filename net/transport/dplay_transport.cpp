@@ -3,7 +3,9 @@
 // synchronous-enumeration word and the shape of the TCP/IP address.
 #include "net/transport/om_transport.h"
 
+#include "net/transport/packet_queue.h"
 #include "platform/dplay/dplay.h"
+#include "platform/dplay/dplay_wire.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +13,9 @@
 #include <vector>
 
 namespace {
+
+// The packet queue packs datagrams no larger than one DirectPlay message carries.
+static_assert(OM_QUEUE_TRANSPORT_LIMIT <= platform::dplay_wire::max_data);
 
 constexpr GUID dx6_application = om_guid("96ED43E9-C851-11D4-871E-00C04F7963BA");
 // Callers keep the TCP/IP text, modem name and phone number below these lengths.

@@ -285,8 +285,9 @@ private:
     bool append(std::vector<uint8_t>& d, OmPacketRecord& r) {
         uint32_t n = stream_length(r.payload.get());
         uint32_t h = header_size(r.flags);
-        bool oversized = uint64_t(n) + h + datagram_head > max_datagram_;
-        if (oversized ? d.size() != datagram_head : d.size() + h + n > max_datagram_) return false;
+        bool oversized = uint64_t(n) + h + datagram_head > packing_limit();
+        if (oversized ? d.size() != datagram_head : d.size() + h + n > packing_limit())
+            return false;
         size_t at = d.size();
         put16(d, r.type);
         put16(d, r.flags);
@@ -302,11 +303,15 @@ private:
         return true;
     }
 
+    // The size datagrams are packed to: the maximum, but never more than a transport carries
+    // in one message.
+    uint32_t packing_limit() const { return std::min(max_datagram_, OM_QUEUE_TRANSPORT_LIMIT); }
+
     bool fits(const std::vector<uint8_t>& d, const OmPacketRecord& r) const {
         uint32_t n = stream_length(r.payload.get());
         uint32_t h = header_size(r.flags);
-        if (uint64_t(n) + h + datagram_head > max_datagram_) return d.size() == datagram_head;
-        return d.size() + h + n <= max_datagram_;
+        if (uint64_t(n) + h + datagram_head > packing_limit()) return d.size() == datagram_head;
+        return d.size() + h + n <= packing_limit();
     }
 
     OmResult send_datagram(uint32_t pump_flags) {
@@ -335,7 +340,7 @@ private:
             }
             if (due) {
                 bool group_fits =
-                    end - i == 1 ? fits(d, *resend_[i]) : d.size() + group_bytes <= max_datagram_;
+                    end - i == 1 ? fits(d, *resend_[i]) : d.size() + group_bytes <= packing_limit();
                 if (!group_fits) {
                     held_back = true;
                     break;
@@ -373,7 +378,7 @@ private:
                 }
                 bool oversized = uint64_t(stream_length(r.payload.get())) + header_size(r.flags) +
                                      datagram_head >
-                                 max_datagram_;
+                                 packing_limit();
                 r.serial = serial;
                 if (append(d, r)) {
                     std::unique_ptr<OmPacketRecord> taken = std::move(*it);

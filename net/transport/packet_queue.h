@@ -68,9 +68,10 @@ inline constexpr uint32_t OM_QUEUE_MIN_DATAGRAM = 64;
 inline constexpr uint32_t OM_QUEUE_MAX_DATAGRAM_LIMIT = 65535;
 inline constexpr uint32_t OM_QUEUE_MIN_INTERVAL = 10;
 inline constexpr uint32_t OM_QUEUE_MAX_INTERVAL = 1000;
-// The largest payload a message may carry: a datagram of it alone must stay within what a
-// transport carries in one message.
-inline constexpr uint32_t OM_QUEUE_MAX_PAYLOAD = 65535 - 2 - 9;
+// The largest datagram the transports carry in one message, and so the largest payload a
+// message may have (a datagram of it alone, with a guaranteed header, must stay within it).
+inline constexpr uint32_t OM_QUEUE_TRANSPORT_LIMIT = 65523;
+inline constexpr uint32_t OM_QUEUE_MAX_PAYLOAD = OM_QUEUE_TRANSPORT_LIMIT - 2 - 9;
 
 struct IPacketQueue;
 
