@@ -142,6 +142,11 @@ void DirectPlayHost::set_mute(bool mute) {
     mute_ = mute;
 }
 
+void DirectPlayHost::set_answer_joins(bool answer) {
+    std::lock_guard guard(lock_);
+    answer_joins_ = answer;
+}
+
 void DirectPlayHost::send_frame(Member& member, const Frame& frame) {
     if (mute_ || !member.connection.open()) return;
     member.connection.queue(frame);
@@ -220,6 +225,7 @@ void DirectPlayHost::handle(uint64_t member_id, Frame& frame) {
         }
         break;
     case dplay_wire::JOIN: {
+        if (!answer_joins_) break;
         Frame reply;
         reply.op = dplay_wire::JOIN_REPLY;
         reply.result = frame.instance == instance_ ? 0 : 1;

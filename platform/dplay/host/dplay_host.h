@@ -70,6 +70,8 @@ public:
     // stop sending anything at all (members then hear only silence).
     void disconnect_members();
     void set_mute(bool mute);
+    // Leave join requests unanswered (members then wait out their join bound).
+    void set_answer_joins(bool answer);
 
 private:
     struct Member;
@@ -94,6 +96,7 @@ private:
     bool stop_ = false;
     bool disconnect_requested_ = false;
     bool mute_ = false;
+    bool answer_joins_ = true;
     uint64_t next_member_ = 1;
     std::map<uint64_t, std::unique_ptr<Member>> members_;
     std::map<DPID, uint64_t> port_owner_; // 0: the host's own side

@@ -145,6 +145,36 @@ TEST_F(ClientTest, ACancelledSearchStillWaitsForTheJoin) {
     EXPECT_EQ(countdown_.shown.front(), 30);
 }
 
+// The countdown gives up on a join that hangs; Stop then ends it at once and the join thread
+// is gone before the transport is.
+TEST_F(ClientTest, StopEndsAJoinTheCountdownGaveUpOn) {
+    testsupport::VirtualClockScope clock(0);
+    platform::DirectPlayTiming slow;
+    slow.join_ms = 60000;
+    platform::set_direct_play_timing(slow);
+    auto host = platform::DirectPlayHost::start(platform::DirectPlayHostOptions{});
+    ASSERT_TRUE(host);
+    host->set_answer_joins(false);
+    std::string address = "127.0.0.1:" + std::to_string(host->port());
+    ASSERT_EQ(client_->Init(address.c_str()), 0);
+    // The search waits for the host on the wall clock; the countdown then runs out fast.
+    client_->TvStartSessionJoin(
+        [](void*) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return OmResult(0);
+        },
+        nullptr, nullptr, 0);
+    EXPECT_TRUE(log_.has("Session: AerovantServer"));
+    EXPECT_EQ(countdown_.shown.back(), 1);
+    client_->Poll(0); // the transport is still in use by the blocked join
+    auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(client_->Stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+    EXPECT_TRUE(log_.has("Could not start session."));
+    client_.reset();
+    platform::set_direct_play_timing(platform::DirectPlayTiming{});
+}
+
 struct Session {
     std::vector<uint32_t> ids; // the player id the handler was given
     std::vector<uint16_t> types;
