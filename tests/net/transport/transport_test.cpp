@@ -8,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,22 @@ bool eventually(F condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return condition();
+}
+
+using TransportCategoryTest = NetTest;
+
+TEST_F(TransportCategoryTest, EveryTransportIsInTheOrmicTransportCategory) {
+    std::vector<GUID> found;
+    GUID cursor{};
+    while (OmFindNextClassOfCategory(CATID_OrmicTransport, &cursor) == 0) found.push_back(cursor);
+    for (const GUID* clsid :
+         {&CLSID_NullTransport, &CLSID_Win32Dx5Transport, &CLSID_Win32Dx6Transport})
+        EXPECT_NE(std::find(found.begin(), found.end(), *clsid), found.end());
+    EXPECT_EQ(found.size(), 3u);
+    ComRef<IOmTransport> any;
+    EXPECT_EQ(OmCreateInstanceOfCategory(CATID_OrmicTransport, nullptr, 0, IID_IOmTransport,
+                                         any.put_void()),
+              0);
 }
 
 using NullTransportTest = NetTest;
