@@ -344,6 +344,7 @@ private:
             return;
         }
         conn_ = Connection(fd);
+        connect_started_ = Clock::now();
         link_ = pending ? Link::connecting : Link::connected;
         if (!io_.joinable()) io_ = std::thread([this] { run_io(); });
         dplay_socket::wake(wake_fd_);
@@ -458,13 +459,16 @@ private:
                 fds[1].fd = conn_.fd();
                 fds[1].events = POLLIN;
                 if (link_ == Link::connecting || conn_.wants_write()) fds[1].events |= POLLOUT;
+                // A connection being made gives up after the join bound (an unreachable host
+                // would otherwise hold it for the system's own long time-out).
+                auto next = connect_started_ + milliseconds(timing_.join_ms);
                 if (link_ == Link::connected) {
                     auto beat = conn_.last_sent() + milliseconds(timing_.heartbeat_ms);
                     auto silent = conn_.last_heard() + milliseconds(timing_.silence_ms);
-                    auto next = std::min(beat, silent);
-                    timeout =
-                        next <= now ? 0 : int(std::chrono::ceil<milliseconds>(next - now).count());
+                    next = std::min(beat, silent);
                 }
+                timeout =
+                    next <= now ? 0 : int(std::chrono::ceil<milliseconds>(next - now).count());
             }
             guard.unlock();
             ::poll(fds, fds[1].fd >= 0 ? 2 : 1, timeout);
@@ -479,7 +483,10 @@ private:
 
     void service_connection(short revents) {
         if (link_ == Link::connecting) {
-            if (!(revents & (POLLOUT | POLLERR | POLLHUP))) return;
+            if (!(revents & (POLLOUT | POLLERR | POLLHUP))) {
+                if (Clock::now() - connect_started_ >= milliseconds(timing_.join_ms)) lose_link();
+                return;
+            }
             if (dplay_socket::connect_result(conn_.fd()) != 0) {
                 lose_link();
                 return;
@@ -522,6 +529,7 @@ private:
     Link link_ = Link::none;
     Connection conn_;
     Clock::time_point next_attempt_{};
+    Clock::time_point connect_started_{};
     std::thread io_;
     int wake_fd_ = -1;
     bool stop_io_ = false;

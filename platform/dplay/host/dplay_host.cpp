@@ -319,9 +319,12 @@ void DirectPlayHost::run() {
             if (member->connection.wants_write()) events |= POLLOUT;
             fds.push_back({member->connection.fd(), events, 0});
             ids.push_back(id);
-            next = std::min({next,
-                             member->connection.last_sent() + milliseconds(options_.heartbeat_ms),
-                             member->connection.last_heard() + milliseconds(options_.silence_ms)});
+            // A muted host sends no heartbeat, so only silence is waited for.
+            if (!mute_)
+                next = std::min(next, member->connection.last_sent() +
+                                          milliseconds(options_.heartbeat_ms));
+            next =
+                std::min(next, member->connection.last_heard() + milliseconds(options_.silence_ms));
         }
         int timeout = next <= now ? 0 : int(std::chrono::ceil<milliseconds>(next - now).count());
         guard.unlock();
