@@ -278,6 +278,7 @@ public:
         if (std::find(players_.begin(), players_.end(), from) == players_.end())
             return DPERR_INVALIDPLAYER;
         if (size > dplay_wire::max_data) return DPERR_SENDTOOBIG;
+        if (conn_.backlogged()) return DPERR_BUSY; // the host is not reading
         Frame f;
         f.op = dplay_wire::DATA;
         f.from = from;

@@ -172,7 +172,8 @@ struct IDirectPlay3A : IUnknown {
     // System messages come from DPID_SYSMSG as DPMSG_* records.
     virtual int32_t Receive(DPID* from, DPID* to, uint32_t flags, void* data, uint32_t* size) = 0;
     // Sends one message (delivered whole, in order). to 0: every player but the sender.
-    // DPERR_NOCONNECTION, DPERR_INVALIDPLAYER (sender not ours), DPERR_SENDTOOBIG.
+    // DPERR_NOCONNECTION, DPERR_INVALIDPLAYER (sender not ours), DPERR_SENDTOOBIG, DPERR_BUSY
+    // while megabytes wait unsent because the host does not read.
     virtual int32_t Send(DPID from, DPID to, uint32_t flags, const void* data, uint32_t size) = 0;
 };
 

@@ -45,6 +45,9 @@ public:
     // Sends what is queued as far as the socket takes it. False when the connection failed.
     bool flush();
     bool wants_write() const { return sent_ < out_.size(); }
+    // More is waiting to go out than a live peer would leave unread.
+    bool backlogged() const { return out_.size() - sent_ > backlog_limit; }
+    static constexpr size_t backlog_limit = size_t(8) << 20;
     // The incoming stream broke the framing; the connection is to be dropped.
     bool malformed() const { return reader_.failed(); }
     // Reads what the socket holds into the frame reader. False at end of stream, on an error

@@ -283,7 +283,9 @@ void DirectPlayHost::service(uint64_t member_id, short revents) {
             return;
         }
     }
-    if (member.connection.wants_write() && !member.connection.flush()) {
+    // A member that stops reading is let go rather than buffered for without end.
+    if ((member.connection.wants_write() && !member.connection.flush()) ||
+        member.connection.backlogged()) {
         drop_member(member_id);
         return;
     }
