@@ -133,8 +133,9 @@ protected:
         auto t = make_transport(clsid);
         EXPECT_EQ(t->Init(), 0);
         EXPECT_EQ(t->GetConnectionCount(), 1);
-        if (clsid == CLSID_Win32Dx6Transport)
+        if (clsid == CLSID_Win32Dx6Transport) {
             EXPECT_EQ(t->SetAddress(OM_TRANSPORT_SYNC_ENUMERATION, nullptr), 0);
+        }
         EXPECT_EQ(t->SetAddress(OM_TRANSPORT_TCPIP, (address_ + ":6113").c_str()), 0);
         EXPECT_EQ(t->StartServiceProvider(OM_TRANSPORT_TCPIP), 0);
         uint32_t count = 0;
