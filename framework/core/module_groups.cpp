@@ -44,6 +44,8 @@
 #include "media/input/io.h"
 #include "media/input/keyboard_filter.h"
 #include "media/input/std_input.h"
+#include "net/transport/om_transport.h"
+#include "net/transport/packet_queue.h"
 #include "sound/base/base_sound.h"
 #include "sound/base/base_sound_control.h"
 #include "sound/base/base_sound_create.h"
@@ -112,6 +114,10 @@ OmResult OmRegisterSystemModules(IObjectManager* manager) {
 
 OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
+        NullTransport_RegisterClasses,
+        PacketQueue_RegisterClasses,
+        Win32Dx5Transport_RegisterClasses,
+        Win32Dx6Transport_RegisterClasses,
     }, manager);
 }
 
