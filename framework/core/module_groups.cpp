@@ -38,6 +38,8 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "net/tcp/win32_tcp.h"
+#include "net/web/url_parts.h"
 
 #include <initializer_list>
 
@@ -102,6 +104,7 @@ OmResult OmRegisterSystemModules(IObjectManager* manager) {
 
 OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
+        Win32TCP_RegisterClasses,
     }, manager);
 }
 
@@ -127,6 +130,10 @@ OmResult OmRegisterInputModules(IObjectManager* manager) {
 
 OmResult OmRegisterWebModules(IObjectManager* manager) {
     return register_each({
+        File_RegisterClasses,
+        HTTP_RegisterClasses,
+        URL_RegisterClasses,
+        Win32InetStream_RegisterClasses,
     }, manager);
 }
 
