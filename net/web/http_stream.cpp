@@ -1,6 +1,7 @@
 // HTTP: the framework's own HTTP/1.1 client. Setting the file name sends one GET over the TCP
 // stream, reads the response head (following redirects) and leaves the body to be read
 // through a SyncStream over the connection.
+#include "framework/core/class_registry.h"
 #include "framework/core/com_ref.h"
 #include "framework/core/component.h"
 #include "framework/core/object_manager.h"
@@ -284,4 +285,19 @@ const OmClassRecord classes[] = {
 
 } // namespace
 
-OM_DEFINE_MODULE(HTTP, classes)
+OmResult HTTP_GetClassObject(const GUID& clsid, const GUID& iid, void** out) {
+    return OmGetClassObjectFromTable(classes, int32_t(std::size(classes)), clsid, iid, out);
+}
+
+// HTTP is the category's selected class, so "http" URLs come here rather than to whichever
+// other class of the category the registry lists first.
+OmResult HTTP_RegisterClasses(IObjectManager* manager) {
+    OmResult r =
+        OmRegisterClassTable(classes, int32_t(std::size(classes)), HTTP_GetClassObject, manager);
+    if (r < 0) return r;
+    return OmSelectClassOfCategory(manager->GetClassRegistry(), CLSID_HTTP);
+}
+
+OmResult HTTP_UnregisterClasses(IObjectManager* manager) {
+    return OmUnregisterClassTable(classes, int32_t(std::size(classes)), manager);
+}

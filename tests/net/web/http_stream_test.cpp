@@ -103,6 +103,19 @@ TEST_F(HttpStream, SendsTheRequestExactlyAndDeliversTheBodyAfterAnyHeadEnding) {
     }
 }
 
+TEST_F(HttpStream, UrlOpenFetchesHttpUrlsWithTheCategorysChoice) {
+    RawHttpServer server({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"});
+    ComRef<IOmUrl> u = url("http://" + server.host() + "/docs/a.txt");
+    ComRef<IByteStream> s;
+    ASSERT_EQ(u->Open(s.put()), 0);
+    EXPECT_EQ(server.requests(), std::vector<std::string>{
+                                     "GET /docs/a.txt HTTP/1.1\nHost: " + server.host() + " \n\n"});
+    char b[2];
+    uint32_t count = 0;
+    EXPECT_EQ(s->Read(b, 2, &count), 0);
+    EXPECT_EQ(std::string(b, count), "ok");
+}
+
 TEST_F(HttpStream, RefusedPartsSendNothing) {
     RawHttpServer server({"HTTP/1.1 200 OK\r\n\r\n"});
     ComRef<IOmUrlParts> h = http();
