@@ -7,6 +7,7 @@
 #include "tests/support/web_fixture.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 
 namespace {
@@ -15,7 +16,13 @@ using testsupport::PythonWebServer;
 using testsupport::RawHttpServer;
 using webtest::WebTest;
 
-class HttpStream : public WebTest {};
+class HttpStream : public WebTest {
+protected:
+    void TearDown() override {
+        OmTcpSetResolver(nullptr);
+        WebTest::TearDown();
+    }
+};
 
 TEST_F(HttpStream, ReadsALargeDocumentInOddChunksByteForByte) {
     PythonWebServer server(PythonWebServer::Kind::http);
@@ -143,6 +150,28 @@ TEST_F(HttpStream, ARedirectThatMakesTheRequestTooLongStops) {
     RawHttpServer relative({"HTTP/1.1 302 Found\r\nLocation: next.txt\r\n\r\n"});
     EXPECT_EQ(fetch(h.get(), relative.host(), "/", "start"), OM_E_FAIL);
     EXPECT_EQ(relative.connections(), 1);
+}
+
+// Names of the fake resolver: the long one and 127.0.0.1 are the loopback address.
+const std::string longName = std::string(40, 'n') + ".test";
+bool long_name_resolver(const char* host, uint32_t* address) {
+    if (host != longName && std::string(host) != "127.0.0.1") return false;
+    *address = htonl(INADDR_LOOPBACK);
+    return true;
+}
+
+TEST_F(HttpStream, FollowsALocationToAnotherHostAndPortWithALongName) {
+    OmTcpSetResolver(long_name_resolver);
+    RawHttpServer target({"HTTP/1.0 200 OK\r\n\r\nthere"});
+    RawHttpServer first({"HTTP/1.1 307 Temporary\r\nLocation: http://" + longName + ":" +
+                         std::to_string(target.port()) + "/b/c.txt?x=/y\r\n\r\n"});
+    ComRef<IOmUrlParts> h = http();
+    EXPECT_EQ(fetch(h.get(), first.host(), "/", "a.txt"), 0);
+    EXPECT_EQ(target.requests(),
+              std::vector<std::string>{"GET /b/c.txt?x=/y HTTP/1.1\nHost: " + longName + ":" +
+                                       std::to_string(target.port()) + " \n\n"});
+    OmResult last = 0;
+    EXPECT_EQ(read_all(query<IByteStream>(h.get(), IID_IByteStream).get(), &last), "there");
 }
 
 TEST_F(HttpStream, KeepAliveBodyEndsByItsLengthOrTimesOut) {
