@@ -1,6 +1,8 @@
 #!/bin/sh
 # The Debian packages the build, the tests and the game need; installs the missing ones.
 # Usage: tools/deps.sh [extra-package ...]
+# libcurl4-openssl-dev carries the web streams; python3, python3-pyftpdlib and openssl run the
+# web tests' loopback servers and make their certificate.
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
 # libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
 # measured against Mesa's llvmpipe.
@@ -35,6 +37,10 @@ libegl-dev
 libopengl-dev
 libgl1-mesa-dri
 libegl-mesa0
+libcurl4-openssl-dev
+python3
+python3-pyftpdlib
+openssl
 "
 
 missing=""

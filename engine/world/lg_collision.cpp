@@ -29,8 +29,22 @@ float dot(const LgVector& a, const LgVector& b) {
 LgVector along(const LgVector& s, const LgVector& e, float t) {
     return {s.x + (e.x - s.x) * t, s.y + (e.y - s.y) * t, s.z + (e.z - s.z) * t};
 }
+// Sign-bit rules of the walks: negative has the sign bit set, positive has integer bits above
+// 0, so +0 (a point on the plane) is neither and -0 counts as negative.
 bool negative(float v) {
     return LgFloatBits(v) < 0;
+}
+bool positive(float v) {
+    return LgFloatBits(v) > 0;
+}
+// Where a segment meets the plane on `axis` at `value`: its own end at t 0 or 1, else the cut
+// with the axis coordinate put on the plane, so the pieces meet exactly there.
+LgVector crossing(const LgVector& s, const LgVector& e, float t, int32_t axis, float value) {
+    if (!(t > 0.0f)) return s;
+    if (!(t < 1.0f)) return e;
+    LgVector p = along(s, e, t);
+    (&p.x)[axis] = value;
+    return p;
 }
 
 uint16_t& collision_stamp() {
@@ -103,12 +117,24 @@ bool sector_line_test(LgAtomicSector* s, LgVector start, LgVector end, const Tri
             const int32_t axis = (n[0] >> 5) & 3;
             const float v = (&s->vertices[n[1]].x)[axis];
             const float ds = (&start.x)[axis] - v, de = (&end.x)[axis] - v;
-            if (negative(ds) != negative(de)) {
-                const LgVector cut = along(start, end, ds / (ds - de));
-                stack[depth++] = {negative(ds) ? 2 * node + 1 : 2 * node, cut, end};
+            // The near child is the start's side (the end's when the start is on the split);
+            // the far child gets what of the segment reaches its side, also a segment that
+            // only touches the split, whose triangles may reach the split from either side.
+            const bool startLow = ds < 0.0f || (ds == 0.0f && de < 0.0f);
+            const int32_t nearNode = startLow ? 2 * node : 2 * node + 1;
+            const int32_t farNode = startLow ? 2 * node + 1 : 2 * node;
+            if (ds == 0.0f && de == 0.0f) {
+                stack[depth++] = {farNode, start, end};
+            } else if (ds == 0.0f) {
+                stack[depth++] = {farNode, start, start};
+            } else if (de == 0.0f) {
+                stack[depth++] = {farNode, end, end};
+            } else if ((ds < 0.0f) != (de < 0.0f)) {
+                const LgVector cut = crossing(start, end, ds / (ds - de), axis, v);
+                stack[depth++] = {farNode, cut, end};
                 end = cut;
             }
-            node = negative(ds) ? 2 * node : 2 * node + 1;
+            node = nearNode;
             continue;
         }
         if (depth == 0) return true;
@@ -185,21 +211,22 @@ void walk_line(const LgWorld* world, const LgVector& start, const LgVector& end,
         const float s = LgVectorAxis(cur.s, a), e = LgVectorAxis(cur.e, a);
         const float sL = s - p->leftValue, eL = e - p->leftValue;
         const float sR = s - p->rightValue, eR = e - p->rightValue;
-        const auto pos = [](float v) { return LgFloatBits(v) > 0; };
         LgWorldSector* left = p->leftSubTree;
         LgWorldSector* right = p->rightSubTree;
-        if (!pos(sR) && !pos(eR)) {
+        const int32_t axis = a >> 2;
+        if (negative(sR) && negative(eR)) {
             cur.sector = left;
-        } else if (pos(sL) && pos(eL)) {
+        } else if (positive(sL) && positive(eL)) {
             cur.sector = right;
-        } else if (pos(sL) == pos(eL) && pos(sR) == pos(eR)) {
+        } else if (negative(sL) == negative(eL) && negative(sR) == negative(eR)) {
+            // Touching or lying in the planes, or inside the overlap: both sides, whole.
             const bool rightFirst = s >= e;
             stack.push({rightFirst ? left : right, cur.s, cur.e});
             cur.sector = rightFirst ? right : left;
         } else {
-            const LgVector P = along(cur.s, cur.e, -sL / (eL - sL));
-            const LgVector Q = along(cur.s, cur.e, -sR / (eR - sR));
-            if (pos(sR) && pos(eR)) { // crosses the left value only
+            const LgVector P = crossing(cur.s, cur.e, -sL / (eL - sL), axis, p->leftValue);
+            const LgVector Q = crossing(cur.s, cur.e, -sR / (eR - sR), axis, p->rightValue);
+            if (positive(sR) && positive(eR)) { // crosses the left value only
                 if (!negative(sL)) {
                     stack.push({left, P, cur.e});
                     cur.sector = right;
@@ -207,7 +234,7 @@ void walk_line(const LgWorld* world, const LgVector& start, const LgVector& end,
                     stack.push({right, cur.s, cur.e});
                     cur = {left, cur.s, P};
                 }
-            } else if (!pos(sL) && !pos(eL)) { // crosses the right value only
+            } else if (negative(sL) && negative(eL)) { // crosses the right value only
                 if (!negative(sR)) {
                     stack.push({left, cur.s, cur.e});
                     cur = {right, cur.s, Q};

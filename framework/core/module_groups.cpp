@@ -44,8 +44,10 @@
 #include "media/input/io.h"
 #include "media/input/keyboard_filter.h"
 #include "media/input/std_input.h"
+#include "net/tcp/win32_tcp.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
+#include "net/web/url_parts.h"
 #include "sound/base/base_sound.h"
 #include "sound/base/base_sound_control.h"
 #include "sound/base/base_sound_create.h"
@@ -116,6 +118,7 @@ OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
         NullTransport_RegisterClasses,
         PacketQueue_RegisterClasses,
+        Win32TCP_RegisterClasses,
         Win32Dx5Transport_RegisterClasses,
         Win32Dx6Transport_RegisterClasses,
     }, manager);
@@ -150,6 +153,10 @@ OmResult OmRegisterInputModules(IObjectManager* manager) {
 
 OmResult OmRegisterWebModules(IObjectManager* manager) {
     return register_each({
+        File_RegisterClasses,
+        HTTP_RegisterClasses,
+        URL_RegisterClasses,
+        Win32InetStream_RegisterClasses,
     }, manager);
 }
 
