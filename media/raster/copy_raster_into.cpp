@@ -2,6 +2,7 @@
 // format and resampling it when the description keeps another size.
 #include "media/raster/image_processor_internal.h"
 #include "media/raster/raster.h"
+#include "media/raster/raster_access.h"
 
 OmResult OmCopyRasterInto(IRaster* source, IRasterCreate* description, IRaster** out) {
     if (!out) return OM_E_FAIL;
@@ -13,6 +14,11 @@ OmResult OmCopyRasterInto(IRaster* source, IRasterCreate* description, IRaster**
     IRaster* raster;
     OmResult r = description->CreateRaster(&raster);
     if (r < 0) return r;
+    // An indexed copy without a palette of its own takes the source's: without one it could
+    // neither copy the indices nor match colours, and no 8-bit picture could be delivered.
+    if (om_pixel_bits(raster->GetFormat()) <= 8 && !om_raster_palette(raster))
+        if (IRaster* palette = om_raster_palette(source))
+            raster->SetProperty(OM_RASTER_PALETTE, reinterpret_cast<intptr_t>(palette));
     constexpr uint32_t flags = OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT;
     if (raster->GetWidth() == source->GetWidth() && raster->GetHeight() == source->GetHeight()) {
         r = raster->BlitConvert(nullptr, source, nullptr, flags);

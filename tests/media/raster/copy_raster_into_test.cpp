@@ -54,6 +54,18 @@ TEST_F(CopyRasterIntoTest, FixedSizeResamples) {
     EXPECT_EQ(pixels_of(out.get()), (std::vector<uint32_t>{0x780F}));
 }
 
+TEST_F(CopyRasterIntoTest, IndexedPictureKeepsItsPalette) {
+    auto source = make_raster(3, 1, OM_FORMAT_PALETTE8, {2, 0, 1});
+    auto palette = make_palette({0xFF000000, 0xFFFFFFFF, 0xFF808080});
+    set_palette(source.get(), palette.get());
+    ComRef<IRasterCreate> d;
+    ASSERT_EQ(OmNewRasterDescription(d.put()), OM_S_OK);
+    ComRef<IRaster> out;
+    ASSERT_EQ(OmCopyRasterInto(source.get(), d.get(), out.put()), OM_S_OK);
+    EXPECT_EQ(pixels_of(out.get()), (std::vector<uint32_t>{2, 0, 1}));
+    EXPECT_EQ(property(out.get(), OM_RASTER_PALETTE), reinterpret_cast<intptr_t>(palette.get()));
+}
+
 TEST_F(CopyRasterIntoTest, FailureHandsOutNothing) {
     auto source = make_raster(2, 2, OM_FORMAT_ARGB8888);
     auto d = fixed(OM_RASTER_FORMAT, OM_FORMAT_PALETTE8); // no palette to match against
