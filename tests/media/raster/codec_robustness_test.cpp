@@ -25,9 +25,8 @@ class CodecRobustnessTest : public CodecTest {};
 std::vector<uint8_t> sample_file(IObjectRW* rw, uint32_t format) {
     std::vector<uint32_t> pixels;
     for (uint32_t i = 0; i < 12 * 10; ++i) pixels.push_back(0xFF000000u | i * 0x020305u);
-    auto picture = make_raster(12, 10, format, format == OM_FORMAT_PALETTE8
-                                                   ? std::vector<uint32_t>(120, 3)
-                                                   : pixels);
+    auto picture = make_raster(
+        12, 10, format, format == OM_FORMAT_PALETTE8 ? std::vector<uint32_t>(120, 3) : pixels);
     if (format == OM_FORMAT_PALETTE8) {
         auto palette = make_palette({0xFF000000, 0xFF112233, 0xFF445566, 0xFF778899});
         set_palette(picture.get(), palette.get());

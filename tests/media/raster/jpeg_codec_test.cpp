@@ -13,7 +13,8 @@ using namespace rastertest;
 
 // Compresses interleaved samples with libjpeg's own memory destination.
 std::vector<uint8_t> make_jpeg(uint32_t width, uint32_t height, int components, J_COLOR_SPACE space,
-                               const std::vector<uint8_t>& samples, int quality = 95) {
+                               const std::vector<uint8_t>& samples, int quality = 95,
+                               J_COLOR_SPACE stored = JCS_UNKNOWN) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -27,6 +28,7 @@ std::vector<uint8_t> make_jpeg(uint32_t width, uint32_t height, int components, 
     info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (stored != JCS_UNKNOWN) jpeg_set_colorspace(&info, stored);
     jpeg_start_compress(&info, TRUE);
     for (uint32_t y = 0; y < height; ++y) {
         JSAMPROW row = const_cast<JSAMPROW>(samples.data() + size_t(y) * width * components);
@@ -124,6 +126,7 @@ TEST_F(JpegTest, CmykBrokenAndForeignRequestsFail) {
         std::vector<uint8_t> file;
     } cases[] = {
         {"cmyk", make_jpeg(8, 8, 4, JCS_CMYK, cmyk)},
+        {"ycck", make_jpeg(8, 8, 4, JCS_CMYK, cmyk, 95, JCS_YCCK)},
         {"garbage", garbage},
         {"cut inside the headers", header_only},
         {"empty", {}},
