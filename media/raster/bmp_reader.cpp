@@ -58,26 +58,6 @@ OmResult read_headers(OmStreamReader& reader, BmpHeader* h) {
     return OM_S_OK;
 }
 
-// Places one file row of `bits`-bit pixels into a raster row.
-void place_row(uint8_t* out, const uint8_t* in, uint32_t width, uint32_t bits) {
-    for (uint32_t x = 0; x < width; ++x) {
-        switch (bits) {
-        case 1: out[x] = (in[x >> 3] >> (7 - (x & 7))) & 1; break;
-        case 4: out[x] = uint8_t(x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4); break;
-        case 8: out[x] = in[x]; break;
-        default: {
-            const uint8_t* p = in + 3 * size_t(x);
-            uint8_t* o = out + 4 * size_t(x);
-            o[0] = p[0];
-            o[1] = p[1];
-            o[2] = p[2];
-            o[3] = 0xFF;
-            break;
-        }
-        }
-    }
-}
-
 // 8-bit run-length rows into the raster, bottom row first. A run or absolute block past the
 // end of its row, and delta escapes, are refused.
 OmResult decode_rle8(OmStreamReader& reader, const OmRasterLock& lock, uint32_t width,
@@ -117,12 +97,8 @@ OmResult decode_rle8(OmStreamReader& reader, const OmRasterLock& lock, uint32_t 
     return OM_S_OK;
 }
 
-struct DecodeJob {
-    IByteStream* stream;
-};
-
-OmResult decode_bmp(void* context, IRasterCreate* description, IRaster** out) {
-    OmStreamReader reader(static_cast<DecodeJob*>(context)->stream);
+OmResult decode_bmp(IByteStream* stream, IRasterCreate* description, IRaster** out) {
+    OmStreamReader reader(stream);
     BmpHeader h;
     OmResult r = read_headers(reader, &h);
     if (r < 0) return r;
@@ -170,7 +146,11 @@ OmResult decode_bmp(void* context, IRasterCreate* description, IRaster** out) {
             std::vector<uint8_t> row(static_cast<size_t>(row_bytes));
             for (uint32_t y = 0; y < height && r >= 0; ++y) {
                 r = reader.read(row.data(), row_bytes);
-                if (r >= 0) place_row(lock.row(height - 1 - y), row.data(), width, bits);
+                if (r < 0) break;
+                if (indexed)
+                    om_place_indices(lock.row(height - 1 - y), row.data(), width, bits);
+                else
+                    om_place_rgb24(lock.row(height - 1 - y), row.data(), width, true);
             }
         }
     }
@@ -182,24 +162,17 @@ OmResult decode_bmp(void* context, IRasterCreate* description, IRaster** out) {
     return OM_S_OK;
 }
 
-class Bmp final : public ObjectRWBase<Bmp> {
+class Bmp final : public OmPictureRW<Bmp> {
 public:
     Bmp() { extensions_ = "bmp"; }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
+    // Only rasters of files named ".bmp".
     OmResult ReadStream(IByteStream* stream, const char* extension, IUnknown* context,
                         const GUID& iid, void** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = nullptr;
-        if (!stream || !(iid == IID_IRaster) || !extension || std::strcmp(extension, "bmp") != 0)
+        if (out) *out = nullptr;
+        if (!(iid == IID_IRaster) || !extension || std::strcmp(extension, "bmp") != 0)
             return OM_E_FAIL;
-        DecodeJob job{stream};
-        IRaster* raster;
-        OmResult r = om_deliver_picture(options_[OM_IMAGE_OPTION_CONVERT], context, &job,
-                                        decode_bmp, &raster);
-        if (r >= 0) *out = raster;
-        return r;
+        return om_read_picture_stream(options_[OM_IMAGE_OPTION_CONVERT], stream, context, iid,
+                                      decode_bmp, out);
     }
     OmResult ReadInfoStream(IByteStream* stream, const char*, IUnknown* info, uint32_t) override {
         if (!stream) return OM_E_FAIL;

@@ -56,6 +56,25 @@ OmResult om_read_exact(IByteStream* stream, void* buffer, uint32_t count) {
     return done == count ? OM_S_OK : OM_E_ENDOFSTREAM;
 }
 
+void om_place_indices(uint8_t* out, const uint8_t* in, uint32_t width, uint32_t bits) {
+    for (uint32_t x = 0; x < width; ++x) {
+        switch (bits) {
+        case 1: out[x] = (in[x >> 3] >> (7 - (x & 7))) & 1; break;
+        case 4: out[x] = uint8_t(x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4); break;
+        default: out[x] = in[x]; break;
+        }
+    }
+}
+
+void om_place_rgb24(uint8_t* out, const uint8_t* in, uint32_t width, bool blue_first) {
+    for (uint32_t x = 0; x < width; ++x, in += 3, out += 4) {
+        out[0] = blue_first ? in[0] : in[2];
+        out[1] = in[1];
+        out[2] = blue_first ? in[2] : in[0];
+        out[3] = 0xFF;
+    }
+}
+
 IRasterCreate* om_context_description(IUnknown* context) {
     IRasterCreate* description = nullptr;
     if (context &&
@@ -118,14 +137,14 @@ OmResult om_attach_palette(IRasterCreate* description, IRaster* raster, const ui
     return r;
 }
 
-OmResult om_deliver_picture(uint32_t convert, IUnknown* caller_description, void* decode_context,
-                            OmDecodeFunction decode, IRaster** out) {
-    if (!out) return OM_E_FAIL;
-    *out = nullptr;
+namespace {
+
+OmResult deliver_picture(uint32_t convert, IUnknown* caller_description, IByteStream* stream,
+                         OmDecodeFunction decode, IRaster** out) {
     IRasterCreate* caller = om_context_description(caller_description);
     OmResult r;
     if (!convert && caller) {
-        r = decode(decode_context, caller, out);
+        r = decode(stream, caller, out);
         caller->Release();
         return r;
     }
@@ -133,7 +152,7 @@ OmResult om_deliver_picture(uint32_t convert, IUnknown* caller_description, void
     r = OmNewRasterDescription(&fresh);
     if (r >= 0) {
         IRaster* decoded = nullptr;
-        r = decode(decode_context, fresh, &decoded);
+        r = decode(stream, fresh, &decoded);
         fresh->Release();
         if (r >= 0 && caller) {
             r = OmCopyRasterInto(decoded, caller, out);
@@ -143,6 +162,21 @@ OmResult om_deliver_picture(uint32_t convert, IUnknown* caller_description, void
         }
     }
     if (caller) caller->Release();
+    return r;
+}
+
+} // namespace
+
+OmResult om_read_picture_stream(uint32_t convert, IByteStream* stream, IUnknown* description,
+                                const GUID& iid, OmDecodeFunction decode, void** out) {
+    if (!out) return OM_E_FAIL;
+    *out = nullptr;
+    if (!stream) return OM_E_FAIL;
+    IRaster* raster = nullptr;
+    OmResult r = deliver_picture(convert, description, stream, decode, &raster);
+    if (r < 0) return r;
+    r = raster->QueryInterface(iid, out);
+    raster->Release();
     return r;
 }
 

@@ -63,16 +63,44 @@ OmResult om_make_decoded_raster(IRasterCreate* description, uint32_t width, uint
 OmResult om_attach_palette(IRasterCreate* description, IRaster* raster, const uint32_t* colours,
                            uint32_t count);
 
-// Runs `decode`(description, out raster) with the convert option's rule: set (non-zero), into
-// a fresh description, then delivered in the caller's description with OmCopyRasterInto (the
-// decoded raster itself when the caller gave none); clear, straight into the caller's
-// description.
-using OmDecodeFunction = OmResult (*)(void* context, IRasterCreate* description, IRaster** out);
-OmResult om_deliver_picture(uint32_t convert, IUnknown* caller_description, void* decode_context,
-                            OmDecodeFunction decode, IRaster** out);
+// One file row into a raster row: 1-, 4- and 8-bit indices (most significant bits first) as
+// one byte each.
+void om_place_indices(uint8_t* out, const uint8_t* in, uint32_t width, uint32_t bits);
+// One file row of three-byte pixels (blue first, or red first) as opaque A8 R8 G8 B8 pixels.
+void om_place_rgb24(uint8_t* out, const uint8_t* in, uint32_t width, bool blue_first);
+
+// Decodes a stream into a raster made through the description.
+using OmDecodeFunction = OmResult (*)(IByteStream* stream, IRasterCreate* description,
+                                      IRaster** out);
+
+// ReadStream of a picture reader: runs `decode` with the convert option's rule — set
+// (non-zero), into a fresh description, then delivered in the caller's description with
+// OmCopyRasterInto (the decoded raster itself when the caller gave none); clear, straight into
+// the caller's description — and hands out the raster queried for `iid`.
+OmResult om_read_picture_stream(uint32_t convert, IByteStream* stream, IUnknown* description,
+                                const GUID& iid, OmDecodeFunction decode, void** out);
 
 // The raster an object writer was handed (one reference), or null.
 IRaster* om_object_raster(IUnknown* object);
+
+// WriteStream of a picture writer: `encode`(stream, raster) on the object's raster; OM_E_FAIL
+// without a stream or a raster.
+template <class Encode>
+OmResult om_write_picture_stream(IByteStream* stream, IUnknown* object, Encode&& encode) {
+    IRaster* raster = om_object_raster(object);
+    OmResult r = stream && raster ? encode(stream, raster) : OM_E_FAIL;
+    if (raster) raster->Release();
+    return r;
+}
+
+// The base of the picture readers and writers: IObjectRW is their only interface.
+template <class Derived>
+class OmPictureRW : public ObjectRWBase<Derived> {
+public:
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
+    }
+};
 
 // Sets width, height and format of the description given as a reader's info object.
 OmResult om_describe(IUnknown* info, uint32_t width, uint32_t height, uint32_t format);

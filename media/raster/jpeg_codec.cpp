@@ -193,15 +193,11 @@ OmResult start_decompressor(DecodeJob* job, IByteStream* stream) {
     return OM_S_OK;
 }
 
-struct DecodeContext {
-    IByteStream* stream;
-};
-
-OmResult decode_jpeg(void* context, IRasterCreate* description, IRaster** out) {
+OmResult decode_jpeg(IByteStream* stream, IRasterCreate* description, IRaster** out) {
     auto* job = static_cast<DecodeJob*>(OmAllocMemory(sizeof(DecodeJob)));
     if (!job) return OM_E_OUTOFMEMORY;
     std::memset(job, 0, sizeof(*job));
-    OmResult r = decode_job(job, static_cast<DecodeContext*>(context)->stream, description);
+    OmResult r = decode_job(job, stream, description);
     finish_decode(job);
     if (r < 0) {
         if (job->raster) job->raster->Release();
@@ -297,33 +293,22 @@ OmResult encode_jpeg(IByteStream* stream, IRaster* raster, uint32_t quality) {
     return r;
 }
 
-class Jpeg final : public ObjectRWBase<Jpeg> {
+class Jpeg final : public OmPictureRW<Jpeg> {
 public:
     Jpeg() { extensions_ = "jpeg;jpg"; }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
+    // Only rasters.
     OmResult ReadStream(IByteStream* stream, const char*, IUnknown* context, const GUID& iid,
                         void** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = nullptr;
-        if (!stream || !(iid == IID_IRaster)) return OM_E_FAIL;
-        DecodeContext decode{stream};
-        IRaster* raster;
-        OmResult r = om_deliver_picture(options_[OM_IMAGE_OPTION_CONVERT], context, &decode,
-                                        decode_jpeg, &raster);
-        if (r >= 0) *out = raster;
-        return r;
+        if (out) *out = nullptr;
+        if (!(iid == IID_IRaster)) return OM_E_FAIL;
+        return om_read_picture_stream(options_[OM_IMAGE_OPTION_CONVERT], stream, context, iid,
+                                      decode_jpeg, out);
     }
     OmResult WriteStream(IByteStream* stream, const char*, IUnknown* object) override {
-        IRaster* raster = om_object_raster(object);
-        if (!raster || !stream) {
-            if (raster) raster->Release();
-            return OM_E_FAIL;
-        }
-        OmResult r = encode_jpeg(stream, raster, options_[OM_IMAGE_OPTION_QUALITY]);
-        raster->Release();
-        return r;
+        uint32_t quality = options_[OM_IMAGE_OPTION_QUALITY];
+        return om_write_picture_stream(stream, object, [quality](IByteStream* s, IRaster* r) {
+            return encode_jpeg(s, r, quality);
+        });
     }
     OmResult ReadInfoStream(IByteStream* stream, const char*, IUnknown* info, uint32_t) override {
         if (!stream) return OM_E_FAIL;

@@ -100,14 +100,19 @@ uint32_t choose_transforms(png_structp png, png_infop info) {
     }
 }
 
-[[gnu::noinline]] OmResult decode_png_job(PngJob* job, IRasterCreate* description) {
+// The library's read and info objects over the job's stream; false when they cannot be made.
+bool create_reader(PngJob* job) {
     job->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, job, png_fail, png_quiet, job,
                                         png_alloc, png_release);
-    if (!job->png) return OM_E_FAIL;
-    job->info = png_create_info_struct(job->png);
-    if (!job->info) return OM_E_FAIL;
-    if (setjmp(png_jmpbuf(job->png))) return OM_E_FAIL;
+    if (job->png) job->info = png_create_info_struct(job->png);
+    if (!job->info) return false;
     png_set_read_fn(job->png, job, png_read_stream);
+    return true;
+}
+
+[[gnu::noinline]] OmResult decode_png_job(PngJob* job, IRasterCreate* description) {
+    if (!create_reader(job)) return OM_E_FAIL;
+    if (setjmp(png_jmpbuf(job->png))) return OM_E_FAIL;
     png_read_info(job->png, job->info);
     uint32_t format = choose_transforms(job->png, job->info);
     if (!format) return OM_E_FAIL;
@@ -135,13 +140,9 @@ uint32_t choose_transforms(png_structp png, png_infop info) {
     return OM_S_OK;
 }
 
-struct DecodeContext {
-    IByteStream* stream;
-};
-
-OmResult decode_png(void* context, IRasterCreate* description, IRaster** out) {
+OmResult decode_png(IByteStream* stream, IRasterCreate* description, IRaster** out) {
     PngJob job = {};
-    job.stream = static_cast<DecodeContext*>(context)->stream;
+    job.stream = stream;
     OmResult r = decode_png_job(&job, description);
     finish(&job, true);
     if (r < 0) {
@@ -205,74 +206,56 @@ OmResult decode_png(void* context, IRasterCreate* description, IRaster** out) {
     return OM_S_OK;
 }
 
-class Png final : public ObjectRWBase<Png> {
+OmResult encode_png(IByteStream* stream, IRaster* raster) {
+    PngJob job = {};
+    job.stream = stream;
+    job.raster = raster;
+    OmResult r = encode_png_job(&job);
+    finish(&job, false);
+    return r;
+}
+
+class Png final : public OmPictureRW<Png> {
 public:
     Png() { extensions_ = "png"; }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
     OmResult ReadStream(IByteStream* stream, const char*, IUnknown* context, const GUID& iid,
                         void** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = nullptr;
-        if (!stream) return OM_E_FAIL;
-        DecodeContext decode{stream};
-        IRaster* raster;
-        OmResult r = om_deliver_picture(options_[OM_IMAGE_OPTION_CONVERT], context, &decode,
-                                        decode_png, &raster);
-        if (r < 0) return r;
-        r = raster->QueryInterface(iid, out);
-        raster->Release();
-        return r;
+        return om_read_picture_stream(options_[OM_IMAGE_OPTION_CONVERT], stream, context, iid,
+                                      decode_png, out);
     }
     OmResult WriteStream(IByteStream* stream, const char*, IUnknown* object) override {
-        IRaster* raster = om_object_raster(object);
-        if (!raster || !stream) {
-            if (raster) raster->Release();
-            return OM_E_FAIL;
-        }
-        PngJob job = {};
-        job.stream = stream;
-        job.raster = raster;
-        OmResult r = encode_png_job(&job);
-        finish(&job, false);
-        raster->Release();
-        return r;
+        return om_write_picture_stream(stream, object, encode_png);
     }
     OmResult ReadInfoStream(IByteStream* stream, const char*, IUnknown* info, uint32_t) override {
         if (!stream) return OM_E_FAIL;
         PngJob job = {};
         job.stream = stream;
-        uint32_t size[2] = {};
-        uint32_t format = describe(&job, size);
+        uint32_t header[3] = {};
+        OmResult r = describe(&job, header);
         finish(&job, true);
         stream->Seek(0, OM_SEEK_START, nullptr);
-        if (format == 1) return OM_E_FAIL;
-        return om_describe(info, size[0], size[1], format);
+        if (r < 0) return r;
+        return om_describe(info, header[0], header[1], header[2]);
     }
 
 private:
-    // The header's size and the format it describes (0 for unknown colour types); 1 when the
-    // header cannot be read.
-    [[gnu::noinline]] static uint32_t describe(PngJob* job, uint32_t* size) {
-        job->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, job, png_fail, png_quiet, job,
-                                            png_alloc, png_release);
-        if (!job->png) return 1;
-        job->info = png_create_info_struct(job->png);
-        if (!job->info) return 1;
-        if (setjmp(png_jmpbuf(job->png))) return 1;
-        png_set_read_fn(job->png, job, png_read_stream);
+    // The header's width, height and the format its colour type describes (0 for unknown
+    // types). OM_E_FAIL when the header cannot be read.
+    [[gnu::noinline]] static OmResult describe(PngJob* job, uint32_t* header) {
+        if (!create_reader(job)) return OM_E_FAIL;
+        if (setjmp(png_jmpbuf(job->png))) return OM_E_FAIL;
         png_read_info(job->png, job->info);
-        size[0] = png_get_image_width(job->png, job->info);
-        size[1] = png_get_image_height(job->png, job->info);
+        header[0] = png_get_image_width(job->png, job->info);
+        header[1] = png_get_image_height(job->png, job->info);
         switch (png_get_color_type(job->png, job->info)) {
-        case PNG_COLOR_TYPE_GRAY: return OM_FORMAT_PALETTE4;
-        case PNG_COLOR_TYPE_RGB: return OM_FORMAT_RGB888;
-        case PNG_COLOR_TYPE_PALETTE: return OM_FORMAT_PALETTE8;
+        case PNG_COLOR_TYPE_GRAY: header[2] = OM_FORMAT_PALETTE4; break;
+        case PNG_COLOR_TYPE_RGB: header[2] = OM_FORMAT_RGB888; break;
+        case PNG_COLOR_TYPE_PALETTE: header[2] = OM_FORMAT_PALETTE8; break;
         case PNG_COLOR_TYPE_GRAY_ALPHA:
-        case PNG_COLOR_TYPE_RGB_ALPHA: return OM_FORMAT_ARGB8888;
-        default: return 0;
+        case PNG_COLOR_TYPE_RGB_ALPHA: header[2] = OM_FORMAT_ARGB8888; break;
+        default: header[2] = 0; break;
         }
+        return OM_S_OK;
     }
 };
 

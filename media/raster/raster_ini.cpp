@@ -59,12 +59,9 @@ OmResult load_sheet(IFileStorage* storage, const char* path, IPropertySheet* she
     return sheet->SetSection("") < 0 ? sheet->UseSection("") : OM_S_OK;
 }
 
-class RasterIni final : public ObjectRWBase<RasterIni> {
+class RasterIni final : public OmPictureRW<RasterIni> {
 public:
     RasterIni() { extensions_ = "ini"; }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
 
     OmResult Read(IFileStorage* storage, const char* path, IUnknown* context, const GUID&,
                   void** out) override {

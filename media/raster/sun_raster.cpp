@@ -93,12 +93,7 @@ private:
     uint8_t value_ = 0;
 };
 
-struct DecodeJob {
-    IByteStream* stream;
-};
-
-OmResult decode_sun(void* context, IRasterCreate* description, IRaster** out) {
-    IByteStream* stream = static_cast<DecodeJob*>(context)->stream;
+OmResult decode_sun(IByteStream* stream, IRasterCreate* description, IRaster** out) {
     SunHeader h;
     OmResult r = read_header(stream, &h);
     if (r < 0) return r;
@@ -154,36 +149,20 @@ OmResult decode_sun(void* context, IRasterCreate* description, IRaster** out) {
                                             : reader.read(row.data(), row_bytes);
             if (r < 0) break;
             uint8_t* out_row = lock.row(y);
-            const uint8_t* in = row.data();
-            for (uint32_t x = 0; x < h.width; ++x) {
-                switch (h.depth) {
-                case 1: {
-                    uint32_t bit = (in[x >> 3] >> (7 - (x & 7))) & 1;
-                    // Without a colour map a set bit is black.
-                    out_row[x] = uint8_t(has_map ? bit : 1 - bit);
-                    break;
-                }
-                case 4: out_row[x] = uint8_t(x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4); break;
-                case 8: out_row[x] = in[x]; break;
-                case 24: {
-                    const uint8_t* p = in + 3 * size_t(x);
-                    uint8_t* o = out_row + 4 * size_t(x);
-                    bool rgb = h.type == type_rgb;
-                    o[0] = rgb ? p[2] : p[0];
-                    o[1] = p[1];
-                    o[2] = rgb ? p[0] : p[2];
-                    o[3] = 0xFF;
-                    break;
-                }
-                default: { // 32: red, green, blue, ignored
-                    const uint8_t* p = in + 4 * size_t(x);
-                    uint8_t* o = out_row + 4 * size_t(x);
-                    o[0] = p[2];
-                    o[1] = p[1];
-                    o[2] = p[0];
-                    o[3] = 0xFF;
-                    break;
-                }
+            if (indexed) {
+                om_place_indices(out_row, row.data(), h.width, h.depth);
+                // Without a colour map a set bit is black.
+                if (h.depth == 1 && !has_map)
+                    for (uint32_t x = 0; x < h.width; ++x) out_row[x] ^= 1;
+            } else if (h.depth == 24) {
+                om_place_rgb24(out_row, row.data(), h.width, h.type != type_rgb);
+            } else { // 32 bits: red, green, blue and an ignored byte
+                const uint8_t* in = row.data();
+                for (uint32_t x = 0; x < h.width; ++x, in += 4, out_row += 4) {
+                    out_row[0] = in[2];
+                    out_row[1] = in[1];
+                    out_row[2] = in[0];
+                    out_row[3] = 0xFF;
                 }
             }
         }
@@ -249,35 +228,16 @@ OmResult write_sun(IByteStream* stream, IRaster* raster) {
     return OM_S_OK;
 }
 
-class SunRaster final : public ObjectRWBase<SunRaster> {
+class SunRaster final : public OmPictureRW<SunRaster> {
 public:
     SunRaster() { extensions_ = "ras"; }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
     OmResult ReadStream(IByteStream* stream, const char*, IUnknown* context, const GUID& iid,
                         void** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = nullptr;
-        if (!stream) return OM_E_FAIL;
-        DecodeJob job{stream};
-        IRaster* raster;
-        OmResult r = om_deliver_picture(options_[OM_IMAGE_OPTION_CONVERT], context, &job,
-                                        decode_sun, &raster);
-        if (r < 0) return r;
-        r = raster->QueryInterface(iid, out);
-        raster->Release();
-        return r;
+        return om_read_picture_stream(options_[OM_IMAGE_OPTION_CONVERT], stream, context, iid,
+                                      decode_sun, out);
     }
     OmResult WriteStream(IByteStream* stream, const char*, IUnknown* object) override {
-        IRaster* raster = om_object_raster(object);
-        if (!raster || !stream) {
-            if (raster) raster->Release();
-            return OM_E_FAIL;
-        }
-        OmResult r = write_sun(stream, raster);
-        raster->Release();
-        return r;
+        return om_write_picture_stream(stream, object, write_sun);
     }
     OmResult ReadInfoStream(IByteStream* stream, const char*, IUnknown* info, uint32_t) override {
         if (!stream) return OM_E_FAIL;
