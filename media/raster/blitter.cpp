@@ -27,11 +27,11 @@ struct CachedMatcher {
 // Walks `height` rows of two locked rasters, mapping each source pixel of SB bytes through
 // `map` into a destination pixel of DB bytes.
 template <uint32_t SB, uint32_t DB, class Map>
-void map_rows(const OmRasterLock& dest, int32_t dx, int32_t dy, const OmRasterLock& source,
-              int32_t sx, int32_t sy, int32_t width, int32_t height, const Map& map) {
+void map_rows(const OmRasterLock& dest, const OmRasterLock& source, int32_t width, int32_t height,
+              const Map& map) {
     for (int32_t y = 0; y < height; ++y) {
-        uint8_t* d = dest.row(dy + y) + int64_t(dx) * DB;
-        const uint8_t* s = source.row(sy + y) + int64_t(sx) * SB;
+        uint8_t* d = dest.row(y);
+        const uint8_t* s = source.row(y);
         for (int32_t x = 0; x < width; ++x, d += DB, s += SB)
             om_write_pixel(d, DB, map(om_read_pixel(s, SB)));
     }
@@ -41,10 +41,10 @@ template <uint32_t SB, class Map>
 bool map_rows_to(uint32_t db, const OmRasterLock& dest, const OmRasterLock& source, int32_t width,
                  int32_t height, const Map& map) {
     switch (db) {
-    case 1: map_rows<SB, 1>(dest, 0, 0, source, 0, 0, width, height, map); return true;
-    case 2: map_rows<SB, 2>(dest, 0, 0, source, 0, 0, width, height, map); return true;
-    case 3: map_rows<SB, 3>(dest, 0, 0, source, 0, 0, width, height, map); return true;
-    case 4: map_rows<SB, 4>(dest, 0, 0, source, 0, 0, width, height, map); return true;
+    case 1: map_rows<SB, 1>(dest, source, width, height, map); return true;
+    case 2: map_rows<SB, 2>(dest, source, width, height, map); return true;
+    case 3: map_rows<SB, 3>(dest, source, width, height, map); return true;
+    case 4: map_rows<SB, 4>(dest, source, width, height, map); return true;
     default: return false;
     }
 }
