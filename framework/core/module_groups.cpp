@@ -44,6 +44,10 @@
 #include "media/input/io.h"
 #include "media/input/keyboard_filter.h"
 #include "media/input/std_input.h"
+#include "media/raster/blitter.h"
+#include "media/raster/image_codecs.h"
+#include "media/raster/image_processor.h"
+#include "media/raster/raster.h"
 #include "net/tcp/win32_tcp.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
@@ -200,6 +204,15 @@ OmResult OmRegisterContainerModules(IObjectManager* manager) {
 
 OmResult OmRegisterDisplayModules(IObjectManager* manager) {
     return register_each({
+        Blitter_RegisterClasses,
+        ImageProc_RegisterClasses,
+        ImageProcessor_RegisterClasses,
+        RasterCreate_RegisterClasses,
+        Bmp_RegisterClasses,
+        Jpeg_RegisterClasses,
+        Png_RegisterClasses,
+        SunRaster_RegisterClasses,
+        RasterIni_RegisterClasses,
     }, manager);
 }
 // clang-format on
