@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -166,6 +167,51 @@ inline LgTexture* noted_texture(const char* name, const char* mask) {
     LgTextureSetMaskName(t, mask);
     return t;
 }
+
+// An engine camera over a 640 x 480 raster, placed at `position` looking along `at` (any
+// length), with its view matrix built by one empty frame.
+class ViewCamera {
+public:
+    ViewCamera(LgVector position, LgVector at) {
+        raster = LgRasterCreate(640, 480, 32, LgRasterTypeCamera);
+        camera = LgCameraCreate();
+        frame = LgFrameCreate();
+        LgCameraSetFrame(camera, frame);
+        LgCameraSetRaster(camera, raster);
+        LgCameraSetNearClipPlane(camera, 1.0f);
+        LgCameraSetFarClipPlane(camera, 5000.0f);
+        place(position, at);
+    }
+    ~ViewCamera() {
+        LgCameraDestroy(camera);
+        LgFrameDestroy(frame);
+        LgRasterDestroy(raster);
+    }
+    ViewCamera(const ViewCamera&) = delete;
+    ViewCamera& operator=(const ViewCamera&) = delete;
+
+    void place(LgVector position, LgVector at) {
+        LgMatrix* m = LgFrameGetMatrix(frame);
+        LgVectorNormalize(&m->at, &at);
+        // Any up that is not along at; the right row completes a right-handed frame.
+        const LgVector guess = std::fabs(m->at.y) > 0.9f ? LgVector{0, 0, 1} : LgVector{0, 1, 0};
+        LgVector right;
+        LgVectorCrossProduct(&right, &guess, &m->at);
+        LgVectorNormalize(&m->right, &right);
+        LgVectorCrossProduct(&m->up, &m->at, &m->right);
+        m->pos = position;
+        LgMatrixMarkChanged(m);
+        LgFrameMarkDirty(frame);
+        begin();
+        end();
+    }
+    bool begin() { return LgCameraBeginUpdate(camera) == camera; }
+    void end() { LgCameraEndUpdate(camera); }
+
+    LgRaster* raster = nullptr;
+    LgCamera* camera = nullptr;
+    LgFrame* frame = nullptr;
+};
 
 // The engine (null device, world plug-in), the framework with storage and containers, the
 // landscape class, a temporary current directory and the recording front end.
