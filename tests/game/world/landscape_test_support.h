@@ -156,13 +156,13 @@ inline std::vector<TextureRead>& texture_reads() {
     return reads;
 }
 
-// Textures are made by name with a small raster of their own; names starting "missing" are
-// not found.
+// Textures are made by name with a 4 x 8 raster of their own (32-bit colour); names starting
+// "missing" are not found.
 inline LgTexture* noted_texture(const char* name, const char* mask) {
     const char* path = LgImageGetPath();
     texture_reads().push_back({name, path != nullptr ? path : ""});
     if (std::string(name).rfind("missing", 0) == 0) return nullptr;
-    LgTexture* t = LgTextureCreate(LgRasterCreate(4, 4, 32, LgRasterTypeTexture));
+    LgTexture* t = LgTextureCreate(LgRasterCreate(4, 8, 32, LgRasterTypeTexture | 0x500));
     LgTextureSetName(t, name);
     LgTextureSetMaskName(t, mask);
     return t;

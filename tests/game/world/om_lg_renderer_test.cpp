@@ -9,6 +9,7 @@
 #include "game/world/om_lg_renderer.h"
 #include "media/raster/image_processor.h"
 #include "tests/game/game_test_support.h"
+#include "tests/game/world/raster_device.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,92 +23,9 @@
 #include <string>
 #include <vector>
 
+using gametest::RasterDevice;
+
 namespace {
-
-// Raster calls of the device, answered by this test: rasters get memory and the format they
-// were asked for, unless that format is refused; clears and 2-D targets are recorded.
-class RasterDevice {
-public:
-    RasterDevice() {
-        current() = this;
-        LgStandardFunctions& t = LgEngineInstancePtr->standardFunctions;
-        saved_ = t;
-        t.slot[LgStdRasterCreate] = create;
-        t.slot[LgStdRasterDestroy] = destroy;
-        t.slot[LgStdRasterLock] = lock;
-        t.slot[LgStdRasterUnlock] = [](void*, void*, int32_t) { return 1; };
-        t.slot[LgStdClearRect] = clear;
-        t.slot[LgStdSetDrawingTarget] = target;
-        t.slot[LgStdRGBAToPixel] = to_pixel;
-    }
-    ~RasterDevice() {
-        LgEngineInstancePtr->standardFunctions = saved_;
-        current() = nullptr;
-    }
-    RasterDevice(const RasterDevice&) = delete;
-    RasterDevice& operator=(const RasterDevice&) = delete;
-
-    struct Create {
-        int32_t depth;
-        int32_t flags;
-    };
-    std::vector<Create> creates;
-    std::set<int32_t> refused; // engine formats (0x100 ..) the device refuses
-    std::map<LgRaster*, std::vector<uint8_t>> memory;
-    std::vector<std::pair<LgRect, uint32_t>> clears;
-    std::vector<LgRaster*> targets;
-
-private:
-    static RasterDevice*& current() {
-        static RasterDevice* device = nullptr;
-        return device;
-    }
-    static int32_t bytes_per_pixel(int32_t format) {
-        switch (format) {
-        case 0x500: return 4;
-        case 0x600: return 3;
-        case 0x400: return 1;
-        default: return 2;
-        }
-    }
-    static int32_t create(void* out, void*, int32_t flags) {
-        RasterDevice* d = current();
-        auto* raster = static_cast<LgRaster*>(out);
-        d->creates.push_back({raster->depth, flags});
-        const int32_t format = flags & 0x6f00;
-        if (d->refused.count(format) != 0) return 0;
-        raster->format = static_cast<uint8_t>(flags >> 8);
-        raster->type = static_cast<uint8_t>(flags & 0xff);
-        raster->stride = raster->width * bytes_per_pixel(format);
-        d->memory[raster].assign(size_t(raster->stride) * size_t(raster->height), 0);
-        return 1;
-    }
-    static int32_t destroy(void* out, void*, int32_t) {
-        current()->memory.erase(static_cast<LgRaster*>(out));
-        return 1;
-    }
-    static int32_t lock(void* out, void* in, int32_t) {
-        auto it = current()->memory.find(static_cast<LgRaster*>(in));
-        if (it == current()->memory.end()) return 0;
-        *static_cast<uint8_t**>(out) = it->second.data();
-        return 1;
-    }
-    static int32_t clear(void* out, void*, int32_t pixel) {
-        current()->clears.emplace_back(*static_cast<LgRect*>(out), uint32_t(pixel));
-        return 1;
-    }
-    static int32_t target(void* out, void*, int32_t) {
-        current()->targets.push_back(static_cast<LgRaster*>(out));
-        return 1;
-    }
-    static int32_t to_pixel(void* out, void* in, int32_t) {
-        const auto* c = static_cast<const LgRGBA*>(in);
-        *static_cast<uint32_t*>(out) =
-            uint32_t{c->alpha} << 24 | uint32_t{c->red} << 16 | uint32_t{c->green} << 8 | c->blue;
-        return 1;
-    }
-    LgStandardFunctions saved_;
-};
 
 class EngineRenderer : public gametest::GameEngineTest {
 protected:

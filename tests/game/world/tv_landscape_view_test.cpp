@@ -3,10 +3,14 @@
 // and the detail pass inside the engine's sector drawing.
 #include "engine/world/lg_world_tie.h"
 #include "game/world/tv_lens_flare.h"
+#include "game/world/tv_map_water.h"
 #include "tests/game/world/landscape_test_support.h"
+#include "tests/game/world/raster_device.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -181,4 +185,68 @@ TEST_F(DetailPass, FarOrSwitchedOffGroundGetsNoDetail) {
     ASSERT_EQ(load_flat(), OM_S_OK);
     EXPECT_EQ(draw_from(450.0f), std::set<uint32_t>{0xffc8c8c8u});
     EXPECT_TRUE(values_of(device.stateSets, 19).empty());
+}
+
+TEST_F(LandscapeTest, FogColourFromTheFrontSkyByViewDirection) {
+    gametest::RasterDevice rasters;
+    ASSERT_EQ(load_flat("front = f\n"), OM_S_OK);
+    LgRaster* sky = LgTextureGetRaster(impl()->sky[kTvSkyFront]);
+    ASSERT_EQ(LgRasterGetHeight(sky), 8);
+    // Row r of the 4 x 8 picture is red 10 x r, green 1, blue 2, alpha 255 (column 2 read).
+    for (int32_t row = 0; row < 8; ++row) {
+        const uint32_t pixel = 0xff000000u | uint32_t(10 * row) << 16 | 1u << 8 | 2u;
+        std::memcpy(rasters.pixels(sky) + row * LgRasterGetStride(sky) + 2 * 4, &pixel, 4);
+    }
+    ViewCamera view({0, 0, 0}, {0, 0, 1});
+    struct Case {
+        LgVector direction;
+        uint8_t red; // 10 x the row read
+    };
+    const Case cases[] = {
+        {{0, 1, 0}, 40},                    // at or above the horizon: the middle row
+        {{1, 0, 0}, 40},  {{4, -1, 0}, 50}, // k = trunc(8 x -0.2425) = -1: one row lower
+        {{0, -1, 0}, 70},                   // k limited to -4: row 8, the last row 7
+        {{1, -1, 0}, 70},                   // k = -5, limited
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(view.begin());
+        device.stateSets.clear();
+        EXPECT_EQ(landscape->SetFogColourFromSky(&c.direction), OM_S_OK);
+        view.end();
+        LgRGBA fog{};
+        landscape->GetFogColour(&fog);
+        EXPECT_EQ(fog.red, c.red) << c.direction.x << " " << c.direction.y;
+        EXPECT_EQ(fog.green, 1);
+        EXPECT_EQ(fog.alpha, 255);
+        EXPECT_EQ(values_of(device.stateSets, 14), std::vector<uintptr_t>{TvFogColourWord(fog)});
+    }
+}
+
+TEST_F(LandscapeTest, TheWaterTestReadsMapWaterAtAnyDepthAndMissingMeansLand) {
+    gametest::RasterDevice rasters;
+    LgTexDictionary* dictionary = LgTexDictionaryCreate();
+    LgTexDictionarySetCurrent(dictionary);
+    EXPECT_EQ(TvMapWaterAt(0.5f, 0.5f), 0); // no map loaded: land
+    ASSERT_EQ(load_flat(), OM_S_OK);
+    LgTexture* water = LgTexDictionaryFindNamedTexture(dictionary, "mapwater");
+    ASSERT_NE(water, nullptr);
+    LgRaster* raster = LgTextureGetRaster(water);
+    // Water (blue) in column 3 of row 7 only: (u, v) = (1, 1), and wrapped beyond 0..1.
+    const uint32_t blue = 0xff0000ffu, black = 0xff000000u;
+    for (int32_t row = 0; row < 8; ++row)
+        for (int32_t col = 0; col < 4; ++col)
+            std::memcpy(rasters.pixels(raster) + row * LgRasterGetStride(raster) + col * 4,
+                        row == 7 && col == 3 ? &blue : &black, 4);
+    struct Case {
+        float u, v;
+        int32_t water;
+    };
+    for (const Case c : {Case{1, 1, 1}, Case{0, 0, 0}, Case{0.5f, 1, 0}, Case{2.34f, 2.15f, 1},
+                         Case{-0.4f, -0.2f, 1}, Case{1e30f, 1, 0}, Case{NAN, 1, 0}})
+        EXPECT_EQ(TvMapWaterAt(c.u, c.v), c.water) << c.u << ", " << c.v;
+
+    landscape->FreeMap();
+    LgTexDictionarySetCurrent(nullptr);
+    LgTexDictionaryDestroy(dictionary);
+    EXPECT_EQ(TvMapWaterAt(1, 1), 0);
 }
