@@ -28,7 +28,7 @@ namespace mw = modelwriter;
 // placed so that the quads keep their heights: the square starts at x = z = the lowest
 // height, which is also the world's origin in x and z.
 inline std::vector<uint8_t> quads_world(const std::vector<float>& heights, float size = 1000.0f,
-                                        const char* texture = "ground") {
+                                        const char* texture = "ground", uint32_t flags = 0) {
     mw::TriangleSoup soup;
     mw::Material m;
     m.colour = {255, 255, 255, 255};
@@ -51,7 +51,7 @@ inline std::vector<uint8_t> quads_world(const std::vector<float>& heights, float
             {uint16_t(first + 1), uint16_t(first + 2), uint16_t(first + 3), 0});
     }
     mw::BuildOptions options;
-    options.flags = mw::worldTextured | mw::worldPrelit;
+    options.flags = mw::worldTextured | mw::worldPrelit | flags;
     // The soup's lowest corner is (0, lowest height, 0): shift x and z only.
     float lowest = heights.front();
     for (float y : heights) lowest = std::min(lowest, y);

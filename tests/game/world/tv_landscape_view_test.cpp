@@ -1,6 +1,7 @@
 // The landscape's frame side over the flat quad at y 150: the sun on and off the screen, the
 // ambient volumes by altitude, the sky box's states and textures, the fog table and colour,
 // and the detail pass inside the engine's sector drawing.
+#include "engine/world/lg_mesh.h"
 #include "engine/world/lg_world_tie.h"
 #include "game/world/tv_lens_flare.h"
 #include "game/world/tv_map_water.h"
@@ -249,4 +250,33 @@ TEST_F(LandscapeTest, TheWaterTestReadsMapWaterAtAnyDepthAndMissingMeansLand) {
     LgTexDictionarySetCurrent(nullptr);
     LgTexDictionaryDestroy(dictionary);
     EXPECT_EQ(TvMapWaterAt(1, 1), 0);
+}
+
+TEST_F(DetailPass, ListsAndStripsGetEveryTriangleFacingUp) {
+    // A 100-unit quad wholly in view 300 below the camera: two detail triangles, whether the
+    // engine keeps the sector as a list or builds a strip (every second strip triangle is
+    // wound the other way and must not be culled for it).
+    for (uint32_t flags : {0u, uint32_t(landscapetest::mw::worldStrips)}) {
+        write_map("small", "[appearance]\nbsp = small\n", "small",
+                  landscapetest::quads_world({150.0f}, 100.0f, "ground", flags));
+        ASSERT_EQ(landscape->LoadMap("small"), OM_S_OK);
+        const LgAtomicSector* sector =
+            impl()->world->rootSector->type == LgSectorAtomic
+                ? reinterpret_cast<LgAtomicSector*>(impl()->world->rootSector)
+                : nullptr;
+        ASSERT_NE(sector, nullptr);
+        EXPECT_EQ((sector->mesh->flags & LgMeshHeaderTriStrip) != 0, flags != 0);
+        ViewCamera view({200, 450, 200}, {0, -1, 0});
+        LgWorldAddCamera(impl()->world, view.camera);
+        device.draws.clear();
+        ASSERT_TRUE(view.begin());
+        LgWorldRenderAtomicsInView(impl()->world);
+        view.end();
+        LgWorldRemoveCamera(impl()->world, view.camera);
+        int detail = 0, plain = 0;
+        for (const auto& t : device.triangles()) (t[0].colour == 0x0affffffu ? detail : plain)++;
+        EXPECT_EQ(plain, 2) << flags;
+        EXPECT_EQ(detail, 2) << flags;
+        landscape->FreeMap();
+    }
 }
