@@ -44,6 +44,7 @@ class OmLgRenderer final : public OmObject<OmLgRenderer, IRenderer> {
 public:
     ~OmLgRenderer() {
         if (camera_ != nullptr) {
+            if (in_scene_ != 0) LgCameraEndUpdate(camera_);
             LgCameraSetRaster(camera_, nullptr);
             LgCameraSetZRaster(camera_, nullptr);
             LgCameraSetFrame(camera_, nullptr);

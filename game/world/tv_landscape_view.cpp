@@ -134,8 +134,9 @@ OmResult TavrinBSPLandscape::RenderSky(ITvObject* camera) {
     set_state(kStateTextureAddress, 3);
     if (LgIm3DTransform(vertices, kTvSkyFaces * 4, nullptr, 1) != nullptr) {
         for (int32_t face = 0; face < kTvSkyFaces; ++face) {
-            LgRenderStateSet(kStateTexture,
-                             sky[face] != nullptr ? LgTextureGetRaster(sky[face]) : nullptr);
+            // A face the map gives no texture is left out: the clear colour shows there.
+            if (sky[face] == nullptr) continue;
+            LgRenderStateSet(kStateTexture, LgTextureGetRaster(sky[face]));
             const int32_t f = face * 4;
             LgIm3DRenderTriangle(f + 2, f + 1, f + 0);
             LgIm3DRenderTriangle(f + 0, f + 3, f + 2);

@@ -461,6 +461,13 @@ TEST_F(ImageReader, ReadsJpegAndHalvesUnderTextureReduction) {
     EXPECT_EQ(image->height, 4);
     LgImageDestroy(image);
 
+    // As the engine's reader of the extension.
+    ASSERT_EQ(LgImageRegisterFileFormat("jpg", TvLoadImageRaster, nullptr), 1);
+    image = LgImageRead("picture.jpg");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 8);
+    LgImageDestroy(image);
+
     EXPECT_EQ(TvLoadImageRaster("absent.jpg"), nullptr);
     std::ofstream("broken.jpg") << "not a picture";
     EXPECT_EQ(TvLoadImageRaster("broken.jpg"), nullptr);

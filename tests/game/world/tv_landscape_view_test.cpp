@@ -113,6 +113,20 @@ TEST_F(LandscapeTest, RenderSkyDrawsTheFacesAndSetsTheFog) {
     EXPECT_EQ(values_of(device.stateSets, 14), std::vector<uintptr_t>{0xFFFF8000u});
     EXPECT_EQ(values_of(device.stateSets, 17).size(), 1u);
     EXPECT_FALSE(device.triangles().empty());
+    // Faces without a texture are left out.
+    landscape->FreeMap();
+    ASSERT_EQ(load_flat("front = f\nup = missingup\n"), OM_S_OK);
+    camera = new gametest::FakeCamera;
+    camera->engine_camera = view.camera;
+    ASSERT_TRUE(view.begin());
+    device.stateSets.clear();
+    device.draws.clear();
+    landscape->RenderSky(camera);
+    view.end();
+    camera->Release();
+    EXPECT_EQ(values_of(device.stateSets, 1), std::vector<uintptr_t>{reinterpret_cast<uintptr_t>(
+                                                  LgTextureGetRaster(impl()->sky[kTvSkyFront]))});
+
     LgRGBA clear{};
     landscape->GetFogColour(&clear);
     EXPECT_EQ(clear.red, 255);
