@@ -242,6 +242,7 @@ protected:
             landscape->Release();
         }
         TvInstallFrontEndServices(nullptr);
+        TvDetailTexturesEnabled = 1;
         FrontEndRecord::current() = nullptr;
         std::filesystem::current_path(previous_dir);
     }
