@@ -467,6 +467,14 @@ TEST_F(ImageReader, ReadsJpegAndHalvesUnderTextureReduction) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 8);
     LgImageDestroy(image);
+    // Found along a backslashed image path whatever the case of its names.
+    std::filesystem::create_directories("maps/flat");
+    std::filesystem::copy_file("picture.jpg", "maps/flat/Detail.JPG");
+    LgImageSetPath(".\\MAPS\\Flat\\");
+    image = LgImageRead("detail.jpg");
+    EXPECT_NE(image, nullptr);
+    if (image != nullptr) LgImageDestroy(image);
+    LgImageSetPath("");
 
     EXPECT_EQ(TvLoadImageRaster("absent.jpg"), nullptr);
     std::ofstream("broken.jpg") << "not a picture";
