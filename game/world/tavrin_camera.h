@@ -7,26 +7,6 @@
 #include "game/world/tv_camera.h"
 #include "media/input/input_event.h"
 
-// View modes (the base user value, also property 775).
-enum TvCameraViewMode : int32_t {
-    kTvViewChase = 1,
-    kTvViewOverhead = 2,
-    kTvViewFree = 3,
-    kTvViewFront = 4,
-    kTvViewEditor = 5,
-    kTvViewLeft = 6,
-    kTvViewRight = 7,
-    kTvViewHigh = 8,
-};
-
-// The shared view scale the perspective view windows are multiplied by.
-extern float TvCameraViewScale;
-
-// Draws the followed object's cockpit into the engine camera. The plane module installs it;
-// until then the camera draws no cockpit.
-using TvCockpitRenderer = OmResult (*)(ITvObject* followed, LgCamera* camera);
-void TvSetCockpitRenderer(TvCockpitRenderer renderer);
-
 class TavrinCamera final : public TavrinObjectBase<ITvCamera> {
 public:
     OmResult QueryInterface(const GUID& iid, void** out) override {
