@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -528,8 +529,13 @@ TEST_F(CameraTest, ThePlayersPlaneDrawsItsCockpitOutsideTheMapAndFreeViews) {
 }
 
 TEST_F(CameraTest, BeginAndEndBracketTheEngineCamera) {
+    device.stateSets.clear();
     ASSERT_EQ(camera->BeginUpdate(), OM_S_OK);
     EXPECT_EQ(LgCameraGetCurrent(), engine_camera());
+    const std::vector<std::pair<int32_t, uintptr_t>> states = {{18, 0}, {7, 4}, {4, 1}, {6, 1}};
+    // The camera's own states follow those the engine sets as the camera begins.
+    ASSERT_GE(device.stateSets.size(), states.size());
+    EXPECT_TRUE(std::equal(states.begin(), states.end(), device.stateSets.end() - 4));
     EXPECT_EQ(camera->RenderWorld(), OM_S_OK);
     ASSERT_EQ(camera->EndUpdate(), OM_S_OK);
     EXPECT_EQ(LgCameraGetCurrent(), nullptr);
