@@ -20,6 +20,7 @@
 #include "frontend/startup/class_registration.h"
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/game_services.h"
 #include "frontend/startup/machine_game_id.h"
 #include "frontend/startup/program_directory.h"
 #include "frontend/startup/startup_trace.h"
@@ -81,6 +82,7 @@ int start_framework(Run& run) {
 int register_classes(Run&) {
     TvTraceStep("class registration");
     TvRegisterClasses(OmGetObjectManager());
+    TvInstallGameServices();
     return 0;
 }
 
@@ -273,6 +275,7 @@ int abandon(Run& run) {
     platform::set_message_sink({});
     if (run.window_components) close_window_components(run);
     TvCloseErrorLog();
+    TvRemoveGameServices();
     stop_framework(run);
     return -1;
 }
@@ -288,6 +291,7 @@ int shut_down(Run& run) {
     platform::show_cursor(true);
     platform::set_message_sink({});
     close_window_components(run);
+    TvRemoveGameServices();
     stop_framework(run);
     return 0;
 }
