@@ -146,10 +146,20 @@ void TvReleaseGameSetUp() {
     TvReleaseSetUpWindow();
     TvReleaseInput();
     TvGetGameSettingsRecord() = TvGameSettings{};
-    if (engine_camera) LgCameraDestroy(engine_camera);
-    engine_camera = nullptr;
+    TvReleaseEngineCamera();
     release(settings_sheet);
     setup_settings = {};
+}
+
+void TvReleaseEngineCamera() {
+    if (engine_camera) LgCameraDestroy(engine_camera);
+    engine_camera = nullptr;
+}
+
+OmResult TvRecreateEngineCamera() {
+    TvReleaseEngineCamera();
+    engine_camera = LgCameraCreate();
+    return engine_camera ? OM_S_OK : OM_E_FAIL;
 }
 
 IPropertySheet* TvGetSettingsSheet() {

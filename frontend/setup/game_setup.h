@@ -30,6 +30,12 @@ void TvReleaseNetworkClient();
 void TvReleaseSetUpWindow();
 void TvReleaseGameSetUp();
 
+// The engine camera (the menus' camera) lives only while the engine runs: it is destroyed
+// before the engine stops and made again after it started (a mode or renderer switch).
+void TvReleaseEngineCamera();
+// 0, or OM_E_FAIL when the engine cannot make it.
+OmResult TvRecreateEngineCamera();
+
 // What set-up holds (no reference added), or null.
 IPropertySheet* TvGetSettingsSheet();
 LgCamera* TvGetEngineCamera();

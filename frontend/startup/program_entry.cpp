@@ -25,6 +25,7 @@
 #include "frontend/startup/program_directory.h"
 #include "frontend/startup/startup_trace.h"
 #include "frontend/startup/window_components.h"
+#include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -210,6 +211,8 @@ int start_video(Run& run) {
             TvSettingsSetInt(run.sheet.get(), TV_KEY_MODE, 0);
     }
     if (TvStartVideo(mode) < 0) return refuse_video();
+    // Missions use this mode until the pilots' own ("videomode" in characters.ini) is read.
+    TvSetConfiguredMissionMode(mode);
     return 0;
 }
 

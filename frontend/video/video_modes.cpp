@@ -20,15 +20,20 @@ constexpr char source_name[] = "tvdivideo";
 
 int32_t configured_mission_mode = 0;
 
-// The engine is stopped with nothing of the game or the menus left on it.
-void take_display_down() {
+// The engine is stopped with nothing of the game or the menus left on it. Whether there was an
+// engine camera to make again.
+bool take_display_down() {
     TvDiscardGameComponent();
     TvReleaseMenuDisplay();
+    const bool camera = TvGetEngineCamera() != nullptr;
+    TvReleaseEngineCamera();
     TvStopVideo();
+    return camera;
 }
 
 // The menus on the new screen, and the settings record told its size and rasters.
-void bring_display_up() {
+void bring_display_up(bool camera) {
+    if (camera) TvRecreateEngineCamera();
     TvSetUpMenuDisplay();
     TvGameSettings& record = TvGetGameSettingsRecord();
     record.width = tvfe::TvGetScreenWidth();
@@ -64,7 +69,7 @@ void TvSetConfiguredMissionMode(int32_t mode) {
 OmResult TvApplyVideoMode(int32_t mode) {
     const int32_t previous = TvGetCurrentMode();
     if (mode == previous) return OM_S_OK;
-    take_display_down();
+    const bool camera = take_display_down();
     OmResult result = OM_S_OK;
     if (TvStartVideo(mode) < 0) {
         const std::string detail = std::to_string(mode);
@@ -72,7 +77,7 @@ OmResult TvApplyVideoMode(int32_t mode) {
         result = OM_E_FAIL;
         TvStartVideo(previous);
     }
-    bring_display_up();
+    bring_display_up(camera);
     write_graphics_key(TV_KEY_MODE, configured_mission_mode);
     return result;
 }
@@ -92,7 +97,7 @@ OmResult TvChooseRenderer(int32_t renderer) {
     const int32_t previous_renderer = TvGetCurrentSubSystem();
     const int32_t previous_mode = TvGetCurrentMode();
     const int32_t windowed = TvIsVideoWindowed();
-    take_display_down();
+    const bool camera = take_display_down();
     TvFreeVideoModes();
     TvSelectVideoModes(renderer, windowed);
     int32_t entry = menu_mode_entry();
@@ -107,7 +112,7 @@ OmResult TvChooseRenderer(int32_t renderer) {
         entry = previous_mode;
         TvStartVideo(entry);
     }
-    bring_display_up();
+    bring_display_up(camera);
     write_graphics_key(TV_KEY_RENDERER, renderer);
     write_graphics_key(TV_KEY_MODE, entry);
     return result;
