@@ -9,6 +9,7 @@
 #include "frontend/startup/game_services.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
+#include "platform/os/named_mutex.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window.h"
 #include "tests/frontend/frontend_fixture.h"
@@ -27,6 +28,10 @@ protected:
     void SetUp() override {
         platform::reset_event_hub();
         FrontEndTest::SetUp();
+        // The window's one-per-machine lock lives in the test's own directory, so that tests
+        // running side by side do not refuse each other's windows.
+        dir_.make_dir("locks");
+        platform::set_lock_dir(dir_ / "locks");
         TvRegisterClasses(OmGetObjectManager());
         TvInstallGameServices();
         ASSERT_GE(TvOpenWindowComponents(), 0);
@@ -51,6 +56,7 @@ protected:
         }
         if (window_components_) TvCloseWindowComponents();
         TvRemoveGameServices();
+        platform::set_lock_dir("");
         FrontEndTest::TearDown();
     }
 
