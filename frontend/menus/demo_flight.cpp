@@ -3,6 +3,7 @@
 
 #include "engine/core/lg_engine.h"
 #include "framework/platform/os_service.h"
+#include "frontend/setup/window_hook.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
 #include "platform/clock.h"
@@ -38,7 +39,7 @@ bool keep_flying() {
         os->Pump();
         if (os->IsQuitRequested()) return false;
     }
-    return !leave_requested;
+    return !leave_requested && !TvGetQuitFlag();
 }
 
 OmResult fly(const std::string& textures, long frames) {

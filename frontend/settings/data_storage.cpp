@@ -30,6 +30,8 @@ void fill_set(SecureFileSet* set) {
 
 } // namespace
 
+namespace tvfe {
+
 OmResult TvOpenDemoRecordings() {
     ComRef<ISecureStorage> secure;
     OmResult r = OmCreate(CLSID_SecureStorage, IID_ISecureStorage, secure.put());
@@ -59,6 +61,8 @@ OmResult TvOpenDemoRecordings() {
     }
     return OM_S_OK;
 }
+
+} // namespace tvfe
 
 IFileStorage* TvGetDataStorage() {
     return storage;

@@ -15,8 +15,11 @@ inline constexpr char TV_DATA_SET_PUBLIC_KEY[] = "data/demo2.bin";
 inline constexpr char TV_DATA_SET_SIGNATURE[] = "data/demo3.bin";
 
 // Opens the set and registers its storage as the program-wide object under the platform
-// storage class id, replacing the reference held before. 0 or the failing result.
+// storage class id, replacing the reference held before. 0 or the failing result. The game
+// reaches it through its own TvOpenDemoRecordings entry (the front-end services table).
+namespace tvfe {
 OmResult TvOpenDemoRecordings();
+} // namespace tvfe
 // The program-wide storage reference (no reference added), or null before it is opened.
 IFileStorage* TvGetDataStorage();
 // Releases the program's own reference (the registered object stays until shutdown).

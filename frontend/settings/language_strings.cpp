@@ -42,7 +42,7 @@ void read_strings(IPropertySheet* strings) {
 } // namespace
 
 OmResult TvLoadLanguageStrings(IPropertySheet* sheet) {
-    TvOpenDemoRecordings();
+    tvfe::TvOpenDemoRecordings();
     TvProgramSettings& settings = TvGetProgramSettings();
     if (sheet) {
         if (sheet->SetSection(TV_SECTION_LANGUAGE) >= 0)

@@ -1,21 +1,45 @@
 // Game set-up: after video has started, the long-lived objects of the front end and the game
-// are made and the settings every mission is created from are read.
+// are made (the engine camera, input and its Timer, the sound front end, the window hook, the
+// network client and the profiler) and the settings record every mission is created from is
+// filled from aerovant.ini.
 #pragma once
 
 #include "framework/core/result_codes.h"
 #include "frontend/settings/program_settings.h"
 
 struct IPropertySheet;
+struct IOmAerovantClient;
+struct IProfile;
+struct LgCamera;
 
 inline constexpr char TV_SETUP_ERROR_TITLE[] = "The Aerovant";
 inline constexpr char TV_SETUP_NO_SETTINGS_TEXT[] = "Couldn't open aerovant.ini file properly";
+// The profiler's stages and frames of history.
+inline constexpr uint32_t TV_PROFILER_STAGES = 32;
+inline constexpr uint32_t TV_PROFILER_HISTORY = 100;
 
-// 0, or OM_E_FAIL (without a settings sheet: a message box says so).
+// 0 on success, also when the engine camera cannot be created (then nothing else is set up);
+// OM_E_FAIL without a settings sheet (a message box says so) or when the window references or
+// the network client cannot be had (the error log says which).
 OmResult TvSetUpGame(IPropertySheet* sheet);
-// Releases what set-up made.
+
+// Front-end shutdown releases these in its order; TvReleaseGameSetUp releases what is left.
+void TvReleaseProfiler();
+void TvReleaseNetworkClient();
+// The hook is taken off the window and both window references released.
+void TvReleaseSetUpWindow();
 void TvReleaseGameSetUp();
 
-// The settings sheet kept by set-up (no reference added), or null.
+// The engine camera (the menus' camera) lives only while the engine runs: it is destroyed
+// before the engine stops and made again after it started (a mode or renderer switch).
+void TvReleaseEngineCamera();
+// 0, or OM_E_FAIL when the engine cannot make it.
+OmResult TvRecreateEngineCamera();
+
+// What set-up holds (no reference added), or null.
 IPropertySheet* TvGetSettingsSheet();
+LgCamera* TvGetEngineCamera();
+IOmAerovantClient* TvGetNetworkClient();
+IProfile* TvGetProfiler();
 // The settings read by set-up.
 const TvGameSetupSettings& TvGetGameSetupSettings();

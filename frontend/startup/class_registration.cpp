@@ -10,6 +10,11 @@
 #include "framework/platform/os_service.h"
 #include "framework/platform/registry.h"
 #include "frontend/startup/startup_trace.h"
+#include "game/rules/tavrin_game.h"
+#include "game/world/om_lg_particles.h"
+#include "game/world/tv_object.h"
+#include "media/input/dx5_input_device.h"
+#include "net/client/om_aerovant_client.h"
 
 namespace {
 
@@ -18,9 +23,9 @@ using Kind = TvRegistrationKind;
 // clang-format off
 const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinBSPLandscape", nullptr},
-    {Kind::module, "TavrinObject", nullptr},
+    {Kind::module, "TavrinObject", TvRegisterObjectClass},
     {Kind::module, "TavrinCamera", nullptr},
-    {Kind::module, "TavrinGame", nullptr},
+    {Kind::module, "TavrinGame", TvRegisterGameClass},
     {Kind::module, "TavrinClientGame", nullptr},
     {Kind::module, "TavrinPlane", nullptr},
     {Kind::module, "TavrinAIPlane", nullptr},
@@ -35,9 +40,9 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "Win32RedBookMusic", nullptr},
     {Kind::module, "Win32Dx7DirectMusic", nullptr},
     {Kind::module, "Win32OS", Win32OS_RegisterClasses},
-    {Kind::module, "OmLgParticles", nullptr},
+    {Kind::module, "OmLgParticles", OmLgParticles_RegisterClasses},
     {Kind::module, "OmLgRenderer", nullptr},
-    {Kind::module, "DX5InputDevice", nullptr},
+    {Kind::module, "DX5InputDevice", DX5InputDevice_RegisterClasses},
     {Kind::group, "display", OmRegisterDisplayModules},
     {Kind::group, "containers", OmRegisterContainerModules},
     {Kind::group, "sound", OmRegisterSoundModules},
@@ -51,7 +56,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::group, "system", OmRegisterSystemModules},
     {Kind::group, "storage", OmRegisterStorageModules},
     {Kind::group, "text", OmRegisterTextModules},
-    {Kind::module, "OmAerovantClient", nullptr},
+    {Kind::module, "OmAerovantClient", OmAerovantClient_RegisterClasses},
     {Kind::module, "OmBezierCurve", nullptr},
 };
 // clang-format on

@@ -20,10 +20,12 @@
 #include "frontend/startup/class_registration.h"
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/game_services.h"
 #include "frontend/startup/machine_game_id.h"
 #include "frontend/startup/program_directory.h"
 #include "frontend/startup/startup_trace.h"
 #include "frontend/startup/window_components.h"
+#include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -81,6 +83,7 @@ int start_framework(Run& run) {
 int register_classes(Run&) {
     TvTraceStep("class registration");
     TvRegisterClasses(OmGetObjectManager());
+    TvInstallGameServices();
     return 0;
 }
 
@@ -208,6 +211,8 @@ int start_video(Run& run) {
             TvSettingsSetInt(run.sheet.get(), TV_KEY_MODE, 0);
     }
     if (TvStartVideo(mode) < 0) return refuse_video();
+    // Missions use this mode until the pilots' own ("videomode" in characters.ini) is read.
+    TvSetConfiguredMissionMode(mode);
     return 0;
 }
 
@@ -273,6 +278,7 @@ int abandon(Run& run) {
     platform::set_message_sink({});
     if (run.window_components) close_window_components(run);
     TvCloseErrorLog();
+    TvRemoveGameServices();
     stop_framework(run);
     return -1;
 }
@@ -288,6 +294,7 @@ int shut_down(Run& run) {
     platform::show_cursor(true);
     platform::set_message_sink({});
     close_window_components(run);
+    TvRemoveGameServices();
     stop_framework(run);
     return 0;
 }

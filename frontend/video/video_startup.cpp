@@ -10,6 +10,7 @@
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_service.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/video/sector_stages.h"
 #include "platform/graphics/presenter.h"
 #include "platform/window/gfx_window_hooks.h"
 #include "platform/window/window.h"
@@ -129,6 +130,7 @@ OmResult TvStartVideo(int32_t mode) {
         screen_width = int32_t(w);
         screen_height = int32_t(h);
     }
+    TvInstallSectorStages();
     while (platform::show_cursor(false) >= 0) {}
     return OM_S_OK;
 }
@@ -163,12 +165,20 @@ OmResult TvCloseVideo() {
     return OM_S_OK;
 }
 
+namespace tvfe {
+
 int32_t TvGetScreenWidth() {
     return screen_width;
 }
 
 int32_t TvGetScreenHeight() {
     return screen_height;
+}
+
+} // namespace tvfe
+
+int32_t TvIsVideoWindowed() {
+    return video_window ? int32_t(video_window->IsWindowed() ? 1 : 0) : 1;
 }
 
 int32_t TvGetCurrentSubSystem() {

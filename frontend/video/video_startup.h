@@ -24,8 +24,12 @@ OmResult TvStopVideo();
 OmResult TvFreeVideoModes();
 OmResult TvCloseVideo();
 
+// The screen size in pixels. The game asks through its own TvGetScreenWidth/Height entry
+// points, which the front end's services table routes here.
+namespace tvfe {
 int32_t TvGetScreenWidth();
 int32_t TvGetScreenHeight();
+} // namespace tvfe
 int32_t TvGetCurrentSubSystem();
 // -1 before the first start.
 int32_t TvGetCurrentMode();
@@ -34,5 +38,7 @@ int32_t TvGetModeCount();
 const LgVideoMode* TvGetMode(int32_t index);
 int32_t TvGetSubSystemCount();
 const LgSubSystemInfo* TvGetSubSystem(int32_t index);
+// The window's windowed flag (1 windowed, 0 full screen; 1 without a window).
+int32_t TvIsVideoWindowed();
 // The window handle word the engine was opened with (the engine's show calls take it).
 void* TvGetVideoWindowHandle();

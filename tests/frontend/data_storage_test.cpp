@@ -47,7 +47,7 @@ protected:
 
 TEST_F(DataStorage, WithoutASignedSetEveryOpenPassesThrough) {
     dir_.write_file("menus/main.html", "<html>");
-    ASSERT_EQ(TvOpenDemoRecordings(), OM_S_OK);
+    ASSERT_EQ(tvfe::TvOpenDemoRecordings(), OM_S_OK);
     ASSERT_NE(TvGetDataStorage(), nullptr);
     EXPECT_EQ(OmLookupGlobalObject(CLSID_FileStorage), static_cast<IUnknown*>(TvGetDataStorage()));
     OmResult r = 0;
@@ -64,7 +64,7 @@ TEST_F(DataStorage, WithASignedSetChangedFilesAreCheckedAndWarningsCountAsOpened
     sign_set();
     dir_.write_file("menus/main.html", "<html>changed");
     dir_.write_file("controls/keyboard.ini", "[Player1Fire]\nkey=58\n");
-    ASSERT_EQ(TvOpenDemoRecordings(), OM_S_OK);
+    ASSERT_EQ(tvfe::TvOpenDemoRecordings(), OM_S_OK);
     OmResult r = 0;
     EXPECT_EQ(read("menus/main.html", &r), "<html>changed");
     EXPECT_EQ(r, OM_S_OK);
@@ -72,7 +72,7 @@ TEST_F(DataStorage, WithASignedSetChangedFilesAreCheckedAndWarningsCountAsOpened
     EXPECT_LT(r, 0);
 
     // Opening the set again replaces the program's storage without leaking the old one.
-    ASSERT_EQ(TvOpenDemoRecordings(), OM_S_OK);
+    ASSERT_EQ(tvfe::TvOpenDemoRecordings(), OM_S_OK);
     read("controls/keyboard.ini", &r);
     EXPECT_LT(r, 0);
 }
