@@ -5,6 +5,7 @@
 #include "framework/platform/os_service.h"
 #include "frontend/setup/window_hook.h"
 #include "frontend/startup/window_components.h"
+#include "game/world/om_lg_renderer.h"
 #include "platform/clock.h"
 
 namespace {
@@ -49,6 +50,8 @@ void TvSetUpMenuDisplay() {
         hooks.set_up_menu_display();
         return;
     }
-    // The engine's BMP reader is registered again whatever else the menus do.
+    // The engine's BMP reader and the game's JPEG reader are registered again whatever else
+    // the menus do.
     LgImageRegisterFileFormat("bmp", LgImageReadBMP, nullptr);
+    LgImageRegisterFileFormat("jpg", TvLoadImageRaster, nullptr);
 }

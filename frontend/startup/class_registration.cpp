@@ -12,6 +12,9 @@
 #include "frontend/startup/startup_trace.h"
 #include "game/rules/tavrin_game.h"
 #include "game/world/om_lg_particles.h"
+#include "game/world/om_lg_renderer.h"
+#include "game/world/tavrin_bsp_landscape.h"
+#include "game/world/tavrin_camera.h"
 #include "game/world/tv_object.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
@@ -22,9 +25,9 @@ using Kind = TvRegistrationKind;
 
 // clang-format off
 const TvRegistrationStep registration_order[] = {
-    {Kind::module, "TavrinBSPLandscape", nullptr},
+    {Kind::module, "TavrinBSPLandscape", TvRegisterBSPLandscapeClass},
     {Kind::module, "TavrinObject", TvRegisterObjectClass},
-    {Kind::module, "TavrinCamera", nullptr},
+    {Kind::module, "TavrinCamera", TvRegisterCameraClass},
     {Kind::module, "TavrinGame", TvRegisterGameClass},
     {Kind::module, "TavrinClientGame", nullptr},
     {Kind::module, "TavrinPlane", nullptr},
@@ -41,7 +44,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "Win32Dx7DirectMusic", nullptr},
     {Kind::module, "Win32OS", Win32OS_RegisterClasses},
     {Kind::module, "OmLgParticles", OmLgParticles_RegisterClasses},
-    {Kind::module, "OmLgRenderer", nullptr},
+    {Kind::module, "OmLgRenderer", OmLgRenderer_RegisterClasses},
     {Kind::module, "DX5InputDevice", DX5InputDevice_RegisterClasses},
     {Kind::group, "display", OmRegisterDisplayModules},
     {Kind::group, "containers", OmRegisterContainerModules},

@@ -8,6 +8,7 @@
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/video/video_startup.h"
+#include "game/rules/tv_control_bindings.h"
 #include "game/tv_frontend_services.h"
 #include "sound/base/sound.h"
 
@@ -114,6 +115,7 @@ void TvInstallGameServices() {
     services.open_demo_recordings = tvfe::TvOpenDemoRecordings;
     services.get_string = get_string;
     TvInstallFrontEndServices(&services);
+    TvInstallControlBindingHooks();
 }
 
 void TvRemoveGameServices() {
