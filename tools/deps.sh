@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Debian packages the build, the tests and the game need; installs the missing ones.
 # Usage: tools/deps.sh [extra-package ...]
+# libsndfile1-dev is for the sound tests and benchmarks only: the independent IMA ADPCM codec.
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
 # libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
 # measured against Mesa's llvmpipe.
@@ -35,6 +36,7 @@ libegl-dev
 libopengl-dev
 libgl1-mesa-dri
 libegl-mesa0
+libsndfile1-dev
 "
 
 missing=""
