@@ -67,12 +67,10 @@ struct FileFormat {
 struct FileLayout {
     FileFormat format;
     uint32_t data_bytes = 0;
-    bool has_fact = false;
-    uint32_t fact_frames = 0;
 };
 
-// "RIFF" "WAVE", the "fmt " record (short records read with no extra bytes), an optional
-// "fact" and the "data" chunk, left at its first byte. OM_E_FAIL for anything missing.
+// "RIFF" "WAVE", the "fmt " record (short records read with no extra bytes) and the "data"
+// chunk, left at its first byte; other chunks ("fact", "LIST") are skipped. OM_E_FAIL for anything missing.
 OmResult read_layout(IByteStream* stream, FileLayout& layout) {
     OmResult r = riff_read_wave_header(stream);
     if (r < 0) return r;
@@ -93,18 +91,12 @@ OmResult read_layout(IByteStream* stream, FileLayout& layout) {
     for (;;) {
         RiffChunkHeader header;
         if (riff_read_chunk_header(stream, &header) < 0) return OM_E_FAIL;
-        if (riff_is(header, "data")) break;
-        if (riff_is(header, "fact") && header.size >= 4) {
-            uint8_t count[4];
-            if (riff_read(stream, count, 4) < 0) return OM_E_FAIL;
-            layout.has_fact = true;
-            layout.fact_frames = riff_get32(count);
-            if (riff_finish_chunk(stream, header.size, 4) < 0) return OM_E_FAIL;
-            continue;
+        if (riff_is(header, "data")) {
+            layout.data_bytes = header.size;
+            return OM_S_OK;
         }
         if (riff_skip_chunk(stream, header.size) < 0) return OM_E_FAIL;
     }
-    return OM_S_OK;
 }
 
 // The sound the maker makes for the description; OM_E_FAIL when it would not hold it as
@@ -169,8 +161,9 @@ OmResult read_ima(IByteStream* stream, const FileLayout& layout, ISoundCreate* m
             return OM_E_FAIL;
         capacity += frames;
     }
-    uint64_t length = capacity;
-    if (layout.has_fact && layout.fact_frames < capacity) length = layout.fact_frames;
+    // A "fact" count is not trusted: writers disagree on whether it counts frames or
+    // samples, so the length is what the data holds.
+    const uint64_t length = capacity;
     if (length > UINT32_MAX) return OM_E_FAIL;
 
     OmResult r = make_sound(maker, f.rate, pcm_code(f.channels, 16), uint32_t(length), out);
