@@ -79,8 +79,8 @@ private:
     ComRef<IObjectRW> reader_;
 };
 
-const OmClassRecord classes[] = {{&CLSID_SoundDictType, nullptr, nullptr,
-                                  OmCreateComponent<SoundDictType>, "SoundDictType"}};
+const OmClassRecord classes[] = {
+    {&CLSID_SoundDictType, nullptr, nullptr, OmCreateComponent<SoundDictType>, "SoundDictType"}};
 
 } // namespace
 

@@ -7,12 +7,12 @@
 namespace {
 
 constexpr int16_t step_table[IMA_MAX_STEP_INDEX + 1] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 constexpr int8_t index_table[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
@@ -76,8 +76,7 @@ uint32_t ima_block_bytes(uint32_t samples, uint32_t channels) {
 bool ima_decode_block(const uint8_t* block, uint32_t size, uint32_t channels,
                       uint32_t samples_per_block, int16_t* out, uint32_t* frames) {
     *frames = 0;
-    if (channels == 0 || size < IMA_HEADER_BYTES * channels || samples_per_block == 0)
-        return false;
+    if (channels == 0 || size < IMA_HEADER_BYTES * channels || samples_per_block == 0) return false;
     for (uint32_t c = 0; c < channels; ++c) {
         if (block[IMA_HEADER_BYTES * c + 2] > IMA_MAX_STEP_INDEX) return false;
     }
@@ -110,8 +109,8 @@ bool ima_decode_block(const uint8_t* block, uint32_t size, uint32_t channels,
     return true;
 }
 
-void ima_encode_block(const int16_t* in, uint32_t frames, uint32_t channels,
-                      ImaEncoderState& state, uint8_t* out) {
+void ima_encode_block(const int16_t* in, uint32_t frames, uint32_t channels, ImaEncoderState& state,
+                      uint8_t* out) {
     const uint32_t groups = frames > 1 ? (frames - 1 + 7) / 8 : 0;
     const uint32_t group_stride = IMA_GROUP_BYTES * channels;
     uint8_t* codes = out + IMA_HEADER_BYTES * channels;

@@ -32,5 +32,5 @@ struct ImaEncoderState {
 // Encodes `frames` (1..samples_per_block) interleaved frames into one block of
 // ima_block_bytes(frames, channels) bytes; codes of a last group beyond `frames` repeat the
 // last sample.
-void ima_encode_block(const int16_t* in, uint32_t frames, uint32_t channels,
-                      ImaEncoderState& state, uint8_t* out);
+void ima_encode_block(const int16_t* in, uint32_t frames, uint32_t channels, ImaEncoderState& state,
+                      uint8_t* out);

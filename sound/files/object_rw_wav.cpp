@@ -105,8 +105,8 @@ public:
 };
 
 const GUID* const sound_readers[] = {&CATID_SoundObjectRW, nullptr};
-const OmClassRecord classes[] = {{&CLSID_ObjectRWWav, sound_readers, nullptr,
-                                  OmCreateComponent<ObjectRWWav>, "ObjectRWWav"}};
+const OmClassRecord classes[] = {
+    {&CLSID_ObjectRWWav, sound_readers, nullptr, OmCreateComponent<ObjectRWWav>, "ObjectRWWav"}};
 
 } // namespace
 

@@ -86,8 +86,7 @@ uint16_t riff_get16(const uint8_t* p) {
 }
 
 uint32_t riff_get32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 void riff_put16(uint8_t* p, uint16_t v) {

@@ -50,8 +50,8 @@ void report_invalid(const char* key, const char* value) {
 }
 
 template <size_t N>
-OmResult read_reported_choice(IPropertySheet* sheet, const char* key,
-                              const Choice (&choices)[N], int32_t* out) {
+OmResult read_reported_choice(IPropertySheet* sheet, const char* key, const Choice (&choices)[N],
+                              int32_t* out) {
     char text[value_size];
     if (!read_text(sheet, key, text)) return OM_E_FAIL;
     if (find_choice(text, choices, out)) return OM_S_OK;
@@ -129,7 +129,8 @@ OmResult OmApplySoundMakerKeys(IPropertySheet* sheet, ISoundCreate* maker, uint3
         if (format_out) *format_out = format;
     }
     int32_t rate;
-    if (OmReadSoundKeyFrequency(sheet, "Frequency", &rate) >= 0) maker->SetProperty(MAKER_RATE, rate);
+    if (OmReadSoundKeyFrequency(sheet, "Frequency", &rate) >= 0)
+        maker->SetProperty(MAKER_RATE, rate);
     return OM_S_OK;
 }
 

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr uint16_t wave_format_pcm = 1;
-constexpr uint32_t format_bytes = 18;    // the record without its extra bytes
+constexpr uint32_t format_bytes = 18;     // the record without its extra bytes
 constexpr uint32_t ima_format_bytes = 20; // with the samples-per-block word
 constexpr uint32_t max_channels = 255;
 constexpr int32_t lock_for_writing = 1;
@@ -26,7 +26,8 @@ constexpr int32_t lock_for_reading = 2;
 // A block from the allocator, freed when this goes.
 class Buffer {
 public:
-    explicit Buffer(size_t bytes) : data_(static_cast<uint8_t*>(OmAllocMemory(bytes ? bytes : 1))) {}
+    explicit Buffer(size_t bytes)
+        : data_(static_cast<uint8_t*>(OmAllocMemory(bytes ? bytes : 1))) {}
     ~Buffer() { OmFreeMemory(data_); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
@@ -39,7 +40,9 @@ private:
 // Holds a sound's sample memory for its lifetime.
 class SoundLock {
 public:
-    SoundLock(ISound* sound, int32_t mode) : sound_(sound) { result_ = sound->Lock(mode, &memory_); }
+    SoundLock(ISound* sound, int32_t mode) : sound_(sound) {
+        result_ = sound->Lock(mode, &memory_);
+    }
     ~SoundLock() {
         if (result_ >= 0) sound_->Unlock();
     }
@@ -70,7 +73,8 @@ struct FileLayout {
 };
 
 // "RIFF" "WAVE", the "fmt " record (short records read with no extra bytes) and the "data"
-// chunk, left at its first byte; other chunks ("fact", "LIST") are skipped. OM_E_FAIL for anything missing.
+// chunk, left at its first byte; other chunks ("fact", "LIST") are skipped. OM_E_FAIL for anything
+// missing.
 OmResult read_layout(IByteStream* stream, FileLayout& layout) {
     OmResult r = riff_read_wave_header(stream);
     if (r < 0) return r;
@@ -87,7 +91,8 @@ OmResult read_layout(IByteStream* stream, FileLayout& layout) {
     f.block_align = riff_get16(record + 12);
     f.bits = riff_get16(record + 14);
     f.extra_size = taken >= format_bytes ? riff_get16(record + 16) : 0;
-    if (f.extra_size >= 2 && taken >= ima_format_bytes) f.samples_per_block = riff_get16(record + 18);
+    if (f.extra_size >= 2 && taken >= ima_format_bytes)
+        f.samples_per_block = riff_get16(record + 18);
     for (;;) {
         RiffChunkHeader header;
         if (riff_read_chunk_header(stream, &header) < 0) return OM_E_FAIL;
@@ -176,8 +181,7 @@ OmResult read_ima(IByteStream* stream, const FileLayout& layout, ISoundCreate* m
         const size_t offset = size_t(b) * f.block_align;
         const uint32_t size = std::min<uint32_t>(f.block_align, layout.data_bytes - offset);
         uint32_t frames = 0;
-        if (!ima_decode_block(data.get() + offset, size, channels, per_block, block,
-                              &frames))
+        if (!ima_decode_block(data.get() + offset, size, channels, per_block, block, &frames))
             return OM_E_FAIL;
         const uint64_t take = std::min<uint64_t>(frames, length - written);
         std::memcpy(samples + written * channels, block, size_t(take) * channels * 2);
@@ -245,7 +249,7 @@ public:
         sound->GetParamInt(SOUND_INT_FREQUENCY, &rate);
         const uint32_t length = sound->GetLength();
         const uint32_t tag = options_[ADPCM_OPTION_WRITE_TAG] ? options_[ADPCM_OPTION_WRITE_TAG]
-                                                               : WAVE_FORMAT_IMA_ADPCM;
+                                                              : WAVE_FORMAT_IMA_ADPCM;
         uint8_t record[ima_format_bytes] = {};
         uint32_t record_bytes = format_bytes;
         std::optional<Buffer> encoded_memory;
@@ -291,8 +295,8 @@ public:
             uint8_t* at = encoded_memory->get();
             for (uint32_t b = 0; b < blocks; ++b) {
                 const uint32_t frames = std::min(per_block, length - b * per_block);
-                ima_encode_block(pcm + size_t(b) * per_block * channels, frames, channels,
-                                 state, at);
+                ima_encode_block(pcm + size_t(b) * per_block * channels, frames, channels, state,
+                                 at);
                 at += ima_block_bytes(frames, channels);
             }
             data = encoded_memory->get();
@@ -321,8 +325,8 @@ public:
 };
 
 const GUID* const sound_readers[] = {&CATID_SoundObjectRW, nullptr};
-const OmClassRecord classes[] = {{&CLSID_Win32Adpcm, sound_readers, nullptr,
-                                  OmCreateComponent<Win32Adpcm>, "Win32Adpcm"}};
+const OmClassRecord classes[] = {
+    {&CLSID_Win32Adpcm, sound_readers, nullptr, OmCreateComponent<Win32Adpcm>, "Win32Adpcm"}};
 
 } // namespace
 

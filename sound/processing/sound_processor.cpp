@@ -133,8 +133,7 @@ public:
         if (!destination || !source) return OM_E_FAIL;
         const uint32_t code = source->GetFormat();
         const uint32_t length = source->GetLength();
-        if (destination->GetFormat() != code || destination->GetLength() < length)
-            return OM_E_FAIL;
+        if (destination->GetFormat() != code || destination->GetLength() < length) return OM_E_FAIL;
         LockedPair pair(destination, source);
         if (pair.result() < 0) return pair.result();
         const size_t bytes = size_t(length) * sound_format_frame_bytes(code);
@@ -333,8 +332,7 @@ OmResult SoundProcessor::Convert(ISound* destination, ISound* source) {
                 r = make_temporary(SOUND_FORMAT_MONO16, dst_length, 0, mono);
                 if (r < 0) return r;
                 for (uint32_t i = 0; i < dst_channels; ++i) {
-                    ExtractChannel(mono.get(), i * current_channels / dst_channels,
-                                   current.get());
+                    ExtractChannel(mono.get(), i * current_channels / dst_channels, current.get());
                     InsertChannel(mixed.get(), i, mono.get());
                 }
             }

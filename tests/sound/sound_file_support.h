@@ -101,11 +101,11 @@ inline std::string le32(uint32_t v) {
 }
 
 // A PCM "fmt " body: 16 bytes, plus the extra-size word and extra bytes when `extra` >= 0.
-inline std::string pcm_format(uint32_t channels, uint32_t hz, uint32_t bits,
-                              int32_t extra = -1, uint32_t block_align = 0) {
+inline std::string pcm_format(uint32_t channels, uint32_t hz, uint32_t bits, int32_t extra = -1,
+                              uint32_t block_align = 0) {
     const uint32_t align = block_align ? block_align : channels * bits / 8;
-    std::string f = le16(1) + le16(channels) + le32(hz) + le32(hz * align) + le16(align) +
-                    le16(bits);
+    std::string f =
+        le16(1) + le16(channels) + le32(hz) + le32(hz * align) + le16(align) + le16(bits);
     if (extra >= 0) f += le16(uint32_t(extra)) + std::string(size_t(extra), '\0');
     return f;
 }

@@ -50,8 +50,8 @@ TEST_F(SoundDictTypeTest, LoadReadsThroughACloneOfTheTemplate) {
     template_->SetProperty(MAKER_LENGTH, 3);
     ASSERT_EQ(dict_->Init(storage_.get(), template_.get()), OM_S_OK);
 
-    auto original = plain_sound(SOUND_FORMAT_STEREO16, 300, 44100,
-                                [](size_t i) { return int16_t(i * 101); });
+    auto original =
+        plain_sound(SOUND_FORMAT_STEREO16, 300, 44100, [](size_t i) { return int16_t(i * 101); });
     ASSERT_EQ(dict_->Save(path("shot.wav").c_str(), original.get()), OM_S_OK);
     ComRef<IUnknown> loaded;
     ASSERT_EQ(dict_->Load(path("shot.wav").c_str(), loaded.put()), OM_S_OK);

@@ -18,7 +18,8 @@ using namespace soundtest;
 // Frames 0x0102/0x0304... of 16-bit stereo: the data bytes of `frames` frames.
 std::string stereo16_data(uint32_t frames) {
     std::string data;
-    for (uint32_t i = 0; i < frames * 2; ++i) data += le16(uint32_t(int16_t(i * 1000 - 3000)) & 0xFFFF);
+    for (uint32_t i = 0; i < frames * 2; ++i)
+        data += le16(uint32_t(int16_t(i * 1000 - 3000)) & 0xFFFF);
     return data;
 }
 
@@ -55,15 +56,23 @@ TEST_F(WavTest, ReadsFilesWithOtherChunksAndLongFormatRecords) {
         const char* what;
         std::string file;
     } rows[] = {
-        {"plain", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16)).chunk("data", data).bytes()},
-        {"list before fmt, fact before data",
-         RiffBuilder().chunk("LIST", "INFOISFT" + le32(4) + "abcd").chunk("fmt ", pcm_format(2, 22050, 16))
-             .chunk("fact", le32(5)).chunk("data", data).bytes()},
-        {"odd-sized list chunk with its pad byte",
-         RiffBuilder().chunk("LIST", "INFOISFT" + le32(3) + "abc").chunk("fmt ", pcm_format(2, 22050, 16))
-             .chunk("data", data).bytes()},
-        {"18-byte fmt", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, 0)).chunk("data", data).bytes()},
-        {"fmt with extra bytes", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, 6)).chunk("data", data).bytes()},
+        {"plain",
+         RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16)).chunk("data", data).bytes()},
+        {"list before fmt, fact before data", RiffBuilder()
+                                                  .chunk("LIST", "INFOISFT" + le32(4) + "abcd")
+                                                  .chunk("fmt ", pcm_format(2, 22050, 16))
+                                                  .chunk("fact", le32(5))
+                                                  .chunk("data", data)
+                                                  .bytes()},
+        {"odd-sized list chunk with its pad byte", RiffBuilder()
+                                                       .chunk("LIST", "INFOISFT" + le32(3) + "abc")
+                                                       .chunk("fmt ", pcm_format(2, 22050, 16))
+                                                       .chunk("data", data)
+                                                       .bytes()},
+        {"18-byte fmt",
+         RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, 0)).chunk("data", data).bytes()},
+        {"fmt with extra bytes",
+         RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, 6)).chunk("data", data).bytes()},
         {"data with a trailing partial frame",
          RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16)).chunk("data", data + "xy").bytes()},
     };
@@ -78,7 +87,12 @@ TEST_F(WavTest, ReadsFilesWithOtherChunksAndLongFormatRecords) {
         }
     }
     ComRef<ISound> bytes8;
-    ASSERT_EQ(read(RiffBuilder().chunk("fmt ", pcm_format(1, 11025, 8)).chunk("data", "\x01\x80\xff").bytes(), bytes8), OM_S_OK);
+    ASSERT_EQ(read(RiffBuilder()
+                       .chunk("fmt ", pcm_format(1, 11025, 8))
+                       .chunk("data", "\x01\x80\xff")
+                       .bytes(),
+                   bytes8),
+              OM_S_OK);
     EXPECT_EQ(bytes8->GetFormat(), SOUND_FORMAT_MONO8);
     EXPECT_EQ(samples_of(bytes8.get()), (std::vector<int32_t>{1, 0x80, 0xFF}));
 }
@@ -93,17 +107,37 @@ TEST_F(WavTest, RefusesMalformedAndHostileHeaders) {
     } rows[] = {
         {"not RIFF", "RIFX" + RiffBuilder().chunk("fmt ", fmt).bytes().substr(4), OM_E_FAIL},
         {"not WAVE", RiffBuilder().chunk("fmt ", fmt).bytes().replace(8, 4, "AVI "), OM_E_FAIL},
-        {"not PCM", RiffBuilder().chunk("fmt ", le16(3) + fmt.substr(2)).chunk("data", data).bytes(), OM_E_FAIL},
-        {"24 bits", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 24)).chunk("data", data + "ab").bytes(), OM_E_FAIL},
-        {"block align 0", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, -1, 0) .replace(12, 2, le16(0))).chunk("data", data).bytes(), OM_E_FAIL},
-        {"block align not channels x bits / 8", RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, -1, 3)).chunk("data", data).bytes(), OM_E_FAIL},
-        {"no channels", RiffBuilder().chunk("fmt ", pcm_format(0, 22050, 16, -1, 2)).chunk("data", data).bytes(), OM_E_FAIL},
-        {"256 channels", RiffBuilder().chunk("fmt ", pcm_format(256, 22050, 8)).chunk("data", std::string(512, 'a')).bytes(), OM_E_FAIL},
-        {"fmt shorter than 16 bytes", RiffBuilder().chunk("fmt ", fmt.substr(0, 14)).chunk("data", data).bytes(), OM_E_FAIL},
+        {"not PCM",
+         RiffBuilder().chunk("fmt ", le16(3) + fmt.substr(2)).chunk("data", data).bytes(),
+         OM_E_FAIL},
+        {"24 bits",
+         RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 24)).chunk("data", data + "ab").bytes(),
+         OM_E_FAIL},
+        {"block align 0",
+         RiffBuilder()
+             .chunk("fmt ", pcm_format(2, 22050, 16, -1, 0).replace(12, 2, le16(0)))
+             .chunk("data", data)
+             .bytes(),
+         OM_E_FAIL},
+        {"block align not channels x bits / 8",
+         RiffBuilder().chunk("fmt ", pcm_format(2, 22050, 16, -1, 3)).chunk("data", data).bytes(),
+         OM_E_FAIL},
+        {"no channels",
+         RiffBuilder().chunk("fmt ", pcm_format(0, 22050, 16, -1, 2)).chunk("data", data).bytes(),
+         OM_E_FAIL},
+        {"256 channels",
+         RiffBuilder()
+             .chunk("fmt ", pcm_format(256, 22050, 8))
+             .chunk("data", std::string(512, 'a'))
+             .bytes(),
+         OM_E_FAIL},
+        {"fmt shorter than 16 bytes",
+         RiffBuilder().chunk("fmt ", fmt.substr(0, 14)).chunk("data", data).bytes(), OM_E_FAIL},
         {"no fmt", RiffBuilder().chunk("data", data).bytes(), OM_E_ENDOFSTREAM},
         {"no data", RiffBuilder().chunk("fmt ", fmt).bytes(), OM_E_ENDOFSTREAM},
         {"empty", "", OM_E_ENDOFSTREAM},
-        {"data larger than the file", RiffBuilder().chunk("fmt ", fmt).claim("data", 0xFFFFFFF0u, data).bytes(), OM_E_FAIL},
+        {"data larger than the file",
+         RiffBuilder().chunk("fmt ", fmt).claim("data", 0xFFFFFFF0u, data).bytes(), OM_E_FAIL},
     };
     for (const Row& row : rows) {
         for (bool convert : {false, true}) {
@@ -119,7 +153,8 @@ TEST_F(WavTest, RefusesMalformedAndHostileHeaders) {
 TEST_F(WavTest, HeaderOfA24BitFileGivesFormatCodeZero) {
     ComRef<ISoundCreate> maker;
     ASSERT_EQ(OmCreate(CLSID_BaseSoundCreate, IID_ISoundCreate, maker.put()), OM_S_OK);
-    auto stream = stream_of(RiffBuilder().chunk("fmt ", pcm_format(1, 48000, 24)).chunk("data", "abcdef").bytes());
+    auto stream = stream_of(
+        RiffBuilder().chunk("fmt ", pcm_format(1, 48000, 24)).chunk("data", "abcdef").bytes());
     ASSERT_EQ(OmWavReadHeader(stream.get(), maker.get()), OM_S_OK);
     intptr_t format = -1, length = 0, rate = 0;
     maker->GetProperty(MAKER_FORMAT, &format);
@@ -169,7 +204,8 @@ TEST_F(WavTest, ConvertingReadFollowsTheMaker) {
     // 0.1 s of 44.1 kHz stereo: left +1000, right -3000.
     std::string data;
     for (int i = 0; i < 4410; ++i) data += le16(1000) + le16(uint16_t(-3000));
-    const std::string file = RiffBuilder().chunk("fmt ", pcm_format(2, 44100, 16)).chunk("data", data).bytes();
+    const std::string file =
+        RiffBuilder().chunk("fmt ", pcm_format(2, 44100, 16)).chunk("data", data).bytes();
 
     // A plain 3D maker: mono at the file's rate and length.
     ComRef<ISoundCreate> maker3d;
@@ -177,7 +213,8 @@ TEST_F(WavTest, ConvertingReadFollowsTheMaker) {
     maker3d->SetProperty(MAKER_3D, 1);
     ComRef<ISound> sound;
     auto stream = stream_of(file);
-    ASSERT_EQ(wav_->ReadStream(stream.get(), "wav", maker3d.get(), IID_ISound, sound.put_void()), OM_S_OK);
+    ASSERT_EQ(wav_->ReadStream(stream.get(), "wav", maker3d.get(), IID_ISound, sound.put_void()),
+              OM_S_OK);
     EXPECT_EQ(sound->GetFormat(), SOUND_FORMAT_MONO16);
     EXPECT_EQ(sound->GetLength(), 4410u);
     EXPECT_EQ(frequency_of(sound.get()), 44100);
@@ -195,7 +232,9 @@ TEST_F(WavTest, ConvertingReadFollowsTheMaker) {
     device_maker->SetProperty(MAKER_3D, 1);
     ComRef<ISound> device_sound;
     stream = stream_of(file);
-    ASSERT_EQ(wav_->ReadStream(stream.get(), "wav", device_maker.get(), IID_ISound, device_sound.put_void()), OM_S_OK);
+    ASSERT_EQ(wav_->ReadStream(stream.get(), "wav", device_maker.get(), IID_ISound,
+                               device_sound.put_void()),
+              OM_S_OK);
     EXPECT_EQ(device_sound->GetFormat(), SOUND_FORMAT_MONO16);
     EXPECT_EQ(device_sound->GetLength(), 2205u);
     // float(2205 x 44100) rounds down to 97240496: the resampled rate is one below.
@@ -209,7 +248,8 @@ TEST_F(WavTest, ConvertingReadFollowsTheMaker) {
 TEST_F(WavTest, ConvertingReadReleasesEverythingAndRestoresTheOption) {
     std::string data;
     for (int i = 0; i < 300; ++i) data += le16(i) + le16(uint16_t(-i));
-    const std::string file = RiffBuilder().chunk("fmt ", pcm_format(2, 44100, 16)).chunk("data", data).bytes();
+    const std::string file =
+        RiffBuilder().chunk("fmt ", pcm_format(2, 44100, 16)).chunk("data", data).bytes();
     ComRef<ISoundCreate> maker;
     ASSERT_EQ(OmCreate(CLSID_BaseSoundCreate, IID_ISoundCreate, maker.put()), OM_S_OK);
     bool fired = true;
@@ -221,7 +261,8 @@ TEST_F(WavTest, ConvertingReadReleasesEverythingAndRestoresTheOption) {
         const int64_t live = om_heap_live_blocks();
         ComRef<ISound> sound;
         platform::fail_allocation_after(n);
-        OmResult r = OmWaveConvert(wav_.get(), stream.get(), "wav", maker.get(), IID_ISound, sound.put_void());
+        OmResult r = OmWaveConvert(wav_.get(), stream.get(), "wav", maker.get(), IID_ISound,
+                                   sound.put_void());
         fired = platform::allocation_fault_fired();
         platform::reset_allocation_faults();
         uint32_t option = 0;

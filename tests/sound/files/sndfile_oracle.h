@@ -20,8 +20,9 @@ public:
             [](void* self) -> sf_count_t { return sf_count_t(cast(self)->bytes_.size()); },
             [](sf_count_t offset, int whence, void* self) -> sf_count_t {
                 MemoryFile* f = cast(self);
-                sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->at_
-                                                                              : sf_count_t(f->bytes_.size());
+                sf_count_t base = whence == SEEK_SET   ? 0
+                                  : whence == SEEK_CUR ? f->at_
+                                                       : sf_count_t(f->bytes_.size());
                 f->at_ = base + offset;
                 return f->at_;
             },
@@ -35,7 +36,8 @@ public:
             },
             [](const void* in, sf_count_t count, void* self) -> sf_count_t {
                 MemoryFile* f = cast(self);
-                if (f->bytes_.size() < size_t(f->at_ + count)) f->bytes_.resize(size_t(f->at_ + count));
+                if (f->bytes_.size() < size_t(f->at_ + count))
+                    f->bytes_.resize(size_t(f->at_ + count));
                 std::memcpy(f->bytes_.data() + f->at_, in, size_t(count));
                 f->at_ += count;
                 return count;

@@ -18,7 +18,8 @@ constexpr uint32_t hz = 22050;
 
 int16_t tone(size_t i, uint32_t channels) {
     const double t = double(i / channels) / hz;
-    return int16_t(std::lround(16000.0 * std::sin(2 * M_PI * (440.0 + 220.0 * double(i % channels)) * t)));
+    return int16_t(
+        std::lround(16000.0 * std::sin(2 * M_PI * (440.0 + 220.0 * double(i % channels)) * t)));
 }
 
 int16_t noise(size_t i, uint32_t) {
@@ -103,8 +104,9 @@ TEST_F(AdpcmTest, LibsndfileDecodesOurFilesToOurSamples) {
         const SndfileDecoded theirs = sndfile_decode(file);
         ASSERT_EQ(theirs.channels, int(row.channels));
         ASSERT_GE(theirs.samples.size(), decoded.size());
-        EXPECT_EQ(std::vector<int32_t>(theirs.samples.begin(), theirs.samples.begin() + decoded.size()),
-                  decoded)
+        EXPECT_EQ(
+            std::vector<int32_t>(theirs.samples.begin(), theirs.samples.begin() + decoded.size()),
+            decoded)
             << row.channels << " x " << row.frames;
     }
 }
@@ -139,8 +141,8 @@ TEST_F(AdpcmTest, RoundTripStaysWithinItsNoiseBound) {
     for (const Row& row : rows) {
         for (uint32_t channels : {1u, 2u}) {
             const auto pcm = signal(22050, channels, row.f);
-            auto sound = plain_sound(stereo_or_mono(channels), 22050, hz,
-                                     [&](size_t i) { return pcm[i]; });
+            auto sound =
+                plain_sound(stereo_or_mono(channels), 22050, hz, [&](size_t i) { return pcm[i]; });
             ComRef<ISound> back;
             ASSERT_EQ(read(write(sound.get()), back), OM_S_OK);
             auto decoded = samples_of(back.get());
@@ -204,11 +206,15 @@ TEST_F(AdpcmTest, ReadsShortLastBlocksAndFactCounts) {
         uint32_t length;
     } rows[] = {
         {"two whole blocks", ima_file(ima_format(1, 36, 65), full + full), 130},
-        {"a short last block decodes what it holds", ima_file(ima_format(1, 36, 65), full + mono_block(5, 3, 3)), 65 + 7},
-        {"a last block shorter than its headers is ignored", ima_file(ima_format(1, 36, 65), full + "ab"), 65},
+        {"a short last block decodes what it holds",
+         ima_file(ima_format(1, 36, 65), full + mono_block(5, 3, 3)), 65 + 7},
+        {"a last block shorter than its headers is ignored",
+         ima_file(ima_format(1, 36, 65), full + "ab"), 65},
         {"fewer samples per block than the align holds", ima_file(ima_format(1, 36, 33), full), 33},
-        {"no samples-per-block word", ima_file(le16(0x11) + le16(1) + le32(hz) + le32(0) + le16(36) + le16(4), full), 65},
-        {"the length comes from the data, not from fact", ima_file(ima_format(1, 36, 65), full + full, le32(100)), 130},
+        {"no samples-per-block word",
+         ima_file(le16(0x11) + le16(1) + le32(hz) + le32(0) + le16(36) + le16(4), full), 65},
+        {"the length comes from the data, not from fact",
+         ima_file(ima_format(1, 36, 65), full + full, le32(100)), 130},
         {"fact beyond the data", ima_file(ima_format(1, 36, 65), full, le32(1000)), 65},
     };
     for (const Row& row : rows) {
@@ -226,17 +232,22 @@ TEST_F(AdpcmTest, RefusesMalformedFiles) {
         std::string file;
     } rows[] = {
         {"step index above 88", ima_file(ima_format(1, 36, 65), full + mono_block(0, 89, 32))},
-        {"block align too small for its headers", ima_file(ima_format(2, 6, 1), std::string(12, '\0'))},
+        {"block align too small for its headers",
+         ima_file(ima_format(2, 6, 1), std::string(12, '\0'))},
         {"stereo codes not whole groups", ima_file(ima_format(2, 12, 2), std::string(24, '\0'))},
         {"samples per block beyond the block align", ima_file(ima_format(1, 36, 66), full)},
         {"not 4 bits", ima_file(ima_format(1, 36, 65, 3), full)},
         {"no channels", ima_file(ima_format(0, 36, 65), full)},
-        {"256 channels", ima_file(le16(1) + le16(256) + le32(hz) + le32(0) + le16(256) + le16(8), std::string(256, 'a'))},
+        {"256 channels", ima_file(le16(1) + le16(256) + le32(hz) + le32(0) + le16(256) + le16(8),
+                                  std::string(256, 'a'))},
         {"tag 2", ima_file(le16(2) + ima_format(1, 36, 65).substr(2), full)},
         {"empty data", ima_file(ima_format(1, 36, 65), "")},
         {"no data", RiffBuilder().chunk("fmt ", ima_format(1, 36, 65)).bytes()},
         {"no fmt", RiffBuilder().chunk("data", full).bytes()},
-        {"data larger than the file", RiffBuilder().chunk("fmt ", ima_format(1, 36, 65)).claim("data", 0x7FFFFFF0u, full).bytes()},
+        {"data larger than the file", RiffBuilder()
+                                          .chunk("fmt ", ima_format(1, 36, 65))
+                                          .claim("data", 0x7FFFFFF0u, full)
+                                          .bytes()},
         {"not RIFF", "RIFX" + ima_file(ima_format(1, 36, 65), full).substr(4)},
     };
     for (const Row& row : rows) {
