@@ -245,6 +245,21 @@ TEST_F(WavTest, ConvertingReadFollowsTheMaker) {
     EXPECT_EQ(option, 1u);
 }
 
+TEST_F(WavTest, DeviceMakerScalesLongSoundsWithoutOverflow) {
+    // 100 million frames x 22050 needs more than 32 bits.
+    auto device = make_device();
+    ComRef<ISoundCreate> maker;
+    ASSERT_EQ(device->CreateSound(maker.put()), OM_S_OK);
+    maker->SetProperty(MAKER_RATE, 44100);
+    maker->SetProperty(MAKER_LENGTH, 100000000);
+    ASSERT_EQ(maker->Validate(), OM_S_OK);
+    intptr_t length = 0, rate = 0;
+    maker->GetProperty(MAKER_LENGTH, &length);
+    maker->GetProperty(MAKER_RATE, &rate);
+    EXPECT_EQ(rate, 22050);
+    EXPECT_EQ(length, 50000000);
+}
+
 TEST_F(WavTest, ConvertingReadReleasesEverythingAndRestoresTheOption) {
     std::string data;
     for (int i = 0; i < 300; ++i) data += le16(i) + le16(uint16_t(-i));
