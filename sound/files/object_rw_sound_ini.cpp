@@ -10,6 +10,7 @@
 #include "sound/base/sound_create.h"
 #include "sound/files/sound_keys.h"
 #include "sound/processing/sound_processor.h"
+#include "sound/processing/sound_values.h"
 
 #include <cstring>
 #include <string>
@@ -39,17 +40,11 @@ OmResult sample_path(IPropertySheet* sheet, const char* path, std::string& out) 
     return OM_S_OK;
 }
 
-intptr_t int_param(ISound* sound, int32_t kind) {
-    intptr_t value = 0;
-    sound->GetParamInt(kind, &value);
-    return value;
-}
-
 // The sound in `format` as the maker makes it, converted from `sound` when that differs.
 OmResult convert_to(ISoundCreate* maker, uint32_t format, ComRef<ISound>& sound) {
     maker->SetProperty(MAKER_FORMAT, intptr_t(format));
     maker->SetProperty(MAKER_LENGTH, intptr_t(sound->GetLength()));
-    maker->SetProperty(MAKER_RATE, int_param(sound.get(), SOUND_INT_FREQUENCY));
+    maker->SetProperty(MAKER_RATE, sound_int_param(sound.get(), SOUND_INT_FREQUENCY));
     ComRef<ISound> converted;
     OmResult r = maker->CreateSound(converted.put());
     if (r < 0) return r;

@@ -104,3 +104,44 @@ OmResult riff_write(IByteStream* stream, const void* buffer, uint32_t count) {
     if (r < 0) return r;
     return done == count ? OM_S_OK : OM_E_FAIL;
 }
+
+void riff_put_format(uint8_t* p, const WAVEFORMATEX& format) {
+    riff_put16(p, format.format_tag);
+    riff_put16(p + 2, format.channels);
+    riff_put32(p + 4, format.samples_per_second);
+    riff_put32(p + 8, format.average_bytes_per_second);
+    riff_put16(p + 12, format.block_align);
+    riff_put16(p + 14, format.bits_per_sample);
+    riff_put16(p + 16, format.extra_size);
+}
+
+void riff_get_format(const uint8_t* p, uint32_t size, WAVEFORMATEX* out) {
+    out->format_tag = riff_get16(p);
+    out->channels = riff_get16(p + 2);
+    out->samples_per_second = riff_get32(p + 4);
+    out->average_bytes_per_second = riff_get32(p + 8);
+    out->block_align = riff_get16(p + 12);
+    out->bits_per_sample = riff_get16(p + 14);
+    out->extra_size = size >= sizeof(WAVEFORMATEX) ? riff_get16(p + 16) : 0;
+}
+
+OmResult riff_write_wave_header(IByteStream* stream, const WAVEFORMATEX& format,
+                                const uint8_t* extra, uint64_t data_bytes) {
+    constexpr uint32_t record = sizeof(WAVEFORMATEX);
+    constexpr uint32_t largest_extra = 22; // the largest record written here is 40 bytes
+    if (format.extra_size > largest_extra) return OM_E_FAIL;
+    const uint64_t riff_size = record + format.extra_size + data_bytes + 20;
+    if (riff_size > UINT32_MAX) return OM_E_FAIL;
+    uint8_t header[12 + 8 + record + largest_extra + 8];
+    std::memcpy(header, "RIFF", 4);
+    riff_put32(header + 4, uint32_t(riff_size));
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    riff_put32(header + 16, record + format.extra_size);
+    riff_put_format(header + 20, format);
+    uint8_t* p = header + 20 + record;
+    if (format.extra_size) std::memcpy(p, extra, format.extra_size);
+    p += format.extra_size;
+    std::memcpy(p, "data", 4);
+    riff_put32(p + 4, uint32_t(data_bytes));
+    return riff_write(stream, header, uint32_t(p + 8 - header));
+}

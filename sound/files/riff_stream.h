@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/io/byte_stream.h"
+#include "platform/wave_format.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,5 +36,15 @@ uint16_t riff_get16(const uint8_t* p);
 uint32_t riff_get32(const uint8_t* p);
 void riff_put16(uint8_t* p, uint16_t v);
 void riff_put32(uint8_t* p, uint32_t v);
+// The 18-byte format record, field by field.
+void riff_put_format(uint8_t* p, const WAVEFORMATEX& format);
+// The format record from `size` bytes (at least 16); a shorter record than 18 bytes reads
+// with extra size 0.
+void riff_get_format(const uint8_t* p, uint32_t size, WAVEFORMATEX* out);
+// "RIFF" <18 + extra size + data + 20> "WAVE", "fmt " <18 + extra size> with the record and
+// its `extra` bytes, then the "data" chunk header. OM_E_FAIL when the sizes overflow 32 bits
+// or a write comes up short; the stream's failure.
+OmResult riff_write_wave_header(IByteStream* stream, const WAVEFORMATEX& format,
+                                const uint8_t* extra, uint64_t data_bytes);
 // Writes exactly `count` bytes: the stream's failure, or OM_E_FAIL for a short write.
 OmResult riff_write(IByteStream* stream, const void* buffer, uint32_t count);

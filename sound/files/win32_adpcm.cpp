@@ -4,11 +4,12 @@
 
 #include "framework/core/com_ref.h"
 #include "framework/core/memory.h"
+#include "framework/platform/sound_support.h"
 #include "sound/base/sound_create.h"
 #include "sound/base/sound_format.h"
 #include "sound/files/ima_adpcm.h"
 #include "sound/files/riff_stream.h"
-#include "sound/processing/wave_convert.h"
+#include "sound/files/sound_file_rw.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,9 +17,7 @@
 
 namespace {
 
-constexpr uint16_t wave_format_pcm = 1;
-constexpr uint32_t format_bytes = 18;     // the record without its extra bytes
-constexpr uint32_t ima_format_bytes = 20; // with the samples-per-block word
+constexpr uint32_t ima_format_bytes = 20; // the record with the samples-per-block word
 constexpr uint32_t max_channels = 255;
 constexpr int32_t lock_for_writing = 1;
 constexpr int32_t lock_for_reading = 2;
@@ -57,18 +56,9 @@ private:
     OmResult result_;
 };
 
-struct FileFormat {
-    uint16_t tag = 0;
-    uint16_t channels = 0;
-    uint32_t rate = 0;
-    uint16_t block_align = 0;
-    uint16_t bits = 0;
-    uint16_t extra_size = 0;
-    uint16_t samples_per_block = 0; // IMA: the first extra word, when present
-};
-
 struct FileLayout {
-    FileFormat format;
+    WAVEFORMATEX format{};
+    uint16_t samples_per_block = 0; // IMA: the first extra word, when present
     uint32_t data_bytes = 0;
 };
 
@@ -84,15 +74,9 @@ OmResult read_layout(IByteStream* stream, FileLayout& layout) {
     const uint32_t taken = std::min(size, ima_format_bytes);
     if (riff_read(stream, record, taken) < 0) return OM_E_FAIL;
     if (riff_finish_chunk(stream, size, taken) < 0) return OM_E_FAIL;
-    FileFormat& f = layout.format;
-    f.tag = riff_get16(record);
-    f.channels = riff_get16(record + 2);
-    f.rate = riff_get32(record + 4);
-    f.block_align = riff_get16(record + 12);
-    f.bits = riff_get16(record + 14);
-    f.extra_size = taken >= format_bytes ? riff_get16(record + 16) : 0;
-    if (f.extra_size >= 2 && taken >= ima_format_bytes)
-        f.samples_per_block = riff_get16(record + 18);
+    riff_get_format(record, taken, &layout.format);
+    if (layout.format.extra_size >= 2 && taken >= ima_format_bytes)
+        layout.samples_per_block = riff_get16(record + sizeof(WAVEFORMATEX));
     for (;;) {
         RiffChunkHeader header;
         if (riff_read_chunk_header(stream, &header) < 0) return OM_E_FAIL;
@@ -124,12 +108,13 @@ uint32_t pcm_code(uint16_t channels, uint16_t bits) {
 
 OmResult read_pcm(IByteStream* stream, const FileLayout& layout, ISoundCreate* maker,
                   ComRef<ISound>& out) {
-    const FileFormat& f = layout.format;
-    if ((f.bits != 8 && f.bits != 16) || f.block_align == 0 ||
-        uint32_t(f.block_align) * 8 != uint32_t(f.channels) * f.bits)
+    const WAVEFORMATEX& f = layout.format;
+    if ((f.bits_per_sample != 8 && f.bits_per_sample != 16) || f.block_align == 0 ||
+        uint32_t(f.block_align) * 8 != uint32_t(f.channels) * f.bits_per_sample)
         return OM_E_FAIL;
     const uint32_t length = layout.data_bytes / f.block_align;
-    OmResult r = make_sound(maker, f.rate, pcm_code(f.channels, f.bits), length, out);
+    OmResult r = make_sound(maker, f.samples_per_second, pcm_code(f.channels, f.bits_per_sample),
+                            length, out);
     if (r < 0) return r;
     SoundLock lock(out.get(), lock_for_writing);
     if (lock.result() < 0) return lock.result();
@@ -140,11 +125,11 @@ OmResult read_pcm(IByteStream* stream, const FileLayout& layout, ISoundCreate* m
 
 OmResult read_ima(IByteStream* stream, const FileLayout& layout, ISoundCreate* maker,
                   ComRef<ISound>& out) {
-    const FileFormat& f = layout.format;
+    const WAVEFORMATEX& f = layout.format;
     const uint32_t channels = f.channels;
     const uint32_t largest = ima_samples_per_block(f.block_align, channels);
-    const uint32_t per_block = f.samples_per_block ? f.samples_per_block : largest;
-    if (f.bits != 4 || largest == 0 || per_block > largest) return OM_E_FAIL;
+    const uint32_t per_block = layout.samples_per_block ? layout.samples_per_block : largest;
+    if (f.bits_per_sample != 4 || largest == 0 || per_block > largest) return OM_E_FAIL;
 
     Buffer data(layout.data_bytes);
     if (!data.get()) return OM_E_OUTOFMEMORY;
@@ -171,7 +156,8 @@ OmResult read_ima(IByteStream* stream, const FileLayout& layout, ISoundCreate* m
     const uint64_t length = capacity;
     if (length > UINT32_MAX) return OM_E_FAIL;
 
-    OmResult r = make_sound(maker, f.rate, pcm_code(f.channels, 16), uint32_t(length), out);
+    OmResult r =
+        make_sound(maker, f.samples_per_second, pcm_code(f.channels, 16), uint32_t(length), out);
     if (r < 0) return r;
     SoundLock lock(out.get(), lock_for_writing);
     if (lock.result() < 0) return lock.result();
@@ -201,40 +187,23 @@ void samples16(const void* memory, uint32_t code, size_t count, int16_t* out) {
     }
 }
 
-class Win32Adpcm final : public ObjectRWBase<Win32Adpcm> {
+class Win32Adpcm final : public SoundFileRW<Win32Adpcm> {
 public:
     Win32Adpcm() { extensions_ = "adpcm"; }
 
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IObjectRW, this}});
-    }
-
-    OmResult ReadStream(IByteStream* stream, const char* extension, IUnknown* context,
-                        const GUID& iid, void** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = nullptr;
-        if (options_[2]) return OmWaveConvert(this, stream, extension, context, iid, out);
-        ComRef<ISoundCreate> maker;
-        if (!stream || !context || context->QueryInterface(IID_ISoundCreate, maker.put_void()) < 0)
-            return OM_E_FAIL;
+    OmResult read_plain(IByteStream* stream, ISoundCreate* maker, ComRef<ISound>& sound) {
         FileLayout layout;
         OmResult r = read_layout(stream, layout);
         if (r < 0) return r;
-        const FileFormat& f = layout.format;
+        const WAVEFORMATEX& f = layout.format;
         if (layout.data_bytes == 0 || f.channels == 0 || f.channels > max_channels)
             return OM_E_FAIL;
         // A header must not ask for more memory than the file can fill.
         uint64_t left = 0;
         if (riff_bytes_left(stream, &left) && layout.data_bytes > left) return OM_E_FAIL;
-        ComRef<ISound> sound;
-        if (f.tag == WAVE_FORMAT_IMA_ADPCM)
-            r = read_ima(stream, layout, maker.get(), sound);
-        else if (f.tag == wave_format_pcm)
-            r = read_pcm(stream, layout, maker.get(), sound);
-        else
-            r = OM_E_FAIL;
-        if (r < 0) return r;
-        return sound->QueryInterface(iid, out);
+        if (f.format_tag == WAVE_FORMAT_IMA_ADPCM) return read_ima(stream, layout, maker, sound);
+        if (f.format_tag == WAVE_FORMAT_PCM) return read_pcm(stream, layout, maker, sound);
+        return OM_E_FAIL;
     }
 
     OmResult WriteStream(IByteStream* stream, const char*, IUnknown* object) override {
@@ -250,37 +219,28 @@ public:
         const uint32_t length = sound->GetLength();
         const uint32_t tag = options_[ADPCM_OPTION_WRITE_TAG] ? options_[ADPCM_OPTION_WRITE_TAG]
                                                               : WAVE_FORMAT_IMA_ADPCM;
-        uint8_t record[ima_format_bytes] = {};
-        uint32_t record_bytes = format_bytes;
+        WAVEFORMATEX format;
+        OmWaveFormatFromCode(code, uint32_t(rate), &format);
+        uint8_t extra[2] = {};
         std::optional<Buffer> encoded_memory;
         const uint8_t* data = nullptr;
         uint64_t data_bytes = 0;
 
         SoundLock lock(sound.get(), lock_for_reading);
         if (lock.result() < 0) return lock.result();
-        if (tag == wave_format_pcm) {
-            const uint32_t block_align = sound_format_frame_bytes(code);
-            riff_put16(record, wave_format_pcm);
-            riff_put16(record + 2, uint16_t(channels));
-            riff_put32(record + 4, uint32_t(rate));
-            riff_put32(record + 8, uint32_t(rate) * block_align);
-            riff_put16(record + 12, uint16_t(block_align));
-            riff_put16(record + 14, uint16_t(bits));
+        if (tag == WAVE_FORMAT_PCM) {
             data = static_cast<const uint8_t*>(lock.memory());
-            data_bytes = uint64_t(length) * block_align;
+            data_bytes = uint64_t(length) * format.block_align;
         } else if (tag == WAVE_FORMAT_IMA_ADPCM) {
             const uint32_t block_align = ADPCM_WRITE_BLOCK_ALIGN * channels;
             if (block_align > UINT16_MAX) return OM_E_FAIL;
             const uint32_t per_block = ADPCM_WRITE_SAMPLES_PER_BLOCK;
-            riff_put16(record, WAVE_FORMAT_IMA_ADPCM);
-            riff_put16(record + 2, uint16_t(channels));
-            riff_put32(record + 4, uint32_t(rate));
-            riff_put32(record + 8, uint32_t(uint64_t(rate) * block_align / per_block));
-            riff_put16(record + 12, uint16_t(block_align));
-            riff_put16(record + 14, 4);
-            riff_put16(record + 16, 2);
-            riff_put16(record + 18, uint16_t(per_block));
-            record_bytes = ima_format_bytes;
+            format.format_tag = WAVE_FORMAT_IMA_ADPCM;
+            format.average_bytes_per_second = uint32_t(uint64_t(rate) * block_align / per_block);
+            format.block_align = uint16_t(block_align);
+            format.bits_per_sample = 4;
+            format.extra_size = sizeof extra;
+            riff_put16(extra, uint16_t(per_block));
             Buffer pcm_memory(size_t(length) * channels * sizeof(int16_t));
             if (!pcm_memory.get()) return OM_E_OUTOFMEMORY;
             auto* pcm = reinterpret_cast<int16_t*>(pcm_memory.get());
@@ -303,22 +263,7 @@ public:
         } else {
             return OM_E_FAIL;
         }
-        const uint64_t riff_size = record_bytes + data_bytes + 20;
-        if (riff_size > UINT32_MAX) return OM_E_FAIL;
-
-        uint8_t header[12 + 8 + ima_format_bytes + 8];
-        uint8_t* p = header;
-        std::memcpy(p, "RIFF", 4);
-        riff_put32(p + 4, uint32_t(riff_size));
-        std::memcpy(p + 8, "WAVEfmt ", 8);
-        riff_put32(p + 16, record_bytes);
-        std::memcpy(p + 20, record, record_bytes);
-        p += 20 + record_bytes;
-        std::memcpy(p, "data", 4);
-        riff_put32(p + 4, uint32_t(data_bytes));
-        p += 8;
-        OmResult r = riff_write(stream, header, uint32_t(p - header));
-        if (r < 0) return OM_E_FAIL;
+        if (riff_write_wave_header(stream, format, extra, data_bytes) < 0) return OM_E_FAIL;
         if (data_bytes && riff_write(stream, data, uint32_t(data_bytes)) < 0) return OM_E_FAIL;
         return OM_S_OK;
     }

@@ -7,6 +7,7 @@
 #include "sound/base/base_sound_create.h"
 #include "sound/base/sound_create.h"
 #include "sound/base/sound_format.h"
+#include "sound/processing/sound_values.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,12 +21,6 @@ constexpr uint32_t depth_and_sign_mask = 0xFF1FFF00;
 constexpr uint32_t pcm_byte_mask = 0xFF00;
 constexpr uint32_t pcm_byte = 0x100;
 constexpr uint32_t signed16_base = 0x1100000;
-
-intptr_t int_param(ISound* sound, int32_t kind) {
-    intptr_t value = 0;
-    sound->GetParamInt(kind, &value);
-    return value;
-}
 
 bool depth_ok(uint32_t code) {
     uint32_t bits = sound_format_bits(code);
@@ -83,6 +78,11 @@ uint16_t widened(const uint8_t* samples, size_t i, uint32_t bits) {
     return v;
 }
 
+template <class T>
+void copy_strided(T* out, size_t out_step, const T* in, size_t in_step, size_t count) {
+    for (size_t i = 0; i < count; ++i) out[i * out_step] = in[i * in_step];
+}
+
 // Floor division of a sum by a positive count (C++ '/' truncates toward zero).
 int32_t floor_divide(int32_t sum, int32_t count) {
     int32_t q = sum / count;
@@ -125,7 +125,7 @@ public:
             for (size_t i = 0; i < count; ++i)
                 out[i] = uint8_t((widened(in, i, src_bits) ^ flip) >> 8);
         }
-        set_frequency(destination, int_param(source, SOUND_INT_FREQUENCY));
+        set_frequency(destination, sound_int_param(source, SOUND_INT_FREQUENCY));
         return OM_S_OK;
     }
 
@@ -138,7 +138,7 @@ public:
         if (pair.result() < 0) return pair.result();
         const size_t bytes = size_t(length) * sound_format_frame_bytes(code);
         if (bytes) std::memcpy(pair.destination<uint8_t>(), pair.source<uint8_t>(), bytes);
-        set_frequency(destination, int_param(source, SOUND_INT_FREQUENCY));
+        set_frequency(destination, sound_int_param(source, SOUND_INT_FREQUENCY));
         return OM_S_OK;
     }
 
@@ -153,7 +153,7 @@ public:
         if (pair.result() < 0) return pair.result();
         // The rate product in 64 bits (32 overflow from about 2.2 s of 44.1 kHz audio),
         // rounded to float as the stored files' timing expects, the division in double.
-        const intptr_t src_rate = int_param(source, SOUND_INT_FREQUENCY);
+        const intptr_t src_rate = sound_int_param(source, SOUND_INT_FREQUENCY);
         intptr_t rate = src_rate;
         if (src_length) {
             const float product = float(int64_t(dst_length) * int64_t(src_rate));
@@ -185,55 +185,11 @@ public:
     }
 
     OmResult ExtractChannel(ISound* destination, uint32_t channel, ISound* source) override {
-        if (!destination || !source) return OM_E_FAIL;
-        const uint32_t dst = destination->GetFormat(), src = source->GetFormat();
-        const uint32_t length = source->GetLength();
-        if (sound_format_channels(dst) != 1 ||
-            (dst & depth_and_sign_mask) != (src & depth_and_sign_mask) ||
-            channel >= sound_format_channels(src) || destination->GetLength() < length)
-            return OM_E_FAIL;
-        LockedPair pair(destination, source);
-        if (pair.result() < 0) return pair.result();
-        const uint32_t channels = sound_format_channels(src);
-        if (sound_format_bits(src) == 8) {
-            const uint8_t* in = pair.source<uint8_t>();
-            uint8_t* out = pair.destination<uint8_t>();
-            for (size_t i = 0; i < length; ++i) out[i] = in[channel + i * channels];
-        } else if (sound_format_bits(src) == 16) {
-            const int16_t* in = pair.source<int16_t>();
-            int16_t* out = pair.destination<int16_t>();
-            for (size_t i = 0; i < length; ++i) out[i] = in[channel + i * channels];
-        } else {
-            return OM_E_FAIL;
-        }
-        set_frequency(destination, int_param(source, SOUND_INT_FREQUENCY));
-        return OM_S_OK;
+        return move_channel(destination, source, channel, ChannelSide::source);
     }
 
     OmResult InsertChannel(ISound* destination, uint32_t channel, ISound* source) override {
-        if (!destination || !source) return OM_E_FAIL;
-        const uint32_t dst = destination->GetFormat(), src = source->GetFormat();
-        const uint32_t length = source->GetLength();
-        if (sound_format_channels(src) != 1 ||
-            (dst & depth_and_sign_mask) != (src & depth_and_sign_mask) ||
-            channel >= sound_format_channels(dst) || destination->GetLength() < length)
-            return OM_E_FAIL;
-        LockedPair pair(destination, source);
-        if (pair.result() < 0) return pair.result();
-        const uint32_t channels = sound_format_channels(dst);
-        if (sound_format_bits(dst) == 8) {
-            const uint8_t* in = pair.source<uint8_t>();
-            uint8_t* out = pair.destination<uint8_t>();
-            for (size_t i = 0; i < length; ++i) out[channel + i * channels] = in[i];
-        } else if (sound_format_bits(dst) == 16) {
-            const int16_t* in = pair.source<int16_t>();
-            int16_t* out = pair.destination<int16_t>();
-            for (size_t i = 0; i < length; ++i) out[channel + i * channels] = in[i];
-        } else {
-            return OM_E_FAIL;
-        }
-        set_frequency(destination, int_param(source, SOUND_INT_FREQUENCY));
-        return OM_S_OK;
+        return move_channel(destination, source, channel, ChannelSide::destination);
     }
 
     OmResult MixToMono(ISound* destination, ISound* source) override {
@@ -254,11 +210,46 @@ public:
             for (uint32_t c = 0; c < channels; ++c) sum += in[i * channels + c];
             out[i] = int16_t(floor_divide(sum, int32_t(channels)));
         }
-        set_frequency(destination, int_param(source, SOUND_INT_FREQUENCY));
+        set_frequency(destination, sound_int_param(source, SOUND_INT_FREQUENCY));
         return OM_S_OK;
     }
 
     OmResult Convert(ISound* destination, ISound* source) override;
+
+private:
+    // Which side is interleaved: the source for ExtractChannel, the destination for
+    // InsertChannel; the other side is mono.
+    enum class ChannelSide { source, destination };
+
+    OmResult move_channel(ISound* destination, ISound* source, uint32_t channel,
+                          ChannelSide interleaved) {
+        if (!destination || !source) return OM_E_FAIL;
+        const uint32_t dst = destination->GetFormat(), src = source->GetFormat();
+        const uint32_t length = source->GetLength();
+        const bool extract = interleaved == ChannelSide::source;
+        const uint32_t mono = extract ? dst : src;
+        const uint32_t channels = sound_format_channels(extract ? src : dst);
+        // The channel index and the destination's length are checked too: both would let the
+        // copy run past the sample memory.
+        if (sound_format_channels(mono) != 1 ||
+            (dst & depth_and_sign_mask) != (src & depth_and_sign_mask) || channel >= channels ||
+            destination->GetLength() < length)
+            return OM_E_FAIL;
+        LockedPair pair(destination, source);
+        if (pair.result() < 0) return pair.result();
+        const size_t in_step = extract ? channels : 1, out_step = extract ? 1 : channels;
+        const size_t in_first = extract ? channel : 0, out_first = extract ? 0 : channel;
+        if (sound_format_bits(src) == 8)
+            copy_strided(pair.destination<uint8_t>() + out_first, out_step,
+                         pair.source<uint8_t>() + in_first, in_step, length);
+        else if (sound_format_bits(src) == 16)
+            copy_strided(pair.destination<int16_t>() + out_first, out_step,
+                         pair.source<int16_t>() + in_first, in_step, length);
+        else
+            return OM_E_FAIL;
+        set_frequency(destination, sound_int_param(source, SOUND_INT_FREQUENCY));
+        return OM_S_OK;
+    }
 };
 
 // A temporary BaseSound of the code and length (and the rate when non-zero).
@@ -289,7 +280,7 @@ OmResult SoundProcessor::Convert(ISound* destination, ISound* source) {
             ComRef<ISound> wide;
             OmResult r = make_temporary((current->GetFormat() & 0xFFFF) | signed16_base,
                                         current->GetLength(),
-                                        int_param(current.get(), SOUND_INT_FREQUENCY), wide);
+                                        sound_int_param(current.get(), SOUND_INT_FREQUENCY), wide);
             if (r < 0) return r;
             r = ConvertBits(wide.get(), current.get());
             if (r < 0) return r;
@@ -299,8 +290,8 @@ OmResult SoundProcessor::Convert(ISound* destination, ISound* source) {
         if (current->GetLength() != dst_length) {
             const uint32_t code = current->GetFormat();
             ComRef<ISound> resampled;
-            OmResult r = make_temporary(code, dst_length,
-                                        int_param(current.get(), SOUND_INT_FREQUENCY), resampled);
+            OmResult r = make_temporary(
+                code, dst_length, sound_int_param(current.get(), SOUND_INT_FREQUENCY), resampled);
             if (r < 0) return r;
             if (sound_format_channels(code) == 1) {
                 Resample(resampled.get(), current.get());
@@ -315,7 +306,8 @@ OmResult SoundProcessor::Convert(ISound* destination, ISound* source) {
                     Resample(mono_out.get(), mono_in.get());
                     InsertChannel(resampled.get(), c, mono_out.get());
                 }
-                set_frequency(resampled.get(), int_param(mono_out.get(), SOUND_INT_FREQUENCY));
+                set_frequency(resampled.get(),
+                              sound_int_param(mono_out.get(), SOUND_INT_FREQUENCY));
             }
             current = std::move(resampled);
         }

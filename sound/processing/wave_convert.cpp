@@ -7,6 +7,7 @@
 #include "sound/base/base_sound_create.h"
 #include "sound/base/sound_create.h"
 #include "sound/processing/sound_processor.h"
+#include "sound/processing/sound_values.h"
 
 namespace {
 
@@ -27,12 +28,6 @@ private:
     IObjectRW* reader_;
     uint32_t saved_ = 0;
 };
-
-intptr_t int_param(ISound* sound, int32_t kind) {
-    intptr_t value = 0;
-    sound->GetParamInt(kind, &value);
-    return value;
-}
 
 } // namespace
 
@@ -55,9 +50,9 @@ OmResult OmWaveConvert(IObjectRW* reader, IByteStream* stream, const char* exten
         if (r < 0) return r;
     }
 
-    final_maker->SetProperty(MAKER_FORMAT, int_param(file_sound.get(), SOUND_INT_FORMAT));
-    final_maker->SetProperty(MAKER_LENGTH, int_param(file_sound.get(), SOUND_INT_LENGTH));
-    final_maker->SetProperty(MAKER_RATE, int_param(file_sound.get(), SOUND_INT_FREQUENCY));
+    final_maker->SetProperty(MAKER_FORMAT, sound_int_param(file_sound.get(), SOUND_INT_FORMAT));
+    final_maker->SetProperty(MAKER_LENGTH, sound_int_param(file_sound.get(), SOUND_INT_LENGTH));
+    final_maker->SetProperty(MAKER_RATE, sound_int_param(file_sound.get(), SOUND_INT_FREQUENCY));
 
     ComRef<ISoundProcessor> processor;
     OmResult r = OmCreate(CLSID_SoundProcessor, IID_ISoundProcessor, processor.put());

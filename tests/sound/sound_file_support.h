@@ -5,6 +5,7 @@
 
 #include "framework/core/module_groups.h"
 #include "framework/io/memory_stream.h"
+#include "framework/io/object_rw.h"
 #include "sound/files/riff_stream.h"
 #include "tests/sound/sound_test_support.h"
 
@@ -91,6 +92,17 @@ inline std::string bytes_of(IByteStream* stream) {
     std::string out(end, '\0');
     if (end) stream->Read(out.data(), end, nullptr);
     return out;
+}
+
+// Reads the bytes through the reader with a fresh BaseSoundCreate, on the plain path unless
+// `convert` (option 2).
+inline OmResult read_file(IObjectRW* reader, const char* extension, const std::string& bytes,
+                          ComRef<ISound>& sound, bool convert) {
+    reader->SetOption(2, convert ? 1 : 0);
+    ComRef<ISoundCreate> maker;
+    EXPECT_EQ(OmCreate(CLSID_BaseSoundCreate, IID_ISoundCreate, maker.put()), OM_S_OK);
+    auto stream = stream_of(bytes);
+    return reader->ReadStream(stream.get(), extension, maker.get(), IID_ISound, sound.put_void());
 }
 
 inline std::string le16(uint32_t v) {

@@ -41,11 +41,7 @@ protected:
     }
     // Reads the bytes with a fresh BaseSoundCreate (plain path unless `convert`).
     OmResult read(const std::string& bytes, ComRef<ISound>& sound, bool convert = false) {
-        wav_->SetOption(2, convert ? 1 : 0);
-        ComRef<ISoundCreate> maker;
-        EXPECT_EQ(OmCreate(CLSID_BaseSoundCreate, IID_ISoundCreate, maker.put()), OM_S_OK);
-        auto stream = stream_of(bytes);
-        return wav_->ReadStream(stream.get(), "wav", maker.get(), IID_ISound, sound.put_void());
+        return read_file(wav_.get(), "wav", bytes, sound, convert);
     }
     ComRef<IObjectRW> wav_;
 };

@@ -67,11 +67,7 @@ protected:
         return bytes_of(stream.get());
     }
     OmResult read(const std::string& bytes, ComRef<ISound>& sound, bool convert = false) {
-        adpcm_->SetOption(2, convert ? 1 : 0);
-        ComRef<ISoundCreate> maker;
-        EXPECT_EQ(OmCreate(CLSID_BaseSoundCreate, IID_ISoundCreate, maker.put()), OM_S_OK);
-        auto stream = stream_of(bytes);
-        return adpcm_->ReadStream(stream.get(), "adpcm", maker.get(), IID_ISound, sound.put_void());
+        return read_file(adpcm_.get(), "adpcm", bytes, sound, convert);
     }
     ComRef<IObjectRW> adpcm_;
 };
