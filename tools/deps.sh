@@ -3,6 +3,7 @@
 # Usage: tools/deps.sh [extra-package ...]
 # libcurl4-openssl-dev carries the web streams; python3, python3-pyftpdlib and openssl run the
 # web tests' loopback servers and make their certificate.
+# libsndfile1-dev is for the sound tests and benchmarks only: the independent IMA ADPCM codec.
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
 # libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
 # measured against Mesa's llvmpipe.
@@ -41,6 +42,7 @@ libcurl4-openssl-dev
 python3
 python3-pyftpdlib
 openssl
+libsndfile1-dev
 "
 
 missing=""

@@ -56,6 +56,11 @@
 #include "sound/base/base_sound_control.h"
 #include "sound/base/base_sound_create.h"
 #include "sound/device/win32_dx6_sound_control2.h"
+#include "sound/dict/sound_dict_type.h"
+#include "sound/files/object_rw_sound_ini.h"
+#include "sound/files/object_rw_wav.h"
+#include "sound/files/win32_adpcm.h"
+#include "sound/processing/sound_processor.h"
 
 #include <initializer_list>
 
@@ -175,10 +180,15 @@ OmResult OmRegisterCryptoModules(IObjectManager* manager) {
 
 OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
+        SoundDictType_RegisterClasses,
+        SoundProcessor_RegisterClasses,
+        ObjectRWWav_RegisterClasses,
+        ObjectRWSoundIni_RegisterClasses,
         BaseSoundCreate_RegisterClasses,
         BaseSound_RegisterClasses,
         BaseSoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
+        Win32Adpcm_RegisterClasses,
     }, manager);
 }
 
