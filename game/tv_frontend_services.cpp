@@ -2,6 +2,7 @@
 #include "game/tv_frontend_services.h"
 
 int32_t TvDetailTexturesEnabled = 1;
+int32_t TvTextureReductionLevel = 0;
 
 namespace {
 

@@ -89,3 +89,6 @@ void TvFatalDamagedFiles(const char* source, int32_t line, const char* path);
 
 // The "detailtextures" switch, 1 at start; the front end sets it, the landscape reads it.
 extern int32_t TvDetailTexturesEnabled;
+// The program-wide texture-reduction level, 0 at start; the front end sets it from its
+// settings. Above 1 the engine's "jpg" reader halves every image it loads.
+extern int32_t TvTextureReductionLevel;

@@ -140,6 +140,15 @@ int32_t LgIm3DDrawLine(int32_t i0, int32_t i1);
 int32_t LgIm3DDrawPrimitive(int32_t type);
 int32_t LgIm3DDrawIndexedPrimitive(int32_t type, const uint16_t* indices, int32_t count);
 
+// The steps the draw functions are made of, for render stages that walk their own triangles
+// (the hooks above do the culling, clipping and submitting):
+// starts a batch over the current transform: 0 when no transform is open or every vertex is
+// outside one plane; otherwise the clip area is emptied, the device told a batch begins, 1.
+// The batch ends with hooks.end(), which flushes it.
+int32_t LgIm3DBeginBatch();
+// Makes room for the vertices the clipper may add for one primitive; 0 when it cannot.
+int32_t LgIm3DEnsureClipRoom();
+
 // Installs the back-face tests and clippers of the projection.
 void LgIm3DSetProjection(uint32_t projection);
 int32_t LgIm3DBackfacePerspective(int32_t i0, int32_t i1, int32_t i2);

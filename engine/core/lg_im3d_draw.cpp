@@ -10,13 +10,6 @@ namespace {
 constexpr int32_t clipRoomNeeded = 20;
 constexpr int32_t clipRoomGrowth = 50;
 
-bool ensure_clip_room() {
-    LgIm3DState& s = LgIm3DGlobal;
-    const int32_t nextFree = s.current->nextFree;
-    if (s.capacity >= nextFree + clipRoomNeeded) return true;
-    return LgIm3DReserveVertices(nextFree + clipRoomGrowth - s.inUse) != 0;
-}
-
 bool valid(int32_t i) {
     return i >= 0 && i < LgIm3DGlobal.current->count;
 }
@@ -31,7 +24,7 @@ void dispatch_line(int32_t a, int32_t b) {
         s.hooks.submitLine(a, b);
         return;
     }
-    if (ensure_clip_room()) s.hooks.clipLine(a, b);
+    if (LgIm3DEnsureClipRoom()) s.hooks.clipLine(a, b);
 }
 
 void dispatch_triangle(int32_t a, int32_t b, int32_t c) {
@@ -46,7 +39,7 @@ void dispatch_triangle(int32_t a, int32_t b, int32_t c) {
         return;
     }
     if (s.hooks.backfaceCamera(a, b, c) == 1) return;
-    if (ensure_clip_room()) s.hooks.clipTriangle(a, b, c);
+    if (LgIm3DEnsureClipRoom()) s.hooks.clipTriangle(a, b, c);
 }
 
 // Walks the primitives of a vertex sequence: vertex(k) gives the k-th vertex number.
@@ -79,14 +72,8 @@ void dispatch_primitives(int32_t type, int32_t n, VertexAt vertex) {
     }
 }
 
-// Starts a draw call: nothing to do when no transform is open or every vertex is outside one
-// plane; otherwise the clip area is emptied and the device told a batch begins.
 bool begin_draw() {
-    LgIm3DState& s = LgIm3DGlobal;
-    if (s.current == nullptr || s.current->nothingToDraw != 0) return false;
-    s.current->nextFree = s.current->first + s.current->count;
-    s.hooks.begin();
-    return true;
+    return LgIm3DBeginBatch() != 0;
 }
 
 // Not positive on the float's bits: negative values, +0 and -0 all count.
@@ -99,6 +86,21 @@ float cross_2d(float x0, float y0, float x1, float y1, float x2, float y2) {
 }
 
 } // namespace
+
+int32_t LgIm3DBeginBatch() {
+    LgIm3DState& s = LgIm3DGlobal;
+    if (s.current == nullptr || s.current->nothingToDraw != 0) return 0;
+    s.current->nextFree = s.current->first + s.current->count;
+    s.hooks.begin();
+    return 1;
+}
+
+int32_t LgIm3DEnsureClipRoom() {
+    LgIm3DState& s = LgIm3DGlobal;
+    const int32_t nextFree = s.current->nextFree;
+    if (s.capacity >= nextFree + clipRoomNeeded) return 1;
+    return LgIm3DReserveVertices(nextFree + clipRoomGrowth - s.inUse) != 0 ? 1 : 0;
+}
 
 int32_t LgIm3DDrawTriangle(int32_t i0, int32_t i1, int32_t i2) {
     if (!begin_draw()) return 1;

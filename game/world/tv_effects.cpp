@@ -17,3 +17,7 @@ void TvInstallEffectHooks(const TvEffectHooks* hooks) {
 const TvEffectHooks& TvEffects() {
     return installed();
 }
+
+void TvClearShrapnel() {
+    if (installed().shrapnel_clear) installed().shrapnel_clear();
+}

@@ -17,8 +17,12 @@ struct TvEffectHooks {
     OmResult (*shrapnel_load)();
     void (*shrapnel_release)();
     void (*shrapnel_move)();
+    // Drops the live shrapnel pieces (the landscape's FreeMap).
+    void (*shrapnel_clear)();
 };
 
 // Installs the table (copied); null clears it.
 void TvInstallEffectHooks(const TvEffectHooks* hooks);
 const TvEffectHooks& TvEffects();
+// The installed shrapnel clear, or nothing.
+void TvClearShrapnel();

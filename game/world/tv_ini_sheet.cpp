@@ -1,0 +1,36 @@
+// Reading the game's INI files through the storage service and a property sheet.
+#include "game/world/tv_ini_sheet.h"
+
+#include "framework/core/class_ids.h"
+#include "framework/core/com_ref.h"
+#include "framework/core/object_manager.h"
+#include "framework/platform/file_storage.h"
+
+#include <cstdio>
+
+OmResult TvLoadIniSheet(const char* path, IPropertySheet** out) {
+    *out = nullptr;
+    ComRef<IFileStorage> storage;
+    OmResult r = OmCreate(CLSID_Storage, IID_IFileStorage, storage.put());
+    if (r < 0) return r;
+    ComRef<IByteStream> stream;
+    r = storage->Open(path, OM_OPEN_READ, OM_OPEN_TEXT, stream.put());
+    if (r < 0) return r;
+    if (!stream) return OM_E_FAIL;
+    ComRef<IPropertySheet> sheet;
+    r = OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet.put());
+    if (r < 0) return r;
+    sheet->Load(stream.get());
+    *out = sheet.detach();
+    return OM_S_OK;
+}
+
+bool TvIniString(IPropertySheet* sheet, const char* key, char (&value)[kTvIniValueSize]) {
+    return sheet->GetString(key, value, kTvIniValueSize) >= 0;
+}
+
+bool TvIniFloat(IPropertySheet* sheet, const char* key, float* out) {
+    char value[kTvIniValueSize];
+    if (!TvIniString(sheet, key, value)) return false;
+    return std::sscanf(value, "%f", out) == 1;
+}
