@@ -15,8 +15,8 @@ enum TvCameraProperty : uint32_t {
     kTvCamPropLookAt = 772,       // pointer to 3 floats
     kTvCamPropFollowed = 773,     // ITvObject*
     kTvCamPropEngineCamera = 774, // LgCamera*
-    kTvCamPropViewMode = 775,
-    kTvCamPropDragOffset = 776,
+    kTvCamPropViewMode = 775,     // TvCameraViewMode; sets the mode's projection
+    kTvCamPropDragOffset = 776,   // set only: 3 floats the map or editor view moves by once
 };
 
 // Look events a plane sends its camera (data: 1 pressed, 0 released).
@@ -24,6 +24,30 @@ inline constexpr uint32_t kTvEventLookAbove = 0x500;
 inline constexpr uint32_t kTvEventLookLeft = 0x501;
 inline constexpr uint32_t kTvEventLookRight = 0x502;
 inline constexpr uint32_t kTvEventLookBehind = 0x503;
+
+// View modes (the base user value, also property 775). The chase views follow property 773;
+// the look keys (arrows) and look events switch between them only. The overhead map looks
+// down from 600 above the ground and drags with any mouse button; the editor view looks down
+// from the height it is given (property 771) and drags with mouse button 2, leaving button 1
+// to the editor. Home and End (on release) change the map's zoom by 20.
+enum TvCameraViewMode : int32_t {
+    kTvViewChase = 1,
+    kTvViewOverhead = 2,
+    kTvViewFree = 3,
+    kTvViewFront = 4,
+    kTvViewEditor = 5,
+    kTvViewLeft = 6,
+    kTvViewRight = 7,
+    kTvViewHigh = 8,
+};
+
+// The shared view scale the perspective view windows are multiplied by.
+extern float TvCameraViewScale;
+
+// Draws the followed object's cockpit into the engine camera. The plane module installs it;
+// until then the camera draws no cockpit.
+using TvCockpitRenderer = OmResult (*)(ITvObject* followed, LgCamera* camera);
+void TvSetCockpitRenderer(TvCockpitRenderer renderer);
 
 // The camera's create record: the descriptor and the camera's own words. The camera owns
 // it: the creator allocates it through the framework allocator and hands it over.
