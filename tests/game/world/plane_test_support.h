@@ -95,7 +95,8 @@ protected:
     // A plane of kind T created from an air entry without archetype (its model frame is a
     // bare frame), with the flight table, on the flat map's landscape and world.
     template <class T = TavrinPlane>
-    T* make_plane(uint32_t flags, const LgMatrix& where, const TvFlightTable& table = check_table()) {
+    T* make_plane(uint32_t flags, const LgMatrix& where,
+                  const TvFlightTable& table = check_table()) {
         auto& entry = entries.emplace_back(std::make_unique<TvMissionAirEntry>());
         *entry = {};
         entry->matrix = where;

@@ -142,7 +142,7 @@ TEST_F(PlaneTest, LandingBySinkRate) {
         {-4.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneTaxiing},
         {-10.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneFlying}, // bounces
         {-31.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneCrashed},
-        {-4.0f, 90.0f, kTvPlaneFlying, 0, kTvPlaneCrashed},  // faster than cruise
+        {-4.0f, 90.0f, kTvPlaneFlying, 0, kTvPlaneCrashed}, // faster than cruise
         {-4.0f, 50.0f, kTvPlaneCrashing, 0, kTvPlaneCrashed},
         {-4.0f, 50.0f, kTvPlaneFlying, 1, kTvPlaneCrashed},
         {-10.0f, 50.0f, kTvPlaneFlying, 1, kTvPlaneCrashed},
@@ -230,8 +230,8 @@ TEST_F(PlaneTest, CrashOnContactAndCrashingWithoutGroundBelowEndCrashed) {
 
 TEST_F(PlaneTest, ThePlayersPlaneCrashingMarksTheFatalEventOnce) {
     const float c = std::sqrt(1.0f - 0.81f);
-    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane,
-                                    placed({500, kGround + 2.1f, 500}, {0, -0.9f, c}, {0, c, 0.9f}));
+    TavrinPlane* plane = make_plane(
+        kTvFlagPlayerPlane, placed({500, kGround + 2.1f, 500}, {0, -0.9f, c}, {0, c, 0.9f}));
     plane->state = kTvPlaneFlying;
     plane->speed = 79.0f;
     plane->Update();
@@ -287,9 +287,9 @@ TEST_F(PlaneTest, HandsOffKeyboardPitchEasesTheNoseBackToTheHorizon) {
     table.pitch = 40.0f;
     const float s = std::sin(0.2f), c = std::cos(0.2f);
     for (float sign : {1.0f, -1.0f}) {
-        TavrinPlane* plane = make_plane(kTvFlagPlayerPlane,
-                                        placed({500, 700, 200}, {0, sign * s, c}, {0, c, -sign * s}),
-                                        table);
+        TavrinPlane* plane =
+            make_plane(kTvFlagPlayerPlane,
+                       placed({500, 700, 200}, {0, sign * s, c}, {0, c, -sign * s}), table);
         plane->controls.pitch = {kTvBindKeyboard, 'w', 's', 1.0f, 0.0f};
         plane->controls.throttle = {kTvBindKeyboard, 'q', 'z', 1.0f, 0.0f};
         plane->state = kTvPlaneFlying;

@@ -53,10 +53,19 @@ TEST_F(PlaneTest, AxisBindingsTakeTheirValuesFromTheirEvents) {
         {"left shift is plus", {kTvBindKeyboard, 'w', 's', 1, 0}, {input(17, 0xac)}, 1.0f},
         {"left ctrl is minus", {kTvBindKeyboard, 'w', 's', 1, 0}, {input(17, 0xae)}, -1.0f},
         {"other key", {kTvBindKeyboard, 'w', 's', 1, 0}, {input(17, 'x')}, 0.0f},
-        {"mouse axis 1 adds", {kTvBindMouseAxis, 1, 1, 1, 0}, {input(48, 5), input(48, uint32_t(-2))}, 3.0f},
+        {"mouse axis 1 adds",
+         {kTvBindMouseAxis, 1, 1, 1, 0},
+         {input(48, 5), input(48, uint32_t(-2))},
+         3.0f},
         {"mouse axis 2", {kTvBindMouseAxis, 2, 1, 1, 0}, {input(49, 7), input(48, 5)}, 7.0f},
-        {"joystick axis 2", {kTvBindJoystickAxis, 2, 2, 1, 0}, {input(1, std::bit_cast<uint32_t>(half))}, 0.5f},
-        {"joystick slider", {kTvBindJoystickAxis, 4, 2, 1, 0}, {input(64, std::bit_cast<uint32_t>(-half))}, -0.5f},
+        {"joystick axis 2",
+         {kTvBindJoystickAxis, 2, 2, 1, 0},
+         {input(1, std::bit_cast<uint32_t>(half))},
+         0.5f},
+        {"joystick slider",
+         {kTvBindJoystickAxis, 4, 2, 1, 0},
+         {input(64, std::bit_cast<uint32_t>(-half))},
+         -0.5f},
         {"button pair up", {kTvBindJoystickButtons, 3, 4, 1, 0}, {input(194, 0x201)}, 1.0f},
         {"button pair down", {kTvBindJoystickButtons, 3, 4, 1, 0}, {input(195, 0x201)}, -1.0f},
         {"button pair released",
@@ -80,15 +89,27 @@ TEST_F(PlaneTest, ButtonBindingsPressAndRelease) {
         {"key released", {kTvBindKeyboard, ' ', 0}, {input(17, ' '), input(16, ' ')}, 0.0f},
         {"mouse button 1", {kTvBindMouseButton, 1, 0}, {input(65, 35)}, 1.0f},
         {"mouse button 3", {kTvBindMouseButton, 3, 0}, {input(68, 35)}, 1.0f},
-        {"mouse button 3 released", {kTvBindMouseButton, 3, 0}, {input(68, 35), input(68, 36)}, 0.0f},
+        {"mouse button 3 released",
+         {kTvBindMouseButton, 3, 0},
+         {input(68, 35), input(68, 36)},
+         0.0f},
         {"mouse: other button", {kTvBindMouseButton, 2, 0}, {input(65, 35)}, 0.0f},
         {"mouse button out of range", {kTvBindMouseButton, 40, 0}, {input(65, 35)}, 0.0f},
         {"joystick button", {kTvBindJoystickButton, 2, 0}, {input(193, 0x201)}, 1.0f},
-        {"joystick released", {kTvBindJoystickButton, 2, 0}, {input(193, 0x201), input(193, 0x202)}, 0.0f},
+        {"joystick released",
+         {kTvBindJoystickButton, 2, 0},
+         {input(193, 0x201), input(193, 0x202)},
+         0.0f},
         {"hat right", {kTvBindJoystickButton, -2, 0}, {input(128, 9000)}, 1.0f},
         {"hat back", {kTvBindJoystickButton, -3, 0}, {input(128, 18000)}, 1.0f},
-        {"hat centred", {kTvBindJoystickButton, -3, 0}, {input(128, 18000), input(128, 0xFFFFFFFF)}, 0.0f},
-        {"hat centring leaves buttons", {kTvBindJoystickButton, 2, 0}, {input(193, 0x201), input(128, 0xFFFFFFFF)}, 1.0f},
+        {"hat centred",
+         {kTvBindJoystickButton, -3, 0},
+         {input(128, 18000), input(128, 0xFFFFFFFF)},
+         0.0f},
+        {"hat centring leaves buttons",
+         {kTvBindJoystickButton, 2, 0},
+         {input(193, 0x201), input(128, 0xFFFFFFFF)},
+         1.0f},
     };
     TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
     for (const ButtonCase& c : cases) {
@@ -129,7 +150,8 @@ TEST_F(PlaneTest, LookButtonsAreSentToTheCamera) {
     TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
     plane->state = kTvPlaneFlying;
     plane->speed = 80.0f;
-    plane->SetProperty(kTvPlanePropCamera, reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+    plane->SetProperty(kTvPlanePropCamera,
+                       reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
     plane->controls.camera_left.value = 1.0f;
     plane->Update();
     ASSERT_EQ(camera.events.size(), 4u);

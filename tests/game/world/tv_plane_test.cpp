@@ -181,14 +181,16 @@ TEST_F(PlaneLoadTest, RequiredSectionsAndTheModel) {
     TavrinPlane* gone = archetype();
     EXPECT_EQ(gone->LoadPlane("camel"), OM_E_FAIL);
     ASSERT_FALSE(record.log.empty());
-    EXPECT_EQ(record.log.back(), "tvopplane: Couldn't open clump file objects\\planes\\camel\\gone.dff");
+    EXPECT_EQ(record.log.back(),
+              "tvopplane: Couldn't open clump file objects\\planes\\camel\\gone.dff");
 
     // A file that is no clump.
     dir.write_file("objects/planes/camel/junk.dff", "not a model at all");
     write_plane("[physics]\n[collision]\n[armaments]\n[appearance]\ndff = junk.dff\n", false);
     TavrinPlane* junk = archetype();
     EXPECT_EQ(junk->LoadPlane("camel"), OM_E_FAIL);
-    EXPECT_EQ(record.log.back(), "tvopplane: Was not a clump file objects\\planes\\camel\\junk.dff");
+    EXPECT_EQ(record.log.back(),
+              "tvopplane: Was not a clump file objects\\planes\\camel\\junk.dff");
 
     EXPECT_EQ(archetype()->LoadPlane("nosuchplane"), OM_E_FAIL);
     EXPECT_EQ(archetype()->LoadPlane("dummy"), OM_S_OK);
@@ -260,7 +262,8 @@ TEST_F(PlaneTest, PropertiesAndTheirSideEffects) {
     uintptr_t out = 0;
 
     const float volume = 0.25f;
-    EXPECT_EQ(plane->SetProperty(kTvPlanePropEngineVolume, reinterpret_cast<uintptr_t>(&volume)), OM_S_OK);
+    EXPECT_EQ(plane->SetProperty(kTvPlanePropEngineVolume, reinterpret_cast<uintptr_t>(&volume)),
+              OM_S_OK);
     EXPECT_EQ(plane->GetProperty(kTvPlanePropEngineVolume, &out), OM_S_OK);
     EXPECT_EQ(out, reinterpret_cast<uintptr_t>(&plane->engine_volume));
     EXPECT_EQ(plane->engine_volume, 0.25f);
