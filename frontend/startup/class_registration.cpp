@@ -10,12 +10,14 @@
 #include "framework/platform/os_service.h"
 #include "framework/platform/registry.h"
 #include "frontend/startup/startup_trace.h"
+#include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_game.h"
 #include "game/world/om_lg_particles.h"
 #include "game/world/om_lg_renderer.h"
 #include "game/world/tavrin_bsp_landscape.h"
 #include "game/world/tavrin_camera.h"
 #include "game/world/tv_object.h"
+#include "game/world/tv_plane.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
 
@@ -30,8 +32,8 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinCamera", TvRegisterCameraClass},
     {Kind::module, "TavrinGame", TvRegisterGameClass},
     {Kind::module, "TavrinClientGame", nullptr},
-    {Kind::module, "TavrinPlane", nullptr},
-    {Kind::module, "TavrinAIPlane", nullptr},
+    {Kind::module, "TavrinPlane", TvRegisterPlaneClass},
+    {Kind::module, "TavrinAIPlane", TvRegisterAIPlaneClass},
     {Kind::module, "TavrinNetPlane", nullptr},
     {Kind::module, "TavrinGroundObject", nullptr},
     {Kind::module, "TavrinAIGroundObject", nullptr},

@@ -111,7 +111,7 @@ OmResult TvSerializePlayerInfo(IBinaryStreamComposer* packet, TvPlayerInfo* reco
     return run.result;
 }
 
-OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneState* record,
+OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneStateRecord* record,
                                uint32_t* slot) {
     if (!packet || !record || !slot) return OM_E_FAIL;
     if (!writing(packet)) {

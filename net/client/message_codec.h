@@ -24,8 +24,8 @@ struct TvPlayerInfo {
     int32_t extra[4];
 };
 
-// The net plane's update record.
-struct TvPlaneState {
+// The net plane's update record (the plane states themselves are the game's TvPlaneState).
+struct TvPlaneStateRecord {
     uint32_t slot;
     float position[3];
     float direction[3];
@@ -52,4 +52,5 @@ OmResult TvSerializePosition(IBinaryStreamComposer* packet, float* vector);
 OmResult TvSerializePlayerInfo(IBinaryStreamComposer* packet, TvPlayerInfo* record, uint32_t mask);
 // Slot (5 bits, at *slot), position, direction, speed, flag bit and 4-bit value: 138 bits.
 // Reading clears the slot, flag and value first. Always 0.
-OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneState* record, uint32_t* slot);
+OmResult TvSerializePlaneState(IBinaryStreamComposer* packet, TvPlaneStateRecord* record,
+                               uint32_t* slot);

@@ -158,7 +158,7 @@ TEST_F(MessageCodecTest, ReadingATruncatedPlayerInfoReportsItsFirstFailure) {
 }
 
 TEST_F(MessageCodecTest, PlaneStateIs138BitsAndMessage25Adds24) {
-    TvPlaneState state{};
+    TvPlaneStateRecord state{};
     state.slot = 5;
     state.position[0] = 10.0f;
     state.direction[2] = 1.0f;
@@ -186,7 +186,7 @@ TEST_F(MessageCodecTest, PlaneStateIs138BitsAndMessage25Adds24) {
     // Only the bytes a field touches are cleared: the game zeroes its integers first.
     EXPECT_EQ(uint32_t(t), 0xFFFF0000u | 1234u);
     EXPECT_EQ(uint32_t(f) & 0xFF, 200u);
-    TvPlaneState back;
+    TvPlaneStateRecord back;
     std::memset(&back, 0x77, sizeof back);
     ASSERT_EQ(TvSerializePlaneState(r.get(), &back, &back.slot), 0);
     EXPECT_EQ(back.slot, 5u);
