@@ -1,0 +1,145 @@
+// The demo set's menu pages: every page the front end opens exists, parses and lays out in
+// the 640 x 480 menu layout, names only pictures that exist, and sets its text in a face
+// that resolves to Liberation Sans.
+#include "frontend/html/html_document.h"
+#include "frontend/html/html_layout.h"
+#include "frontend/html/html_parser.h"
+#include "tests/frontend/html/html_test_support.h"
+#include "tests/tools/demodata/demodata_fixture.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <strings.h>
+
+namespace demodatatest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pages are read relative to the language directory, the credits from the program directory.
+std::string page_base(const std::string& relative) {
+    return relative.starts_with("Language/english/") ? program_dir() + "/Language/english/"
+                                                     : program_dir() + "/";
+}
+
+bool exists_from(const std::string& base, std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    // The game's paths are matched without regard to case.
+    fs::path p = base;
+    for (const auto& part : fs::path(path)) {
+        fs::path next = p / part;
+        if (!fs::exists(next)) {
+            bool found = false;
+            if (fs::is_directory(p))
+                for (const auto& e : fs::directory_iterator(p))
+                    if (strcasecmp(e.path().filename().c_str(), part.c_str()) == 0) {
+                        next = e.path();
+                        found = true;
+                        break;
+                    }
+            if (!found) return false;
+        }
+        p = next;
+    }
+    return fs::is_regular_file(p);
+}
+
+TEST_F(DemoDataTest, EveryPageTheFrontEndOpensIsThere) {
+    const std::string lang = program_dir() + "/Language/english/";
+    for (const char* page : {"titlescreen",
+                             "main",
+                             "singleplayer",
+                             "choosemission",
+                             "choosehardmission",
+                             "chooseallied",
+                             "chooseside",
+                             "chooseface",
+                             "entername",
+                             "enterserver",
+                             "options",
+                             "soundoptions",
+                             "controloptions",
+                             "videomodes",
+                             "pause",
+                             "loading",
+                             "status",
+                             "victory",
+                             "defeat",
+                             "congratulations",
+                             "allied_victory",
+                             "central_victory",
+                             "multiplayer",
+                             "connecting",
+                             "waiting",
+                             "disconnected",
+                             "playerlimit",
+                             "multipause",
+                             "finished",
+                             "finishednv",
+                             "waitforvote",
+                             "votinginprogress",
+                             "selectplane"})
+        EXPECT_TRUE(exists_from(lang, std::string("menus\\") + page + ".html")) << page;
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_TRUE(exists_from(lang, "missions\\allied\\mission" + std::to_string(n) + ".html"));
+        EXPECT_TRUE(exists_from(lang, "missions\\allied\\loading" + std::to_string(n) + ".html"));
+    }
+    EXPECT_TRUE(exists_from(lang, "missions\\tutorials\\tutorial1.html"));
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(
+            exists_from(program_dir() + "/", "menus\\credits" + std::to_string(n) + ".html"));
+}
+
+TEST_F(DemoDataTest, EveryPageParsesAndLaysOutInTheMenuLayout) {
+    const std::vector<std::string> pages = files_ending({".html"});
+    ASSERT_GE(pages.size(), 40u);
+    ComRef<IFont> font = htmltest::FakeFont::make(8, 16);
+    for (const std::string& page : pages) {
+        SCOPED_TRACE(page);
+        const std::string text = read_text(program_dir() + "/" + page);
+        ComRef<IObjHash> root = htmltest::parse_page(text);
+        ASSERT_TRUE(root);
+        htmltest::attach_font(root.get(), font.get());
+        const OmRect screen = {0, 0, 640, 480};
+        EXPECT_GE(layoutHtmlDocument(root.get(), nullptr, &screen), 0);
+        // Links found by the parser: one per anchor of the page.
+        const std::regex anchor("<a href", std::regex::icase);
+        const auto anchors = std::distance(std::sregex_iterator(text.begin(), text.end(), anchor),
+                                           std::sregex_iterator());
+        ICOMArray* links = htmlArrayAt(root.get(), "links");
+        EXPECT_EQ(links ? links->Count() : 0, anchors);
+    }
+}
+
+TEST_F(DemoDataTest, PagesNameOnlyPicturesThatExistAndOneFontFace) {
+    ASSERT_TRUE(fs::exists("/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"))
+        << "fonts-liberation is one of the project's packages";
+    const std::regex source("src=\"([^\"^]*)\"", std::regex::icase);
+    const std::regex face("face=\"([^\"]*)\"", std::regex::icase);
+    for (const std::string& page : files_ending({".html"})) {
+        SCOPED_TRACE(page);
+        const std::string text = read_text(program_dir() + "/" + page);
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), source);
+             m != std::sregex_iterator(); ++m)
+            EXPECT_TRUE(exists_from(page_base(page), (*m)[1])) << (*m)[1];
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), face);
+             m != std::sregex_iterator(); ++m)
+            EXPECT_EQ((*m)[1], "Liberation Sans");
+    }
+    // Pictures the page tokens name.
+    const std::string lang = program_dir() + "/Language/english/";
+    for (const char* picture :
+         {"menus\\images\\mission_tick.png", "menus\\images\\bt_missiontick_on.png",
+          "menus\\images\\classified_mission.png", "Menus\\images\\checkbox.png",
+          "Menus\\images\\checkbox_on.png", "menus\\images\\slider.png",
+          "menus\\images\\slider_selected.png", "menus\\images\\slider_left.png",
+          "menus\\images\\slider_right.png", "menus\\deadbrit.png", "menus\\deadgerman.png",
+          "menus\\pilot0.png", "menus\\pilot8.png", "menus/images/desert_select.jpg",
+          "menus/images/islands_select.jpg", "menus/images/countryside_select.jpg",
+          "menus\\images\\tavrincamel_small.jpg", "menus\\images\\gothagiv_small_go.jpg"})
+        EXPECT_TRUE(exists_from(lang, picture)) << picture;
+}
+
+} // namespace
+} // namespace demodatatest
