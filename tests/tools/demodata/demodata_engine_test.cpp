@@ -105,10 +105,13 @@ TEST_F(EngineDemoData, EveryModelReadsWithEveryTextureItNames) {
         EXPECT_GE(LgClumpGetNumAtomics(clump), 1);
         EXPECT_GT(TextureReads::count, before) << "every model shows a texture";
         const int children = count_children(LgClumpGetFrame(clump));
-        if (model.starts_with("objects/planes/"))
+        if (model.starts_with("objects/planes/")) {
             EXPECT_EQ(children, model.find("handleypage") != std::string::npos ? 2 : 1)
                 << "propellers are the root's children";
-        if (model.ends_with("aagun.dff")) EXPECT_EQ(children, 1) << "the turret";
+        }
+        if (model.ends_with("aagun.dff")) {
+            EXPECT_EQ(children, 1) << "the turret";
+        }
         LgClumpDestroy(clump);
     }
     EXPECT_TRUE(TextureReads::failed.empty()) << TextureReads::failed.front();
@@ -242,8 +245,9 @@ TEST_F(EngineDemoData, EveryPictureDecodesAndTheWaterMaskMarksTheLake) {
         ASSERT_NE(image, nullptr) << bmp;
         const int32_t w = LgImageGetWidth(image), h = LgImageGetHeight(image);
         // Textures have power-of-two sides; the pointer's strip of frames is the exception.
-        if (!bmp.ends_with("pointer.bmp"))
+        if (!bmp.ends_with("pointer.bmp")) {
             EXPECT_TRUE((w & (w - 1)) == 0 && (h & (h - 1)) == 0) << bmp << " " << w << "x" << h;
+        }
         LgImageDestroy(image);
     }
     for (const std::string& png : files_ending({".png"})) {

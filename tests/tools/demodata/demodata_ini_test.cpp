@@ -71,8 +71,9 @@ TEST_F(DemoDataTest, PlanesHaveEveryKeyOfTheirSectionsAndTheirModelAndShadow) {
                 // Every value is read into 32 characters, numbers with %f.
                 EXPECT_LT(value->size(), 32u) << key;
                 float number;
-                if (std::string(section) != "sound" && std::string(section) != "appearance")
+                if (std::string(section) != "sound" && std::string(section) != "appearance") {
                     EXPECT_EQ(std::sscanf(value->c_str(), "%f", &number), 1) << key;
+                }
             }
         EXPECT_TRUE(exists("objects/planes/" + plane + "/" + *ini.get("appearance", "dff")));
         // The shadow is read as "CLEAR" with the value as its mask, from the plane textures.
@@ -83,7 +84,9 @@ TEST_F(DemoDataTest, PlanesHaveEveryKeyOfTheirSectionsAndTheirModelAndShadow) {
             const std::string name = *ini.get("sound", key);
             EXPECT_TRUE(sounds.count(name)) << key << " " << name;
             // AI planes play the engine sound with "AI" appended.
-            if (std::string(key) == "engine") EXPECT_TRUE(sounds.count(name + "AI")) << name;
+            if (std::string(key) == "engine") {
+                EXPECT_TRUE(sounds.count(name + "AI")) << name;
+            }
         }
         EXPECT_TRUE(exists("sound/" + *ini.get("sound", "spiral")));
     }
@@ -122,17 +125,23 @@ TEST_F(DemoDataTest, GroundKindsGiveTheirModelsDamageStagesPickupsAndGuns) {
                 }
         }
         EXPECT_EQ(models, k.models);
-        if (auto shadow = ini.get("appearance", "shadow"))
+        if (auto shadow = ini.get("appearance", "shadow")) {
             EXPECT_TRUE(exists("objects/ground/textures/" + *shadow));
-        if (auto pieces = ini.get("appearance", "shrapnel"))
-            for (const std::string& w : words(*pieces)) EXPECT_TRUE(shrapnel.count(w)) << w;
+        }
+        if (auto pieces = ini.get("appearance", "shrapnel")) {
+            for (const std::string& w : words(*pieces)) {
+                EXPECT_TRUE(shrapnel.count(w)) << w;
+            }
+        }
         EXPECT_EQ(ini.get("behaviour", "pickup").value_or(""), k.pickup ? k.pickup : "");
         if (k.pickup) {
             EXPECT_TRUE(ini.get("behaviour", "height").has_value());
             EXPECT_TRUE(ini.get("behaviour", "bubble").has_value());
         }
         for (const char* key : {"hitsound", "explosion", "breakage", "althitsound", "gunfire"})
-            if (auto s = ini.get("sound", key)) EXPECT_TRUE(sounds.count(*s)) << key << " " << *s;
+            if (auto s = ini.get("sound", key)) {
+                EXPECT_TRUE(sounds.count(*s)) << key << " " << *s;
+            }
     }
     // The shared crate drawn over active pickups.
     EXPECT_TRUE(exists("objects/ground/ammodump/ammodump.dff"));
@@ -175,7 +184,9 @@ TEST_F(DemoDataTest, OrdnanceTableHasTheFourKindsWithPicturesModelsAndSounds) {
         // Index 1 (bombs) and 2 (rockets) fly models; the tracers (0 and 3) none.
         const auto clump = ini.get(section.c_str(), "clump");
         EXPECT_EQ(clump.has_value(), n == 2 || n == 3);
-        if (clump) EXPECT_TRUE(exists("objects/ordinance/" + *clump + ".dff"));
+        if (clump) {
+            EXPECT_TRUE(exists("objects/ordinance/" + *clump + ".dff"));
+        }
     }
     EXPECT_FALSE(ini.has_section("ordinance5"));
     const std::vector<std::string> hits = ini.keys("hitsounds");
@@ -237,7 +248,9 @@ TEST_F(DemoDataTest, EverySoundHasAChannelAndASampleAndEveryMusicEntryItsFile) {
     for (const char* name : {"Device", "InGame", "InMenu"})
         EXPECT_TRUE(channel.count(name)) << name;
     for (const std::string& name : c)
-        if (!name.empty()) EXPECT_TRUE(channels.get(name.c_str(), "Type").has_value()) << name;
+        if (!name.empty()) {
+            EXPECT_TRUE(channels.get(name.c_str(), "Type").has_value()) << name;
+        }
     Ini sounds("sound/sounds.ini");
     for (const char* name : {"Menu.Focus", "Menu.Click", "Boost"})
         EXPECT_TRUE(sounds.has_section(name)) << name;
@@ -293,9 +306,9 @@ TEST_F(DemoDataTest, SettingsAndLayoutsBindEveryControlOfPlayerOne) {
         }
         for (const char* button : buttons) {
             const std::string type = ini.get(button, "type").value_or("?");
-            if (type == "keyboard")
+            if (type == "keyboard") {
                 EXPECT_TRUE(known_key(ini.get(button, "key").value_or("?"))) << button;
-            else
+            } else
                 EXPECT_TRUE(ini.get(button, "button").has_value()) << button;
         }
     }
