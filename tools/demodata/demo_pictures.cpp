@@ -306,7 +306,12 @@ bool write_menu_pictures(OutputTree& out) {
         !write_png(out, i + "slider_selected.png", framed(12, 16, rgb(200, 60, 40), ink)) ||
         !write_png(out, i + "slider_left.png", framed(6, 16, ink, ink)) ||
         !write_png(out, i + "slider_right.png", framed(6, 16, ink, ink)) ||
-        !write_png(out, i + "title.png", map_card(rgb(90, 130, 200), rgb(240, 240, 250))))
+        !write_png(out, i + "title.png", map_card(rgb(90, 130, 200), rgb(240, 240, 250))) ||
+        // The pictures of the INI image descriptions spacer.ini (black, keyed out) and
+        // bt_mission_on.ini (an available mission under the pointer).
+        !write_bmp(out, i + "spacer.bmp", solid(8, 8, 0)) ||
+        !write_png(out, i + "bt_mission_on.png",
+                   framed(80, 58, rgb(245, 230, 190), rgb(200, 60, 40))))
         return false;
     for (int n = 0; n <= 8; ++n)
         if (!write_png(out, m + "pilot" + std::to_string(n) + ".png", portrait(n))) return false;

@@ -18,6 +18,7 @@
 #include <jpeglib.h>
 
 #include <cmath>
+#include <filesystem>
 #include <set>
 
 namespace demodatatest {
@@ -237,6 +238,42 @@ TEST_F(EngineDemoData, EveryTextureReadsUnderTheNameItsReaderUses) {
     // The mission editor's goal icons, named by the goal code.
     for (int code : {256, 16, 64, 288, 352, 368, 32, 48, 96, 336, 112, 128, 144, 304, 320, 400})
         expect_texture("Ui/editor/planes", std::to_string(code).c_str(), nullptr);
+}
+
+// The readers spell their folders with backslashes, a leading ".\" and in capitals; from the
+// program directory each spelling opens the set's files.
+TEST_F(EngineDemoData, ReadersOwnPathSpellingsOpenFromTheProgramDirectory) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(program_dir());
+    const std::pair<const char*, const char*> textures[] = {
+        {".\\objects\\particles\\", "maroon"},
+        {"objects\\planes\\textures\\", "camelskin"},
+        {"OBJECTS\\PLANES\\TEXTURES\\", "CLEAR"},
+        {"OBJECTS\\GROUND\\TEXTURES\\", "CLEAR"},
+        {"objects\\ground\\textures\\", "canvas"},
+        {"objects\\ordinance\\", "tracer.bmp"},
+        {"maps\\demo\\", "mapwater"},
+        {".\\Ui\\", "turbo.bmp"},
+        {"Ui\\editor\\planes\\", "144"}};
+    for (const auto& [folder, name] : textures) {
+        LgImageSetPath(folder);
+        LgTexture* t = LgTextureRead(name, nullptr);
+        EXPECT_NE(t, nullptr) << folder << name;
+        if (t) LgTextureDestroy(t);
+    }
+    LgImageSetPath("objects\\planes\\textures\\");
+    for (const char* model :
+         {"objects\\planes\\tavrincamel\\tavrincamel.dff", ".\\objects\\ground\\hangar\\hangar.dff",
+          "objects\\ordinance\\rocket.dff", "OBJECTS\\GROUND\\SHRAPNEL\\plank.dff",
+          ".\\objects\\ground\\ammodump\\ammodump.dff"}) {
+        LgStream* s = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, model);
+        EXPECT_NE(s, nullptr) << model;
+        if (s) LgStreamClose(s, nullptr);
+    }
+    LgStream* s = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, "maps\\demo\\demo.bsp");
+    EXPECT_NE(s, nullptr);
+    if (s) LgStreamClose(s, nullptr);
+    std::filesystem::current_path(previous);
 }
 
 TEST_F(EngineDemoData, EveryPictureDecodesAndTheWaterMaskMarksTheLake) {

@@ -139,6 +139,15 @@ TEST_F(DemoDataTest, PagesNameOnlyPicturesThatExistAndOneFontFace) {
           "menus/images/islands_select.jpg", "menus/images/countryside_select.jpg",
           "menus\\images\\tavrincamel_small.jpg", "menus\\images\\gothagiv_small_go.jpg"})
         EXPECT_TRUE(exists_from(lang, picture)) << picture;
+    // INI image descriptions: their "Image" (and "Mask") beside them.
+    for (const char* description : {"menus/images/spacer.ini", "menus/images/bt_mission_on.ini"}) {
+        SCOPED_TRACE(description);
+        Ini ini(std::string("Language/english/") + description);
+        const auto image = ini.get("", "Image");
+        ASSERT_TRUE(image.has_value());
+        EXPECT_LT(image->size(), 40u);
+        EXPECT_TRUE(exists_from(lang + "menus/images/", *image));
+    }
 }
 
 } // namespace
