@@ -173,6 +173,17 @@ mw::Clump crate(const std::string& texture, float half) {
     return one_part_clump(b.finish());
 }
 
+// The ammunition dump's crate is also drawn over every active pickup, loaded after the ground
+// texture folder is no longer the image path: it is painted, so it needs no texture.
+mw::Clump ammo_crate() {
+    MeshBuilder b;
+    const uint16_t wood = b.material(painted(150, 115, 70));
+    const uint16_t band = b.material(painted(60, 60, 50));
+    b.box({0, 2, 0}, {2, 2, 2}, wood);
+    b.box({0, 2, 0}, {2.05f, 0.3f, 2.05f}, band);
+    return one_part_clump(b.finish());
+}
+
 mw::Clump takeoff_marker() {
     MeshBuilder b;
     const uint16_t white = b.material(painted(230, 230, 230));
@@ -263,7 +274,7 @@ bool write_ground_models(OutputTree& out) {
            write_model(out, g + "tent/tent_wrecked.dff", tent(2)) &&
            write_model(out, g + "rocketpickup/rocketpickup.dff", crate("rocketcrate", 2)) &&
            write_model(out, g + "healthpickup/healthpickup.dff", crate("healthcrate", 2)) &&
-           write_model(out, g + "ammodump/ammodump.dff", crate("crate", 2)) &&
+           write_model(out, g + "ammodump/ammodump.dff", ammo_crate()) &&
            write_model(out, g + "aagun/aagun.dff", aa_gun()) &&
            write_model(out, g + "shrapnel/plank.dff", plank_piece()) &&
            write_model(out, g + "shrapnel/beam.dff", beam_piece()) &&
@@ -273,7 +284,6 @@ bool write_ground_models(OutputTree& out) {
            write_bmp(out, t + "sandbags.bmp", speckled(rgb(160, 140, 100), 41)) &&
            write_bmp(out, t + "gunmetal.bmp", speckled(rgb(70, 75, 70), 51)) &&
            write_bmp(out, t + "debris.bmp", planks(rgb(110, 80, 50), 61)) &&
-           write_bmp(out, t + "crate.bmp", crate_face(0)) &&
            write_bmp(out, t + "rocketcrate.bmp", crate_face(rgb(200, 160, 20))) &&
            write_bmp(out, t + "healthcrate.bmp", crate_face(rgb(220, 30, 30))) &&
            write_bmp(out, t + "clear.bmp", solid(64, 64, rgb(0, 0, 0))) &&

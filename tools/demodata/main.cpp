@@ -8,7 +8,28 @@
 #include "tools/demodata/text_sources.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <set>
+#include <string>
+
+namespace {
+
+// Files an earlier run wrote that this run no longer writes are removed, so a source taken
+// out of data/ does not linger beside the program. The list of this run replaces the old one.
+void remove_stale_files(const demodata::OutputTree& out, const std::filesystem::path& manifest) {
+    const std::set<std::string> now(out.written().begin(), out.written().end());
+    std::ifstream before(manifest);
+    for (std::string line; std::getline(before, line);) {
+        std::error_code ec;
+        if (!line.empty() && !now.count(line)) std::filesystem::remove(out.path(line), ec);
+    }
+    before.close();
+    std::ofstream after(manifest, std::ios::trunc);
+    for (const std::string& f : now) after << f << "\n";
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -36,6 +57,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvel-demodata: cannot write %s\n", argv[3]);
         return 1;
     }
+    remove_stale_files(out, std::filesystem::path(argv[3]).replace_filename("generated_files.txt"));
     std::printf("corvel-demodata: %zu files in %s\n", out.written().size(), argv[2]);
     return 0;
 }
