@@ -2,6 +2,7 @@
 // checked against the set (not passed through as unlisted).
 #include "framework/crypto/secure_storage.h"
 #include "frontend/settings/data_storage.h"
+#include "platform/paths.h"
 #include "tests/tools/demodata/demodata_fixture.h"
 
 #include <filesystem>
@@ -43,6 +44,12 @@ TEST_F(SignedSet, EveryListedFileOpensVerifiedThroughTheDataStorage) {
             EXPECT_EQ(
                 TvOpenDataFile(key.c_str(), ini ? OM_OPEN_TEXT : OM_OPEN_BINARY, stream.put()),
                 OM_S_OK);
+            // The reader gets the whole file from its start, after the check read it.
+            std::string got(1 << 20, '\0');
+            uint32_t length = 0;
+            if (stream) stream->Read(got.data(), uint32_t(got.size()), &length);
+            got.resize(length);
+            EXPECT_EQ(got, read_text(platform::resolve_path(key))) << "not the file's bytes";
             uint32_t status[2] = {};
             secure->GetStatus(nullptr, status);
             EXPECT_EQ(status[0], ini ? uint32_t(OM_SECURE_WARNING) : uint32_t(OM_SECURE_SECURE));
