@@ -120,7 +120,8 @@ float demo_ground_height(float x, float z) {
     // Flatten towards the airstrip and into the lake's bowl.
     h += (stripHeight - h) * (1.0f - smoothstep(0.0f, 250.0f, strip_distance(x, z)));
     const float l = lake_distance(x, z);
-    h += (lakeLevel - h) * (1.0f - smoothstep(lakeRadius - 40.0f, lakeRadius + 200.0f, l));
+    // Flat a little beyond the shore, so every water cell lies level.
+    h += (lakeLevel - h) * (1.0f - smoothstep(lakeRadius + 50.0f, lakeRadius + 300.0f, l));
     return std::clamp(h, lowest, highest);
 }
 
@@ -138,7 +139,8 @@ bool write_demo_map(OutputTree& out) {
             for (int corner = 0; corner < 4; ++corner) {
                 const float x = x0 + cellSize * float(corner & 1);
                 const float z = z0 + cellSize * float(corner >> 1);
-                const float y = m == water ? lakeLevel : demo_ground_height(x, z);
+                // Neighbouring cells share their edges' heights, so the ground has no gaps.
+                const float y = demo_ground_height(x, z);
                 soup.positions.push_back({x, y, z});
                 soup.texCoords.push_back(
                     {textureRepeat * float(corner & 1), textureRepeat * float(corner >> 1)});

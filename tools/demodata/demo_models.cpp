@@ -228,8 +228,8 @@ Picture brick_wall() {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             const bool joint = y % 8 == 0 || (x + (y / 8 % 2) * 8) % 16 == 0;
-            p.at(x, y) = joint ? rgb(90, 90, 85)
-                               : shade(rgb(120, 100, 80), 0.85f + 0.15f * noise(x, y, 4, 11));
+            p.at(x, y) = joint ? rgb(150, 150, 140)
+                               : shade(rgb(175, 120, 90), 0.85f + 0.15f * noise(x, y, 4, 11));
         }
     return p;
 }
