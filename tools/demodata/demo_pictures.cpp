@@ -136,26 +136,49 @@ bool write_cockpit_pictures(OutputTree& out) {
     struct Icon {
         const char* name;
         uint32_t colour;
-        int kind; // 0 disc, 1 ring, 2 diamond, 3 plane
+        int kind; // 0 disc, 1 ring, 2 diamond, 3 plane, 4 bomb, 5 rocket
         const char* mask;
     };
     const Icon icons[] = {
-        {"smalltarget", rgb(255, 200, 0), 1, ""},  {"smallally", rgb(60, 140, 255), 0, ""},
-        {"smallenemy", rgb(255, 60, 40), 0, ""},   {"protect", rgb(80, 255, 80), 2, ""},
-        {"planeicon", rgb(255, 255, 255), 3, ""},  {"gun", rgb(200, 200, 200), 3, ""},
-        {"bomb", rgb(90, 100, 70), 2, ""},         {"rocket", rgb(180, 180, 190), 2, ""},
-        {"bullethole", rgb(20, 20, 20), 0, ""},    {"splat", rgb(160, 20, 20), 0, ""},
-        {"turbo", rgb(255, 160, 0), 1, "turbo_m"},
+        {"smalltarget", rgb(255, 200, 0), 1, ""}, {"smallally", rgb(60, 140, 255), 0, ""},
+        {"smallenemy", rgb(255, 60, 40), 0, ""},  {"protect", rgb(80, 255, 80), 2, ""},
+        {"planeicon", rgb(255, 255, 255), 3, ""}, {"gun", rgb(200, 200, 200), 3, ""},
+        {"bomb", rgb(90, 100, 70), 4, ""},        {"rocket", rgb(180, 180, 190), 5, ""},
+        {"bullethole", rgb(20, 20, 20), 0, ""},   {"splat", rgb(160, 20, 20), 0, ""},
+    };
+    // The secondary weapon's icon fills a 32 x 32 quad: a bomb body with fins, a rocket.
+    auto bomb = [](float x, float y) {
+        return (std::hypot((x - 0.5f) * 2.2f, y - 0.45f) < 0.32f) ||
+               (y > 0.7f && y < 0.95f && std::fabs(x - 0.5f) < 0.18f);
+    };
+    auto rocket = [](float x, float y) {
+        return (std::fabs(x - 0.5f) < 0.08f && y > 0.15f && y < 0.85f) ||
+               (y <= 0.15f && std::fabs(x - 0.5f) < 0.08f * (y / 0.15f)) ||
+               (y > 0.7f && std::fabs(x - 0.5f) < 0.22f * (y - 0.7f) / 0.3f + 0.08f);
     };
     for (const Icon& i : icons) {
         switch (i.kind) {
         case 0: shape(16, 16, i.colour, disc, c, m); break;
         case 1: shape(16, 16, i.colour, ring, c, m); break;
         case 2: shape(16, 16, i.colour, diamond, c, m); break;
+        case 4: shape(32, 32, i.colour, bomb, c, m); break;
+        case 5: shape(32, 32, i.colour, rocket, c, m); break;
         default: shape(32, 32, i.colour, plane, c, m); break;
         }
         if (!masked(out, d, i.name, c, m, i.mask)) return false;
     }
+    // The boost gauge fills a 128 x 128 quad; the game draws its bar over texels 4 to 97
+    // across and 15 to 28 down, so the picture frames that strip.
+    shape(
+        128, 128, rgb(230, 220, 190),
+        [](float x, float y) {
+            const float px = x * 127, py = y * 127;
+            const bool frame = px >= 2 && px <= 99 && py >= 13 && py <= 30;
+            const bool inside = px > 4 && px < 97 && py > 15 && py < 28;
+            return frame && !inside;
+        },
+        c, m);
+    if (!masked(out, d, "turbo", c, m, "turbo_m")) return false;
     // The small icons strip: four 16 x 16 cells (ally, enemy, target, protect).
     Picture strip = solid(64, 16, 0), stripMask = solid(64, 16, 0);
     const uint32_t colours[4] = {rgb(60, 140, 255), rgb(255, 60, 40), rgb(255, 200, 0),
