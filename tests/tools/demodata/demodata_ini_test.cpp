@@ -252,7 +252,8 @@ TEST_F(DemoDataTest, EverySoundHasAChannelAndASampleAndEveryMusicEntryItsFile) {
             EXPECT_TRUE(channels.get(name.c_str(), "Type").has_value()) << name;
         }
     Ini sounds("sound/sounds.ini");
-    for (const char* name : {"Menu.Focus", "Menu.Click", "Boost"})
+    // The names the program itself plays: menu sounds, the boost and the pickups.
+    for (const char* name : {"Menu.Focus", "Menu.Click", "Boost", "Ammo", "Health", "BoostPickup"})
         EXPECT_TRUE(sounds.has_section(name)) << name;
     for (const std::string& name : sounds.sections()) {
         if (name.empty()) continue;
