@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <set>
 #include <strings.h>
 
 namespace demodatatest {
@@ -158,6 +160,37 @@ TEST_F(DemoDataTest, PagesNameOnlyPicturesThatExistAndOneFontFace) {
         EXPECT_LT(image->size(), 40u);
         EXPECT_TRUE(exists_from(lang + "menus/images/", *image));
     }
+}
+
+} // namespace
+} // namespace demodatatest
+
+namespace demodatatest {
+namespace {
+
+// A plane a page offers must be a plane kind of every mission it can be flown in, or the
+// player's entry is dropped when the mission loads.
+TEST_F(DemoDataTest, PlanesThePagesOfferAreKindsOfTheirMissions) {
+    const std::regex choice("href=\"(chooseplane|planechoice):([a-z0-9]+)\"");
+    std::map<std::string, std::set<std::string>> offered;
+    for (const std::string& page : files_ending({".html"})) {
+        const std::string text = read_text(program_dir() + "/" + page);
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), choice);
+             m != std::sregex_iterator(); ++m)
+            offered[(*m)[1]].insert((*m)[2]);
+    }
+    ASSERT_EQ(offered["chooseplane"].size(), 3u);
+    ASSERT_EQ(offered["planechoice"].size(), 3u);
+    const std::pair<const char*, std::vector<int>> uses[] = {{"chooseplane", {1, 2, 3}},
+                                                             {"planechoice", {101, 102, 103}}};
+    for (const auto& [kind, missions] : uses)
+        for (int n : missions) {
+            Ini ini("missions/" + std::to_string(n) + "/mission.ini");
+            const std::vector<std::string> air = words(ini.get("archetypes", "air").value_or(""));
+            for (const std::string& plane : offered[kind])
+                EXPECT_NE(std::find(air.begin(), air.end(), plane), air.end())
+                    << kind << ":" << plane << " in mission " << n;
+        }
 }
 
 } // namespace
