@@ -18,12 +18,13 @@ void put32(std::vector<uint8_t>& b, uint32_t v) {
     put16(b, v >> 16);
 }
 void tag(std::vector<uint8_t>& b, const char* t) {
-    b.insert(b.end(), t, t + 4);
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
 }
 
 std::vector<uint8_t> silent_wav() {
     constexpr uint32_t rate = 22050, samples = rate / 10, bytes = samples * 2;
     std::vector<uint8_t> b;
+    b.reserve(44 + bytes);
     tag(b, "RIFF");
     put32(b, 36 + bytes);
     tag(b, "WAVE");
