@@ -1,0 +1,331 @@
+// The demo set through the engine: every model reads with every texture it names, the map's
+// world has textured, pre-lit sectors with collision trees whose ground faces up between
+// heights 100 and 800, and every picture the game names reads under the name it uses.
+#include "engine/core/lg_frame.h"
+#include "engine/core/lg_image.h"
+#include "engine/core/lg_stream.h"
+#include "engine/core/lg_texture.h"
+#include "engine/world/lg_clump.h"
+#include "engine/world/lg_collision.h"
+#include "engine/world/lg_world.h"
+#include "platform/window/window.h"
+#include "tests/support/png_file.h"
+#include "tests/tools/demodata/demodata_fixture.h"
+#include "tools/demodata/demo_map.h"
+#include "tools/demoscene/engine_session.h"
+
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+namespace demodatatest {
+namespace {
+
+namespace dm = demodata::demomap;
+
+// Every texture read while installed, and the ones that failed.
+struct TextureReads {
+    static inline LgTextureReadCallBack engine = nullptr;
+    static inline std::vector<std::string> failed;
+    static inline int count = 0;
+    static LgTexture* read(const char* name, const char* mask) {
+        ++count;
+        LgTexture* t = engine(name, mask);
+        if (t == nullptr || LgTextureGetRaster(t) == nullptr)
+            failed.push_back(std::string(name) + "/" + (mask ? mask : ""));
+        return t;
+    }
+};
+
+class EngineDemoData : public DemoDataTest {
+protected:
+    void SetUp() override {
+        DemoDataTest::SetUp();
+        platform::WindowDesc desc;
+        desc.class_name = "corvel";
+        desc.title = "demo data";
+        window_ = platform::create_window(desc);
+        ASSERT_NE(window_, nullptr);
+        demoscene::SessionConfig config;
+        config.window = window_;
+        ASSERT_TRUE(session_.begin(config)) << session_.error();
+        dictionary_ = LgTexDictionaryCreate();
+        ASSERT_NE(LgTexDictionarySetCurrent(dictionary_), nullptr);
+        TextureReads::engine = LgTextureSetReadCallBack(TextureReads::read);
+        TextureReads::failed.clear();
+        TextureReads::count = 0;
+    }
+    void TearDown() override {
+        if (TextureReads::engine) LgTextureSetReadCallBack(TextureReads::engine);
+        if (dictionary_) LgTexDictionaryDestroy(dictionary_);
+        session_.end();
+        if (window_) platform::destroy_window(window_);
+        DemoDataTest::TearDown();
+    }
+    static void image_path(const std::string& relative) {
+        const std::string path = program_dir() + "/" + relative + "/";
+        ASSERT_NE(LgImageSetPath(path.c_str()), nullptr);
+    }
+    template <typename T>
+    static T* read(const std::string& relative, uint32_t chunk, T* (*reader)(LgStream*)) {
+        const std::string path = program_dir() + "/" + relative;
+        LgStream* s = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
+        if (s == nullptr) return nullptr;
+        T* result = LgStreamFindChunk(s, chunk, nullptr, nullptr) ? reader(s) : nullptr;
+        LgStreamClose(s, nullptr);
+        return result;
+    }
+
+    platform::Window* window_ = nullptr;
+    demoscene::EngineSession session_;
+    LgTexDictionary* dictionary_ = nullptr;
+};
+
+int count_children(LgFrame* frame) {
+    int n = 0;
+    LgFrameForAllChildren(
+        frame, [](LgFrame* f, void* data) { return ++*static_cast<int*>(data), f; }, &n);
+    return n;
+}
+
+TEST_F(EngineDemoData, EveryModelReadsWithEveryTextureItNames) {
+    const std::vector<std::string> models = files_ending({".dff"});
+    ASSERT_GE(models.size(), 20u);
+    for (const std::string& model : models) {
+        SCOPED_TRACE(model);
+        // Each reader sets the image path of its kind before reading a model.
+        image_path(model.starts_with("objects/planes/")   ? "objects/planes/textures"
+                   : model.starts_with("objects/ground/") ? "objects/ground/textures"
+                                                          : "objects/ordinance");
+        const int before = TextureReads::count;
+        LgClump* clump = read(model, LgChunkClump, LgClumpStreamRead);
+        ASSERT_NE(clump, nullptr);
+        EXPECT_GE(LgClumpGetNumAtomics(clump), 1);
+        // Every model shows a texture, but the pickup crate, which is read outside its kind's
+        // texture folder.
+        if (!model.ends_with("ammodump.dff")) {
+            EXPECT_GT(TextureReads::count, before) << "no texture";
+        }
+        const int children = count_children(LgClumpGetFrame(clump));
+        if (model.starts_with("objects/planes/")) {
+            EXPECT_EQ(children, model.find("handleypage") != std::string::npos ? 2 : 1)
+                << "propellers are the root's children";
+        }
+        if (model.ends_with("aagun.dff")) {
+            EXPECT_EQ(children, 1) << "the turret";
+        }
+        LgClumpDestroy(clump);
+    }
+    EXPECT_TRUE(TextureReads::failed.empty()) << TextureReads::failed.front();
+}
+
+struct Probe {
+    int hits = 0;
+    bool facingDown = false;
+    float highest = -1e9f;
+};
+
+LgCollisionPrimitive* on_hit(LgCollisionPrimitive* p, LgAtomicSector*, LgCollisionTriangle* t,
+                             float distance, void* data) {
+    auto* probe = static_cast<Probe*>(data);
+    ++probe->hits;
+    probe->facingDown = probe->facingDown || t->normal.y <= 0;
+    const float y = p->line.start.y + (p->line.end.y - p->line.start.y) * distance;
+    probe->highest = std::max(probe->highest, y);
+    return p;
+}
+
+Probe probe(LgWorld* world, float x, float z, float from, float to) {
+    LgCollisionPrimitive line{};
+    line.type = LgCollisionLine;
+    line.line.start = {x, from, z};
+    line.line.end = {x, to, z};
+    Probe p;
+    LgWorldForAllTriangleIntersections(world, &line, on_hit, &p);
+    return p;
+}
+
+TEST_F(EngineDemoData, MapWorldIsTexturedPrelitCollidableGroundFacingUp) {
+    image_path("maps/demo");
+    LgWorld* world = read("maps/demo/demo.bsp", LgChunkWorld, LgWorldStreamRead);
+    ASSERT_NE(world, nullptr);
+    EXPECT_TRUE(TextureReads::failed.empty()) << TextureReads::failed.front();
+    const LgBBox& box = world->boundingBox;
+    EXPECT_FLOAT_EQ(box.inf.x, dm::origin);
+    EXPECT_FLOAT_EQ(box.inf.z, dm::origin);
+    EXPECT_FLOAT_EQ(box.sup.x, dm::origin + dm::size);
+    EXPECT_FLOAT_EQ(box.sup.z, dm::origin + dm::size);
+    EXPECT_GE(box.inf.y, dm::lowest);
+    EXPECT_LE(box.sup.y, dm::highest);
+
+    int sectors = 0;
+    LgWorldForAllAtomicSectors(
+        world,
+        [](LgAtomicSector* s, void* data) {
+            ++*static_cast<int*>(data);
+            EXPECT_GT(s->numTriangles, 0);
+            EXPECT_NE(s->texCoords, nullptr);
+            EXPECT_NE(s->preLitLum, nullptr);
+            EXPECT_NE(s->collisionTree, nullptr);
+            return s;
+        },
+        &sectors);
+    EXPECT_GE(sectors, 32);
+
+    // Collision is one-sided: a line down anywhere meets ground that faces up, in range.
+    for (float x = dm::origin + 20; x < dm::origin + dm::size; x += 190)
+        for (float z = dm::origin + 20; z < dm::origin + dm::size; z += 190) {
+            const Probe p = probe(world, x, z, 2000, 0);
+            ASSERT_GE(p.hits, 1) << x << ", " << z;
+            EXPECT_FALSE(p.facingDown) << x << ", " << z;
+            EXPECT_GE(p.highest, dm::lowest - 0.01f);
+            EXPECT_LE(p.highest, dm::highest + 0.01f);
+        }
+    // The plane's start: the box centre plus 15 in x and 150 in z, probed from 800 to 100,
+    // is on the airstrip.
+    const float cx = (box.inf.x + box.sup.x) / 2 + 15, cz = (box.inf.z + box.sup.z) / 2 + 150;
+    EXPECT_FLOAT_EQ(cx, dm::stripX);
+    const Probe start = probe(world, cx, cz, 800, 100);
+    EXPECT_EQ(start.hits, 1);
+    EXPECT_NEAR(start.highest, dm::stripHeight, 0.01f);
+    // The lake lies at the lowest height.
+    EXPECT_NEAR(probe(world, dm::lakeX, dm::lakeZ, 800, 0).highest, dm::lowest, 0.01f);
+    LgWorldDestroy(world);
+}
+
+// Reads a texture as a reader names it, with the image path of its folder.
+void expect_texture(const std::string& folder, const char* name, const char* mask) {
+    const std::string path = program_dir() + "/" + folder + "/";
+    LgImageSetPath(path.c_str());
+    LgTexture* t = LgTextureRead(name, mask);
+    ASSERT_NE(t, nullptr) << folder << ": " << name << " / " << (mask ? mask : "");
+    EXPECT_NE(LgTextureGetRaster(t), nullptr);
+    LgTextureDestroy(t);
+}
+
+TEST_F(EngineDemoData, EveryTextureReadsUnderTheNameItsReaderUses) {
+    // The landscape's textures and the sky faces.
+    for (const char* name :
+         {"map", "mapwater", "detail", "skyfront", "skyleft", "skyback", "skyright", "skyup"})
+        expect_texture("maps/demo", name, nullptr);
+    // Shadows: "CLEAR" with the shadow picture as mask, from the folders spelt in capitals.
+    expect_texture("OBJECTS/PLANES/TEXTURES", "CLEAR", "planeshadow.bmp");
+    expect_texture("OBJECTS/GROUND/TEXTURES", "CLEAR", "groundshadow.bmp");
+    // The game's particle kinds and the explosions' smoke.
+    for (const auto& [name, mask] :
+         std::vector<std::pair<const char*, const char*>>{{"maroon", "maroonm"},
+                                                          {"hit", "hitm"},
+                                                          {"smoke", "smokem"},
+                                                          {"clod", "clodm"},
+                                                          {"cloth", "clothm"},
+                                                          {"smoke.bmp", "smokem.bmp"},
+                                                          {"flarepart.bmp", nullptr},
+                                                          {"flareburst.bmp", nullptr}})
+        expect_texture("objects/particles", name, mask);
+    // The cockpit's pictures with their masks.
+    for (const char* name :
+         {"speeddial", "speedo", "smalltarget", "gun", "smallally", "protect", "smicons",
+          "smallenemy", "planeicon", "compass", "bullethole", "bomb", "rocket", "splat"}) {
+        const std::string colour = std::string(name) + ".bmp", mask = std::string(name) + "m.bmp";
+        expect_texture("Ui", colour.c_str(), mask.c_str());
+    }
+    expect_texture("Ui", "turbo.bmp", "turbo_m.bmp");
+    // The ordnance pictures: "%s.bmp" with "%sm.bmp".
+    for (const char* raster : {"tracer", "bombpic", "rocketpic", "flak"}) {
+        const std::string colour = std::string(raster) + ".bmp",
+                          mask = std::string(raster) + "m.bmp";
+        expect_texture("objects/ordinance", colour.c_str(), mask.c_str());
+    }
+    // The mission editor's goal icons, named by the goal code.
+    for (int code : {256, 16, 64, 288, 352, 368, 32, 48, 96, 336, 112, 128, 144, 304, 320, 400})
+        expect_texture("Ui/editor/planes", std::to_string(code).c_str(), nullptr);
+}
+
+// The readers spell their folders with backslashes, a leading ".\" and in capitals; from the
+// program directory each spelling opens the set's files.
+TEST_F(EngineDemoData, ReadersOwnPathSpellingsOpenFromTheProgramDirectory) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(program_dir());
+    const std::pair<const char*, const char*> textures[] = {
+        {".\\objects\\particles\\", "maroon"},
+        {"objects\\planes\\textures\\", "camelskin"},
+        {"OBJECTS\\PLANES\\TEXTURES\\", "CLEAR"},
+        {"OBJECTS\\GROUND\\TEXTURES\\", "CLEAR"},
+        {"objects\\ground\\textures\\", "canvas"},
+        {"objects\\ordinance\\", "tracer.bmp"},
+        {"maps\\demo\\", "mapwater"},
+        {".\\Ui\\", "turbo.bmp"},
+        {"Ui\\editor\\planes\\", "144"}};
+    for (const auto& [folder, name] : textures) {
+        LgImageSetPath(folder);
+        LgTexture* t = LgTextureRead(name, nullptr);
+        EXPECT_NE(t, nullptr) << folder << name;
+        if (t) LgTextureDestroy(t);
+    }
+    LgImageSetPath("objects\\planes\\textures\\");
+    for (const char* model :
+         {"objects\\planes\\tavrincamel\\tavrincamel.dff", ".\\objects\\ground\\hangar\\hangar.dff",
+          "objects\\ordinance\\rocket.dff", "OBJECTS\\GROUND\\SHRAPNEL\\plank.dff",
+          ".\\objects\\ground\\ammodump\\ammodump.dff"}) {
+        LgStream* s = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, model);
+        EXPECT_NE(s, nullptr) << model;
+        if (s) LgStreamClose(s, nullptr);
+    }
+    LgStream* s = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, "maps\\demo\\demo.bsp");
+    EXPECT_NE(s, nullptr);
+    if (s) LgStreamClose(s, nullptr);
+    std::filesystem::current_path(previous);
+}
+
+TEST_F(EngineDemoData, EveryPictureDecodesAndTheWaterMaskMarksTheLake) {
+    for (const std::string& bmp : files_ending({".bmp"})) {
+        LgImage* image = LgImageReadBMP((program_dir() + "/" + bmp).c_str());
+        ASSERT_NE(image, nullptr) << bmp;
+        const int32_t w = LgImageGetWidth(image), h = LgImageGetHeight(image);
+        // Textures have power-of-two sides; the pointer's strip of frames is the exception.
+        if (!bmp.ends_with("pointer.bmp")) {
+            EXPECT_TRUE((w & (w - 1)) == 0 && (h & (h - 1)) == 0) << bmp << " " << w << "x" << h;
+        }
+        LgImageDestroy(image);
+    }
+    for (const std::string& png : files_ending({".png"})) {
+        testsupport::Image image;
+        EXPECT_TRUE(testsupport::read_png(program_dir() + "/" + png, &image)) << png;
+    }
+    for (const std::string& jpg : files_ending({".jpg"})) {
+        FILE* f = std::fopen((program_dir() + "/" + jpg).c_str(), "rb");
+        ASSERT_NE(f, nullptr) << jpg;
+        jpeg_decompress_struct info;
+        jpeg_error_mgr errors;
+        info.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&info);
+        jpeg_stdio_src(&info, f);
+        EXPECT_EQ(jpeg_read_header(&info, TRUE), JPEG_HEADER_OK) << jpg;
+        EXPECT_GT(info.image_width, 0u);
+        jpeg_destroy_decompress(&info);
+        std::fclose(f);
+    }
+    // The water mask: 128 x 128, black land, non-black water, column x and row z over the box.
+    LgImage* water = LgImageReadBMP((program_dir() + "/maps/demo/mapwater.bmp").c_str());
+    ASSERT_NE(water, nullptr);
+    ASSERT_EQ(LgImageGetWidth(water), 128);
+    ASSERT_EQ(LgImageGetHeight(water), 128);
+    auto pixel = [&](float x, float z) {
+        const int column = int((x - dm::origin) / dm::size * 127) & 127;
+        const int row = int((z - dm::origin) / dm::size * 127) & 127;
+        const uint8_t* p = LgImageGetPixels(water) + row * LgImageGetStride(water);
+        if (LgImageGetDepth(water) == 32)
+            return uint32_t(p[column * 4] | p[column * 4 + 1] | p[column * 4 + 2]);
+        const LgRGBA& c = LgImageGetPalette(water)[p[column]];
+        return uint32_t(c.red | c.green | c.blue);
+    };
+    EXPECT_NE(pixel(dm::lakeX, dm::lakeZ), 0u);
+    EXPECT_EQ(pixel(dm::stripX, (dm::stripZ0 + dm::stripZ1) / 2), 0u);
+    LgImageDestroy(water);
+}
+
+} // namespace
+} // namespace demodatatest

@@ -1,0 +1,197 @@
+// The demo set's menu pages: every page the front end opens exists, parses and lays out in
+// the 640 x 480 menu layout, names only pictures that exist, and sets its text in a face
+// that resolves to Liberation Sans.
+#include "frontend/html/html_document.h"
+#include "frontend/html/html_layout.h"
+#include "frontend/html/html_parser.h"
+#include "tests/frontend/html/html_test_support.h"
+#include "tests/tools/demodata/demodata_fixture.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <strings.h>
+
+namespace demodatatest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pages are read relative to the language directory, the credits from the program directory.
+std::string page_base(const std::string& relative) {
+    return relative.starts_with("Language/english/") ? program_dir() + "/Language/english/"
+                                                     : program_dir() + "/";
+}
+
+bool exists_from(const std::string& base, std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    // The game's paths are matched without regard to case.
+    fs::path p = base;
+    for (const auto& part : fs::path(path)) {
+        fs::path next = p / part;
+        if (!fs::exists(next)) {
+            bool found = false;
+            if (fs::is_directory(p))
+                for (const auto& e : fs::directory_iterator(p))
+                    if (strcasecmp(e.path().filename().c_str(), part.c_str()) == 0) {
+                        next = e.path();
+                        found = true;
+                        break;
+                    }
+            if (!found) return false;
+        }
+        p = next;
+    }
+    return fs::is_regular_file(p);
+}
+
+TEST_F(DemoDataTest, EveryPageTheFrontEndOpensIsThere) {
+    const std::string lang = program_dir() + "/Language/english/";
+    for (const char* page : {"titlescreen",
+                             "main",
+                             "singleplayer",
+                             "choosemission",
+                             "choosehardmission",
+                             "chooseallied",
+                             "chooseside",
+                             "chooseface",
+                             "entername",
+                             "enterserver",
+                             "options",
+                             "soundoptions",
+                             "controloptions",
+                             "videomodes",
+                             "pause",
+                             "loading",
+                             "status",
+                             "victory",
+                             "defeat",
+                             "congratulations",
+                             "allied_victory",
+                             "central_victory",
+                             "multiplayer",
+                             "connecting",
+                             "waiting",
+                             "disconnected",
+                             "playerlimit",
+                             "multipause",
+                             "finished",
+                             "finishednv",
+                             "waitforvote",
+                             "votinginprogress",
+                             "selectplane"})
+        EXPECT_TRUE(exists_from(lang, std::string("menus\\") + page + ".html")) << page;
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_TRUE(exists_from(lang, "missions\\allied\\mission" + std::to_string(n) + ".html"));
+        EXPECT_TRUE(exists_from(lang, "missions\\allied\\loading" + std::to_string(n) + ".html"));
+    }
+    EXPECT_TRUE(exists_from(lang, "missions\\tutorials\\tutorial1.html"));
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_TRUE(
+            exists_from(program_dir() + "/", "menus\\credits" + std::to_string(n) + ".html"));
+}
+
+TEST_F(DemoDataTest, EveryPageParsesAndLaysOutInTheMenuLayout) {
+    const std::vector<std::string> pages = files_ending({".html"});
+    ASSERT_GE(pages.size(), 40u);
+    ComRef<IFont> font = htmltest::FakeFont::make(8, 16);
+    for (const std::string& page : pages) {
+        SCOPED_TRACE(page);
+        const std::string text = read_text(program_dir() + "/" + page);
+        ComRef<IObjHash> root = htmltest::parse_page(text);
+        ASSERT_TRUE(root);
+        htmltest::attach_font(root.get(), font.get());
+        const OmRect screen = {0, 0, 640, 480};
+        EXPECT_GE(layoutHtmlDocument(root.get(), nullptr, &screen), 0);
+        // Links found by the parser: one per anchor of the page.
+        const std::regex anchor("<a href", std::regex::icase);
+        const auto anchors = std::distance(std::sregex_iterator(text.begin(), text.end(), anchor),
+                                           std::sregex_iterator());
+        ICOMArray* links = htmlArrayAt(root.get(), "links");
+        EXPECT_EQ(links ? links->Count() : 0, anchors);
+    }
+}
+
+TEST_F(DemoDataTest, PagesNameOnlyPicturesThatExistAndOneFontFace) {
+    ASSERT_TRUE(fs::exists("/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"))
+        << "fonts-liberation is one of the project's packages";
+    // Where fontconfig is installed, the face name resolves to that file.
+    if (FILE* match = popen("fc-match 'Liberation Sans' 2>/dev/null", "r")) {
+        char line[256] = {};
+        const bool answered = std::fgets(line, sizeof line, match) != nullptr;
+        pclose(match);
+        if (answered) {
+            EXPECT_NE(std::string(line).find("LiberationSans"), std::string::npos) << line;
+        }
+    }
+    const std::regex source("src=\"([^\"^]*)\"", std::regex::icase);
+    const std::regex face("face=\"([^\"]*)\"", std::regex::icase);
+    for (const std::string& page : files_ending({".html"})) {
+        SCOPED_TRACE(page);
+        const std::string text = read_text(program_dir() + "/" + page);
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), source);
+             m != std::sregex_iterator(); ++m)
+            EXPECT_TRUE(exists_from(page_base(page), (*m)[1])) << (*m)[1];
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), face);
+             m != std::sregex_iterator(); ++m)
+            EXPECT_EQ((*m)[1], "Liberation Sans");
+    }
+    // Pictures the page tokens name.
+    const std::string lang = program_dir() + "/Language/english/";
+    for (const char* picture :
+         {"menus\\images\\mission_tick.png", "menus\\images\\bt_missiontick_on.png",
+          "menus\\images\\classified_mission.png", "Menus\\images\\checkbox.png",
+          "Menus\\images\\checkbox_on.png", "menus\\images\\slider.png",
+          "menus\\images\\slider_selected.png", "menus\\images\\slider_left.png",
+          "menus\\images\\slider_right.png", "menus\\deadbrit.png", "menus\\deadgerman.png",
+          "menus\\pilot0.png", "menus\\pilot8.png", "menus/images/desert_select.jpg",
+          "menus/images/islands_select.jpg", "menus/images/countryside_select.jpg",
+          "menus\\images\\tavrincamel_small.jpg", "menus\\images\\gothagiv_small_go.jpg"})
+        EXPECT_TRUE(exists_from(lang, picture)) << picture;
+    // INI image descriptions: their "Image" (and "Mask") beside them.
+    for (const char* description : {"menus/images/spacer.ini", "menus/images/bt_mission_on.ini"}) {
+        SCOPED_TRACE(description);
+        Ini ini(std::string("Language/english/") + description);
+        const auto image = ini.get("", "Image");
+        ASSERT_TRUE(image.has_value());
+        EXPECT_LT(image->size(), 40u);
+        EXPECT_TRUE(exists_from(lang + "menus/images/", *image));
+    }
+}
+
+} // namespace
+} // namespace demodatatest
+
+namespace demodatatest {
+namespace {
+
+// A plane a page offers must be a plane kind of every mission it can be flown in, or the
+// player's entry is dropped when the mission loads.
+TEST_F(DemoDataTest, PlanesThePagesOfferAreKindsOfTheirMissions) {
+    const std::regex choice("href=\"(chooseplane|planechoice):([a-z0-9]+)\"");
+    std::map<std::string, std::set<std::string>> offered;
+    for (const std::string& page : files_ending({".html"})) {
+        const std::string text = read_text(program_dir() + "/" + page);
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), choice);
+             m != std::sregex_iterator(); ++m)
+            offered[(*m)[1]].insert((*m)[2]);
+    }
+    ASSERT_EQ(offered["chooseplane"].size(), 3u);
+    ASSERT_EQ(offered["planechoice"].size(), 3u);
+    const std::pair<const char*, std::vector<int>> uses[] = {{"chooseplane", {1, 2, 3}},
+                                                             {"planechoice", {101, 102, 103}}};
+    for (const auto& [kind, missions] : uses)
+        for (int n : missions) {
+            Ini ini("missions/" + std::to_string(n) + "/mission.ini");
+            const std::vector<std::string> air = words(ini.get("archetypes", "air").value_or(""));
+            for (const std::string& plane : offered[kind])
+                EXPECT_NE(std::find(air.begin(), air.end(), plane), air.end())
+                    << kind << ":" << plane << " in mission " << n;
+        }
+}
+
+} // namespace
+} // namespace demodatatest
