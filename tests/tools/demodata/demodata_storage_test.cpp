@@ -28,7 +28,7 @@ protected:
 TEST_F(SignedSet, EveryListedFileOpensVerifiedThroughTheDataStorage) {
     for (const char* part : {"data/demo1.bin", "data/demo2.bin", "data/demo3.bin"})
         ASSERT_TRUE(std::filesystem::is_regular_file(part)) << part;
-    ASSERT_EQ(TvOpenDemoRecordings(), OM_S_OK);
+    ASSERT_EQ(tvfe::TvOpenDemoRecordings(), OM_S_OK);
     ComRef<ISecureStorage> secure;
     ASSERT_GE(TvGetDataStorage()->QueryInterface(IID_ISecureStorage, secure.put_void()), 0);
 
