@@ -38,6 +38,10 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "media/raster/blitter.h"
+#include "media/raster/image_codecs.h"
+#include "media/raster/image_processor.h"
+#include "media/raster/raster.h"
 
 #include <initializer_list>
 
@@ -166,6 +170,15 @@ OmResult OmRegisterContainerModules(IObjectManager* manager) {
 
 OmResult OmRegisterDisplayModules(IObjectManager* manager) {
     return register_each({
+        Blitter_RegisterClasses,
+        ImageProc_RegisterClasses,
+        ImageProcessor_RegisterClasses,
+        RasterCreate_RegisterClasses,
+        Bmp_RegisterClasses,
+        Jpeg_RegisterClasses,
+        Png_RegisterClasses,
+        SunRaster_RegisterClasses,
+        RasterIni_RegisterClasses,
     }, manager);
 }
 // clang-format on
