@@ -38,10 +38,20 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "media/input/dx5_input_device.h"
+#include "media/input/dx_stream_devices.h"
+#include "media/input/input.h"
+#include "media/input/io.h"
+#include "media/input/keyboard_filter.h"
+#include "media/input/std_input.h"
 #include "media/raster/blitter.h"
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
 #include "media/raster/raster.h"
+#include "sound/base/base_sound.h"
+#include "sound/base/base_sound_control.h"
+#include "sound/base/base_sound_create.h"
+#include "sound/device/win32_dx6_sound_control2.h"
 
 #include <initializer_list>
 
@@ -126,6 +136,13 @@ OmResult OmRegisterMathsModules(IObjectManager* manager) {
 
 OmResult OmRegisterInputModules(IObjectManager* manager) {
     return register_each({
+        Input_RegisterClasses,
+        StdInput_RegisterClasses,
+        IO_RegisterClasses,
+        Keyboard_RegisterClasses,
+        DX5InputDevice_RegisterClasses,
+        Win32DxKeyboard_RegisterClasses,
+        Win32DxMouse_RegisterClasses,
     }, manager);
 }
 
@@ -145,6 +162,10 @@ OmResult OmRegisterCryptoModules(IObjectManager* manager) {
 
 OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
+        BaseSoundCreate_RegisterClasses,
+        BaseSound_RegisterClasses,
+        BaseSoundControl_RegisterClasses,
+        Win32Dx6SoundControl2_RegisterClasses,
     }, manager);
 }
 
