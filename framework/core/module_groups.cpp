@@ -48,6 +48,8 @@
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
 #include "media/raster/raster.h"
+#include "net/transport/om_transport.h"
+#include "net/transport/packet_queue.h"
 #include "sound/base/base_sound.h"
 #include "sound/base/base_sound_control.h"
 #include "sound/base/base_sound_create.h"
@@ -116,6 +118,10 @@ OmResult OmRegisterSystemModules(IObjectManager* manager) {
 
 OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
+        NullTransport_RegisterClasses,
+        PacketQueue_RegisterClasses,
+        Win32Dx5Transport_RegisterClasses,
+        Win32Dx6Transport_RegisterClasses,
     }, manager);
 }
 
