@@ -48,6 +48,8 @@
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
 #include "media/raster/raster.h"
+#include "media/text/font.h"
+#include "media/text/font_cache.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
 #include "sound/base/base_sound.h"
@@ -83,6 +85,10 @@ OmResult OmRegisterTextModules(IObjectManager* manager) {
     return register_each({
         DFALexAnalyser_RegisterClasses,
         NFALexAnalyser_RegisterClasses,
+        CompressedFont_RegisterClasses,
+        GeneralFont_RegisterClasses,
+        SimpleFontCache_RegisterClasses,
+        Win32TrueTypeFont_RegisterClasses,
     }, manager);
 }
 
