@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace texttest {
