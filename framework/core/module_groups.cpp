@@ -50,6 +50,7 @@
 #include "media/raster/raster.h"
 #include "media/text/font.h"
 #include "media/text/font_cache.h"
+#include "media/text/text_renderer.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
 #include "sound/base/base_sound.h"
@@ -83,6 +84,9 @@ const OmModuleGroup startup_order[] = {
 // clang-format off
 OmResult OmRegisterTextModules(IObjectManager* manager) {
     return register_each({
+        FontCache_RegisterClasses,
+        TextRenderer_RegisterClasses,
+        TextBlt_RegisterClasses,
         DFALexAnalyser_RegisterClasses,
         NFALexAnalyser_RegisterClasses,
         CompressedFont_RegisterClasses,

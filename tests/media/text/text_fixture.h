@@ -10,6 +10,7 @@
 #include "media/raster/image_processor.h"
 #include "media/text/font.h"
 #include "media/text/font_cache.h"
+#include "media/text/text_renderer.h"
 #include "platform/paths.h"
 #include "tests/media/raster/raster_fixture.h"
 #include "tests/support/framework_fixture.h"
@@ -36,7 +37,8 @@ protected:
               RasterCreate_RegisterClasses, ImageProcessor_RegisterClasses,
               ImageProc_RegisterClasses, Bmp_RegisterClasses, CompressedFont_RegisterClasses,
               GeneralFont_RegisterClasses, Win32TrueTypeFont_RegisterClasses,
-              SimpleFontCache_RegisterClasses})
+              SimpleFontCache_RegisterClasses, FontCache_RegisterClasses,
+              TextRenderer_RegisterClasses, TextBlt_RegisterClasses})
             ASSERT_EQ(registration(manager), 0);
     }
     void TearDown() override {
