@@ -64,8 +64,8 @@ public:
         *value = 0;
         return OM_S_OK;
     }
-    OmResult DrawIndexedPrimitive(uint32_t, const OmTLVertex*, uint32_t, const uint16_t*,
-                                  uint32_t, uint32_t) override {
+    OmResult DrawIndexedPrimitive(uint32_t, const OmTLVertex*, uint32_t, const uint16_t*, uint32_t,
+                                  uint32_t) override {
         return OM_S_OK;
     }
     OmResult DrawPrimitive(uint32_t, const OmTLVertex*, uint32_t, uint32_t) override {

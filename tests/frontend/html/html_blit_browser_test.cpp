@@ -53,8 +53,8 @@ protected:
         void* pixels = nullptr;
         int32_t stride = 0;
         EXPECT_EQ(target->Lock(OM_LOCK_READ, &pixels, &stride), OM_S_OK);
-        const uint32_t p = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(pixels) +
-                                                             y * stride)[x];
+        const uint32_t p =
+            reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(pixels) + y * stride)[x];
         target->Unlock();
         return p;
     }
@@ -102,9 +102,9 @@ TEST_F(Blit, EachCharacterAndColourGetsOneRaster) {
 
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     EXPECT_EQ(GlyphFont::drawn, (std::vector<uint16_t>{'A'}));
-    EXPECT_EQ(pixel(x, y), 0xFF0000FFu);     // link colour
+    EXPECT_EQ(pixel(x, y), 0xFF0000FFu); // link colour
     EXPECT_EQ(pixel(x + 8, y + 17), 0xFF0000FFu);
-    EXPECT_EQ(pixel(x + 16, y), grey);       // past the text
+    EXPECT_EQ(pixel(x + 16, y), grey); // past the text
     ASSERT_EQ(page->SetLinkState(0, HTML_STATE_ACTIVE), OM_S_OK);
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     EXPECT_EQ(GlyphFont::drawn, (std::vector<uint16_t>{'A', 'A'}));
@@ -113,7 +113,8 @@ TEST_F(Blit, EachCharacterAndColourGetsOneRaster) {
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     EXPECT_EQ(GlyphFont::drawn.size(), 2u);
     EXPECT_EQ(pixel(x, y), 0xFF0000FFu);
-    IObjHash* text = htmlArrayNode(htmlArrayAt(static_cast<HtmlPage*>(page.get())->root(), "objs"), 0);
+    IObjHash* text =
+        htmlArrayNode(htmlArrayAt(static_cast<HtmlPage*>(page.get())->root(), "objs"), 0);
     EXPECT_STREQ(text->GetString("_fontname", ""), "arial|0|0|0|3");
 }
 

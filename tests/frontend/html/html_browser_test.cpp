@@ -1,8 +1,8 @@
 // The browser components' shared behaviour: creation, settings, the view, base paths, the
 // page cache and the page object's links and selection.
+#include "framework/io/memory_stream.h"
 #include "frontend/html/html_browser_base.h"
 #include "frontend/html/html_document.h"
-#include "framework/io/memory_stream.h"
 #include "frontend/html/html_menu.h"
 #include "tests/frontend/html/html_browser_test_support.h"
 
@@ -15,9 +15,9 @@ namespace {
 
 using Browser = BrowserTest;
 
-const char links_page[] =
-    "<head><title>Menu</title></head><body><a href=zero>zero</a> <a href=one target=main>one</a> <a href=two>two</a> "
-    "<a href=\"three\">three</a></body>";
+const char links_page[] = "<head><title>Menu</title></head><body><a href=zero>zero</a> <a href=one "
+                          "target=main>one</a> <a href=two>two</a> "
+                          "<a href=\"three\">three</a></body>";
 
 ComRef<IByteStream> stream_of(const std::string& text) {
     ComRef<IByteStream> stream;
@@ -137,12 +137,14 @@ TEST_F(Browser, PageDirectoryEndsAtTheLastSlashOutsideQuotes) {
 TEST_F(Browser, PageImagesAreLookedUpBesideThePageFile) {
     ComRef<IHTMLBrowser> browser = drawing_browser();
     storage->files["menus/sub/pic.png"] = png_picture(4, 4, 0xFF00FF00);
-    ComRef<IHTMLPage> page = load(browser.get(), "menus/sub/page.html", "<body><img src=\"pic.png\"></body>");
+    ComRef<IHTMLPage> page =
+        load(browser.get(), "menus/sub/page.html", "<body><img src=\"pic.png\"></body>");
     EXPECT_EQ(storage->opens("menus/sub/pic.png"), 1);
     // A parsed page takes the browser's base path.
     ASSERT_EQ(browser->SetPath("other/"), OM_S_OK);
     ComRef<IHTMLPage> parsed;
-    ASSERT_EQ(browser->ParsePage(stream_of("<body><img src=pic2.png></body>").get(), parsed.put()), OM_S_OK);
+    ASSERT_EQ(browser->ParsePage(stream_of("<body><img src=pic2.png></body>").get(), parsed.put()),
+              OM_S_OK);
     EXPECT_EQ(storage->opens("other/pic2.png"), 1);
 }
 
@@ -191,7 +193,8 @@ TEST_F(Browser, NullBrowserPagesAreNotLaidOutAndDrawNothing) {
 TEST_F(Browser, LinkAtAndLinkBoxesUseTheLayout) {
     ComRef<IHTMLBrowser> browser = drawing_browser();
     ComRef<IHTMLPage> page =
-        load(browser.get(), "t.html", "<body><a href=go><img src=none.png width=640 height=480></a></body>");
+        load(browser.get(), "t.html",
+             "<body><a href=go><img src=none.png width=640 height=480></a></body>");
     EXPECT_EQ(page->LinkAt(0, 0), 0);
     EXPECT_EQ(page->LinkAt(640, 480), 0);
     EXPECT_EQ(page->LinkAt(641, 10), -1);

@@ -133,9 +133,9 @@ OmResult GlyphFont_GetClassObject(const GUID& clsid, const GUID& iid, void** out
 
 void BrowserTest::SetUp() {
     ASSERT_EQ(OmRegisterAllModuleGroups(OmGetObjectManager()), OM_S_OK);
-    ASSERT_EQ(OmRegisterClassTable(glyph_font_classes, 1, GlyphFont_GetClassObject,
-                                   OmGetObjectManager()),
-              OM_S_OK);
+    ASSERT_EQ(
+        OmRegisterClassTable(glyph_font_classes, 1, GlyphFont_GetClassObject, OmGetObjectManager()),
+        OM_S_OK);
     GlyphFont::reset_counts();
     storage = MemoryStorage::make();
     renderer = RecordingRenderer::make();

@@ -83,8 +83,7 @@ protected:
     // An HTMLBrowser bound to `storage` and `renderer`.
     ComRef<IHTMLBrowser> drawing_browser();
     // The page of the text, through LoadPage of `path` (the file is added to the storage).
-    ComRef<IHTMLPage> load(IHTMLBrowser* browser, const std::string& path,
-                           const std::string& html);
+    ComRef<IHTMLPage> load(IHTMLBrowser* browser, const std::string& path, const std::string& html);
 
     ComRef<MemoryStorage> storage;
     ComRef<RecordingRenderer> renderer;

@@ -73,10 +73,12 @@ TEST_F(Menu, SelectExpandsTheMenuAndClearSelectionCollapsesIt) {
         ASSERT_EQ(menu->Select(link), OM_S_OK);
         EXPECT_EQ(menus->GetInt("Options.selected", 0), 1);
         // The selection mark is no column of its own.
-        EXPECT_EQ(written(), std::string("<table>\n<tr>\n") + expanded_options + "</tr>\n</table>\n");
+        EXPECT_EQ(written(),
+                  std::string("<table>\n<tr>\n") + expanded_options + "</tr>\n</table>\n");
         ASSERT_EQ(menu->ClearSelection(), OM_S_OK);
         EXPECT_EQ(menus->GetInt("Options.selected", -1), 0);
-        EXPECT_EQ(written(), std::string("<table>\n<tr>\n") + collapsed_options + "</tr>\n</table>\n");
+        EXPECT_EQ(written(),
+                  std::string("<table>\n<tr>\n") + collapsed_options + "</tr>\n</table>\n");
     }
     // Other links change nothing.
     for (const char* link : {"command:quit", "menubar:item=Options", "menubar:menu=", ""})

@@ -52,7 +52,9 @@ protected:
         browser.reset();
         BrowserTest::TearDown();
     }
-    ComRef<IHTMLPage> page_of(const std::string& html) { return load(browser.get(), "p.html", html); }
+    ComRef<IHTMLPage> page_of(const std::string& html) {
+        return load(browser.get(), "p.html", html);
+    }
     const RecordedDraw& draw(size_t i) { return renderer->draws.at(i); }
 
     ComRef<IHTMLBrowser> browser;
@@ -63,9 +65,9 @@ TEST_F(Rendering, InitGivesTheGlyphCacheTexturePagesOf128Pixels) {
     const struct {
         uint32_t id;
         intptr_t value;
-    } expected[] = {{OM_RASTER_KIND, 3}, {OM_RASTER_FORMAT, 0xC0310}, {OM_RASTER_WIDTH, 128},
-                    {OM_RASTER_HEIGHT, 128}, {OM_RASTER_MIP_LEVELS, 1},
-                    {OM_RASTER_FORMAT_PREFERENCE, 4}};
+    } expected[] = {{OM_RASTER_KIND, 3},       {OM_RASTER_FORMAT, 0xC0310},
+                    {OM_RASTER_WIDTH, 128},    {OM_RASTER_HEIGHT, 128},
+                    {OM_RASTER_MIP_LEVELS, 1}, {OM_RASTER_FORMAT_PREFERENCE, 4}};
     for (const auto& e : expected) {
         intptr_t value = -1;
         EXPECT_EQ(renderer->factory->GetProperty(e.id, &value), OM_S_OK) << e.id;
@@ -126,9 +128,9 @@ TEST_F(Rendering, TextureChangesOnlyWhenTheGlyphPageChanges) {
     const OmRect wide{0, 0, 2000, 100};
     ASSERT_EQ(browser->SetRect(&wide), OM_S_OK);
     ComRef<IHTMLPage> page = page_of("<body>" + letters + "</body>");
-    ASSERT_EQ(htmlArrayAt(htmlArrayNode(htmlArrayAt(root_of(page.get()), "objs"), 0), "_frags")
-                  ->Count(),
-              1);
+    ASSERT_EQ(
+        htmlArrayAt(htmlArrayNode(htmlArrayAt(root_of(page.get()), "objs"), 0), "_frags")->Count(),
+        1);
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     const size_t glyphs = std::strlen(fragment(page.get(), 0)->GetString("_string", ""));
     ASSERT_GT(glyphs, 112u);
@@ -256,11 +258,11 @@ TEST_F(Rendering, TexturemodeOneRepeatsThePicturesEdgeIntoTheBorder) {
 }
 
 TEST_F(Rendering, RolloverLinksSwapThePictureWhileSelected) {
-    ComRef<IHTMLPage> page = page_of(
-        "<body><a href=x rolloverreplacefrom=\"a.png\" rolloverreplaceto=\"b.png\">go</a>"
-        "<img src=\"a.png\"><img src=\"b.png\">"
-        "<a href=y rolloverreplacefrom=\"a.png\" rolloverreplaceto=\"none.png\">no</a>"
-        "<img src=\"none.png\"></body>");
+    ComRef<IHTMLPage> page =
+        page_of("<body><a href=x rolloverreplacefrom=\"a.png\" rolloverreplaceto=\"b.png\">go</a>"
+                "<img src=\"a.png\"><img src=\"b.png\">"
+                "<a href=y rolloverreplacefrom=\"a.png\" rolloverreplaceto=\"none.png\">no</a>"
+                "<img src=\"none.png\"></body>");
     const uintptr_t a = picture(page.get(), "\"a.png\"");
     const uintptr_t b = picture(page.get(), "\"b.png\"");
     ASSERT_NE(a, 0u);
@@ -300,8 +302,8 @@ TEST_F(Rendering, RolloverSourceIsDrawnForActiveAndHighlightedImages) {
 }
 
 TEST_F(Rendering, UrlSourcesAreNeverLoaded) {
-    ComRef<IHTMLPage> page = page_of(
-        "<body><img src=http://host/a.png width=10 height=10><img src=command:x></body>");
+    ComRef<IHTMLPage> page =
+        page_of("<body><img src=http://host/a.png width=10 height=10><img src=command:x></body>");
     EXPECT_EQ(storage->opened, (std::vector<std::string>{"p.html"}));
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     EXPECT_TRUE(renderer->draws.empty());
@@ -336,7 +338,8 @@ TEST_F(Rendering, PageBackgroundPrecedence) {
     for (const auto& c : cases) {
         browser->ClearCaches();
         renderer->clear();
-        ComRef<IHTMLPage> page = page_of(std::string(c.body) + "<img src=a.png width=40 height=20></body>");
+        ComRef<IHTMLPage> page =
+            page_of(std::string(c.body) + "<img src=a.png width=40 height=20></body>");
         const uintptr_t a = picture(page.get(), "a.png");
         ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
         ASSERT_EQ(renderer->draws.size(), c.drawn ? 2u : 1u) << c.body;
@@ -359,9 +362,9 @@ TEST_F(Rendering, PageBackgroundPrecedence) {
 
 TEST_F(Rendering, CellBackgroundsComeBeforeTheCellsObjects) {
     storage->files["bg.png"] = png_picture(4, 4, 0xFF00FF00);
-    ComRef<IHTMLPage> page = page_of(
-        "<body><table><tr><td bgcolor=#00FF00 background=bg.png width=100 height=50>"
-        "<img src=a.png></td></tr></table></body>");
+    ComRef<IHTMLPage> page =
+        page_of("<body><table><tr><td bgcolor=#00FF00 background=bg.png width=100 height=50>"
+                "<img src=a.png></td></tr></table></body>");
     ASSERT_EQ(page->Draw(0, 0), OM_S_OK);
     ASSERT_EQ(renderer->draws.size(), 3u);
     EXPECT_EQ(draw(0).texture, 0u);
@@ -375,7 +378,8 @@ TEST_F(Rendering, CellBackgroundsComeBeforeTheCellsObjects) {
 }
 
 TEST_F(Rendering, OneFontPerStyleForTheBrowsersLifetime) {
-    ComRef<IHTMLPage> first = page_of("<body><b>bold</b> plain <b>again</b> <font size=5>big</font></body>");
+    ComRef<IHTMLPage> first =
+        page_of("<body><b>bold</b> plain <b>again</b> <font size=5>big</font></body>");
     EXPECT_EQ(GlyphFont::created, 3);
     EXPECT_EQ(GlyphFont::faces, (std::vector<std::string>{"arial", "arial", "arial"}));
     storage->files["q.html"] = "<body>plain <b>bold</b></body>";

@@ -43,7 +43,8 @@ const std::string menu_page = std::string(R"(<html><head><title>Main</title></he
 </td>
 <td bgcolor=#402020 width=400 height=180 align=center valign=middle>
 <img src=plane.png><br>
-<font size=2 color=#C0C0C0>Pilot: J)") + "\xFC" + "rgen M\xF6" + R"(ller, Stra)" + "\xDF" +
+<font size=2 color=#C0C0C0>Pilot: J)") +
+                              "\xFC" + "rgen M\xF6" + R"(ller, Stra)" + "\xDF" +
                               R"(e 1918</font>
 </td></tr>
 </table>
@@ -92,9 +93,9 @@ testsupport::Image read_back(IRaster* raster) {
     EXPECT_EQ(copy->Lock(OM_LOCK_READ, &pixels, &stride), OM_S_OK);
     for (uint32_t y = 0; y < image.height; ++y)
         for (uint32_t x = 0; x < image.width; ++x)
-            image.pixels.push_back(
-                0xFF000000u |
-                reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(pixels) + y * stride)[x]);
+            image.pixels.push_back(0xFF000000u |
+                                   reinterpret_cast<const uint32_t*>(
+                                       static_cast<const uint8_t*>(pixels) + y * stride)[x]);
     copy->Unlock();
     return image;
 }
@@ -126,9 +127,8 @@ TEST_F(ReferenceImage, MenuPageThroughTheSoftwareDevice) {
     testsupport::Image got;
     {
         ComRef<MemoryStorage> storage = MemoryStorage::make();
-        storage->files["menus/tile.png"] = png_of(16, 16, [](int x, int y) {
-            return ((x / 8 + y / 8) % 2) ? 0xFF304858u : 0xFF283C4Cu;
-        });
+        storage->files["menus/tile.png"] = png_of(
+            16, 16, [](int x, int y) { return ((x / 8 + y / 8) % 2) ? 0xFF304858u : 0xFF283C4Cu; });
         storage->files["menus/plane.png"] = png_of(96, 48, [](int x, int y) {
             const bool wing = y >= 18 && y < 26;
             const bool body = x >= 40 && x < 56;
@@ -193,7 +193,8 @@ TEST_F(ReferenceImage, MenuPageThroughTheSoftwareDevice) {
     for (size_t i = 0; i < got.pixels.size(); ++i) {
         int worst = 0;
         for (int shift : {0, 8, 16}) {
-            const int a = int(want.pixels[i] >> shift & 0xFF), b = int(got.pixels[i] >> shift & 0xFF);
+            const int a = int(want.pixels[i] >> shift & 0xFF),
+                      b = int(got.pixels[i] >> shift & 0xFF);
             worst = std::max(worst, std::abs(a - b));
         }
         largest = std::max(largest, worst);

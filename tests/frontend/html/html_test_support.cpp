@@ -86,8 +86,8 @@ OmResult RecordingRenderer::GetRenderState(uint32_t state, uintptr_t* value) {
 
 OmResult RecordingRenderer::DrawPrimitive(uint32_t type, const OmTLVertex* vertices, uint32_t count,
                                           uint32_t flags) {
-    draws.push_back({type, std::vector<OmTLVertex>(vertices, vertices + count), flags,
-                     states[OM_RS_TEXTURE]});
+    draws.push_back(
+        {type, std::vector<OmTLVertex>(vertices, vertices + count), flags, states[OM_RS_TEXTURE]});
     return OM_S_OK;
 }
 
