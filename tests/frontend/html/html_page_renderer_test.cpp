@@ -4,11 +4,14 @@
 #include "frontend/html/html_document.h"
 #include "media/text/font_cache.h"
 #include "tests/frontend/html/html_browser_test_support.h"
+#include "tests/support/source_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace htmltest {
@@ -402,6 +405,53 @@ TEST_F(Rendering, GlyphCacheEmptiesWhenAPageDies) {
     other.reset(); // its last reference
     ASSERT_EQ(shown->Draw(0, 0), OM_S_OK);
     EXPECT_EQ(GlyphFont::drawn, (std::vector<uint16_t>{'a', 'b', 'a', 'b'}));
+}
+
+} // namespace
+} // namespace htmltest
+
+namespace htmltest {
+namespace {
+
+// Every corpus page, whole and cut short, loads, draws, and has its links selected in both
+// drawing browsers without a fault.
+TEST_F(BrowserTest, CorpusPagesDrawInBothDrawingBrowsers) {
+    namespace fs = std::filesystem;
+    ComRef<IHTMLBrowser> quads = drawing_browser();
+    ComRef<IRaster> target;
+    ASSERT_EQ(OmNewMemoryRaster(320, 240, OM_FORMAT_ARGB8888, target.put()), OM_S_OK);
+    ComRef<IRasterCreate> factory;
+    ASSERT_EQ(OmNewRasterDescription(factory.put()), OM_S_OK);
+    ComRef<ICOMHash> properties;
+    ASSERT_EQ(OmCreate(CLSID_COMHash, IID_ICOMHash, properties.put()), OM_S_OK);
+    target->AddRef();
+    properties->Set("rpPrimary", target.get());
+    factory->AddRef();
+    properties->Set("rcpCreate", factory.get());
+    ComRef<IHTMLBrowser> blits = make_browser(CLSID_HTMLBlitBrowser);
+    ASSERT_EQ(blits->Init(storage.get(), properties.get()), OM_S_OK);
+    storage->files["bg.png"] = png_picture(3, 5, 0xFF336699);
+    int pages = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(testsupport::source_dir()) /
+                                                    "tests/frontend/html/pages")) {
+        if (entry.path().extension() != ".html") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        for (size_t cut : {text.size(), text.size() / 2, text.size() / 3}) {
+            const std::string path = entry.path().filename().string() + std::to_string(cut);
+            storage->files[path] = text.substr(0, cut);
+            for (IHTMLBrowser* browser : {quads.get(), blits.get()}) {
+                ComRef<IHTMLPage> page;
+                ASSERT_EQ(browser->LoadPage(path.c_str(), page.put()), OM_S_OK) << path;
+                for (int32_t link = -1; link < page->GetLinkCount(); ++link) {
+                    page->SelectLink(link);
+                    EXPECT_EQ(page->Draw(link * 7, link * 3), OM_S_OK) << path;
+                }
+                ++pages;
+            }
+        }
+    }
+    EXPECT_GT(pages, 30);
 }
 
 } // namespace
