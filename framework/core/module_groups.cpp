@@ -38,6 +38,8 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "frontend/html/html_browser.h"
+#include "frontend/html/html_menu.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
 #include "media/input/input.h"
@@ -48,6 +50,9 @@
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
 #include "media/raster/raster.h"
+#include "media/text/font.h"
+#include "media/text/font_cache.h"
+#include "media/text/text_renderer.h"
 #include "net/tcp/win32_tcp.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
@@ -88,8 +93,15 @@ const OmModuleGroup startup_order[] = {
 // clang-format off
 OmResult OmRegisterTextModules(IObjectManager* manager) {
     return register_each({
+        FontCache_RegisterClasses,
+        TextRenderer_RegisterClasses,
+        TextBlt_RegisterClasses,
         DFALexAnalyser_RegisterClasses,
         NFALexAnalyser_RegisterClasses,
+        CompressedFont_RegisterClasses,
+        GeneralFont_RegisterClasses,
+        SimpleFontCache_RegisterClasses,
+        Win32TrueTypeFont_RegisterClasses,
     }, manager);
 }
 
@@ -164,6 +176,10 @@ OmResult OmRegisterWebModules(IObjectManager* manager) {
     return register_each({
         File_RegisterClasses,
         HTTP_RegisterClasses,
+        HTMLBlitBrowser_RegisterClasses,
+        HTMLBrowser_RegisterClasses,
+        HTMLNullBrowser_RegisterClasses,
+        HTMLMenu_RegisterClasses,
         URL_RegisterClasses,
         Win32InetStream_RegisterClasses,
     }, manager);
