@@ -55,6 +55,32 @@ TEST_F(ChannelSoundTest, SoundJoinsListZeroAtInitAndListOneWhilePlaying) {
     }
 }
 
+TEST_F(ChannelSoundTest, SoundWithoutAnInnerSoundRefusesWhatItWouldForward) {
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        ComRef<ISoundControl> control = make_control(*kind.clsid);
+        ComRef<ISound> sound;
+        ASSERT_EQ(control->CreateSoundFrom(nullptr, sound.put()), OM_S_OK);
+        ComRef<ISound> out;
+        float frame[12] = {};
+        const OmResult results[] = {sound->Play(0),
+                                    sound->PlayInstance(nullptr, 0),
+                                    sound->CreateInstance(1, out.put()),
+                                    sound->CreateInstanceFrom(nullptr, out.put()),
+                                    sound->Stop(),
+                                    sound->Pause(),
+                                    sound->SetParamReal(SOUND_REAL_PAN, 0.5f),
+                                    sound->SetParamInt(SOUND_INT_LOOP_CONTROL, 1),
+                                    sound->SetPlayPosition(0)};
+        for (OmResult r : results) EXPECT_EQ(r, OM_E_FAIL);
+        EXPECT_EQ(sound->IsPlaying(), 0);
+        EXPECT_EQ(sound->GetLength(), 0u);
+        EXPECT_EQ(sound->Get3D(frame, nullptr) < 0, kind.clsid != &CLSID_3dSoundControl);
+        control->Update(10);
+        EXPECT_EQ(count_objects(control.get(), CONTROL_LIST_ACTIVE), 0u);
+    }
+}
+
 TEST_F(ChannelSoundTest, ThousandInstancePlaysLeaveListZeroAtItsSize) {
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
