@@ -211,4 +211,17 @@ TEST_F(FunctionSoundTest, InstancesHaveTheirOwnExpressionAndBaseInstance) {
     EXPECT_EQ(count_objects(control_.get(), CONTROL_LIST_ATTACHED), 1u);
 }
 
+TEST_F(FunctionSoundTest, ThousandInstancePlaysLeaveListZeroAtItsSize) {
+    ComRef<ISound> sound;
+    ASSERT_EQ(load(std::string(follow_param1) + "Update = 1\n", sound), OM_S_OK);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(sound->PlayInstance(nullptr, 0), OM_S_OK);
+        control_->Update(1);
+        if (i % 100 == 99) control_->StopAll(0);
+    }
+    control_->StopAll(0);
+    EXPECT_EQ(count_objects(control_.get(), CONTROL_LIST_ATTACHED), 1u);
+    EXPECT_EQ(count_objects(control_.get(), CONTROL_LIST_ACTIVE), 0u);
+}
+
 } // namespace
