@@ -60,6 +60,13 @@
 #include "sound/base/base_sound.h"
 #include "sound/base/base_sound_control.h"
 #include "sound/base/base_sound_create.h"
+#include "sound/channel/function_sound_control.h"
+#include "sound/channel/limiter_sound_control.h"
+#include "sound/channel/meta_sound_control.h"
+#include "sound/channel/meta_sound_sound_control.h"
+#include "sound/channel/placed_sound_control.h"
+#include "sound/channel/priority_sound_control.h"
+#include "sound/channel/queued_sound_control.h"
 #include "sound/device/win32_dx6_sound_control2.h"
 #include "sound/dict/sound_dict_type.h"
 #include "sound/files/object_rw_sound_ini.h"
@@ -203,6 +210,13 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         BaseSoundCreate_RegisterClasses,
         BaseSound_RegisterClasses,
         BaseSoundControl_RegisterClasses,
+        PrioritySoundControl_RegisterClasses,
+        QueuedSoundControl_RegisterClasses,
+        MetaSoundControl_RegisterClasses,
+        PlacedSoundControl_RegisterClasses,
+        LimiterSoundControl_RegisterClasses,
+        FunctionSoundControl_RegisterClasses,
+        MetaSoundSoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
         Win32Adpcm_RegisterClasses,
     }, manager);
