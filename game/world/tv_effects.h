@@ -19,6 +19,10 @@ struct TvEffectHooks {
     void (*shrapnel_move)();
     // Drops the live shrapnel pieces (the landscape's FreeMap).
     void (*shrapnel_clear)();
+    // Starts a smoke column and an explosion at the position with the size (the word is
+    // passed as 0 and unused).
+    OmResult (*spawn_smoke)(const LgVector* position, float size, uint32_t word);
+    OmResult (*spawn_explosion)(const LgVector* position, float size, uint32_t word);
 };
 
 // Installs the table (copied); null clears it.
@@ -26,3 +30,6 @@ void TvInstallEffectHooks(const TvEffectHooks* hooks);
 const TvEffectHooks& TvEffects();
 // The installed shrapnel clear, or nothing.
 void TvClearShrapnel();
+// The installed smoke and explosion starts; 0 and nothing started without them.
+OmResult TvSpawnSmoke(const LgVector* position, float size, uint32_t word);
+OmResult TvSpawnExplosion(const LgVector* position, float size, uint32_t word);
