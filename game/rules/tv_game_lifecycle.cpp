@@ -236,7 +236,7 @@ OmResult TavrinGame::set_up_weapons() {
     const OmResult r = OmCreateInstance(CLSID_TavrinWeapon, nullptr, 0, IID_ITvObject,
                                         reinterpret_cast<void**>(&weapons));
     // A build without the weapons component still flies its missions, unarmed.
-    if (r == OM_E_CLASSNOTAVAILABLE) {
+    if (r == OM_E_CLASSNOTAVAILABLE || r == OM_E_NOTFOUND) {
         TvLogError(kSource, __LINE__, "The weapons component is not available");
         return OM_S_OK;
     }
