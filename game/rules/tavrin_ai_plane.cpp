@@ -109,8 +109,10 @@ OmResult TavrinAIPlane::Create(TvCreateDescriptor* descriptor) {
     if (kept_landscape) kept_landscape->AddRef();
     LgWorld* kept_world = world;
     const OmResult r = TavrinPlane::Create(descriptor);
-    if (!landscape) landscape = kept_landscape;
-    else if (kept_landscape) kept_landscape->Release();
+    if (!landscape)
+        landscape = kept_landscape;
+    else if (kept_landscape)
+        kept_landscape->Release();
     if (!world) world = kept_world;
     if (r < 0) return r;
 

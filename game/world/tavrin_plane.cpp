@@ -83,7 +83,8 @@ void copy_name(char (&field)[N], uintptr_t value) {
 // Copies `count` bytes from the argument unless it points at the field itself.
 OmResult copy_from(void* field, uintptr_t value, size_t count) {
     if (!value) return OM_E_FAIL;
-    if (reinterpret_cast<void*>(value) != field) std::memcpy(field, reinterpret_cast<void*>(value), count);
+    if (reinterpret_cast<void*>(value) != field)
+        std::memcpy(field, reinterpret_cast<void*>(value), count);
     return OM_S_OK;
 }
 
@@ -149,8 +150,8 @@ OmResult TavrinPlane::Create(TvCreateDescriptor* descriptor) {
     if (descriptor) {
         if (descriptor->archetype) {
             ITvPlane* archetype_interface = nullptr;
-            if (descriptor->archetype->QueryInterface(IID_ITvPlane,
-                                                      reinterpret_cast<void**>(&archetype_interface)) >= 0) {
+            if (descriptor->archetype->QueryInterface(
+                    IID_ITvPlane, reinterpret_cast<void**>(&archetype_interface)) >= 0) {
                 archetype_plane = static_cast<TavrinPlane*>(archetype_interface);
                 archetype_interface->Release();
             }
@@ -442,7 +443,8 @@ OmResult TavrinPlane::TvPlaneRespawn() {
         matrix->pos.y += flight.down_length;
         LgMatrixMarkChanged(matrix);
     }
-    for (TvAxisBinding* axis : {&controls.roll, &controls.pitch, &controls.slide, &controls.throttle})
+    for (TvAxisBinding* axis :
+         {&controls.roll, &controls.pitch, &controls.slide, &controls.throttle})
         axis->value = 0.0f;
     for (TvButtonBinding* button :
          {&controls.fire, &controls.secondary, &controls.special, &controls.camera,

@@ -27,23 +27,23 @@ enum TvPlaneState : int32_t {
 // "value": the field itself. SetProperty takes the argument itself ("arg") or copies from
 // the memory it points to ("from pointer").
 enum TvPlaneProperty : uint32_t {
-    kTvPlanePropControlBlock = 513,   // TvControlBindings: address / from pointer
-    kTvPlanePropFlightTable = 514,    // TvFlightTable: address / from pointer
-    kTvPlanePropSpeed = 515,          // float: address / from pointer
-    kTvPlanePropCamera = 516,         // ITvObject*: address / arg
-    kTvPlanePropState = 517,          // TvPlaneState: value / arg, with side effects
-    kTvPlanePropKillsSideA = 518,     // kills of group 8: value
-    kTvPlanePropKillsSideB = 519,     // kills of group 9: value
-    kTvPlanePropShotsFired = 520,     // value
-    kTvPlanePropHitsScored = 521,     // value
-    kTvPlanePropEngineSound = 523,    // char[32]: address / string copy
-    kTvPlanePropGunSound = 524,       // char[32]
-    kTvPlanePropHitSound = 525,       // the base object's hit sound name
-    kTvPlanePropExplosionSound = 526, // the base object's explosion sound name
-    kTvPlanePropRocketSound = 527,    // char[32]
-    kTvPlanePropBombSound = 528,      // char[32]
-    kTvPlanePropAltHitSound = 529,    // the base object's alternative hit sound name
-    kTvPlanePropSpiralSound = 530,    // char[68]
+    kTvPlanePropControlBlock = 513,      // TvControlBindings: address / from pointer
+    kTvPlanePropFlightTable = 514,       // TvFlightTable: address / from pointer
+    kTvPlanePropSpeed = 515,             // float: address / from pointer
+    kTvPlanePropCamera = 516,            // ITvObject*: address / arg
+    kTvPlanePropState = 517,             // TvPlaneState: value / arg, with side effects
+    kTvPlanePropKillsSideA = 518,        // kills of group 8: value
+    kTvPlanePropKillsSideB = 519,        // kills of group 9: value
+    kTvPlanePropShotsFired = 520,        // value
+    kTvPlanePropHitsScored = 521,        // value
+    kTvPlanePropEngineSound = 523,       // char[32]: address / string copy
+    kTvPlanePropGunSound = 524,          // char[32]
+    kTvPlanePropHitSound = 525,          // the base object's hit sound name
+    kTvPlanePropExplosionSound = 526,    // the base object's explosion sound name
+    kTvPlanePropRocketSound = 527,       // char[32]
+    kTvPlanePropBombSound = 528,         // char[32]
+    kTvPlanePropAltHitSound = 529,       // the base object's alternative hit sound name
+    kTvPlanePropSpiralSound = 530,       // char[68]
     kTvPlanePropEngineSoundObject = 531, // ISound*: value / arg
     kTvPlanePropGunSoundObject = 532,    // ISound*: value / arg
     kTvPlanePropEngineFrequency = 533,   // int32: address / from pointer

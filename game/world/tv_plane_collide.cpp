@@ -57,8 +57,8 @@ LgCollisionPrimitive* hit_triangle(LgCollisionPrimitive* primitive, LgCollisionT
     return primitive;
 }
 
-LgCollisionPrimitive* hit_atomic(LgCollisionPrimitive* primitive, LgAtomicSector*,
-                                 LgAtomic* atomic, float, void* data) {
+LgCollisionPrimitive* hit_atomic(LgCollisionPrimitive* primitive, LgAtomicSector*, LgAtomic* atomic,
+                                 float, void* data) {
     auto* probe = static_cast<ObjectProbe*>(data);
     ITvObject* other = atomic->clump ? TvClumpGetOwner(atomic->clump) : nullptr;
     if (!other) return primitive;

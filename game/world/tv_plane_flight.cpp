@@ -186,8 +186,8 @@ void fly_airborne(Plane plane, float dt, float sink, LgVector local_up) {
 
     if (p.state != kTvPlaneRolling) {
         const float t = m->up.y > 0.0f ? -1.0f : 1.0f;
-        const float yaw = std::sin(p.bank * kRadiansPerDegree) * dt * f.turn * t +
-                          dt * p.sideslip_rate * -1.5f;
+        const float yaw =
+            std::sin(p.bank * kRadiansPerDegree) * dt * f.turn * t + dt * p.sideslip_rate * -1.5f;
         turn_local(m, local_up, yaw);
     }
 }
@@ -229,8 +229,8 @@ void fly_taxiing(Plane plane, float dt, LgVector local_up) {
     if (p.speed < f.stall_speed)
         angle = std::min(angle, tilt);
     else if (p.speed < f.cruise_speed)
-        angle = std::min(angle, tilt * (1.0f - (p.speed - f.stall_speed) /
-                                                   (f.high_speed - f.stall_speed)));
+        angle = std::min(
+            angle, tilt * (1.0f - (p.speed - f.stall_speed) / (f.high_speed - f.stall_speed)));
     p.pitch_rate = std::max(angle, -f.pitch);
 
     m->up = {0.0f, 1.0f, 0.0f};

@@ -97,7 +97,8 @@ OmResult handle_event(Plane plane, const TvEvent* event) {
     const uint16_t c = input->code;
     const uint32_t v = input->value;
     TvControlBindings& controls = plane.p.controls;
-    for (TvAxisBinding* axis : {&controls.roll, &controls.pitch, &controls.slide, &controls.throttle})
+    for (TvAxisBinding* axis :
+         {&controls.roll, &controls.pitch, &controls.slide, &controls.throttle})
         match_axis(*axis, c, v);
     if (frame_time(plane.o) != 0.0f) {
         for (TvButtonBinding* button :

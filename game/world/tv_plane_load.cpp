@@ -194,7 +194,8 @@ void read_appearance(IPropertySheet* sheet, const char* plane_name, TvObjectFiel
         if (p.shadow_texture) LgTextureDestroy(p.shadow_texture);
         p.shadow_texture = load_shadow(value);
     }
-    if (TvIniString(sheet, "shadowoffset", value)) p.shadow_offset = static_cast<float>(std::atof(value));
+    if (TvIniString(sheet, "shadowoffset", value))
+        p.shadow_offset = static_cast<float>(std::atof(value));
     // Coefficients not given keep the plane's preparation (0.5 each).
     Surface surface{{kPlaneSurface, kPlaneSurface, kPlaneSurface}};
     TvIniFloat(sheet, "diffuse", &surface.properties.diffuse);

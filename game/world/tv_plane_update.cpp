@@ -188,8 +188,8 @@ void apply_controls(Plane plane) {
     case kTvBindKeyboard:
     case kTvBindJoystickButtons:
         if (pitch.value != 0.0f) {
-            p.pitch_rate -= (pitch.sensitivity + 0.1f) * f.pitch * 100.0f * dt * pitch_sign *
-                            pitch.value;
+            p.pitch_rate -=
+                (pitch.sensitivity + 0.1f) * f.pitch * 100.0f * dt * pitch_sign * pitch.value;
         } else {
             // Hands off, the nose eases back towards the horizon: after the frame's fixed
             // relaxation step this turns it down while above the horizon and up while below.
@@ -198,7 +198,8 @@ void apply_controls(Plane plane) {
         }
         break;
     case kTvBindMouseAxis:
-        p.pitch_rate -= (pitch.sensitivity * 2.5f + 0.25f) * -pitch.value * dt * f.pitch * pitch_sign;
+        p.pitch_rate -=
+            (pitch.sensitivity * 2.5f + 0.25f) * -pitch.value * dt * f.pitch * pitch_sign;
         pitch.value = 0.0f;
         break;
     case kTvBindJoystickAxis:
@@ -283,8 +284,7 @@ OmResult update(Plane plane) {
     const LgVector ahead = {o.matrix->pos.x + o.matrix->at.x * p.speed * kClearanceSeconds,
                             o.matrix->pos.y,
                             o.matrix->pos.z + o.matrix->at.z * p.speed * kClearanceSeconds};
-    p.ground_clearance =
-        ground_fraction(o, ahead, {ahead.x, 0.0f, ahead.z}) * o.matrix->pos.y;
+    p.ground_clearance = ground_fraction(o, ahead, {ahead.x, 0.0f, ahead.z}) * o.matrix->pos.y;
     p.secondary_timer += dt;
 
     drive_sounds(o, p);

@@ -1,0 +1,315 @@
+// The flight model at 60 frames a second over a flat map: take-off from a taxi run, level
+// flight, climbing and diving speeds, the stall, the ceiling of AI planes, landing, bouncing
+// and crashing by sink rate, wing tips, crash on contact, the wreck on the ground, and the
+// player's roll and pitch handling.
+#include "tests/game/world/plane_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using planetest::check_table;
+using planetest::kGround;
+using planetest::kStep;
+using planetest::placed;
+using planetest::PlaneTest;
+
+namespace {
+
+void run(ITvPlane* plane, int steps) {
+    for (int i = 0; i < steps; ++i) plane->Update();
+}
+
+} // namespace
+
+TEST_F(PlaneTest, TaxiRunAtFullThrottleTakesOffAtStep121) {
+    TavrinPlane* plane = make_plane(0, placed({500, kGround + 2, 500}));
+    ASSERT_EQ(plane->state, kTvPlaneTaxiing);
+    plane->throttle = 1.0f; // from 0 at the first step
+    for (int step = 1; step <= 120; ++step) {
+        plane->Update();
+        ASSERT_EQ(plane->state, kTvPlaneTaxiing) << "step " << step;
+        EXPECT_FLOAT_EQ(plane->matrix->pos.y, kGround + 2) << "the wheels follow the ground";
+    }
+    EXPECT_NEAR(plane->speed, 60.0f, 1e-3f);
+    plane->Update();
+    EXPECT_EQ(plane->state, kTvPlaneFlying);
+    EXPECT_NEAR(plane->speed, 60.5f, 1e-3f);
+    EXPECT_GT(plane->matrix->pos.z, 500.0f + 30.0f);
+}
+
+TEST_F(PlaneTest, LevelFlightAtFullThrottleReachesTheHighSpeedAndHoldsIt) {
+    TavrinPlane* plane = make_plane(0, placed({500, 600, 200}));
+    plane->state = kTvPlaneFlying;
+    plane->throttle = plane->previous_throttle = 1.0f;
+    plane->speed = 80.0f;
+    run(plane, 60);
+    EXPECT_NEAR(plane->speed, 95.0f, 1e-3f);
+    run(plane, 20);
+    EXPECT_NEAR(plane->speed, 100.0f, 1e-3f);
+    // Energy has no stop at 0: it steps across it every frame.
+    for (int i = 0; i < 6; ++i) {
+        plane->Update();
+        EXPECT_NEAR(plane->speed, i % 2 == 0 ? 100.0833f : 100.0f, 1e-3f) << i;
+    }
+    EXPECT_NEAR(plane->matrix->pos.y, 600.0f, 1e-3f);
+    EXPECT_EQ(plane->state, kTvPlaneFlying);
+}
+
+TEST_F(PlaneTest, ClimbAndDiveSpeedsFollowTheNose) {
+    TavrinPlane* climber = make_plane(0, placed({300, 300, 300}, {0, 1, 0}, {0, 0, -1}));
+    climber->state = kTvPlaneFlying;
+    climber->throttle = climber->previous_throttle = 1.0f;
+    climber->speed = 100.0f;
+    run(climber, 300);
+    EXPECT_NEAR(climber->speed, 60.0f, 1e-3f);
+    EXPECT_NEAR(climber->energy, -40.0f, 0.1f);
+
+    const float c = std::sqrt(0.75f);
+    TavrinPlane* diver = make_plane(0, placed({600, 1100, 300}, {0, -0.5f, c}, {0, c, 0.5f}));
+    diver->state = kTvPlaneFlying;
+    diver->throttle = diver->previous_throttle = 1.0f;
+    diver->speed = 100.0f;
+    run(diver, 399);
+    EXPECT_LT(diver->speed, 200.0f);
+    diver->Update();
+    EXPECT_NEAR(diver->speed, 200.0f, 1e-3f);
+    run(diver, 20);
+    EXPECT_NEAR(diver->speed, 200.0f, 1e-3f) << "capped at the diving speed";
+    EXPECT_LE(diver->energy, 100.0f + 1e-3f);
+}
+
+TEST_F(PlaneTest, BelowStallSpeedThePlaneDropsAndItsBankGrows) {
+    TavrinPlane* plane = make_plane(0, placed({500, 600, 500}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 30.0f;
+    plane->bank = 10.0f;
+    plane->Update();
+    EXPECT_EQ(plane->state, kTvPlaneStalling);
+    EXPECT_NEAR(plane->matrix->pos.y, 600.0f - 25.0f * kStep, 1e-3f);
+    EXPECT_NEAR(plane->bank, 10.0f * (1.0f + 2.0f * kStep), 1e-3f);
+
+    TavrinPlane* level = make_plane(0, placed({300, 600, 500}));
+    level->state = kTvPlaneFlying;
+    level->speed = 30.0f;
+    run(level, 10);
+    EXPECT_EQ(level->bank, 0.0f) << "a level plane stays level";
+
+    // Flying again once the speed is back.
+    plane->speed = 45.0f;
+    plane->throttle = plane->previous_throttle = 1.0f;
+    plane->Update();
+    EXPECT_EQ(plane->state, kTvPlaneFlying);
+}
+
+TEST_F(PlaneTest, AnAIPlaneFarAboveItsCeilingFliesSlowAndAPlayerIsNotHeld) {
+    TvFlightTable table = check_table();
+    table.ceiling = 100.0f;
+    TavrinPlane* ai = make_plane(0, placed({500, 1100, 500}), table);
+    TavrinPlane* player = make_plane(kTvFlagPlayerPlane, placed({300, 1100, 500}), table);
+    for (TavrinPlane* plane : {ai, player}) {
+        plane->state = kTvPlaneFlying;
+        plane->throttle = plane->previous_throttle = 1.0f;
+        plane->speed = 80.0f;
+        plane->Update();
+    }
+    // 950 above the ground, 850 above the ceiling: no target speed left, not full speed.
+    EXPECT_LT(ai->speed, 1.0f);
+    EXPECT_NEAR(player->speed, 80.25f, 1e-3f);
+}
+
+TEST_F(PlaneTest, ZeroFrameTimeLeavesThePlaneUnmoved) {
+    TavrinPlane* plane = make_plane(0, placed({500, 600, 500}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 80.0f;
+    game->frame_time_ = 0.0f;
+    plane->Update();
+    EXPECT_EQ(plane->matrix->pos.z, 500.0f);
+    EXPECT_EQ(plane->speed, 80.0f);
+}
+
+// Landing by sink rate: the wheels pass the ground between the previous and this frame.
+struct Touchdown {
+    float sink_rate;
+    float speed;
+    int32_t state_before;
+    int32_t crash_on_contact;
+    int32_t state_after;
+};
+
+TEST_F(PlaneTest, LandingBySinkRate) {
+    const Touchdown cases[] = {
+        {-4.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneTaxiing},
+        {-10.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneFlying}, // bounces
+        {-31.0f, 50.0f, kTvPlaneFlying, 0, kTvPlaneCrashed},
+        {-4.0f, 90.0f, kTvPlaneFlying, 0, kTvPlaneCrashed}, // faster than cruise
+        {-4.0f, 50.0f, kTvPlaneCrashing, 0, kTvPlaneCrashed},
+        {-4.0f, 50.0f, kTvPlaneFlying, 1, kTvPlaneCrashed},
+        {-10.0f, 50.0f, kTvPlaneFlying, 1, kTvPlaneCrashed},
+        {-4.0f, 50.0f, kTvPlaneStalling, 0, kTvPlaneStalling}, // lands in place
+    };
+    float x = 300.0f; // the map's square runs from 150 to 1150 in x and z
+    for (const Touchdown& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.sink_rate << " " << t.speed << " " << t.state_before);
+        TavrinPlane* plane = make_plane(0, placed({x, kGround + 2.1f, 499}));
+        x += 40.0f;
+        plane->state = t.state_before;
+        plane->speed = t.speed;
+        plane->crash_on_contact = t.crash_on_contact;
+        const float below = -t.sink_rate * kStep; // how far the wheels end below the ground
+        LgMatrix now = *plane->matrix;
+        now.pos = {plane->matrix->pos.x, kGround + 2.0f - below, 500};
+        *plane->matrix = now;
+        *plane->model_matrix = now;
+        const size_t explosions = effects.explosions.size();
+        tvplane::collide(parts(plane));
+        EXPECT_EQ(plane->state, t.state_after);
+        if (t.state_after == kTvPlaneCrashed) {
+            EXPECT_EQ(effects.explosions.size(), explosions + 1);
+            EXPECT_FLOAT_EQ(effects.explosions.back(), 10.0f * 0.01f + 1.0f);
+        } else if (t.sink_rate == -4.0f) {
+            EXPECT_NEAR(plane->matrix->pos.y, kGround + 2.05f, 1e-3f) << "set on its wheels";
+        } else {
+            // The bounce mirrors the part below the ground above it and points the nose so.
+            EXPECT_NEAR(plane->matrix->pos.y, kGround + 2.05f + below, 1e-3f);
+            EXPECT_GT(plane->matrix->at.y, 0.0f);
+        }
+    }
+}
+
+TEST_F(PlaneTest, AWingTipInTheGroundDamagesAndStartsTheCrash) {
+    TavrinPlane* plane = make_plane(0, placed({500, kGround + 5, 499}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 50.0f;
+    plane->matrix->pos.z = 500.0f;
+    // Banked 90 degrees: one wing tip reaches 6 below the centre, into the ground.
+    plane->model_matrix->right = {0, -1, 0};
+    plane->model_matrix->up = {1, 0, 0};
+    tvplane::collide(parts(plane));
+    EXPECT_EQ(plane->state, kTvPlaneCrashing);
+    EXPECT_FLOAT_EQ(plane->damage, 1.0f);
+    EXPECT_EQ(plane->IsDead(), 1);
+}
+
+TEST_F(PlaneTest, NoseIntoTheGroundCrashesWithItsEffectsAndTheWreckLiesOnTheGround) {
+    TavrinPlane* plane = make_plane(0, placed({500, kGround + 3, 497}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 50.0f;
+    plane->matrix->pos = {500, kGround + 1, 500};
+    plane->matrix->at = {0, -0.8f, 0.6f};
+    tvplane::collide(parts(plane));
+    EXPECT_EQ(plane->state, kTvPlaneCrashed);
+    EXPECT_EQ(effects.explosions.size(), 1u);
+    EXPECT_EQ(effects.smoke.size(), 1u);
+
+    // A wreck held above the ground comes down onto it once, then stays.
+    plane->matrix->pos.y = 400.0f;
+    plane->wreck_placed = 0;
+    plane->Update();
+    EXPECT_FLOAT_EQ(plane->matrix->pos.y, kGround);
+    plane->matrix->pos.y = 400.0f;
+    plane->Update();
+    EXPECT_FLOAT_EQ(plane->matrix->pos.y, 400.0f);
+}
+
+TEST_F(PlaneTest, CrashOnContactAndCrashingWithoutGroundBelowEndCrashed) {
+    TavrinPlane* taxiing = make_plane(0, placed({500, kGround + 2, 500}));
+    taxiing->speed = 5.0f;
+    taxiing->crash_on_contact = 1;
+    tvplane::collide(parts(taxiing));
+    EXPECT_EQ(taxiing->state, kTvPlaneCrashed);
+
+    // Off the map's square there is no ground below.
+    TavrinPlane* crashing = make_plane(0, placed({-50, 600, -50}));
+    crashing->state = kTvPlaneCrashing;
+    crashing->speed = 50.0f;
+    tvplane::collide(parts(crashing));
+    EXPECT_EQ(crashing->state, kTvPlaneCrashed);
+    EXPECT_EQ(effects.explosions.size(), 2u);
+}
+
+TEST_F(PlaneTest, ThePlayersPlaneCrashingMarksTheFatalEventOnce) {
+    const float c = std::sqrt(1.0f - 0.81f);
+    TavrinPlane* plane = make_plane(
+        kTvFlagPlayerPlane, placed({500, kGround + 2.1f, 500}, {0, -0.9f, c}, {0, c, 0.9f}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 79.0f;
+    plane->Update();
+    EXPECT_EQ(plane->state, kTvPlaneCrashed);
+    EXPECT_EQ(plane->fatal_event, 1);
+    EXPECT_EQ(plane->IsDead(), 1);
+    EXPECT_EQ(effects.explosions.size(), 2u) << "the player's crash and the impact";
+    EXPECT_EQ(effects.smoke.size(), 1u);
+    EXPECT_FLOAT_EQ(plane->matrix->pos.y, kGround) << "the wreck lies on the ground";
+    plane->fatal_event = 0;
+    plane->Update();
+    EXPECT_EQ(plane->fatal_event, 0) << "a wreck is not flown again";
+}
+
+TEST_F(PlaneTest, KeyboardRollLevelsItselfWhenTheKeysAreReleased) {
+    TvFlightTable table = check_table();
+    table.roll = 30.0f;
+    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}), table);
+    plane->controls.roll = {kTvBindKeyboard, 'a', 'd', 1.0f, 1.0f};
+    plane->state = kTvPlaneFlying;
+    tvplane::apply_controls(parts(plane));
+    EXPECT_NEAR(plane->bank, -1.1f * 30.0f * 7.0f * kStep, 1e-4f);
+
+    plane->controls.roll.value = 0.0f;
+    plane->bank = 1.0f;
+    tvplane::apply_controls(parts(plane));
+    EXPECT_NEAR(plane->bank, 1.0f - 30.0f * kStep, 1e-5f);
+    plane->bank = 0.4f;
+    tvplane::apply_controls(parts(plane));
+    EXPECT_EQ(plane->bank, 0.0f) << "within half a degree it snaps level";
+}
+
+TEST_F(PlaneTest, PitchInputKeepsItsDirectionThroughAVerticalBank) {
+    TvFlightTable table = check_table();
+    table.pitch = 40.0f;
+    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}), table);
+    plane->controls.pitch = {kTvBindKeyboard, 'w', 's', 1.0f, 1.0f};
+    float change[2];
+    const float noise[2] = {1e-7f, -1e-7f};
+    for (int i = 0; i < 2; ++i) {
+        plane->pitch_rate = 0.0f;
+        plane->model_matrix->up = {-1.0f, noise[i], 0.0f};
+        plane->model_matrix->right = {0.0f, 1.0f, 0.0f};
+        tvplane::apply_controls(parts(plane));
+        change[i] = plane->pitch_rate;
+    }
+    EXPECT_NE(change[0], 0.0f);
+    EXPECT_EQ(change[0], change[1]);
+}
+
+TEST_F(PlaneTest, HandsOffKeyboardPitchEasesTheNoseBackToTheHorizon) {
+    TvFlightTable table = check_table();
+    table.pitch = 40.0f;
+    const float s = std::sin(0.2f), c = std::cos(0.2f);
+    for (float sign : {1.0f, -1.0f}) {
+        TavrinPlane* plane =
+            make_plane(kTvFlagPlayerPlane,
+                       placed({500, 700, 200}, {0, sign * s, c}, {0, c, -sign * s}), table);
+        plane->controls.pitch = {kTvBindKeyboard, 'w', 's', 1.0f, 0.0f};
+        plane->controls.throttle = {kTvBindKeyboard, 'q', 'z', 1.0f, 0.0f};
+        plane->state = kTvPlaneFlying;
+        plane->throttle = plane->previous_throttle = 1.0f;
+        plane->speed = 100.0f;
+        const float start = plane->matrix->at.y;
+        run(plane, 60);
+        EXPECT_LT(std::fabs(plane->matrix->at.y), std::fabs(start)) << sign;
+    }
+}
+
+TEST_F(PlaneTest, SkipControlsOnceIgnoresOneFrameOfInput) {
+    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 80.0f;
+    plane->controls.throttle = {kTvBindKeyboard, 'q', 'z', 1.0f, 1.0f};
+    plane->skip_controls_once = 1;
+    plane->Update();
+    EXPECT_EQ(plane->throttle, 0.0f);
+    EXPECT_EQ(plane->skip_controls_once, 0);
+    plane->Update();
+    EXPECT_NEAR(plane->throttle, kStep, 1e-6f);
+}
