@@ -69,6 +69,7 @@ protected:
         ASSERT_EQ(TvRegisterPlaneClass(manager), OM_S_OK);
         ASSERT_EQ(TvRegisterAIPlaneClass(manager), OM_S_OK);
         ASSERT_EQ(OmRegisterTextModules(manager), OM_S_OK);
+        ASSERT_EQ(OmRegisterDisplayModules(manager), OM_S_OK);
         ASSERT_EQ(OmLgRenderer_RegisterClasses(manager), OM_S_OK);
         write_map("flat", "[appearance]\nbsp = flat\n", "flat",
                   landscapetest::quads_world({150.0f}, 1000.0f));
