@@ -148,6 +148,8 @@ protected:
     // The weapons component (a build without it runs without weapons). OM_E_FAIL.
     OmResult set_up_weapons();
     void free_default_plane_entry();
+    // The mission's ground kinds become the game's ground archetypes.
+    void adopt_ground_archetypes();
 
     TvGameSettings* settings_ = nullptr;
     LgRaster* frame_raster_ = nullptr;

@@ -109,6 +109,7 @@ OmResult TavrinGame::Restart() {
     // its plane.
     register_viewports();
     mission_->Start(this);
+    adopt_ground_archetypes();
     settings_->placed_player_count = 0;
     for (ITvCamera* camera : viewport_cameras_) {
         if (!camera) continue;
@@ -152,7 +153,17 @@ OmResult TavrinGame::build_mission() {
         TvLogError(kSource, __LINE__, "Could not load the mission");
         return OM_E_FAIL;
     }
-    return mission_->Start(this);
+    const OmResult started = mission_->Start(this);
+    adopt_ground_archetypes();
+    return started;
+}
+
+void TavrinGame::adopt_ground_archetypes() {
+    // The mission's ground kinds are the ones SpawnGroundObject makes objects of.
+    ground_archetype_count_ = 0;
+    const auto* mission = static_cast<const TavrinMission*>(mission_);
+    for (int32_t i = 0; i < mission->ground_kind_count; ++i)
+        AddGroundArchetype(mission->ground_kind_names[i], mission->ground_kinds[i]);
 }
 
 void TavrinGame::register_viewports() {

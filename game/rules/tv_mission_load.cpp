@@ -180,7 +180,6 @@ OmResult TavrinMission::LoadMission(int32_t number, char* player_plane_name) {
     ground_entry_count = vehicle_entry_count = air_entry_count = 0;
     const int32_t map_budget = kTextureBudget / 2;
     const int32_t object_budget = kTextureBudget / 4;
-    const int32_t plane_budget = kTextureBudget / 4;
 
     music_track = 0;
     if (sheet->SetSection("music") >= 0) read_int(sheet.get(), "track", &music_track);
@@ -255,7 +254,6 @@ OmResult TavrinMission::LoadMission(int32_t number, char* player_plane_name) {
     read_ground_entries(sheet.get(), largest_id);
     read_air_entries(sheet.get(), player_plane_name, largest_id);
     read_vehicle_entries(sheet.get(), largest_id);
-    (void)plane_budget;
 
     create_text_chain();
     for (int32_t& word : editor_state) word = 0;

@@ -221,6 +221,36 @@ TEST_F(LifecycleTest, AnAbortedMissionKeepsItsOutcomeUntilRestart) {
     EXPECT_EQ(game->GetOutcome(), 16);
 }
 
+TEST_F(LifecycleTest, GroundEntriesSpawnAndTheirKindsServeTheGamesSpawning) {
+    register_ground_stand_in();
+    ASSERT_EQ(create(45, std::string(kMap) +
+                             "[archetypes]\nground = hangar\nair = camel\nvehicle = lorry\n"
+                             "[ground3]\nname = hangar\nid = 30\ngroups = 256\n"
+                             "[vehicle0]\nname = lorry\nid = 31\npos = 5 6 7\n"
+                             "[air0]\nname = camel\nid = 1\ngroups = 258\n"),
+              OM_S_OK);
+    for (int32_t id : {30, 31}) {
+        ITvObject* object = game->GetObjectById(id);
+        ASSERT_NE(object, nullptr) << id;
+        for (int32_t i = 0; i < game->master_count(); ++i)
+            if (game->master_object(i) == object) EXPECT_EQ(game->master_update_flags_[i], 5u);
+    }
+    EXPECT_EQ(mission()->ground_entries[0].live_object, game->GetObjectById(30));
+    uintptr_t position = 0;
+    game->GetObjectById(31)->GetProperty(kTvPropPosition, &position);
+    EXPECT_FLOAT_EQ(reinterpret_cast<const LgVector*>(position)->z, 7.0f);
+    EXPECT_EQ(game->group(8).count, 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        ITvObject* spawned = nullptr;
+        EXPECT_EQ(game->SpawnGroundObject("hangar", 0x40, &spawned), OM_S_OK) << pass;
+        EXPECT_NE(spawned, nullptr);
+        EXPECT_EQ(game->SpawnGroundObject("tent", 0x40, &spawned), OM_E_FAIL);
+        platform::use_virtual_clock(true);
+        game->Restart();
+        platform::use_virtual_clock(false);
+    }
+}
+
 TEST_F(LifecycleTest, CreateFailsCleanlyWithoutItsMission) {
     settings().mission_number = 99;
     EXPECT_EQ(game->Create(&settings()), OM_E_FAIL);
