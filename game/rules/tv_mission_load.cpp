@@ -174,8 +174,8 @@ OmResult TavrinMission::LoadMission(int32_t number, char* player_plane_name) {
     if (!sheet) return OM_E_FAIL;
     TvShowLoadingProgress(0.1f);
 
-    if (landscape) landscape->Release();
-    landscape = nullptr;
+    // A mission loaded again lets go of what the earlier load made.
+    Unload();
     ground_kind_count = vehicle_kind_count = plane_kind_count = 0;
     ground_entry_count = vehicle_entry_count = air_entry_count = 0;
     const int32_t map_budget = kTextureBudget / 2;

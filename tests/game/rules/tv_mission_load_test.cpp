@@ -214,6 +214,26 @@ TEST_F(MissionTest, GroundAndVehicleEntriesWithTheirKinds) {
     EXPECT_EQ(m->next_id, 51);
 }
 
+TEST_F(MissionTest, LoadingAgainReleasesWhatTheFirstLoadMade) {
+    register_ground_stand_in();
+    write_mission(13, "[map]\nmap = flat\n[archetypes]\nground = hangar\nair = camel\n"
+                      "[ground0]\nname = hangar\n");
+    ComRef<ITvMission> mission = load(13);
+    TavrinMission* m = fields(mission);
+    ComRef<ITvObject> first = ComRef<ITvObject>::share(m->ground_kinds[0]);
+    char plane[kTvPlayerPlaneNameSize] = {};
+    ASSERT_EQ(mission->LoadMission(13, plane), OM_S_OK);
+    EXPECT_NE(m->ground_kinds[0], first.get());
+    EXPECT_EQ(first->AddRef(), 2u); // only this test holds it now
+    first->Release();
+    EXPECT_EQ(m->ground_kind_count, 1);
+    EXPECT_EQ(m->plane_kind_count, 1);
+    EXPECT_EQ(m->ground_entry_count, 1);
+    // A load that cannot open its file keeps the mission it had.
+    EXPECT_EQ(mission->LoadMission(14, plane), OM_E_FAIL);
+    EXPECT_EQ(m->ground_kind_count, 1);
+}
+
 TEST_F(MissionTest, KindListsStopAtTheirLimits) {
     register_ground_stand_in();
     std::string ground, air, vehicle;
