@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game/rules/tavrin_ai_plane.h"
+#include "game/rules/tavrin_game.h"
 #include "game/world/tv_effects.h"
 #include "game/world/tv_plane.h"
 #include "tests/game/world/landscape_test_support.h"
@@ -59,6 +60,30 @@ struct EffectRecord {
     }
 };
 
+// A particles component that keeps what is emitted: kind and a copy of the record.
+class RecordingParticles final : public OmObject<RecordingParticles, IOmLgParticles> {
+public:
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_IUnknown, this}});
+    }
+    OmResult Init() override { return OM_S_OK; }
+    OmResult RemoveAllTypes() override { return OM_S_OK; }
+    OmResult AddType(int32_t, const OmParticleType*, int32_t) override { return OM_S_OK; }
+    OmResult Update() override { return OM_S_OK; }
+    OmResult Render(LgCamera*) override { return OM_S_OK; }
+    OmResult SetLimit(int32_t, int32_t) override { return OM_S_OK; }
+    OmResult Emit(int32_t id, const void* record) override {
+        kinds.push_back(id);
+        if (id == kTvParticleSmoke) drifts.push_back(*static_cast<const TvDriftParticle*>(record));
+        if (id == kTvParticleFlash) flashes.push_back(*static_cast<const TvFlashParticle*>(record));
+        return OM_S_OK;
+    }
+    OmResult Clear() override { return OM_S_OK; }
+    std::vector<int32_t> kinds;
+    std::vector<TvDriftParticle> drifts;
+    std::vector<TvFlashParticle> flashes;
+};
+
 class PlaneTest : public landscapetest::LandscapeTest {
 protected:
     void SetUp() override {
@@ -68,6 +93,8 @@ protected:
         game = new gametest::GameProbe;
         ASSERT_EQ(game->BeginSession(&owned.settings), OM_S_OK);
         game->frame_time_ = kStep;
+        particles = new RecordingParticles;
+        game->particles_ = particles; // the game's reference
         EffectRecord::current() = &effects;
         TvEffectHooks hooks{};
         hooks.spawn_explosion = [](const LgVector*, float size, uint32_t) {
@@ -122,6 +149,7 @@ protected:
     LgWorld* world = nullptr;
     gametest::TestSettings owned;
     gametest::GameProbe* game = nullptr;
+    RecordingParticles* particles = nullptr;
     EffectRecord effects;
     std::vector<std::unique_ptr<TvMissionAirEntry>> entries;
     std::vector<ITvPlane*> planes;

@@ -2,6 +2,8 @@
 // flight, climbing and diving speeds, the stall, the ceiling of AI planes, landing, bouncing
 // and crashing by sink rate, wing tips, crash on contact, the wreck on the ground, and the
 // player's roll and pitch handling.
+#include "engine/world/lg_clump.h"
+#include "engine/world/lg_world_tie.h"
 #include "tests/game/world/plane_test_support.h"
 
 #include <gtest/gtest.h>
@@ -312,4 +314,44 @@ TEST_F(PlaneTest, SkipControlsOnceIgnoresOneFrameOfInput) {
     EXPECT_EQ(plane->skip_controls_once, 0);
     plane->Update();
     EXPECT_NEAR(plane->throttle, kStep, 1e-6f);
+}
+
+TEST_F(PlaneTest, FlyingIntoAnObjectDamagesBoth) {
+    struct Case {
+        uint32_t other_flags;
+        float other_per_hit; // 2 x dt x own endurance x k
+        float own_per_hit;
+    };
+    const Case cases[] = {
+        {0, 2.0f * kStep * 10.0f * 15.0f, 10.0f + 1.0f}, // hard: the plane is wrecked
+        {kTvFlagPlane | kTvFlagSoft, 2.0f * kStep * 10.0f * 0.2f, 2.0f * kStep * 1.0f * 0.2f},
+    };
+    float x = 400.0f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.other_flags);
+        gametest::TestObject other(50, 0);
+        other.flags = c.other_flags;
+        LgClump* box = gametest::box_model();
+        LgMatrix* at = LgFrameGetMatrix(LgClumpGetFrame(box));
+        at->pos = {x, 600, 505};
+        LgMatrixMarkChanged(at);
+        LgFrameMarkDirty(LgClumpGetFrame(box));
+        LgWorldAddClump(world, box);
+        LgFrameSyncAllDirty(); // ties the box to the sectors it overlaps
+        TvClumpSetOwner(box, &other);
+
+        TavrinPlane* plane = make_plane(0, placed({x, 600, 500}));
+        plane->state = kTvPlaneFlying;
+        plane->throttle = plane->previous_throttle = 1.0f;
+        plane->speed = 100.0f;
+        plane->Update();
+        const float hits = other.damage / c.other_per_hit;
+        EXPECT_GE(hits, 1.0f);
+        EXPECT_NEAR(hits, std::round(hits), 1e-3f);
+        EXPECT_NEAR(plane->damage, hits * c.own_per_hit, 1e-3f);
+
+        LgWorldRemoveClump(world, box);
+        LgClumpDestroy(box);
+        x += 100.0f;
+    }
 }
