@@ -243,7 +243,8 @@ TEST_F(LifecycleTest, GroundEntriesSpawnAndTheirKindsServeTheGamesSpawning) {
     for (int pass = 0; pass < 2; ++pass) {
         ITvObject* spawned = nullptr;
         EXPECT_EQ(game->SpawnGroundObject("hangar", 0x40, &spawned), OM_S_OK) << pass;
-        EXPECT_NE(spawned, nullptr);
+        ASSERT_NE(spawned, nullptr);
+        spawned->Release(); // the game holds its own
         EXPECT_EQ(game->SpawnGroundObject("tent", 0x40, &spawned), OM_E_FAIL);
         platform::use_virtual_clock(true);
         game->Restart();
