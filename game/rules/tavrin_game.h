@@ -68,6 +68,7 @@ public:
     OmResult GetLocalPlayerScore(TvPlayerScore* out) override;
     int32_t GetReinforcementsUsed() override { return reinforcements_used_; }
     int32_t GetReinforcementsEarned(int32_t value) override;
+    OmResult ForceOutcome(int32_t outcome) override;
 
     // --- Beyond the interface: the steps Create and Restart are built from, and what the
     // editor and the client game use. ---
@@ -136,6 +137,19 @@ protected:
     void release_registered_objects(bool destroy_each);
     void update_outcome();
     void give_net_plane_sound(ITvObject* plane);
+    // Loads the settings' mission and lets it populate the game. OM_E_FAIL.
+    OmResult build_mission();
+    // Registers the viewport cameras again after the registry was emptied.
+    void register_viewports();
+    // Puts the mission's player planes into their slots, or the default plane into
+    // `default_slot` when none was placed and the settings allow it.
+    void place_player_planes(int32_t default_slot);
+    void make_default_plane(int32_t slot);
+    // The weapons component (a build without it runs without weapons). OM_E_FAIL.
+    OmResult set_up_weapons();
+    void free_default_plane_entry();
+    // The mission's ground kinds become the game's ground archetypes.
+    void adopt_ground_archetypes();
 
     TvGameSettings* settings_ = nullptr;
     LgRaster* frame_raster_ = nullptr;
@@ -179,6 +193,10 @@ protected:
     int32_t takeoff_count_ = 0;
     int32_t clock_offsets_[2] = {};
     int32_t reinforcements_used_ = 0;
+    // Set by ForceOutcome: the outcome is no longer judged.
+    bool outcome_forced_ = false;
+    // The air entry the default player plane was made from (its descriptor while it lives).
+    TvMissionAirEntry* default_plane_entry_ = nullptr;
 };
 
 OM_DECLARE_MODULE(TavrinGame);

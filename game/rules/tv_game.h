@@ -54,6 +54,9 @@ inline constexpr int32_t kTvCheatAlwaysOn = 1;
 inline constexpr int32_t kTvCheatInfinite = 2;
 inline constexpr int32_t kTvCheatInvulnerable = 3;
 
+// The outcome of a mission the player abandoned.
+inline constexpr int32_t kTvOutcomeAborted = 48;
+
 // The settings record the front end fills once and hands to Create; it stays the front
 // end's. Fields are in the front end's order; the unnamed words are its own.
 struct TvGameSettings {
@@ -186,6 +189,9 @@ struct ITvGame : IUnknown {
     virtual OmResult GetLocalPlayerScore(TvPlayerScore* out) = 0;
     virtual int32_t GetReinforcementsUsed() = 0;
     virtual int32_t GetReinforcementsEarned(int32_t value) = 0;
+    // Ends the mission with this outcome code (the front end's abort gives 48); it stays
+    // until Create or Restart, whatever the per-frame judgement finds. 0.
+    virtual OmResult ForceOutcome(int32_t outcome) = 0;
 };
 
 // The settings' mission number of the game (0 without settings).

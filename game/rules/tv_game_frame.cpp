@@ -85,7 +85,7 @@ OmResult TavrinGame::Update() {
 
 void TavrinGame::update_outcome() {
     // The mission editor works on a held mission: nothing is judged while editing.
-    if (outcome_ != 0 || run_state_ == kTvRunStateEditing) return;
+    if (outcome_ != 0 || outcome_forced_ || run_state_ == kTvRunStateEditing) return;
     if (mission_) outcome_ = mission_->Evaluate();
     bool player_alive = false;
     for (int32_t i = 0; i < player_slot_count_ && !player_alive; ++i)

@@ -3,6 +3,7 @@
 #include "engine/world/lg_world_tie.h"
 #include "framework/core/object_manager.h"
 #include "game/rules/tavrin_game.h"
+#include "game/rules/tv_mission_classes.h"
 #include "game/tv_frontend_services.h"
 
 #include <cstdio>
@@ -14,7 +15,6 @@ constexpr const char* kSource = "tvopgame";
 constexpr float kFarthestTarget = 100000000.0f;
 constexpr float kSelfDistanceSquared = 0.1f;
 constexpr uint32_t kGroundArchetypeIndexProperty = 257;
-inline constexpr GUID CLSID_TavrinGroundObject = om_guid("02AC64D8-F0FB-4CAC-949D-97E71471DA32");
 
 uintptr_t property_of(ITvObject* object, uint32_t id) {
     uintptr_t value = 0;

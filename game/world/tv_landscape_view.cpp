@@ -146,7 +146,9 @@ OmResult TavrinBSPLandscape::RenderSky(ITvObject* camera) {
     set_state(kStateZTest, 1);
     set_state(kStateZWrite, 1);
     set_state(kStateFog, 1);
-    uint8_t table[256];
+    // The state keeps the table's address past this call (the game reads it back in its
+    // deferred pass), so the table must outlive the frame.
+    static uint8_t table[256];
     TvBuildFogTable(table);
     LgRenderStateSet(kStateFogTable, table);
     set_state(kStateFogColour, TvFogColourWord(fog_colour));

@@ -28,7 +28,7 @@ std::string bmp24(int32_t width, int32_t height, const std::vector<uint32_t>& pi
     put(file, 24, 2);
     put(file, 0, 4);
     put(file, uint32_t(row_bytes * height), 4);
-    put(file, 0, 16);
+    file.append(16, '\0');
     for (int32_t y = height - 1; y >= 0; --y) {
         for (int32_t x = 0; x < width; ++x) put(file, pixels[size_t(y) * width + x], 3);
         file.append(size_t(row_bytes - width * 3), '\0');
