@@ -12,6 +12,7 @@
 #include "frontend/startup/startup_trace.h"
 #include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_game.h"
+#include "game/rules/tavrin_mission.h"
 #include "game/world/om_lg_particles.h"
 #include "game/world/om_lg_renderer.h"
 #include "game/world/tavrin_bsp_landscape.h"
@@ -38,7 +39,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinGroundObject", nullptr},
     {Kind::module, "TavrinAIGroundObject", nullptr},
     {Kind::module, "TavrinWeapon", nullptr},
-    {Kind::module, "TavrinMission", nullptr},
+    {Kind::module, "TavrinMission", TvRegisterMissionClass},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
     {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},
     {Kind::module, "Win32Dx5StreamedMusic", nullptr},
