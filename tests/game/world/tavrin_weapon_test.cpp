@@ -273,6 +273,13 @@ TEST_F(WeaponTest, RocketsThrustAndLookBehindTheirStart) {
             EXPECT_NE(std::count(particles->kinds.begin(), particles->kinds.end(), kTvParticleHit),
                       0);
             EXPECT_EQ(combat.explosions.size(), 1u);
+            // The hit particle is where the segment met the target, 0.02 s back.
+            ASSERT_FALSE(particles->fades.empty());
+            const LgVector at = particles->fades.back().head.position;
+            EXPECT_NEAR(at.x, c.x, 0.05f);
+            EXPECT_NEAR(at.y, 600.0f, 0.05f);
+            EXPECT_GT(at.z, 500.0f - c.behind - 1.0f - 2.6f);
+            EXPECT_LT(at.z, 500.0f - c.behind + 1.0f - 2.4f);
         } else {
             ASSERT_TRUE(weapon->slot(slot).ordnance);
             // 120 at release, then 200 a second along the heading.
