@@ -23,6 +23,7 @@ zlib1g-dev
 libpng-dev
 libjpeg62-turbo-dev
 libfreetype-dev
+libfontconfig-dev
 fonts-liberation
 xvfb
 x11-apps

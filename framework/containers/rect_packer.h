@@ -3,18 +3,7 @@
 #pragma once
 
 #include "framework/core/memory.h"
-
-// A rectangle given to or returned by the packer.
-struct OmRect {
-    int32_t x;
-    int32_t y;
-    int32_t width;
-    int32_t height;
-};
-
-inline bool operator==(const OmRect& a, const OmRect& b) {
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
+#include "framework/core/om_rect.h"
 
 struct OmRectPackerNode;
 

@@ -48,6 +48,9 @@
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
 #include "media/raster/raster.h"
+#include "media/text/font.h"
+#include "media/text/font_cache.h"
+#include "media/text/text_renderer.h"
 #include "net/tcp/win32_tcp.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
@@ -83,8 +86,15 @@ const OmModuleGroup startup_order[] = {
 // clang-format off
 OmResult OmRegisterTextModules(IObjectManager* manager) {
     return register_each({
+        FontCache_RegisterClasses,
+        TextRenderer_RegisterClasses,
+        TextBlt_RegisterClasses,
         DFALexAnalyser_RegisterClasses,
         NFALexAnalyser_RegisterClasses,
+        CompressedFont_RegisterClasses,
+        GeneralFont_RegisterClasses,
+        SimpleFontCache_RegisterClasses,
+        Win32TrueTypeFont_RegisterClasses,
     }, manager);
 }
 

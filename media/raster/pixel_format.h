@@ -2,6 +2,8 @@
 // rectangle and colour records that travel with it.
 #pragma once
 
+#include "framework/core/om_rect.h"
+
 #include <cstdint>
 
 // Bits of a pixel-format word. The low byte is the bits per pixel; the second byte the layout
@@ -44,14 +46,7 @@ inline constexpr bool om_pixel_has_alpha(uint32_t format) {
     return (format & OM_PIXEL_ALPHA) != 0;
 }
 
-// A rectangle: x, y, width, height. Wherever an operation takes one, null means the whole
-// raster.
-struct OmRect {
-    int32_t x;
-    int32_t y;
-    int32_t width;
-    int32_t height;
-};
+// OmRect (x, y, width, height; null = the whole raster) is the framework's rectangle.
 
 // The four-byte colour record of fog colours, palettes and colour conversions: blue, green,
 // red, alpha in memory, i.e. the little-endian word A8 R8 G8 B8.

@@ -9,6 +9,8 @@
 #include <cstdint>
 
 inline constexpr GUID IID_IFont = om_guid("DE8F6CA0-C84F-11D4-871E-00C04F7963BA");
+inline constexpr GUID CLSID_GeneralFont = om_guid("DEB2F0A4-C84F-11D4-871E-00C04F7963BA");
+inline constexpr GUID CLSID_CompressedFont = om_guid("DEB2F0A5-C84F-11D4-871E-00C04F7963BA");
 
 // Property ids of SetProperty and GetProperty.
 inline constexpr uint32_t OM_FONT_FACE = 1; // face name: a const char*
@@ -21,7 +23,7 @@ inline constexpr uint32_t OM_FONT_FAMILY = 7; // 0 any, 16 roman, 32 swiss, 48 m
                                               // 64 script, 80 decorative
 inline constexpr uint32_t OM_FONT_SIZE = 8;   // glyph height in pixels
 inline constexpr uint32_t OM_FONT_STORED = 9;
-inline constexpr uint32_t OM_FONT_COLOUR = 10;     // text colour
+inline constexpr uint32_t OM_FONT_COLOUR = 10;     // text colour, A8 R8 G8 B8
 inline constexpr uint32_t OM_FONT_BACKGROUND = 11; // background colour
 inline constexpr uint32_t OM_FONT_SMOOTHING = 12;  // draw four times larger and average
 
@@ -39,3 +41,18 @@ struct IFont : IUnknown {
     // The advance width of the code's glyph in pixels (the target may be null).
     virtual OmResult GetGlyphWidth(uint16_t code, IRaster* target, int32_t* width) = 0;
 };
+
+// Family property values and their directory names in the bitmap font trees.
+inline constexpr int32_t OM_FONT_FAMILY_ANY = 0;
+inline constexpr int32_t OM_FONT_FAMILY_ROMAN = 16;
+inline constexpr int32_t OM_FONT_FAMILY_SWISS = 32;
+inline constexpr int32_t OM_FONT_FAMILY_MODERN = 48;
+inline constexpr int32_t OM_FONT_FAMILY_SCRIPT = 64;
+inline constexpr int32_t OM_FONT_FAMILY_DECORATIVE = 80;
+
+// Registers Win32TrueTypeFont under both its own class id and CLSID_TrueTypeFont.
+OM_DECLARE_MODULE(Win32TrueTypeFont);
+// Fonts read from one bitmap and mask file per character below "fonts/general/".
+OM_DECLARE_MODULE(GeneralFont);
+// Fonts read from one run-length-coded font.cft file below "fonts/compressed/".
+OM_DECLARE_MODULE(CompressedFont);

@@ -1,0 +1,53 @@
+// Font changes of the text components: dropping the old font from the cache and priming the
+// cache with the new one.
+#include "media/text/text_font_binding.h"
+
+#include "framework/core/object_manager.h"
+
+#include <cstring>
+
+namespace {
+
+// Characters of ordinary text, most frequent first, and the figures with their punctuation.
+constexpr char text_order[] =
+    "etoairsnhlcdupgfmy.wbvTkB,PICA:S'!RNEDVOYHFjGLMWx2?q\"UJ() z41K50;796X/Q83Z+-=";
+constexpr char figure_order[] = ".:'2415079683/+-=";
+// Font property 9 values that choose the order.
+constexpr intptr_t prime_figures = 3;
+constexpr intptr_t prime_nothing = 4;
+
+} // namespace
+
+void om_release_text_font(IFont* font, IFontCache* cache) {
+    if (!font) return;
+    bool cached = cache && cache->IsFontNew(font) == OM_S_FONT_KNOWN;
+    uint32_t left = font->Release();
+    if (cached && left == 1) cache->RemoveFont(font);
+}
+
+OmResult om_prime_font_cache(IFontCache* cache, IFont* font) {
+    if (!cache || !font || cache->IsFontNew(font) != OM_S_FONT_NEW) return OM_S_OK;
+    intptr_t protection = 0;
+    cache->GetProperty(OM_FONT_CACHE_BATCH_PROTECTION, &protection);
+    if (cache->SetProperty(OM_FONT_CACHE_BATCH_PROTECTION, 0) < 0) return OM_S_OK;
+    intptr_t order_kind = 0;
+    font->GetProperty(OM_FONT_STORED, &order_kind);
+    const char* order = order_kind == prime_figures   ? figure_order
+                        : order_kind == prime_nothing ? ""
+                                                      : text_order;
+    size_t length = std::strlen(order);
+    OmResult result = OM_S_OK;
+    IRaster* page;
+    OmRect rect;
+    for (size_t i = 0; i < 2 * length && result >= 0; ++i) {
+        char c = i < length ? order[i] : order[2 * length - 1 - i];
+        OmResult r = cache->GetGlyph(font, uint8_t(c), &page, &rect);
+        if (r < 0) result = r;
+    }
+    cache->SetProperty(OM_FONT_CACHE_BATCH_PROTECTION, protection);
+    return result;
+}
+
+OmResult om_create_default_text_font(IFont** out) {
+    return OmCreate(CLSID_TrueTypeFont, IID_IFont, out);
+}
