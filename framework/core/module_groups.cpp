@@ -38,6 +38,8 @@
 #include "framework/platform/profile.h"
 #include "framework/platform/registry.h"
 #include "framework/platform/timer.h"
+#include "frontend/html/html_browser.h"
+#include "frontend/html/html_menu.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
 #include "media/input/input.h"
@@ -170,6 +172,10 @@ OmResult OmRegisterWebModules(IObjectManager* manager) {
     return register_each({
         File_RegisterClasses,
         HTTP_RegisterClasses,
+        HTMLBlitBrowser_RegisterClasses,
+        HTMLBrowser_RegisterClasses,
+        HTMLNullBrowser_RegisterClasses,
+        HTMLMenu_RegisterClasses,
         URL_RegisterClasses,
         Win32InetStream_RegisterClasses,
     }, manager);
