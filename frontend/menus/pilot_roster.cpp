@@ -55,5 +55,5 @@ int32_t* TvCurrentCampaignMission() {
     TvPilotRecord* pilot = TvCurrentPilotSlot();
     if (!pilot) return nullptr;
     const int32_t campaign = pilot->current_campaign;
-    return &pilot->campaign_mission[campaign >= 0 && campaign < 32 ? campaign : 0];
+    return campaign >= 0 && campaign < 32 ? &pilot->campaign_mission[campaign] : nullptr;
 }

@@ -64,6 +64,6 @@ int32_t TvFirstUsedPilot();
 // Clears the pilot's completion flags and zeroes the record except its favourite plane; its
 // current allied and central missions become 1.
 void TvResetPilot(int32_t index);
-// The mission number of the current pilot's current campaign (a campaign outside 0..31 is
-// read as 0); null without a current pilot.
+// The mission number of the current pilot's current campaign; null without a current pilot
+// or for a campaign outside 0..31.
 int32_t* TvCurrentCampaignMission();

@@ -216,17 +216,32 @@ private:
     bool valid(int32_t index) const { return index >= 0 && index < count_; }
 
     // The picture from the caller's description, sized to the loaded picture, filled by a
-    // converting blit and keyed on its top-left pixel.
+    // converting blit and keyed on its top-left pixel. A description that cannot be copied
+    // (a device's texture factory) is used itself, its own size put back afterwards.
     OmResult make_picture(IRasterCreate* description, PointerRead& held) {
+        const intptr_t width = intptr_t(held.loaded->GetWidth());
+        const intptr_t height = intptr_t(held.loaded->GetHeight());
         OmResult r;
-        if (description) {
-            if ((r = description->Clone(&held.sized)) < 0) return r;
-        } else if ((r = OmNewRasterDescription(&held.sized)) < 0) {
-            return r;
+        if (!description) {
+            if ((r = OmNewRasterDescription(&held.sized)) < 0) return r;
+        } else if (description->Clone(&held.sized) < 0) {
+            held.sized = nullptr;
         }
-        held.sized->SetProperty(OM_RASTER_WIDTH, intptr_t(held.loaded->GetWidth()));
-        held.sized->SetProperty(OM_RASTER_HEIGHT, intptr_t(held.loaded->GetHeight()));
-        if ((r = held.sized->CreateRaster(&held.picture)) < 0) return r;
+        if (held.sized) {
+            held.sized->SetProperty(OM_RASTER_WIDTH, width);
+            held.sized->SetProperty(OM_RASTER_HEIGHT, height);
+            r = held.sized->CreateRaster(&held.picture);
+        } else {
+            intptr_t old_width = 0, old_height = 0;
+            const bool had_width = description->GetProperty(OM_RASTER_WIDTH, &old_width) >= 0;
+            const bool had_height = description->GetProperty(OM_RASTER_HEIGHT, &old_height) >= 0;
+            description->SetProperty(OM_RASTER_WIDTH, width);
+            description->SetProperty(OM_RASTER_HEIGHT, height);
+            r = description->CreateRaster(&held.picture);
+            if (had_width) description->SetProperty(OM_RASTER_WIDTH, old_width);
+            if (had_height) description->SetProperty(OM_RASTER_HEIGHT, old_height);
+        }
+        if (r < 0) return r;
         if ((r = held.picture->BlitConvert(nullptr, held.loaded, nullptr,
                                            OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
             return r;
