@@ -33,6 +33,7 @@ constexpr uint32_t href_size = 1024;
 constexpr uint32_t target_size = 256;
 
 TvMenuSoundPlayer sound_player = nullptr;
+TvMenuPassObserver pass_observer = nullptr;
 long passes_total = 0;
 
 void play(const char* name) {
@@ -151,7 +152,8 @@ OmResult TvRunPage(std::string& link, uint32_t timeout_ms) {
     bool done = false;
     uint32_t elapsed = 0;
     if (IInput* input = TvGetInput()) input->Poll();
-    while (!done) {
+    for (long pass = 0; !done; ++pass) {
+        if (pass_observer) pass_observer(pass);
         if (TvGetQuitFlag()) return OM_S_OK;
         pump();
         if (IInput* input = TvGetInput()) input->Poll();
@@ -215,6 +217,10 @@ OmResult TvShowNetStatusPage(const char* page, int32_t value) {
     m.status_value_shown = value;
     m.status_shown = true;
     return OM_S_OK;
+}
+
+void TvSetMenuPassObserver(TvMenuPassObserver observer) {
+    pass_observer = observer;
 }
 
 void TvSetMenuSoundPlayer(TvMenuSoundPlayer player) {
