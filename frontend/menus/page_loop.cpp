@@ -21,6 +21,7 @@
 #include "media/raster/mouse_pointer.h"
 #include "net/client/om_aerovant_client.h"
 #include "platform/clock.h"
+#include "platform/headless.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -35,6 +36,7 @@ constexpr uint32_t target_size = 256;
 TvMenuSoundPlayer sound_player = nullptr;
 TvMenuPassObserver pass_observer = nullptr;
 long passes_total = 0;
+constexpr long headless_frame_limit = 120;
 
 void play(const char* name) {
     if (sound_player)
@@ -237,6 +239,8 @@ void TvResetMenuPassCount() {
 
 void TvCountMenuFrame() {
     ++passes_total;
-    const long limit = TvGetProgramOptions().frames;
+    long limit = TvGetProgramOptions().frames;
+    // Nobody can quit a headless run: it ends after a fixed number of frames.
+    if (limit < 0 && platform::headless()) limit = headless_frame_limit;
     if (limit >= 0 && passes_total >= limit) TvSetQuitFlag(1);
 }

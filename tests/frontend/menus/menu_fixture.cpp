@@ -16,6 +16,8 @@
 #include "frontend/setup/window_hook.h"
 #include "frontend/startup/program_options.h"
 
+#include <limits>
+
 namespace menutest {
 
 namespace {
@@ -70,7 +72,8 @@ void MenuTest::SetUp() {
     TvResetProgramSettings();
     TvResetWindowFlags();
     TvSetPilotProgress({});
-    TvSetProgramOptions({});
+    // No frame limit: the tests end their loops themselves.
+    TvSetProgramOptions({"", std::numeric_limits<long>::max()});
     write_menu_data(dir_);
     ASSERT_GE(OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet_.put()), 0);
     TvInstallMenuEntryPoints(&recording);
