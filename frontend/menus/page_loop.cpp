@@ -84,11 +84,15 @@ Events read_events(TvMenuState& m) {
         if (event.length) input->FreeEventData(&event);
         const int32_t value = int32_t(event.value);
         if (event.source == mouse && mouse != 0) {
-            if (event.code == TV_MOUSE_X) m.pointer_x = std::clamp(m.pointer_x + value, 1, 639);
-            else if (event.code == TV_MOUSE_Y) m.pointer_y = std::clamp(m.pointer_y + value, 1, 479);
+            if (event.code == TV_MOUSE_X)
+                m.pointer_x = std::clamp(m.pointer_x + value, 1, 639);
+            else if (event.code == TV_MOUSE_Y)
+                m.pointer_y = std::clamp(m.pointer_y + value, 1, 479);
             else if (event.code == TV_MOUSE_BUTTON) {
-                if (event.value == TV_BUTTON_PRESSED) m.click |= 1;
-                else m.click = 0;
+                if (event.value == TV_BUTTON_PRESSED)
+                    m.click |= 1;
+                else
+                    m.click = 0;
             }
         } else if (event.source == keyboard && keyboard != 0) {
             const bool alt = event.value == TV_KEY_LEFT_ALT || event.value == TV_KEY_RIGHT_ALT;

@@ -29,10 +29,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -83,7 +83,9 @@ protected:
         ASSERT_NE(TvGetKeyboardDevice(), 0);
         // Two links, a gap, a link with a target text.
         menutest::write_page(dir_, test_page,
-                             {{"menus\\first.html", 100}, {"menus\\second.html", 100}, {"", 100},
+                             {{"menus\\first.html", 100},
+                              {"menus\\second.html", 100},
+                              {"", 100},
                               {"menus\\third.html", 50, "Go there"}});
         ASSERT_EQ(TvShowPage(test_page), OM_S_OK);
     }
@@ -247,7 +249,12 @@ TEST_F(PageLoop, WithoutAPageTheLoopDrawsNothingAndStillEnds) {
     EXPECT_TRUE(sounds.empty());
 }
 
-TEST_F(PageLoop, At800x600ThePointerIsPlacedAndDrawnScaledBy125) {
+TEST_F(PageLoop, At800x600ThePageAndThePointerAreScaledBy125) {
+    // A red picture over the top-left quarter of the page.
+    testsupport::Image red{320, 240, std::vector<uint32_t>(320 * 240, 0xFFFF0000u)};
+    dir_.write_file("Language/english/menus/red.png", "");
+    ASSERT_TRUE(testsupport::write_png(dir_ / "Language/english/menus/red.png", red));
+    menutest::write_page(dir_, "menus\\red.html", {}, "<img src=\"menus\\red.png\">");
     for (const auto& [width, height, side] : {std::tuple{640, 480, 4}, {800, 600, 5}}) {
         SCOPED_TRACE(width);
         TvReleaseMenuVideo();
@@ -258,7 +265,7 @@ TEST_F(PageLoop, At800x600ThePointerIsPlacedAndDrawnScaledBy125) {
         ASSERT_GE(TvRecreateEngineCamera(), 0);
         ASSERT_EQ(tvfe::TvGetScreenWidth(), width);
         ASSERT_EQ(TvSetUpMenuVideo(), OM_S_OK);
-        ASSERT_EQ(TvShowPage(test_page), OM_S_OK);
+        ASSERT_EQ(TvShowPage("menus\\red.html"), OM_S_OK);
         TvMenus().pointer_x = 320;
         TvMenus().pointer_y = 400;
         script.clear();
@@ -289,6 +296,11 @@ TEST_F(PageLoop, At800x600ThePointerIsPlacedAndDrawnScaledBy125) {
         EXPECT_EQ(right - left + 1, side);
         EXPECT_EQ(bottom - top + 1, side);
         EXPECT_EQ(lit, side * side);
+        // The picture's far corner lands at the middle of the screen.
+        auto pixel = [&](int px, int py) { return frame.pixels[py * frame.width + px] & 0xFFFFFF; };
+        EXPECT_EQ(pixel(width / 2 - 3, height / 2 - 3), 0xFF0000u);
+        EXPECT_EQ(pixel(width / 2 + 3, height / 2 + 3), 0u);
+        EXPECT_EQ(pixel(width / 2 - 3, height / 2 + 3), 0u);
     }
 }
 
