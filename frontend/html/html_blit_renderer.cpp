@@ -26,7 +26,8 @@ constexpr LinkColour link_colours[] = {
 template <class T>
 T* borrow(IUnknown* object, const GUID& iid) {
     T* result = nullptr;
-    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0) return nullptr;
+    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0)
+        return nullptr;
     result->Release();
     return result;
 }
@@ -47,7 +48,8 @@ public:
 
     void page(IObjHash* cell, float x, float y, HtmlRect clip) {
         // The target's own bounds also limit every fill and copy.
-        const HtmlRect bounds{0, 0, float(out_.target->GetWidth()), float(out_.target->GetHeight())};
+        const HtmlRect bounds{0, 0, float(out_.target->GetWidth()),
+                              float(out_.target->GetHeight())};
         if (!clipHtmlRect(bounds, &clip)) return;
         const HtmlRect page{x, y, x + float(cell->GetInt("_totalwidth", 0)),
                             y + float(cell->GetInt("_totalheight", 0))};
@@ -97,8 +99,8 @@ private:
         const float first_y = y0 + std::floor((visible.top - y0) / float(th)) * float(th);
         for (float ty = first_y; ty < visible.bottom; ty += float(th)) {
             for (float tx = first_x; tx < visible.right; tx += float(tw)) {
-                copy(raster, {tx, ty, tx + float(tw), ty + float(th)},
-                     {0, 0, float(tw), float(th)}, visible);
+                copy(raster, {tx, ty, tx + float(tw), ty + float(th)}, {0, 0, float(tw), float(th)},
+                     visible);
             }
         }
     }
@@ -111,9 +113,12 @@ private:
             IObjHash* object = htmlArrayNode(objs, i);
             if (!object) continue;
             const char* type = htmlNodeType(object);
-            if (std::strcmp(type, "text") == 0) text(object, clip, x, y);
-            else if (std::strcmp(type, "image") == 0) image(object, clip, x, y);
-            else if (std::strcmp(type, "table") == 0) table(object, clip, x, y);
+            if (std::strcmp(type, "text") == 0)
+                text(object, clip, x, y);
+            else if (std::strcmp(type, "image") == 0)
+                image(object, clip, x, y);
+            else if (std::strcmp(type, "table") == 0)
+                table(object, clip, x, y);
         }
         return OM_S_OK;
     }
@@ -259,9 +264,9 @@ OmResult blitHtmlPage(const HtmlBlitOutput& output, IObjHash* root, int32_t x, i
     IObjHash* cell = htmlNodeAt(root, "cell");
     if (!cell || !output.target || !output.factory) return OM_S_OK;
     PageBlitter blitter(output, root);
-    blitter.page(cell, float(x), float(y),
-                 {float(clip.x), float(clip.y), float(clip.x + clip.width),
-                  float(clip.y + clip.height)});
+    blitter.page(
+        cell, float(x), float(y),
+        {float(clip.x), float(clip.y), float(clip.x + clip.width), float(clip.y + clip.height)});
     return OM_S_OK;
 }
 

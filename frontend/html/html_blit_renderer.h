@@ -11,7 +11,7 @@
 // Where blitted pages go.
 struct HtmlBlitOutput {
     IRaster* target;
-    IRasterCreate* factory;  // makes the character rasters
+    IRasterCreate* factory; // makes the character rasters
 };
 
 // Draws the page's document with its origin at (x, y), clipped to the clip {x, y, width,

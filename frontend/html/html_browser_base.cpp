@@ -43,8 +43,10 @@ void htmlPageDirectory(const char* path, char (&directory)[HTML_BROWSER_PATH_CAP
     size_t end = 0; // one past the last '/' outside quotes
     bool quoted = false;
     for (size_t i = 0; path[i] != '\0'; ++i) {
-        if (path[i] == '"') quoted = !quoted;
-        else if (path[i] == '/' && !quoted) end = i + 1;
+        if (path[i] == '"')
+            quoted = !quoted;
+        else if (path[i] == '/' && !quoted)
+            end = i + 1;
     }
     end = std::min<size_t>(end, HTML_BROWSER_PATH_CAPACITY - 1);
     std::memcpy(directory, path, end);

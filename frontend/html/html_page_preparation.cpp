@@ -103,15 +103,15 @@ OmResult prepare_node_images(const HtmlImageSource& source, IObjHash* node, int 
 
 std::string htmlFontDescriptor(IObjHash* text) {
     IObjHash* font = htmlNodeAt(text, "font");
-    std::string descriptor = font ? font->GetString("face", default_descriptor_face)
-                                  : default_descriptor_face;
+    std::string descriptor =
+        font ? font->GetString("face", default_descriptor_face) : default_descriptor_face;
     for (const char* flag : {"bold", "italic", "underlined"}) {
         descriptor += '|';
         descriptor += char('0' + text->GetInt(flag, 0));
     }
     descriptor += '|';
-    descriptor += std::to_string(font ? font->GetInt("size", default_font_size)
-                                      : default_font_size);
+    descriptor +=
+        std::to_string(font ? font->GetInt("size", default_font_size) : default_font_size);
     return descriptor;
 }
 

@@ -16,8 +16,8 @@ std::string htmlFontDescriptor(IObjHash* text);
 
 // How a browser makes its fonts.
 struct HtmlFontRequest {
-    IObjHash* font_table;  // descriptor -> font object
-    bool smoothing;        // property 12 = 1 on new fonts
+    IObjHash* font_table; // descriptor -> font object
+    bool smoothing;       // property 12 = 1 on new fonts
 };
 
 // Gives the text node "_font" (one reference of its own): the table's font under the
@@ -37,7 +37,7 @@ protected:
 
 // Where pictures come from.
 struct HtmlImageSource {
-    IObjHash* image_table;  // "src" text -> entry {"_raster", "width", "height"}
+    IObjHash* image_table; // "src" text -> entry {"_raster", "width", "height"}
     IImageProc* image_proc;
     IFileStorage* storage;
     const char* base_directory;

@@ -32,7 +32,8 @@ constexpr LinkColour link_colours[] = {
 template <class T>
 T* borrow(IUnknown* object, const GUID& iid) {
     T* result = nullptr;
-    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0) return nullptr;
+    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0)
+        return nullptr;
     result->Release(); // the document keeps it alive
     return result;
 }
@@ -82,8 +83,10 @@ private:
         r.top = (r.top + offset_) * out_.scale_y;
         r.bottom = (r.bottom + offset_) * out_.scale_y;
         setHtmlQuadColour(&quad_, colour);
-        if (texture) drawHtmlQuadTextured(&quad_, r, *texture);
-        else drawHtmlQuad(&quad_, r);
+        if (texture)
+            drawHtmlQuadTextured(&quad_, r, *texture);
+        else
+            drawHtmlQuad(&quad_, r);
     }
 
     void background_states(IRaster* texture) {
@@ -139,9 +142,12 @@ private:
             IObjHash* object = htmlArrayNode(objs, i);
             if (!object) continue;
             const char* type = htmlNodeType(object);
-            if (std::strcmp(type, "text") == 0) text(object, clip, x, y);
-            else if (std::strcmp(type, "image") == 0) image(object, clip, x, y);
-            else if (std::strcmp(type, "table") == 0) table(object, clip, x, y);
+            if (std::strcmp(type, "text") == 0)
+                text(object, clip, x, y);
+            else if (std::strcmp(type, "image") == 0)
+                image(object, clip, x, y);
+            else if (std::strcmp(type, "table") == 0)
+                table(object, clip, x, y);
         }
         return OM_S_OK;
     }
@@ -218,8 +224,10 @@ private:
         const float raster_width = float(raster->GetWidth());
         float inset = 0;
         if (raster_width > 0) {
-            if (out_.texture_mode == 0) inset = 0.5f / raster_width;
-            else if (out_.texture_mode == 1) inset = 1.0f / raster_width;
+            if (out_.texture_mode == 0)
+                inset = 0.5f / raster_width;
+            else if (out_.texture_mode == 1)
+                inset = 1.0f / raster_width;
         }
         out_.renderer->SetRenderState(OM_RS_TEXTURE, reinterpret_cast<uintptr_t>(raster));
         HtmlRect screen = box_at(image, x, y);

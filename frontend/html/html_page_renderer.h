@@ -20,7 +20,7 @@ struct HtmlRenderOutput {
     IFontCache* font_cache;
     float scale_x;
     float scale_y;
-    int32_t texture_mode;  // the browser's "texturemode"
+    int32_t texture_mode; // the browser's "texturemode"
 };
 
 // Draws the page's document with its origin at (x, y), clipped to the clip {x, y, width,

@@ -116,11 +116,18 @@ public:
             return OM_E_FAIL;
         if (rect->width == 0 || rect->height == 0) return OM_S_OK;
         draw_character(uint8_t(code), rect->width * scale(), rect->height * scale());
-        r = properties_.smoothing ? smooth_into_glyph(rect->width, rect->height)
-                                  : colour_into_glyph(rect->width, rect->height);
-        if (r < 0) return r;
-        OmRect source{0, 0, rect->width, rect->height};
-        return target->BlitConvert(rect, glyph_, &source, OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT);
+        uint16_t* glyph_pixels = properties_.smoothing
+                                     ? smooth_into_glyph(rect->width, rect->height)
+                                     : colour_into_glyph(rect->width, rect->height);
+        // The glyph is a raster of exactly the rectangle's size over the glyph rows.
+        IRaster* glyph = nullptr;
+        glyph_description_->SetProperty(OM_RASTER_WIDTH, rect->width);
+        glyph_description_->SetProperty(OM_RASTER_HEIGHT, rect->height);
+        glyph_description_->SetProperty(OM_RASTER_PIXELS, reinterpret_cast<intptr_t>(glyph_pixels));
+        if ((r = glyph_description_->CreateRaster(&glyph)) < 0) return r;
+        r = target->BlitConvert(rect, glyph, nullptr, OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT);
+        glyph->Release();
+        return r;
     }
 
     OmResult GetGlyphWidth(uint16_t code, IRaster*, int32_t* width) override {
@@ -155,20 +162,22 @@ private:
         if (!pixels_) return OM_E_FAIL;
         uint32_t format = p.smoothing ? OM_FORMAT_ARGB4444 : OM_FORMAT_ARGB1555;
         int32_t glyph_side = drawing_size / scale();
-        IBlitter* blitter = nullptr;
-        if (OmNewMemoryRaster(glyph_side, glyph_side, format, &glyph_) < 0 ||
-            om_acquire_shared_blitter(&blitter) < 0) {
-            drop_drawing_objects();
-            return OM_E_FAIL;
+        if (p.smoothing) {
+            smoothed_.reset(new (std::nothrow) uint16_t[size_t(glyph_side) * glyph_side]);
+            if (!smoothed_) return fail_drawing_objects();
         }
+        IBlitter* blitter = nullptr;
+        if (OmNewRasterDescription(&glyph_description_) < 0 ||
+            om_acquire_shared_blitter(&blitter) < 0)
+            return fail_drawing_objects();
+        glyph_description_->SetProperty(OM_RASTER_KIND, OM_RASTER_KIND_PICTURE);
+        glyph_description_->SetProperty(OM_RASTER_FORMAT, format);
+        glyph_description_->SetProperty(OM_RASTER_STRIDE, glyph_side * 2);
         uint32_t text = 0, background = 0;
         OmResult r = blitter->ConvertColour(&p.colour, format, &text);
         if (r >= 0) r = blitter->ConvertColour(&p.background, format, &background);
         om_release_shared_blitter(blitter);
-        if (r < 0) {
-            drop_drawing_objects();
-            return OM_E_FAIL;
-        }
+        if (r < 0) return fail_drawing_objects();
         text_pixel_ = uint16_t(text);
         background_pixel_ = uint16_t(background);
         face_ = std::move(face);
@@ -178,8 +187,14 @@ private:
     void drop_drawing_objects() {
         face_.reset();
         pixels_.reset();
-        if (glyph_) glyph_->Release();
-        glyph_ = nullptr;
+        smoothed_.reset();
+        if (glyph_description_) glyph_description_->Release();
+        glyph_description_ = nullptr;
+    }
+
+    OmResult fail_drawing_objects() {
+        drop_drawing_objects();
+        return OM_E_FAIL;
     }
 
     // Clears width x height of the drawing buffer to black and draws the character at its
@@ -190,25 +205,23 @@ private:
         face_->draw(character, {pixels_.get(), drawing_size, drawing_size, drawing_size}, 0, 0);
     }
 
-    OmResult colour_into_glyph(int32_t width, int32_t height) {
-        OmRasterLock lock(glyph_, OM_LOCK_WRITE);
-        if (lock.result() < 0) return lock.result();
+    // Turns the drawing rows into glyph pixels in place: the text colour where any colour
+    // bit is set, else the background.
+    uint16_t* colour_into_glyph(int32_t width, int32_t height) {
         for (int32_t y = 0; y < height; ++y) {
-            const uint16_t* in = pixels_.get() + int64_t(y) * drawing_size;
-            auto* out = reinterpret_cast<uint16_t*>(lock.row(y));
+            uint16_t* row = pixels_.get() + int64_t(y) * drawing_size;
             for (int32_t x = 0; x < width; ++x)
-                out[x] = (in[x] & colour_bits) ? text_pixel_ : background_pixel_;
+                row[x] = (row[x] & colour_bits) ? text_pixel_ : background_pixel_;
         }
-        return OM_S_OK;
+        return pixels_.get();
     }
 
     // Each output pixel sums its 4 x 4 block; (sum >> 3) | 0x0FFF puts k covered pixels
     // (each 0x7FFF) at coverage k - 1, and an empty block at white, fully transparent.
-    OmResult smooth_into_glyph(int32_t width, int32_t height) {
-        OmRasterLock lock(glyph_, OM_LOCK_WRITE);
-        if (lock.result() < 0) return lock.result();
+    uint16_t* smooth_into_glyph(int32_t width, int32_t height) {
+        constexpr int32_t glyph_side = drawing_size / smoothing_scale;
         for (int32_t y = 0; y < height; ++y) {
-            auto* out = reinterpret_cast<uint16_t*>(lock.row(y));
+            uint16_t* out = smoothed_.get() + int64_t(y) * glyph_side;
             for (int32_t x = 0; x < width; ++x) {
                 uint32_t sum = 0;
                 for (int32_t dy = 0; dy < smoothing_scale; ++dy) {
@@ -220,14 +233,15 @@ private:
                 out[x] = sum ? uint16_t((sum >> 3) | smoothed_white) : smoothed_white;
             }
         }
-        return OM_S_OK;
+        return smoothed_.get();
     }
 
     OmSharedOSReference os_;
     TrueTypeProperties properties_ = default_properties;
     std::shared_ptr<platform::FontFace> face_;
-    std::unique_ptr<uint16_t[]> pixels_;
-    IRaster* glyph_ = nullptr;
+    std::unique_ptr<uint16_t[]> pixels_;   // the drawing buffer
+    std::unique_ptr<uint16_t[]> smoothed_; // smoothed glyph rows
+    IRasterCreate* glyph_description_ = nullptr;
     uint16_t text_pixel_ = 0;
     uint16_t background_pixel_ = 0;
 };

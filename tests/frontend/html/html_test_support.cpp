@@ -56,9 +56,25 @@ ComRef<RecordingRenderer> RecordingRenderer::make() {
     return ComRef<RecordingRenderer>::adopt(renderer);
 }
 
+OmResult RecordingRenderer::CreateTextureFactory(IRasterCreate** out) {
+    *out = nullptr;
+    if (refuse_factory) return OM_E_FAIL;
+    OmResult r = OmNewRasterDescription(out);
+    if (r >= 0) factory = ComRef<IRasterCreate>::share(*out);
+    return r;
+}
+
+std::vector<uintptr_t> RecordingRenderer::sets_of(uint32_t state) const {
+    std::vector<uintptr_t> values;
+    for (const RecordedState& s : state_log)
+        if (s.state == state) values.push_back(s.value);
+    return values;
+}
+
 OmResult RecordingRenderer::SetRenderState(uint32_t state, uintptr_t value) {
     if (state >= OM_RENDER_STATE_COUNT) return OM_E_FAIL;
     states[state] = value;
+    state_log.push_back({state, value});
     return OM_S_OK;
 }
 
@@ -70,7 +86,8 @@ OmResult RecordingRenderer::GetRenderState(uint32_t state, uintptr_t* value) {
 
 OmResult RecordingRenderer::DrawPrimitive(uint32_t type, const OmTLVertex* vertices, uint32_t count,
                                           uint32_t flags) {
-    draws.push_back({type, std::vector<OmTLVertex>(vertices, vertices + count), flags});
+    draws.push_back(
+        {type, std::vector<OmTLVertex>(vertices, vertices + count), flags, states[OM_RS_TEXTURE]});
     return OM_S_OK;
 }
 

@@ -36,11 +36,18 @@ private:
     intptr_t properties_[13] = {};
 };
 
-// One DrawPrimitive call.
+// One DrawPrimitive call and the texture (render state 1) it was drawn with.
 struct RecordedDraw {
     uint32_t type;
     std::vector<OmTLVertex> vertices;
     uint32_t flags;
+    uintptr_t texture = 0;
+};
+
+// One SetRenderState call.
+struct RecordedState {
+    uint32_t state;
+    uintptr_t value;
 };
 
 // Accepts every call; keeps the draws and the render states.
@@ -53,7 +60,8 @@ public:
     }
     OmResult Init(IRaster*) override { return OM_S_OK; }
     IRaster* GetDisplay() override { return nullptr; }
-    OmResult CreateTextureFactory(IRasterCreate**) override { return OM_E_FAIL; }
+    // A memory raster description (the last one handed out is kept in `factory`).
+    OmResult CreateTextureFactory(IRasterCreate** out) override;
     OmResult SetTarget(IRaster*) override { return OM_S_OK; }
     IRaster* GetTarget() override { return nullptr; }
     OmResult BeginScene() override { return OM_S_OK; }
@@ -68,7 +76,18 @@ public:
                            uint32_t flags) override;
 
     std::vector<RecordedDraw> draws;
+    std::vector<RecordedState> state_log;
     uintptr_t states[OM_RENDER_STATE_COUNT] = {};
+    ComRef<IRasterCreate> factory;
+    bool refuse_factory = false;
+
+    // Forgets the draws and the state log (the states stay).
+    void clear() {
+        draws.clear();
+        state_log.clear();
+    }
+    // The SetRenderState calls of one state, in order.
+    std::vector<uintptr_t> sets_of(uint32_t state) const;
 };
 
 // The document of a page given as text; fails the test when parsing fails.
