@@ -204,7 +204,13 @@ TEST_F(MousePointerTest, DrawsOneTexturedFanThroughTheRendererAndNeverBlitsAsWel
     const Draw& d = renderer->draws[0];
     EXPECT_EQ(d.type, OM_PRIMITIVE_TRIANGLE_FAN);
     ASSERT_EQ(d.vertices.size(), 4u);
-    EXPECT_NE(d.texture, 0u);
+    ASSERT_NE(d.texture, 0u);
+    // The key colour's pixels are 0 in the picture (transparent to a renderer drawing by
+    // alpha); the others keep their colours.
+    const auto picture = pixels_of(reinterpret_cast<IRaster*>(d.texture));
+    EXPECT_EQ(picture[0], 0u);
+    EXPECT_EQ(picture[1], 0xFFFF0000u);
+    EXPECT_EQ(picture[6], 0xFF0000FFu);
     EXPECT_EQ(d.z_write, 0u);
     EXPECT_EQ(d.z_enable, 0u);
     struct Corner {
