@@ -7,6 +7,7 @@
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
 #include "media/raster/image_processor.h"
+#include "media/raster/pixel_format.h"
 
 #include <algorithm>
 #include <bit>
@@ -87,8 +88,9 @@ uint32_t top_left_pixel(IRaster* raster) {
 }
 
 // Every picture pixel whose loaded pixel has the loaded picture's top-left colour becomes 0,
-// the transparent value of formats with alpha: a renderer that draws by alpha then leaves the
-// key colour out as the keyed blit does. (The top-left pixel, and so the key, becomes 0 too.)
+// the transparent value of formats with alpha (pictures of such formats only): a renderer that
+// draws by alpha then leaves the key colour out as the keyed blit does. (The top-left pixel, and so
+// the key, becomes 0 too.)
 void clear_key_pixels(IRaster* loaded, IRaster* picture) {
     const uint32_t loaded_bytes = (loaded->GetFormat() & 0xFF) / 8;
     const uint32_t picture_bytes = (picture->GetFormat() & 0xFF) / 8;
@@ -274,7 +276,8 @@ private:
         if ((r = held.picture->BlitConvert(&area, held.loaded, nullptr,
                                            OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
             return r;
-        clear_key_pixels(held.loaded, held.picture);
+        if (om_pixel_has_alpha(held.picture->GetFormat()))
+            clear_key_pixels(held.loaded, held.picture);
         held.picture->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.picture)));
         held.picture->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);
         return OM_S_OK;

@@ -241,6 +241,21 @@ TEST_F(MousePointerTest, DrawsOneTexturedFanThroughTheRendererAndNeverBlitsAsWel
     pointer_->SetRenderer(nullptr);
 }
 
+TEST_F(MousePointerTest, WithoutAlphaOnlyTheKeyColourIsLeftOut) {
+    // 5-6-5: black is a colour like any other, the key stays the top-left green.
+    description_->SetProperty(OM_RASTER_FORMAT, OM_FORMAT_RGB565);
+    const uint32_t K = key, R = 0xFFFF0000, B = 0xFF000000, W = 0xFFFFFFFF;
+    dir_.write_file("pointer.ras", sun_picture(6, {K, R, R, R, B, B, //
+                                                   B, W, W, W, R, R}));
+    ASSERT_EQ(load(), OM_S_OK);
+    auto target = make_raster(2, 2, OM_FORMAT_RGB565, std::vector<uint32_t>(4, 0x1234));
+    pointer_->SetTarget(target.get());
+    pointer_->SetPosition(1, 1);
+    ASSERT_EQ(pointer_->Draw(), OM_S_OK);
+    // Black is drawn (the converter writes it as 1, clear of the value 0).
+    EXPECT_EQ(pixels_of(target.get()), (std::vector<uint32_t>{0x1234, 0xF800, 0x0001, 0xFFFF}));
+}
+
 TEST_F(MousePointerTest, LoadFailuresKeepWhatThePointerHad) {
     ASSERT_EQ(load(), OM_S_OK);
     EXPECT_LT(pointer_->Load((dir_ / "missing.ini").c_str(), description_.get()), 0);
