@@ -123,6 +123,38 @@ TEST_F(AIBehaviourTest, TheBankTurnsAtThreeTimesTheRollRateExceptForPlayers) {
     EXPECT_NEAR(plane->last_bank_demand, -9.0f, 1e-3f);
 }
 
+TEST_F(AIBehaviourTest, AFlyToGoalTurnsAndClimbsThePlaneOntoItsPoint) {
+    struct Case {
+        const char* what;
+        LgVector point;
+    } cases[] = {{"to the right and up", {2800, 800, 2300}},
+                 {"to the left and down", {1200, 450, 2300}},
+                 {"behind", {2000, 600, 1000}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TavrinAIPlane* plane = add_ai(kSideA, placed({2000, 600, 2000}));
+        plane->state = kTvPlaneFlying;
+        plane->speed = 80.0f;
+        plane->throttle = plane->previous_throttle = 1.0f;
+        ASSERT_EQ(TvPushFlyTo(&plane->goals, c.point, 100.0f * 100.0f), 1);
+        // Until the goal ends (the idle wander then takes its place).
+        auto flying_to_it = [&] {
+            const TvGoalEntry* goal = top(plane);
+            return goal && goal->code == kTvGoalFlyTo && goal->point.x == c.point.x &&
+                   goal->point.z == c.point.z;
+        };
+        int frames = 0;
+        for (; frames < 3000 && flying_to_it(); ++frames) plane->Update();
+        EXPECT_LT(frames, 3000) << "reached within 50 s";
+        const LgVector& at = plane->matrix->pos;
+        EXPECT_LT(std::hypot(at.x - c.point.x, at.z - c.point.z), 100.0f);
+        EXPECT_NEAR(at.y, c.point.y, 60.0f) << "the height follows the point";
+        planes.back()->Release();
+        planes.pop_back();
+        game->RemoveObject(plane);
+    }
+}
+
 TEST_F(AIBehaviourTest, TerrainAheadPullsUpByItsDistance) {
     const LgVector dive = unit({0, -0.6f, 0.8f});
     const LgVector dive_up = {0, 0.8f, 0.6f};
