@@ -19,6 +19,7 @@
 #include "game/world/tavrin_camera.h"
 #include "game/world/tv_object.h"
 #include "game/world/tv_plane.h"
+#include "game/world/tv_weapon.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
 
@@ -38,7 +39,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinNetPlane", nullptr},
     {Kind::module, "TavrinGroundObject", nullptr},
     {Kind::module, "TavrinAIGroundObject", nullptr},
-    {Kind::module, "TavrinWeapon", nullptr},
+    {Kind::module, "TavrinWeapon", TvRegisterWeaponClass},
     {Kind::module, "TavrinMission", TvRegisterMissionClass},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
     {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},
