@@ -178,11 +178,10 @@ bool escort(TavrinAIPlane& plane, TvGoalEntry* goal) {
         // Too far from the escorted plane: leave the fight.
         TvFreeGoals(goal);
     }
-    const int32_t enemies = (plane.group_mask & (1u << kTvGroupSideA)) ? -kTvGroupSideB
-                                                                       : -kTvGroupSideA;
+    const int32_t enemies =
+        (plane.group_mask & (1u << kTvGroupSideA)) ? -kTvGroupSideB : -kTvGroupSideA;
     const TargetView enemy = find_target(plane, enemies, &target.position());
-    if (enemy && !goal->sub_top &&
-        distance(enemy.position(), plane.matrix->pos) < goal->real) {
+    if (enemy && !goal->sub_top && distance(enemy.position(), plane.matrix->pos) < goal->real) {
         int32_t id = 0;
         uintptr_t value = 0;
         if (enemy.object->GetProperty(kTvPropId, &value) >= 0) id = static_cast<int32_t>(value);

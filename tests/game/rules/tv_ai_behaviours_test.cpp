@@ -26,13 +26,25 @@ TEST_F(AIBehaviourTest, BeyondTheBattleAreaAnIdlePlaneHeadsBack700InsideAnd200Hi
         uint32_t flags;
         LgVector aim; // expected FlyToFor point; NaN: a random FlyTo instead
     } cases[] = {
-        {"near the low x edge", {kWorldLow + 450, 600, 2000}, {0, 0, 1}, 0,
+        {"near the low x edge",
+         {kWorldLow + 450, 600, 2000},
+         {0, 0, 1},
+         0,
          {kWorldLow + 700, 800, 2060}},
-        {"near the high z edge", {2000, 600, kWorldHigh - 450}, {1, 0, 0}, 0,
+        {"near the high z edge",
+         {2000, 600, kWorldHigh - 450},
+         {1, 0, 0},
+         0,
          {2060, 800, kWorldHigh - 700}},
-        {"in a corner", {kWorldHigh - 100, 600, kWorldLow + 100}, {0, 0, 1}, 0,
+        {"in a corner",
+         {kWorldHigh - 100, 600, kWorldLow + 100},
+         {0, 0, 1},
+         0,
          {kWorldHigh - 700, 800, kWorldLow + 700}},
-        {"a player too", {kWorldLow + 450, 600, 2000}, {0, 0, 1}, kTvFlagPlayerPlane,
+        {"a player too",
+         {kWorldLow + 450, 600, 2000},
+         {0, 0, 1},
+         kTvFlagPlayerPlane,
          {kWorldLow + 700, 800, 2060}},
         {"inside: wanders", {2000, 600, 2000}, {0, 0, 1}, 0, {NAN, 0, 0}},
     };
@@ -77,10 +89,16 @@ TEST_F(AIBehaviourTest, RadioLinesNearAndBeyondTheEdge) {
         const char* line; // null: nothing said
         int32_t skip_controls;
     } cases[] = {
-        {"beyond", {kWorldLow + 400, 600, 2000}, {0, 0, 1},
-         "STRING \"returntobattle\" NOT IN FILE", 1},
-        {"in the band, flying out", {kWorldLow + 550, 600, 2000}, {-1, 0, 0},
-         "STRING \"nearadgeofbattle\" NOT IN FILE", 0},
+        {"beyond",
+         {kWorldLow + 400, 600, 2000},
+         {0, 0, 1},
+         "STRING \"returntobattle\" NOT IN FILE",
+         1},
+        {"in the band, flying out",
+         {kWorldLow + 550, 600, 2000},
+         {-1, 0, 0},
+         "STRING \"nearadgeofbattle\" NOT IN FILE",
+         0},
         {"in the band, flying in", {kWorldLow + 550, 600, 2000}, {1, 0, 0}, nullptr, 0},
         {"inside", {2000, 600, 2000}, {-1, 0, 0}, nullptr, 0},
     };
@@ -104,8 +122,8 @@ TEST_F(AIBehaviourTest, RadioLinesNearAndBeyondTheEdge) {
 
 TEST_F(AIBehaviourTest, TheBankTurnsAtThreeTimesTheRollRateExceptForPlayers) {
     TavrinAIPlane* plane = add_ai(kSideA, placed({2000, 600, 2000}));
-    TavrinAIPlane* player = add_ai(kSideA, placed({2500, 600, 2000}),
-                                   kTvFlagPlane | kTvFlagPlayerPlane);
+    TavrinAIPlane* player =
+        add_ai(kSideA, placed({2500, 600, 2000}), kTvFlagPlane | kTvFlagPlayerPlane);
     // A point hard to the right: the demand is a full -90 bank.
     for (TavrinAIPlane* p : {plane, player}) {
         p->state = kTvPlaneFlying;
@@ -291,8 +309,8 @@ TEST_F(AIBehaviourTest, AnEscortLeavesItsFightBeyondOneAndAHalfTimesItsRange) {
 TEST_F(AIBehaviourTest, AStrikeOutOfOrdinanceBecomesADogfight) {
     add_ground(70, kSideB, {2000, kWorldLow, 2200});
     // 150 over the target and 200 short of it, diving straight at it.
-    const LgMatrix run = placed({2000, kWorldLow + 150, 2000}, unit({0, -150, 200}),
-                                unit({0, 200, 150}));
+    const LgMatrix run =
+        placed({2000, kWorldLow + 150, 2000}, unit({0, -150, 200}), unit({0, 200, 150}));
     ArmedAIPlane* armed = add_ai<ArmedAIPlane>(kSideA, run);
     ASSERT_EQ(TvPushStrike(&armed->goals, 70), 1);
     EXPECT_FALSE(tvai::run_behaviour(*armed, top(armed), kStep));

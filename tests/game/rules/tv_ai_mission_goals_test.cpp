@@ -90,8 +90,8 @@ TEST_F(AIMissionGoalsTest, MissionGoalsBecomeTheStackWithTheFirstOnTop) {
 
     TavrinAIPlane* second = plane(2);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(codes(second), (std::vector<uint32_t>{48, 336, 304, 288, 352, 400, 256, 128, 144,
-                                                    368, 320, 96}))
+    EXPECT_EQ(codes(second),
+              (std::vector<uint32_t>{48, 336, 304, 288, 352, 400, 256, 128, 144, 368, 320, 96}))
         << "the escort of a missing object is not pushed";
     const auto goals = stack(second);
     // Station offsets from the target's position (300, 400, 300), level with it.
