@@ -298,22 +298,20 @@ OmResult draw_cockpit_hud(Plane plane) {
 
     draw_radar(plane, kHudZoom);
 
-    // Damage marks round the dial: one per ninth of the endurance taken, all ten at the
-    // endurance itself; the splat flashes over the newest mark.
-    float t = 0.0f;
+    // Damage marks round the dial: one per ninth of the endurance taken (mark i once the
+    // damage passes i ninths), all ten at the endurance itself; the splat flashes over the
+    // newest mark.
+    int32_t marks = 0;
     const float step = o.endurance / 9.0f;
-    for (int32_t i = 0; i < kDamageMarks; ++i) {
-        const bool shown =
-            t < o.damage || (i == kDamageMarks - 1 && o.damage >= o.endurance && o.damage > 0.0f);
-        if (!shown) break;
-        const float next = t + step;
+    for (float t = 0.0f; marks < kDamageMarks && t < o.damage; t += step) ++marks;
+    if (o.damage > 0.0f && o.damage >= o.endurance) marks = kDamageMarks;
+    for (int32_t i = 0; i < marks; ++i) {
         const float angle = 0.9106f - 0.18212f * static_cast<float>(i);
         const float sm = std::sin(angle), cm = std::cos(angle);
         const LgVector2 centre = {64.0f - 42.0f * sm, 85.0f + 42.0f * 0.95f * cm};
         set_texture(p.cockpit_textures[kTvCockpitBulletHole]);
         turned_quad(s, centre, sm, cm, 4.0f, 8.0f, kMidZ, kMidW);
-        const bool newest = !(next < o.damage) || i == kDamageMarks - 1;
-        if (p.hit_indicator > 0.0f && newest) {
+        if (p.hit_indicator > 0.0f && i == marks - 1) {
             const float b = (1.0f - p.hit_indicator) * 30.0f;
             const auto alpha =
                 static_cast<uint32_t>(static_cast<int32_t>(192.0f * p.hit_indicator) + 63);
@@ -325,7 +323,6 @@ OmResult draw_cockpit_hud(Plane plane) {
                   {centre.x + b, centre.y - b}},
                  kMidZ, kMidW, (alpha & 0xffu) << 24 | 0x00ffffffu);
         }
-        t = next;
     }
 
     if (p.ordinance_type > 0) {

@@ -233,7 +233,8 @@ TEST_F(WeaponTest, BombsFallAtSixtyAndBurstOnTheGround) {
 TEST_F(WeaponTest, SplashFallsWithDistanceAndTheLauncherTakesFivePercent) {
     make_weapon();
     TestObject* owner = obstacle(5, {500, 152, 515});
-    TestObject* near = obstacle(6, {520, 152, 500});
+    // Two atomics: the object still takes the blast once.
+    TestObject* near = obstacle(6, {520, 152, 500}, 0, 2.0f, nullptr, 0, 2);
     TestObject* far = obstacle(7, {600, 152, 500});
     const LgMatrix m = aim({500, 300, 500}, {0, 0, 1});
     ASSERT_EQ(weapon->Launch(kTvOrdnanceBomb, &m, &kStill, owner), OM_S_OK);
@@ -272,6 +273,13 @@ TEST_F(WeaponTest, RocketsThrustAndLookBehindTheirStart) {
             EXPECT_NE(std::count(particles->kinds.begin(), particles->kinds.end(), kTvParticleHit),
                       0);
             EXPECT_EQ(combat.explosions.size(), 1u);
+            // The hit particle is where the segment met the target, 0.02 s back.
+            ASSERT_FALSE(particles->fades.empty());
+            const LgVector at = particles->fades.back().head.position;
+            EXPECT_NEAR(at.x, c.x, 0.05f);
+            EXPECT_NEAR(at.y, 600.0f, 0.05f);
+            EXPECT_GT(at.z, 500.0f - c.behind - 1.0f - 2.6f);
+            EXPECT_LT(at.z, 500.0f - c.behind + 1.0f - 2.4f);
         } else {
             ASSERT_TRUE(weapon->slot(slot).ordnance);
             // 120 at release, then 200 a second along the heading.
@@ -441,4 +449,49 @@ TEST_F(WeaponTest, TracersAreDrawnAsStreaksInOneCall) {
     const auto triangles = device.triangles();
     ASSERT_EQ(triangles.size(), 4u) << "two tracers, the bomb not";
     for (const auto& t : triangles) EXPECT_EQ(t[0].colour >> 24, 196u);
+}
+
+namespace {
+
+class NetworkedGame final : public gametest::GameProbe {
+public:
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        if (iid == IID_ITvClientGame) {
+            AddRef();
+            *out = static_cast<ITvGame*>(this);
+            return OM_S_OK;
+        }
+        return GameProbe::QueryInterface(iid, out);
+    }
+};
+
+} // namespace
+
+TEST_F(WeaponTest, AcrossTheNetworkARocketPassingCloseToAPlaneDetonates) {
+    make_weapon();
+    for (bool networked : {false, true}) {
+        SCOPED_TRACE(networked);
+        const float x = networked ? 700.0f : 300.0f;
+        // A plane 2.5 to the side of the first step's path: out of the segment's reach, inside
+        // the sphere of a quarter of the extended step.
+        TestObject* plane = obstacle(int32_t(x), {x + 2.5f, 600, 502}, kTvFlagPlane, 0.5f);
+        NetworkedGame* net = nullptr;
+        if (networked) {
+            net = new NetworkedGame;
+            net->frame_time_ = planetest::kStep;
+            weapon->game = net;
+        }
+        combat.explosions.clear();
+        const int32_t slot = weapon->next_slot();
+        ASSERT_EQ(launch(kTvOrdnanceRocket, {x, 600, 500}, {0, 0, 1}), OM_S_OK);
+        weapon->Update();
+        weapon->game = game;
+        if (net) net->Release();
+        EXPECT_EQ(!weapon->slot(slot).ordnance, networked);
+        ASSERT_EQ(combat.explosions.size(), networked ? 1u : 0u);
+        if (!networked) continue;
+        // The detonation is at the plane, which takes the splash.
+        EXPECT_EQ(combat.explosions[0].position.x, x + 2.5f);
+        EXPECT_NEAR(plane->damage, 25.0f * 3.2f, 1e-3f);
+    }
 }

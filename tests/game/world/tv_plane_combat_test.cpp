@@ -169,6 +169,14 @@ TEST_F(PlaneCombat, TheBurstClockFiresTenShellsASecondThenRestsHalfASecond) {
     EXPECT_EQ(weapon->next_slot(), 20) << "each shell launched through the weapon";
     EXPECT_EQ(weapon->slot(0).index, kTvOrdnanceGun);
     EXPECT_EQ(weapon->slot(0).owner, static_cast<ITvObject*>(plane));
+
+    // A kind with neither on nor off time never ends its cycle: it fires nothing, and the
+    // clock does not spin.
+    TavrinPlane* idle = flying(0, {700, 600, 500});
+    idle->flight.fire_rate = 10.0f;
+    idle->flight.fire_interval = 0.1f;
+    for (int i = 0; i < 10; ++i) idle->TvPlaneFire(kTvFireGuns);
+    EXPECT_EQ(idle->shots_fired, 0);
 }
 
 TEST_F(PlaneCombat, OrdnanceIsReleasedHalfASecondApart) {

@@ -52,8 +52,9 @@ inline std::string demo_ordnance() {
     return text.str();
 }
 
-// A box model of the half size, its material textured with `texture` when given.
-inline std::vector<uint8_t> box_bytes(float half, const char* texture = nullptr) {
+// A box model of the half size, its material textured with `texture` when given, with that
+// many atomics on the one frame.
+inline std::vector<uint8_t> box_bytes(float half, const char* texture = nullptr, int atomics = 1) {
     mw::Material m;
     m.colour = {200, 200, 200, 255};
     if (texture) {
@@ -61,7 +62,9 @@ inline std::vector<uint8_t> box_bytes(float half, const char* texture = nullptr)
         t.name = texture;
         m.texture = t;
     }
-    return modeltest::clump_bytes(mw::single_atomic_clump(mw::make_box({half, half, half}, m)));
+    mw::Clump clump = mw::single_atomic_clump(mw::make_box({half, half, half}, m));
+    for (int i = 1; i < atomics; ++i) clump.atomics.push_back(clump.atomics.front());
+    return modeltest::clump_bytes(clump);
 }
 
 inline int32_t clumps_in(LgWorld* world) {
@@ -147,12 +150,13 @@ protected:
     // A test object owning a box model of the half size at the position, in the world and
     // (with groups) registered with the game.
     gametest::TestObject* obstacle(int32_t id, LgVector at, uint32_t flags = 0, float half = 2.0f,
-                                   const char* texture = nullptr, uint32_t groups = 0) {
+                                   const char* texture = nullptr, uint32_t groups = 0,
+                                   int atomics = 1) {
         auto* o = new gametest::TestObject(id, groups, at);
         o->flags = flags;
         o->endurance = 1000.0f;
         objects.emplace_back(o);
-        LgClump* box = modeltest::read_clump(box_bytes(half, texture));
+        LgClump* box = modeltest::read_clump(box_bytes(half, texture, atomics));
         LgFrame* frame = LgClumpGetFrame(box);
         LgFrameGetMatrix(frame)->pos = at;
         LgMatrixMarkChanged(LgFrameGetMatrix(frame));
