@@ -173,6 +173,30 @@ TEST_F(AIBehaviourTest, AFlyToGoalTurnsAndClimbsThePlaneOntoItsPoint) {
     }
 }
 
+TEST_F(AIBehaviourTest, AimingGivesWayToAPlaneOfGroupEightTooClose) {
+    // 2.5 x starboard 6 x back 5: closer than sqrt(75) gives way.
+    TavrinAIPlane* plane = add_ai(kSideB, placed({2000, 600, 2000}));
+    TavrinAIPlane* close_by = add_ai(kSideA, placed({2000, 605, 2006}, {1, 0, 0}));
+    tvai::aim_at(*plane, {2000, 600, 3000});
+    ASSERT_NE(top(plane), nullptr);
+    EXPECT_EQ(top(plane)->code, uint32_t(kTvGoalFlyToFor));
+    EXPECT_EQ(top(plane)->real, 1.5f);
+    // Its heading (1, 0, 0) x this plane's up (0, 1, 0) is (0, 0, 1): 50 on along z.
+    EXPECT_NEAR(top(plane)->point.z, 2050.0f, 1e-3f);
+    EXPECT_NEAR(top(plane)->point.x, 2000.0f, 1e-3f);
+    tvai::aim_at(*plane, {2000, 600, 3000});
+    EXPECT_EQ(codes(plane->goals).size(), 1u) << "already giving way";
+
+    TvFreeGoals(&plane->goals);
+    close_by->matrix->pos = {2000, 605, 2008};
+    tvai::aim_at(*plane, {2000, 600, 3000});
+    EXPECT_EQ(top(plane), nullptr) << "far enough";
+    // Only group 8 is looked at.
+    add_ai(kSideB, placed({2000, 600, 2003}));
+    tvai::aim_at(*plane, {2000, 600, 3000});
+    EXPECT_EQ(top(plane), nullptr);
+}
+
 TEST_F(AIBehaviourTest, TerrainAheadPullsUpByItsDistance) {
     const LgVector dive = unit({0, -0.6f, 0.8f});
     const LgVector dive_up = {0, 0.8f, 0.6f};
