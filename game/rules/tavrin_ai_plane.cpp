@@ -1,4 +1,4 @@
-// The AI plane: interfaces, creation over an archetype, the goal stack's storage, the answers
+// The AI plane: interfaces, creation over an archetype with the mission's goals, the answers
 // to hits (evasion or retaliation, hit and kill reports to the attacker), the hit and kill
 // counters, and the hidden status.
 #include "game/rules/tavrin_ai_plane.h"
@@ -29,58 +29,6 @@ LgVector offset(LgVector base, LgVector direction, float s) {
 } // namespace
 
 OM_DEFINE_MODULE(TavrinAIPlane, classes)
-
-TvGoalEntry* TvNewGoal(uint32_t code) {
-    void* block = OmAllocMemory(sizeof(TvGoalEntry));
-    if (!block) return nullptr;
-    auto* entry = new (block) TvGoalEntry{};
-    entry->code = code;
-    return entry;
-}
-
-void TvPushGoal(TvGoalStack* stack, TvGoalEntry* entry) {
-    if (!stack || !entry) return;
-    entry->next = stack->sub_top;
-    stack->sub_top = entry;
-}
-
-TvGoalEntry* TvPopGoal(TvGoalStack* stack) {
-    if (!stack || !stack->sub_top) return nullptr;
-    TvGoalEntry* top = stack->sub_top;
-    stack->sub_top = top->next;
-    top->next = nullptr;
-    return top;
-}
-
-void TvFreeGoals(TvGoalStack* stack) {
-    while (TvGoalEntry* entry = TvPopGoal(stack)) {
-        TvFreeGoals(entry);
-        OmFreeMemory(entry);
-    }
-}
-
-int32_t TvPushFlyToFor(TvGoalStack* stack, LgVector point, float seconds) {
-    TvGoalEntry* entry = TvNewGoal(kTvGoalFlyToFor);
-    if (!entry) return 0;
-    entry->point = point;
-    entry->real = seconds;
-    TvPushGoal(stack, entry);
-    return 1;
-}
-
-int32_t TvPushEngage(TvGoalStack* stack, int32_t target) {
-    TvGoalEntry* engage = TvNewGoal(kTvGoalEngage);
-    TvGoalEntry* phase = TvNewGoal(kTvGoalEngage + 1);
-    if (!engage || !phase) {
-        OmFreeMemory(engage);
-        OmFreeMemory(phase);
-        return 0;
-    }
-    engage->target = phase->target = target;
-    TvPushGoal(stack, engage);
-    TvPushGoal(stack, phase);
-    return 1;
-}
 
 TavrinAIPlane::~TavrinAIPlane() = default;
 
@@ -124,6 +72,12 @@ OmResult TavrinAIPlane::Create(TvCreateDescriptor* descriptor) {
         matrix->up = up;
         LgMatrixMarkChanged(matrix);
     }
+    // The mission's goals, last first, so that the first goal of the file ends on top.
+    if (descriptor && descriptor->archetype) {
+        const auto* entry = static_cast<const TvMissionAirEntry*>(descriptor);
+        const int32_t count = std::clamp(entry->goal_count, 0, kTvMissionGoalCapacity);
+        for (int32_t i = count - 1; i >= 0; --i) TvPushMissionGoal(*this, &goals, entry->goals[i]);
+    }
     guidance_side = guidance_vertical = guidance_forward = 1.0f;
     bank = 0.0f;
     last_bank_demand = time_since_firing = damage_recently = 0.0f;
@@ -134,15 +88,6 @@ OmResult TavrinAIPlane::Create(TvCreateDescriptor* descriptor) {
 OmResult TavrinAIPlane::Destroy() {
     TvFreeGoals(&goals);
     return TavrinPlane::Destroy();
-}
-
-OmResult TavrinAIPlane::Update() {
-    if (state == kTvPlaneCrashed) return TavrinPlane::Update();
-    const float dt = tvplane::frame_time(*this);
-    damage_recently = std::max(0.0f, damage_recently - dt);
-    const OmResult r = TavrinPlane::Update();
-    if (!(flags & kTvFlagNetworkDriven) && model_frame) LgFrameMarkDirty(model_frame);
-    return r;
 }
 
 OmResult TavrinAIPlane::HandleEvent(const TvEvent* event) {
@@ -186,7 +131,8 @@ void TavrinAIPlane::react_to_hit(int32_t attacker_id) {
         uintptr_t attacker_groups = 0;
         attacker->GetProperty(kTvPropGroupMask, &attacker_groups);
         if (attacker_groups & group_mask) return;
-        if (goals.sub_top->code == kTvGoalEngage)
+        // An engagement on top (the goal or its phase) only draws a new break direction.
+        if (TvIsEngagement(goals.sub_top))
             break_chosen = 0;
         else
             TvPushEngage(&goals, attacker_id);

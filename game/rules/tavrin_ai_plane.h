@@ -57,12 +57,46 @@ TvGoalEntry* TvNewGoal(uint32_t code);
 void TvPushGoal(TvGoalStack* stack, TvGoalEntry* entry);
 // The top entry, unlinked; null when empty.
 TvGoalEntry* TvPopGoal(TvGoalStack* stack);
+// Unlinks the entry from the stack it lies on (wherever it lies). False when it is not there.
+bool TvUnlinkGoal(TvGoalStack* stack, TvGoalEntry* entry);
 // Frees every goal under the stack (each with its own nested goals) and empties it.
 void TvFreeGoals(TvGoalStack* stack);
-// Pushes a timed flight towards the point. 1, or 0 when out of memory.
+// Frees one unlinked entry with its nested goals.
+void TvFreeGoal(TvGoalEntry* entry);
+// True for an engagement entry (the goal or its phase).
+inline bool TvIsEngagement(const TvGoalEntry* entry) {
+    return entry && (entry->code & ~kTvGoalPhaseMask) == kTvGoalEngage;
+}
+
+class TavrinAIPlane;
+
+// The push routines, one per goal code. Each allocates an entry with the code and its fields
+// and links it on top of the stack: 1, or 0 when out of memory (or, for the station-keeping
+// goals, when the target does not exist; nothing is pushed then).
+// Take-off: the goal with its three phases on top (from the top: 17, 18, 19, 16).
+int32_t TvPushTakeOff(TvGoalStack* stack);
+int32_t TvPushFlyTo(TvGoalStack* stack, LgVector point, float squared_radius);
+// The point is stored as an offset from the target's position, level with it.
+int32_t TvPushFormOn(TavrinAIPlane& plane, TvGoalStack* stack, int32_t target, LgVector point);
 int32_t TvPushFlyToFor(TvGoalStack* stack, LgVector point, float seconds);
-// Pushes an engagement of the target with its first phase on top. 1, or 0 when out of memory.
+// An engagement of the target with its first phase on top.
 int32_t TvPushEngage(TvGoalStack* stack, int32_t target);
+int32_t TvPushStrike(TvGoalStack* stack, int32_t target);
+int32_t TvPushBomb(TvGoalStack* stack, int32_t target);
+int32_t TvPushStartInFlight(TvGoalStack* stack, LgVector point);
+int32_t TvPushWaitForTarget(TvGoalStack* stack, LgVector point, int32_t target,
+                            float squared_radius);
+// Also sets the plane's engage parameter.
+int32_t TvPushRetaliateOn(TavrinAIPlane& plane, TvGoalStack* stack, float engage_parameter);
+int32_t TvPushRetaliateOff(TvGoalStack* stack);
+int32_t TvPushEscort(TavrinAIPlane& plane, TvGoalStack* stack, int32_t target, LgVector point,
+                     float range);
+int32_t TvPushWaitTime(TvGoalStack* stack, float seconds);
+int32_t TvPushHide(TvGoalStack* stack);
+int32_t TvPushWaitReinforcement(TvGoalStack* stack, int32_t reinforcements_used);
+// A mission goal through the push routine of its code (radii squared). 0 for an unknown code
+// or a goal that was not pushed.
+int32_t TvPushMissionGoal(TavrinAIPlane& plane, TvGoalStack* stack, const TvMissionGoal& goal);
 
 // The AI plane's fields after the plane's.
 struct TvAIPlaneFields {
@@ -84,11 +118,15 @@ public:
     OmResult QueryInterface(const GUID& iid, void** out) override;
     OmResult Create(TvCreateDescriptor* descriptor) override;
     OmResult Destroy() override;
+    // The think step: the goals' behaviours, the battle area, the bank-rate limit, a new goal
+    // when idle, then the plane's own update.
     OmResult Update() override;
     OmResult HandleEvent(const TvEvent* event) override;
     OmResult AddDamage(float amount, int32_t attacker_id) override;
     int32_t IsDead() override;
     OmResult SetDamage(uint32_t word, float value, uint32_t word2) override;
+    // The radio lines near and beyond the battle area's edge, then the cockpit display.
+    OmResult DrawCockpitHud() override;
 
 protected:
     ~TavrinAIPlane() override;
@@ -98,6 +136,38 @@ private:
     void answer_hit(int32_t attacker_id, bool killed);
     void react_to_hit(int32_t attacker_id);
 };
+
+// The behaviours and the steering they share; tests reach them directly.
+namespace tvai {
+
+// Where the plane is against the battle area (the world box shrunk by 500 in x and z; the
+// warning band lies between 500 and 600 from the edges).
+enum class Area { Inside, WarningBand, Outside };
+Area area_of(const TavrinAIPlane& plane);
+
+// Runs the goals' behaviours for one frame: the top goal, then the goals nested under it while
+// each goes on; a finished goal is unlinked and freed and the walk ends.
+void run_goals(TavrinAIPlane& plane, float dt);
+// One goal's behaviour; true when the goal is finished.
+bool run_behaviour(TavrinAIPlane& plane, TvGoalEntry* goal, float dt);
+
+// Guidance towards the point: the cosines, the bank and pitch demands, then the traffic check.
+void aim_at(TavrinAIPlane& plane, LgVector point);
+// Gives way to the nearest plane of group 8 when it is too close.
+void avoid_traffic(TavrinAIPlane& plane);
+// Pulls up from terrain ahead; with `level`, also from ground too close below.
+void steer_clear(TavrinAIPlane& plane, bool level);
+
+bool dogfight(TavrinAIPlane& plane, TvGoalEntry* goal, float dt);
+bool strike(TavrinAIPlane& plane, TvGoalEntry* goal);
+bool bomb(TavrinAIPlane& plane, TvGoalEntry* goal);
+bool escort(TavrinAIPlane& plane, TvGoalEntry* goal);
+
+// Out of the world (hidden, status 2) and back.
+void hide(TavrinAIPlane& plane);
+void appear(TavrinAIPlane& plane);
+
+} // namespace tvai
 
 OM_DECLARE_MODULE(TavrinAIPlane);
 inline OmResult TvRegisterAIPlaneClass(IObjectManager* manager) {

@@ -4,6 +4,7 @@
 #include "engine/core/lg_texture.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_world_tie.h"
+#include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tv_game.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_effects.h"
@@ -150,9 +151,12 @@ OmResult TavrinPlane::Create(TvCreateDescriptor* descriptor) {
     TavrinPlane* archetype_plane = nullptr;
     if (descriptor) {
         if (descriptor->archetype) {
+            // The mission's plane kinds are AI planes, which answer only their own interface.
             ITvPlane* archetype_interface = nullptr;
             if (descriptor->archetype->QueryInterface(
-                    IID_ITvPlane, reinterpret_cast<void**>(&archetype_interface)) >= 0) {
+                    IID_ITvPlane, reinterpret_cast<void**>(&archetype_interface)) >= 0 ||
+                descriptor->archetype->QueryInterface(
+                    IID_ITvAIPlane, reinterpret_cast<void**>(&archetype_interface)) >= 0) {
                 archetype_plane = static_cast<TavrinPlane*>(archetype_interface);
                 archetype_interface->Release();
             }
