@@ -4,6 +4,7 @@
 #include "framework/core/class_factory.h"
 #include "framework/core/component.h"
 #include "frontend/sound/sound_front_end.h"
+#include "platform/audio/audio_backend.h"
 #include "sound/base/sound_control.h"
 #include "sound/music/music.h"
 #include "sound/set/sound_set.h"
@@ -136,9 +137,14 @@ LgMatrix frame_at(float x) {
     return m;
 }
 
-TEST_F(SoundFrontEnd, WithoutTheSoundSetEveryWrapperAnswersItsWithoutValue) {
-    // The device opens (the sound system's device is built); the set and the music are not.
+TEST_F(SoundFrontEnd, WithoutASoundDeviceEveryWrapperAnswersItsWithoutValue) {
+    // No audio device opens: the device is made but its Init fails, so neither the set nor
+    // the music is.
+    platform::audio::DeviceProfile none;
+    none.no_device = true;
+    platform::audio::set_device_profile(none);
     EXPECT_LT(tvfe::TvOpenSound(), 0);
+    platform::audio::set_device_profile({});
     EXPECT_NE(tvfe::TvGetSoundDevice(), nullptr);
     EXPECT_EQ(tvfe::TvGetSoundSet(), nullptr);
     EXPECT_EQ(tvfe::TvGetMusic(), nullptr);
