@@ -77,7 +77,7 @@ protected:
                        {"RollOffFactor", CONTROL_REAL_ROLLOFF}};
         for (const auto& f : factors) {
             float value;
-            if (OmReadSoundKeyReal(sheet, f.key, &value) >= 0)
+            if (OmReadChannelFactor(sheet, f.key, &value) >= 0)
                 control_->SetParamReal(f.kind, value);
         }
         return OM_S_OK;

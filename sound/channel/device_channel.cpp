@@ -110,7 +110,7 @@ private:
 
     void apply_factor(IPropertySheet* sheet, const char* key, int32_t kind) {
         float value;
-        if (OmReadSoundKeyReal(sheet, key, &value) >= 0) control_->SetParamReal(kind, value);
+        if (OmReadChannelFactor(sheet, key, &value) >= 0) control_->SetParamReal(kind, value);
     }
 
     void apply_frame(IPropertySheet* sheet) {

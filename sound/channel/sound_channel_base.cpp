@@ -3,6 +3,7 @@
 
 #include "framework/core/component.h"
 #include "sound/base/sound_params.h"
+#include "sound/files/sound_keys.h"
 
 #include <cstring>
 
@@ -43,5 +44,13 @@ OmResult SoundChannelBase::Inherit(ISound* source, IPropertySheet*, ISound** out
     r = sound->SetParamInt(SOUND_INT_SOURCE, reinterpret_cast<intptr_t>(source));
     if (r < 0) return r;
     *out = sound.detach();
+    return OM_S_OK;
+}
+
+OmResult OmReadChannelFactor(IPropertySheet* sheet, const char* key, float* out) {
+    char text[SOUND_KEY_NUMBER_SIZE];
+    if (!out || OmReadSoundKeyText(sheet, key, text, sizeof text) < 0 || text[0] == '\0')
+        return OM_E_FAIL;
+    *out = OmParseSoundReal(text);
     return OM_S_OK;
 }

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// A real key that counts only when it is present and not empty (the factors of the 3D and
+// device channels). OM_E_FAIL otherwise, `out` unchanged.
+OmResult OmReadChannelFactor(IPropertySheet* sheet, const char* key, float* out);
+
 class SoundChannelBase : public ISoundChannel, public OmAllocated {
 public:
     OmResult QueryInterface(const GUID& iid, void** out) override;

@@ -15,7 +15,7 @@ inline constexpr uint32_t SOUND_KEY_NUMBER_SIZE = 128;
 float OmParseSoundReal(const char* text);
 
 // Value readers over the current section; each fails (the target unchanged) when the key is
-// absent, empty or longer than its buffer, or its text is not of the kind.
+// absent or longer than its buffer, or its text is not of the kind (an empty value is present).
 // The value as text into a buffer of `size` bytes.
 OmResult OmReadSoundKeyText(IPropertySheet* sheet, const char* key, char* buffer, uint32_t size);
 // Real: OmParseSoundReal stored as float (text that is no number gives 0.0); `size` is the
