@@ -49,6 +49,7 @@
 #include "media/raster/blitter.h"
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
+#include "media/raster/mouse_pointer.h"
 #include "media/raster/raster.h"
 #include "media/text/font.h"
 #include "media/text/font_cache.h"
@@ -244,6 +245,7 @@ OmResult OmRegisterContainerModules(IObjectManager* manager) {
 
 OmResult OmRegisterDisplayModules(IObjectManager* manager) {
     return register_each({
+        MousePointer_RegisterClasses,
         Blitter_RegisterClasses,
         ImageProc_RegisterClasses,
         ImageProcessor_RegisterClasses,

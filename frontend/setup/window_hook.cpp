@@ -31,6 +31,10 @@ int32_t TvGetFocusFlag() {
     return focus_flag;
 }
 
+void TvSetFocusFlag(int32_t focus) {
+    focus_flag = focus;
+}
+
 int32_t TvGetQuitFlag() {
     return quit_flag;
 }

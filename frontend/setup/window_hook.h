@@ -14,6 +14,8 @@ intptr_t TvFrontEndMessageHook(OmWindowHandle window, uint32_t message, uintptr_
 
 // 1 while the application window has the keyboard focus.
 int32_t TvGetFocusFlag();
+// The page loop clears it while the user is switched away; the hook sets it again.
+void TvSetFocusFlag(int32_t focus);
 // 1 after a close request.
 int32_t TvGetQuitFlag();
 void TvSetQuitFlag(int32_t quit);

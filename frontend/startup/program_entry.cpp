@@ -319,9 +319,12 @@ int TvRunProgram(const TvProgramOptions& options) {
     for (Step step : startup_steps)
         if (step(run) < 0) return abandon(run);
     TvTraceStep("game set-up");
+    bool front_end_failed = false;
     if (TvSetUpGame(run.sheet.get()) >= 0) {
         TvTraceStep("front end " + run.command_line.start_command);
-        TvRunFrontEnd(run.command_line.start_command.c_str());
+        front_end_failed = TvRunFrontEnd(run.command_line.start_command.c_str()) < 0;
     }
-    return shut_down(run);
+    const int result = shut_down(run);
+    // The menus could not be set up: the program ends, after its normal shutdown, with -1.
+    return front_end_failed ? -1 : result;
 }

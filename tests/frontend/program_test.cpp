@@ -3,7 +3,7 @@
 // mode fallback, a window close and the server program of "-host".
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
-#include "frontend/menus/demo_flight.h"
+#include "frontend/menus/page_loop.h"
 #include "frontend/startup/class_registration.h"
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window.h"
+#include "tests/frontend/menus/menu_data.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/virtual_clock.h"
 
@@ -39,6 +40,7 @@ protected:
         platform::set_settings_dir(dir_ / "cfg");
         platform::set_lock_dir(dir_ / "locks");
         TvSetTraceObserver(nullptr);
+        menutest::write_menu_data(dir_);
     }
     void TearDown() override {
         TvSetTraceObserver(nullptr);
@@ -122,7 +124,7 @@ TEST_F(Program, StartsAndShutsDownInItsFixedOrder) {
                              "framework shutdown"})
         expected.push_back(step);
     EXPECT_EQ(steps(), expected);
-    EXPECT_EQ(TvDemoFramesShown(), 1);
+    EXPECT_EQ(TvMenuPassCount(), 1);
 }
 
 TEST_F(Program, RegistrationFollowsTheFixedModuleOrder) {
@@ -211,6 +213,23 @@ TEST_F(Program, EachStartFailureShowsItsMessageAndReturnsMinusOne) {
     }
 }
 
+TEST_F(Program, WithoutTheMenuDataTheProgramEndsWithItsErrorAfterANormalShutdown) {
+    for (const char* missing : {"mouse.ini", "pointer.png"}) {
+        SCOPED_TRACE(missing);
+        menutest::write_menu_data(dir_);
+        std::filesystem::remove(dir_ / missing);
+        CaptureStderr();
+        EXPECT_EQ(run(), -1);
+        const std::string err = GetCapturedStderr();
+        EXPECT_NE(err.find("Aerovant Error: Couldn't setup HTML browser."), std::string::npos)
+            << err;
+        EXPECT_NE(log().find("tvnetmenu line"), std::string::npos) << log();
+        EXPECT_EQ(TvMenuPassCount(), 0);
+        EXPECT_EQ(steps().back(), "framework shutdown");
+        EXPECT_TRUE(std::filesystem::exists(dir_ / "aerovant.ini"));
+    }
+}
+
 TEST_F(Program, ASecondCopyLeavesSilentlyWithoutTouchingTheLog) {
     dir_.write_file(TV_ERROR_LOG_NAME, "aerovantnet line 1: the running copy\n");
     platform::NamedMutex* running = platform::create_named_mutex(TV_WINDOW_NAME);
@@ -252,7 +271,7 @@ TEST_F(Program, AVideoModeOutsideTheListFallsBackToTheFirstOnce) {
             std::string::npos)
             << log();
         EXPECT_NE(dir_.read_file("aerovant.ini").find("mode=0"), std::string::npos);
-        EXPECT_EQ(TvDemoFramesShown(), 1);
+        EXPECT_EQ(TvMenuPassCount(), 1);
         ASSERT_EQ(run(), 0);
         EXPECT_EQ(log(), "");
     }
@@ -264,7 +283,7 @@ TEST_F(Program, AWindowCloseEndsThroughTheNormalShutdown) {
             platform::post_message(platform::find_window(TV_WINDOW_NAME), platform::WM_CLOSE, 0, 0);
     });
     ASSERT_EQ(run("", -1), 0);
-    EXPECT_EQ(TvDemoFramesShown(), 0);
+    EXPECT_EQ(TvMenuPassCount(), 0);
     EXPECT_TRUE(std::filesystem::exists(dir_ / "aerovant.ini"));
     EXPECT_EQ(steps().back(), "framework shutdown");
 }
