@@ -248,6 +248,8 @@ OmResult TvWritePilotsFile() {
     if (OmCreate(CLSID_FileStorage, IID_IFileStorage, storage.put()) < 0) return OM_E_FAIL;
     ComRef<IPropertySheet> sheet;
     if (OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet.put()) < 0) return OM_E_FAIL;
+    // A new sheet starts in an unnamed section, which the file does not have.
+    if (sheet->SetSection("") >= 0) sheet->RemoveSection();
 
     compact_roster();
     const TvPilotRoster& roster = TvGetPilotRoster();

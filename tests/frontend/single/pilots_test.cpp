@@ -106,7 +106,7 @@ TEST_F(Pilots, SavingMovesTheFirstPilotIntoSlotOneAndReadsBackTheSame) {
     EXPECT_EQ(roster().used[2], 0);
 
     const std::string text = dir_.read_file(TV_PILOTS_FILE_NAME);
-    EXPECT_NE(text.find("[Character1]"), std::string::npos);
+    EXPECT_EQ(text.find("[Character1]"), 1u) << text;
     EXPECT_EQ(text.find("[Character3]"), std::string::npos);
     EXPECT_NE(text.find("centralmissionsc=0 0 0 1 0 0 0 0 0 0"), std::string::npos);
     EXPECT_NE(text.find("mission1=4"), std::string::npos);
