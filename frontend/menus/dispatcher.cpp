@@ -5,8 +5,8 @@
 
 #include "framework/containers/property_sheet.h"
 #include "framework/core/com_ref.h"
-#include "framework/io/binary_stream_composer.h"
 #include "framework/core/object_manager.h"
+#include "framework/io/binary_stream_composer.h"
 #include "framework/io/memory_stream.h"
 #include "framework/platform/file_storage.h"
 #include "frontend/menus/game_session.h"
@@ -44,10 +44,10 @@ constexpr char wait_for_vote_page[] = "menus\\waitforvote.html";
 constexpr char single_player_token[] = "^singleplayer^";
 constexpr char multiplayer_port[] = ":6113";
 
-const char* const control_sections[] = {
-    "Player1Roll",      "Player1Pitch",    "Player1Throttle", "Player1Special",
-    "Player1Fire",      "Player1Secondary", "Player1CamAbove", "Player1CamLeft",
-    "Player1CamRight",  "Player1CamBehind"};
+const char* const control_sections[] = {"Player1Roll",     "Player1Pitch",   "Player1Throttle",
+                                        "Player1Special",  "Player1Fire",    "Player1Secondary",
+                                        "Player1CamAbove", "Player1CamLeft", "Player1CamRight",
+                                        "Player1CamBehind"};
 
 // The link is `prefix` followed by what `pattern` converts (at least one conversion).
 template <class... T>
@@ -372,7 +372,9 @@ bool dispatch_controls_and_planes(const std::string& link) {
                 std::snprintf(plane, sizeof plane, "%s", word);
                 send_message(
                     33, 0xa1,
-                    [](IBinaryStreamComposer* p, void* text) { p->Field(OM_FIELD_BYTES, 256, text); },
+                    [](IBinaryStreamComposer* p, void* text) {
+                        p->Field(OM_FIELD_BYTES, 256, text);
+                    },
                     plane);
             }
             next_page(multiplayer_page);
@@ -381,7 +383,8 @@ bool dispatch_controls_and_planes(const std::string& link) {
         if (TvPilotRecord* pilot = TvCurrentPilotSlot()) pilot->side = n;
         if (m.session_mode != 0)
             send_message(
-                34, 0xa1, [](IBinaryStreamComposer* p, void* side) { p->Int(static_cast<int32_t*>(side)); },
+                34, 0xa1,
+                [](IBinaryStreamComposer* p, void* side) { p->Int(static_cast<int32_t*>(side)); },
                 &n);
         next_page(multiplayer_page);
     } else if (match(link, "selectplane:", "%d:%31s", &n, word)) {
@@ -432,8 +435,8 @@ OmResult TvLoadControlLayout(const char* file) {
     static const struct {
         const char* name;
         int32_t type;
-    } types[] = {{"mousekeys.ini", 0}, {"joystick.ini", 1}, {"keyboard.ini", 3},
-                 {"joystickkeys.ini", 2}};
+    } types[] = {
+        {"mousekeys.ini", 0}, {"joystick.ini", 1}, {"keyboard.ini", 3}, {"joystickkeys.ini", 2}};
     IPropertySheet* sheet = TvGetSettingsSheet();
     if (!sheet || !file) return OM_E_FAIL;
     if (!TvGetDataStorage() && tvfe::TvOpenDemoRecordings() < 0) return OM_E_FAIL;

@@ -91,6 +91,16 @@ private:
     std::string saved_;
 };
 
+// Every frame starts from an opaque black picture and a cleared depth buffer: the page is
+// drawn with depth testing on, against nothing of the frame before.
+void clear_menu_camera() {
+    if (!menu_camera || LgCameraGetCurrent()) return;
+    static const LgRGBA black = {0, 0, 0, 255};
+    if (!LgCameraBeginUpdate(menu_camera)) return;
+    LgCameraClear(menu_camera, &black, LgCameraClearImage | LgCameraClearZ);
+    LgCameraEndUpdate(menu_camera);
+}
+
 } // namespace
 
 OmResult TvSetUpMenuCamera(int32_t width, int32_t height, int32_t depth) {
@@ -171,13 +181,12 @@ OmResult TvSetUpMenuBrowser() {
             const char* key;
             int32_t value;
         };
-        for (const Setting& s : {Setting{"tablespacing", 0}, Setting{"alignmentspacing", 2},
-                                 Setting{"brspacing", 0}, Setting{"wrapspacing", 0},
-                                 Setting{"paragraphspacing", 3}, Setting{"texturemode", 4}})
+        for (const Setting& s :
+             {Setting{"tablespacing", 0}, Setting{"alignmentspacing", 2}, Setting{"brspacing", 0},
+              Setting{"wrapspacing", 0}, Setting{"paragraphspacing", 3}, Setting{"texturemode", 4}})
             if (r >= 0 && settings) r = settings->SetInt(s.key, s.value);
     }
-    if (r >= 0)
-        r = browser->SetScale(float(width) / TV_PAGE_WIDTH, float(height) / TV_PAGE_HEIGHT);
+    if (r >= 0) r = browser->SetScale(float(width) / TV_PAGE_WIDTH, float(height) / TV_PAGE_HEIGHT);
     if (r >= 0) r = OmCreate(CLSID_MousePointer, IID_IMousePointer, &pointer);
     if (r >= 0) {
         const TvMenuState& m = TvMenus();
@@ -255,6 +264,7 @@ void TvDrawPage() {
     const int32_t width = tvfe::TvGetScreenWidth();
     const int32_t height = tvfe::TvGetScreenHeight();
     browser->SetScale(float(width) / TV_PAGE_WIDTH, float(height) / TV_PAGE_HEIGHT);
+    clear_menu_camera();
     if (renderer->BeginScene() < 0) return;
     renderer->SetRenderState(OM_RS_Z_ENABLE, width <= TV_PAGE_WIDTH ? 1 : 2);
     if (current_page) current_page->Draw(0, 0);

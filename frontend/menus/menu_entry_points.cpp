@@ -34,8 +34,8 @@ OmResult no_credits() {
     return missing("credits");
 }
 
-constexpr TvMenuEntryPoints defaults{no_mission,       no_multiplayer,     no_pilot_creation,
-                                     no_pilots_file,   no_server_entry,    no_control_capture,
+constexpr TvMenuEntryPoints defaults{no_mission,     no_multiplayer,  no_pilot_creation,
+                                     no_pilots_file, no_server_entry, no_control_capture,
                                      no_credits};
 
 TvMenuEntryPoints installed = defaults;

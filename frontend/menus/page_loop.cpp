@@ -21,6 +21,7 @@
 #include "media/raster/mouse_pointer.h"
 #include "net/client/om_aerovant_client.h"
 #include "platform/clock.h"
+#include "platform/headless.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -33,7 +34,9 @@ constexpr uint32_t href_size = 1024;
 constexpr uint32_t target_size = 256;
 
 TvMenuSoundPlayer sound_player = nullptr;
+TvMenuPassObserver pass_observer = nullptr;
 long passes_total = 0;
+constexpr long headless_frame_limit = 120;
 
 void play(const char* name) {
     if (sound_player)
@@ -81,11 +84,15 @@ Events read_events(TvMenuState& m) {
         if (event.length) input->FreeEventData(&event);
         const int32_t value = int32_t(event.value);
         if (event.source == mouse && mouse != 0) {
-            if (event.code == TV_MOUSE_X) m.pointer_x = std::clamp(m.pointer_x + value, 1, 639);
-            else if (event.code == TV_MOUSE_Y) m.pointer_y = std::clamp(m.pointer_y + value, 1, 479);
+            if (event.code == TV_MOUSE_X)
+                m.pointer_x = std::clamp(m.pointer_x + value, 1, 639);
+            else if (event.code == TV_MOUSE_Y)
+                m.pointer_y = std::clamp(m.pointer_y + value, 1, 479);
             else if (event.code == TV_MOUSE_BUTTON) {
-                if (event.value == TV_BUTTON_PRESSED) m.click |= 1;
-                else m.click = 0;
+                if (event.value == TV_BUTTON_PRESSED)
+                    m.click |= 1;
+                else
+                    m.click = 0;
             }
         } else if (event.source == keyboard && keyboard != 0) {
             const bool alt = event.value == TV_KEY_LEFT_ALT || event.value == TV_KEY_RIGHT_ALT;
@@ -151,7 +158,8 @@ OmResult TvRunPage(std::string& link, uint32_t timeout_ms) {
     bool done = false;
     uint32_t elapsed = 0;
     if (IInput* input = TvGetInput()) input->Poll();
-    while (!done) {
+    for (long pass = 0; !done; ++pass) {
+        if (pass_observer) pass_observer(pass);
         if (TvGetQuitFlag()) return OM_S_OK;
         pump();
         if (IInput* input = TvGetInput()) input->Poll();
@@ -217,6 +225,10 @@ OmResult TvShowNetStatusPage(const char* page, int32_t value) {
     return OM_S_OK;
 }
 
+void TvSetMenuPassObserver(TvMenuPassObserver observer) {
+    pass_observer = observer;
+}
+
 void TvSetMenuSoundPlayer(TvMenuSoundPlayer player) {
     sound_player = player;
 }
@@ -231,6 +243,8 @@ void TvResetMenuPassCount() {
 
 void TvCountMenuFrame() {
     ++passes_total;
-    const long limit = TvGetProgramOptions().frames;
+    long limit = TvGetProgramOptions().frames;
+    // Nobody can quit a headless run: it ends after a fixed number of frames.
+    if (limit < 0 && platform::headless()) limit = headless_frame_limit;
     if (limit >= 0 && passes_total >= limit) TvSetQuitFlag(1);
 }

@@ -37,6 +37,11 @@ OmResult TvShowNetStatusPage(const char* page, int32_t value);
 using TvMenuSoundPlayer = OmResult (*)(const char* name);
 void TvSetMenuSoundPlayer(TvMenuSoundPlayer player);
 
+// Called at the start of every pass of the page loop with the pass number (from 0); tests
+// script their input with it. Null removes it.
+using TvMenuPassObserver = void (*)(long pass);
+void TvSetMenuPassObserver(TvMenuPassObserver observer);
+
 // Passes of the page loop since the program started (the frame limit of headless runs counts
 // them).
 long TvMenuPassCount();

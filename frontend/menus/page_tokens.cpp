@@ -157,9 +157,9 @@ std::string video_modes() {
             out += format("<b>%d x %d</b><br>", w, h);
         } else if ((w == 640 && h == 480) || (w == 800 && h == 600) || (w == 1024 && h == 768) ||
                    (w == 1280 && h == 1024)) {
-            out += client_game ? format("%d x %d<BR>", w, h)
-                               : format("<B><A HREF=\"command:videomode:%d\">%d x %d</A></B><BR>",
-                                        i, w, h);
+            out += client_game
+                       ? format("%d x %d<BR>", w, h)
+                       : format("<B><A HREF=\"command:videomode:%d\">%d x %d</A></B><BR>", i, w, h);
         }
     }
     return out;
@@ -167,42 +167,54 @@ std::string video_modes() {
 
 // Tokens that need no argument and read the current pilot (nothing without one).
 bool pilot_token(const char* token, std::string* out) {
-    static const char* const names[] = {
-        "deaths",     "kills",           "britkills",   "germankills",   "briticonkills",
-        "germaniconkills", "allegiance", "accuracy",    "missionscompleted", "picture",
-        "plane",      "shotsfired",      "shotsontarget", "side",        "changeplane",
-        "name"};
+    static const char* const names[] = {"deaths",        "kills",         "britkills",
+                                        "germankills",   "briticonkills", "germaniconkills",
+                                        "allegiance",    "accuracy",      "missionscompleted",
+                                        "picture",       "plane",         "shotsfired",
+                                        "shotsontarget", "side",          "changeplane",
+                                        "name"};
     bool known = false;
     for (const char* name : names) known = known || std::strcmp(token, name) == 0;
     if (!known) return false;
     const TvPilotRecord* p = TvCurrentPilot();
     if (!p) return true;
     const auto is = [token](const char* name) { return std::strcmp(token, name) == 0; };
-    if (is("deaths")) *out = format("%d", p->deaths);
-    else if (is("kills")) *out = format("%d", p->brit_kills + p->german_kills);
-    else if (is("britkills")) *out = format("%d", p->brit_kills);
-    else if (is("germankills")) *out = format("%d", p->german_kills);
+    if (is("deaths"))
+        *out = format("%d", p->deaths);
+    else if (is("kills"))
+        *out = format("%d", p->brit_kills + p->german_kills);
+    else if (is("britkills"))
+        *out = format("%d", p->brit_kills);
+    else if (is("germankills"))
+        *out = format("%d", p->german_kills);
     else if (is("briticonkills"))
         for (int32_t i = 0; i < p->brit_kills; ++i)
             *out += "<img src=\"menus\\deadbrit.png\"><img width=8>";
     else if (is("germaniconkills"))
         for (int32_t i = 0; i < p->german_kills; ++i)
             *out += "<img src=\"menus\\deadgerman.png\"><img width=8>";
-    else if (is("allegiance")) *out = p->current_campaign == 0 ? "Allies" : "Central Powers";
+    else if (is("allegiance"))
+        *out = p->current_campaign == 0 ? "Allies" : "Central Powers";
     else if (is("accuracy"))
         *out = p->shots_fired == 0 ? "Unknown" : percentage(p->shots_on_target, p->shots_fired);
     else if (is("missionscompleted")) {
         int32_t sum = 0;
         for (int32_t i = 0; i < 10; ++i) sum += p->allied_complete[i] + p->central_complete[i];
         *out = format("%d", sum);
-    } else if (is("picture")) *out = format("menus\\pilot%d.png", p->picture);
-    else if (is("plane")) *out = multi_plane_name(p->favourite_plane);
-    else if (is("shotsfired")) *out = format("%d", p->shots_fired);
-    else if (is("shotsontarget")) *out = format("%d", p->shots_on_target);
-    else if (is("side")) *out = p->side == TV_SIDE_ALLIED ? "Allied" : "Central Powers";
+    } else if (is("picture"))
+        *out = format("menus\\pilot%d.png", p->picture);
+    else if (is("plane"))
+        *out = multi_plane_name(p->favourite_plane);
+    else if (is("shotsfired"))
+        *out = format("%d", p->shots_fired);
+    else if (is("shotsontarget"))
+        *out = format("%d", p->shots_on_target);
+    else if (is("side"))
+        *out = p->side == TV_SIDE_ALLIED ? "Allied" : "Central Powers";
     else if (is("changeplane"))
         *out = p->side == TV_SIDE_ALLIED ? "selectplane:15:0" : "selectplane:240:0";
-    else if (is("name")) *out = p->full_name;
+    else if (is("name"))
+        *out = p->full_name;
     return true;
 }
 
@@ -278,8 +290,10 @@ bool plain_token(const char* token, std::string* out) {
             *out = format("<B><a href=\"Menus\\chooseside.html\">%s</a></B>", "Change side");
     } else if (is("currentmap")) {
         const int32_t map = m.client_state == 0 || m.client_state == 15 ? 0 : m.map_id;
-        *out = map == 101 ? "Countryside" : map == 102 ? "Islands" : map == 103 ? "Desert"
-                                                                                : "Unknown";
+        *out = map == 101   ? "Countryside"
+               : map == 102 ? "Islands"
+               : map == 103 ? "Desert"
+                            : "Unknown";
     } else if (is("serverip")) {
         *out = program.server_address;
     } else if (is("disconnectlink")) {
@@ -318,7 +332,8 @@ bool plain_token(const char* token, std::string* out) {
     } else if (is("shadowdetailslider")) {
         std::vector<SliderPosition> positions;
         for (int32_t p = 0; p < 4; ++p)
-            positions.push_back({format("slidebar:%d,%s", p, "shadowdetail"), p == program.shadows});
+            positions.push_back(
+                {format("slidebar:%d,%s", p, "shadowdetail"), p == program.shadows});
         *out = slider(positions);
     } else if (is("statusbar")) {
         *out = m.status_text;
@@ -423,17 +438,15 @@ bool pattern_token(const char* token, std::string* out) {
         if (!page_pilot(n)) *out = format("<a href=\"characteroption:%d\">Create new pilot</A>", n);
     } else if (match_word(token, "planeimage:", &word)) {
         const char* id = word.c_str();
-        *out = TvIsPlaneAvailable(id)
-                   ? format("<A HREF=\"command:changeplane:multi%s\"><IMG "
-                            "SRC=\"menus\\images\\%s_small.jpg\"></A>",
-                            id, id)
-                   : format("<IMG SRC=\"menus\\images\\%s_small_go.jpg\">", id);
+        *out = TvIsPlaneAvailable(id) ? format("<A HREF=\"command:changeplane:multi%s\"><IMG "
+                                               "SRC=\"menus\\images\\%s_small.jpg\"></A>",
+                                               id, id)
+                                      : format("<IMG SRC=\"menus\\images\\%s_small_go.jpg\">", id);
     } else if (match_word(token, "planename:", &word)) {
         const char* id = word.c_str();
-        *out = TvIsPlaneAvailable(id)
-                   ? format("<A HREF=\"command:changeplane:multi%s\">%s</A>", id,
-                            TvGetPlaneName(id))
-                   : TvGetPlaneName(id);
+        *out = TvIsPlaneAvailable(id) ? format("<A HREF=\"command:changeplane:multi%s\">%s</A>", id,
+                                               TvGetPlaneName(id))
+                                      : TvGetPlaneName(id);
     } else if (match_word(token, "planedescription:", &word)) {
         *out = TvGetPlaneDescription(word.c_str());
     } else if (match_int(token, "sensitivityslider:", &n)) {

@@ -242,6 +242,10 @@ private:
             if (had_height) description->SetProperty(OM_RASTER_HEIGHT, old_height);
         }
         if (r < 0) return r;
+        // The loaded picture is keyed first, so a conversion that carries the key into an alpha
+        // channel (a device texture) leaves the key colour transparent there too.
+        held.loaded->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.loaded)));
+        held.loaded->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);
         if ((r = held.picture->BlitConvert(nullptr, held.loaded, nullptr,
                                            OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
             return r;

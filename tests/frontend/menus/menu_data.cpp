@@ -25,9 +25,14 @@ void write_page(const testsupport::TempDir& dir, const std::string& name,
                 std::initializer_list<Band> bands, const std::string& extra) {
     std::string page = "<html><body>" + extra;
     for (const Band& band : bands) {
+        const std::string picture = "<img width=640 height=" + std::to_string(band.height) + ">";
+        if (band.href.empty()) {
+            page += picture + "<br>";
+            continue;
+        }
         page += "<a href=\"" + band.href + "\"";
         if (!band.target.empty()) page += " target=\"" + band.target + "\"";
-        page += "><img width=640 height=" + std::to_string(band.height) + "></a><br>";
+        page += ">" + picture + "</a><br>";
     }
     page += "</body></html>\n";
     std::string path = name;

@@ -8,7 +8,8 @@
 
 namespace menutest {
 
-// One link of a test page: a band 640 wide and `height` high at the next free row.
+// One link of a test page: a band 640 wide and `height` high at the next free row (no link
+// when the href is empty).
 struct Band {
     std::string href;
     int height;

@@ -3,18 +3,20 @@
 
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
+#include "frontend/menus/front_end.h"
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_state.h"
+#include "frontend/menus/page_loop.h"
 #include "frontend/menus/page_seam.h"
 #include "frontend/menus/pilot_roster.h"
-#include "frontend/menus/page_loop.h"
-#include "frontend/menus/front_end.h"
 #include "frontend/settings/data_storage.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/setup/cheat_gate.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/window_hook.h"
 #include "frontend/startup/program_options.h"
+
+#include <limits>
 
 namespace menutest {
 
@@ -70,7 +72,8 @@ void MenuTest::SetUp() {
     TvResetProgramSettings();
     TvResetWindowFlags();
     TvSetPilotProgress({});
-    TvSetProgramOptions({});
+    // No frame limit: the tests end their loops themselves.
+    TvSetProgramOptions({"", std::numeric_limits<long>::max()});
     write_menu_data(dir_);
     ASSERT_GE(OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet_.put()), 0);
     TvInstallMenuEntryPoints(&recording);

@@ -19,8 +19,8 @@ namespace menutest {
 // What the stand-ins were asked, and how they answer.
 struct EntryScript {
     std::vector<std::string> calls;
-    OmResult answer = OM_S_OK;   // of every stand-in
-    std::string next_page;       // left in the link buffer by missions and sessions
+    OmResult answer = OM_S_OK; // of every stand-in
+    std::string next_page;     // left in the link buffer by missions and sessions
 };
 EntryScript& entry_script();
 const TvMenuEntryPoints& recording_entry_points();

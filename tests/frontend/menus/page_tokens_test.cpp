@@ -223,7 +223,8 @@ TEST_F(PageTokens, EveryTokenExpandsFromTheFixtureState) {
         {"netstatus", "Connected to Game"},
         {"players", "Not connected."},
         {"continueseconds", "9"},
-        {"multidesertlink", "<a href=\"vote:map:3\"><IMG SRC=\"menus/images/desert_select.jpg\"></a>"},
+        {"multidesertlink",
+         "<a href=\"vote:map:3\"><IMG SRC=\"menus/images/desert_select.jpg\"></a>"},
         {"multiislandlink",
          "<a href=\"vote:map:2\"><IMG SRC=\"menus/images/islands_select.jpg\"></a>"},
         {"multicountrylink",
@@ -232,8 +233,7 @@ TEST_F(PageTokens, EveryTokenExpandsFromTheFixtureState) {
         {"slidebar:0,1000,0,4,clip", slider(numbered("slidebar:%d,clip", 0, 750, 250), 2)},
         {"slidebar:0,10,5,5,fog", slider(numbered("slidebar:%d,fog", 0, 8, 2), 2)},
         {"slidebar:0,10,5,0,fog", slider({}, -1)},
-        {"effectsdetailslider",
-         slider(numbered("slidebar:%d,effectsdetail", 0, 1000, 200), 2)},
+        {"effectsdetailslider", slider(numbered("slidebar:%d,effectsdetail", 0, 1000, 200), 2)},
         {"sensitivityslider:0", slider(numbered("command:sensitivity:%d:0", 1, 10), 6)},
         {"sensitivityslider:1", slider(numbered("command:sensitivity:%d:1", 1, 10), 4)},
         {"sensitivityslider:3", ""},
@@ -384,10 +384,10 @@ TEST_F(PageTokens, PlaneTablesAnswerByExactId) {
         const char* id;
         uint32_t bit;
         const char* name;
-    } planes[] = {{"aircodh2", 1, "Airco DH2"},         {"tavrincamel", 2, "Tavrin Camel"},
-                  {"spadx111", 4, "Spad XIII"},         {"handleypage", 8, "Handley Page 0/400"},
-                  {"junkers", 16, "Junkers"},           {"fokkertriplane", 32, "Fokker Triplane"},
-                  {"halberstadt", 64, "Halberstadt"},   {"gothagiv", 128, "Gotha GIV"}};
+    } planes[] = {{"aircodh2", 1, "Airco DH2"},       {"tavrincamel", 2, "Tavrin Camel"},
+                  {"spadx111", 4, "Spad XIII"},       {"handleypage", 8, "Handley Page 0/400"},
+                  {"junkers", 16, "Junkers"},         {"fokkertriplane", 32, "Fokker Triplane"},
+                  {"halberstadt", 64, "Halberstadt"}, {"gothagiv", 128, "Gotha GIV"}};
     for (const auto& p : planes) {
         EXPECT_EQ(TvIsPlaneAvailable(p.id), p.bit) << p.id;
         EXPECT_STREQ(TvGetPlaneName(p.id), p.name);
