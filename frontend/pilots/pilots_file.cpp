@@ -108,8 +108,8 @@ void read_flags(IPropertySheet* sheet, const char* key, int32_t* flags) {
 
 std::string flags_text(const int32_t* flags) {
     char text[160];
-    std::snprintf(text, sizeof text, "%d %d %d %d %d %d %d %d %d %d", flags[0], flags[1],
-                  flags[2], flags[3], flags[4], flags[5], flags[6], flags[7], flags[8], flags[9]);
+    std::snprintf(text, sizeof text, "%d %d %d %d %d %d %d %d %d %d", flags[0], flags[1], flags[2],
+                  flags[3], flags[4], flags[5], flags[6], flags[7], flags[8], flags[9]);
     return text;
 }
 

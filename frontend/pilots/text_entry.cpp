@@ -70,9 +70,12 @@ void read_pointer_events() {
         if (event.length) input->FreeEventData(&event);
         if (mouse == 0 || event.source != mouse) continue;
         const int32_t value = int32_t(event.value);
-        if (event.code == TV_MOUSE_X) m.pointer_x = std::clamp(m.pointer_x + value, 0, 639);
-        else if (event.code == TV_MOUSE_Y) m.pointer_y = std::clamp(m.pointer_y + value, 0, 479);
-        else if (event.code == TV_MOUSE_BUTTON) m.click = event.value == TV_BUTTON_PRESSED ? 1 : 0;
+        if (event.code == TV_MOUSE_X)
+            m.pointer_x = std::clamp(m.pointer_x + value, 0, 639);
+        else if (event.code == TV_MOUSE_Y)
+            m.pointer_y = std::clamp(m.pointer_y + value, 0, 479);
+        else if (event.code == TV_MOUSE_BUTTON)
+            m.click = event.value == TV_BUTTON_PRESSED ? 1 : 0;
     }
 }
 
@@ -167,8 +170,7 @@ intptr_t TvNameEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wpar
 
 intptr_t TvServerEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wparam, intptr_t) {
     std::string& text = TvGetProgramSettings().server_address;
-    if (!edit(window, message, wparam, text, TV_SERVER_ENTRY_LIMIT))
-        return -1;
+    if (!edit(window, message, wparam, text, TV_SERVER_ENTRY_LIMIT)) return -1;
     if (entry_done) {
         IPropertySheet* sheet = TvGetSettingsSheet();
         if (sheet && sheet->UseSection(TV_SECTION_SERVER) >= 0) {

@@ -57,8 +57,8 @@ void write_key(Capture& c, uint32_t code) {
     if (!sheet) return;
     const std::string name = TvCapturedKeyName(code);
     if (c.kind == TV_CAPTURE_SINGLE) {
-        remove_keys(sheet, {"button", "axis", "upbutton", "downbutton", "upkey", "downkey", "key",
-                            "type"});
+        remove_keys(
+            sheet, {"button", "axis", "upbutton", "downbutton", "upkey", "downkey", "key", "type"});
         sheet->SetString("key", name.c_str());
     } else {
         const char* half = c.up ? "upkey" : "downkey";

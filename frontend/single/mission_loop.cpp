@@ -30,6 +30,7 @@
 #include "game/rules/tv_game.h"
 #include "media/input/input.h"
 #include "platform/clock.h"
+#include "platform/window/event_hub.h"
 
 #include <algorithm>
 #include <cstring>
@@ -258,6 +259,12 @@ int32_t run_frames(ITvGame* game) {
     TvFrameClock clock;
     int32_t outcome = 0;
     while (outcome == 0 && !TvGetQuitFlag()) {
+        // Messages are not pumped here; a close request waiting for the pump ends the mission.
+        if (platform::message_queued(platform::WM_CLOSE) ||
+            platform::message_queued(platform::WM_QUIT)) {
+            TvSetQuitFlag(1);
+            break;
+        }
         if (profiler) profiler->BeginFrame();
         outcome = game->GetOutcome();
         hand_input_to_game(game);

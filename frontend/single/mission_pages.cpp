@@ -177,7 +177,8 @@ OmResult TvRunCredits() {
             TvPumpWindowMessages();
             if (read_credits_keys() == 1) ended = true;
             elapsed += clock.sample();
-            if (LgCamera* camera = TvGetMenuCamera()) LgCameraClear(camera, &opaque_black, LgCameraClearImage | LgCameraClearZ);
+            if (LgCamera* camera = TvGetMenuCamera())
+                LgCameraClear(camera, &opaque_black, LgCameraClearImage | LgCameraClearZ);
             update_menu_camera();
             if (page && renderer && renderer->BeginScene() >= 0) {
                 page->Draw(0, 0);

@@ -9,9 +9,13 @@
 #include "frontend/single/mission_pages.h"
 
 const TvMenuEntryPoints& TvSinglePlayerEntryPoints() {
-    static const TvMenuEntryPoints entry_points{
-        TvRunSinglePlayerMission, nullptr, TvRunCreatePilot, TvWritePilotsFile,
-        TvRunServerAddressEntry,  TvRunControlCapture, TvRunCredits};
+    static const TvMenuEntryPoints entry_points{TvRunSinglePlayerMission,
+                                                nullptr,
+                                                TvRunCreatePilot,
+                                                TvWritePilotsFile,
+                                                TvRunServerAddressEntry,
+                                                TvRunControlCapture,
+                                                TvRunCredits};
     return entry_points;
 }
 

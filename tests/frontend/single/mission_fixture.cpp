@@ -36,10 +36,10 @@ void MissionTest::SetUp() {
     // Every page the single-player front end opens is one band over the whole page, so a
     // click anywhere chooses it; the pause page's band is set by each test.
     using menutest::write_page;
-    for (const char* page : {"menus/victory.html", "menus/defeat.html",
-                             "menus/congratulations.html", "menus/allied_victory.html",
-                             "menus/central_victory.html", "menus/main.html",
-                             "missions/allied/loading2.html", "missions/allied/loading3.html"})
+    for (const char* page :
+         {"menus/victory.html", "menus/defeat.html", "menus/congratulations.html",
+          "menus/allied_victory.html", "menus/central_victory.html", "menus/main.html",
+          "missions/allied/loading2.html", "missions/allied/loading3.html"})
         write_page(dir_, page, {{"menus\\main.html", 480}});
     write_page(dir_, "Menus/pause.html", {{"command:return", 480}});
     ASSERT_NE(TvGetKeyboardDevice(), 0);

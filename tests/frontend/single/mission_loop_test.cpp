@@ -75,10 +75,10 @@ TEST_F(MissionLoop, AWonCampaignMissionMovesThePilotOnAndSavesTheRoster) {
     };
     game_.mission_result = 40;
     game_.score = {2, 3, 50, 20};
-    for (const Case& c : {Case{0, 3, 1, "menus\\allied_victory.html"},
-                          Case{1, 1, 2, "menus\\central_victory.html"},
-                          Case{2, 1, 1, "menus\\allied_victory.html"},
-                          Case{0, 11, 1, "menus\\congratulations.html"}}) {
+    for (const Case& c :
+         {Case{0, 3, 1, "menus\\allied_victory.html"}, Case{1, 1, 2, "menus\\central_victory.html"},
+          Case{2, 1, 1, "menus\\allied_victory.html"},
+          Case{0, 11, 1, "menus\\congratulations.html"}}) {
         SCOPED_TRACE(c.page);
         m.campaign_mode = 1;
         m.current_campaign = c.campaign;
@@ -161,7 +161,7 @@ TEST_F(MissionLoop, EscapeUpOpensThePauseMenuWhoseLinksReturnRestartOrAbort) {
     // Return: the mission goes on; Restart: the game restarts; Abort: outcome 48.
     menutest::write_page(dir_, "Menus/pause.html", {{"command:return", 480}});
     game_.on_frame = [this](int32_t frame) {
-        const char* link = frame == 2 ? "command:return"
+        const char* link = frame == 2   ? "command:return"
                            : frame == 4 ? "command:restart"
                            : frame == 6 ? "command:abort"
                                         : nullptr;
@@ -210,17 +210,20 @@ TEST_F(MissionLoop, EscapeCutsTheResultFramesShort) {
     EXPECT_LT(game_.last_result_elapsed, TV_RESULT_FRAMES_MS + 100);
 }
 
-TEST_F(MissionLoop, AQuitRequestSkipsTheResultFramesButBooksTheMission) {
+TEST_F(MissionLoop, AWindowCloseSkipsTheResultFramesButBooksTheMission) {
     TvPilotRecord& pilot = add_pilot(0);
     game_.outcome_after = 1000000;
+    // The frame loop does not pump messages: the close request waits in the queue.
     game_.on_frame = [](int32_t frame) {
-        if (frame == 3) TvSetQuitFlag(1);
+        if (frame == 3)
+            platform::post_message(TvGetMainWindow()->GetHandle(), platform::WM_CLOSE, 0, 0);
     };
     EXPECT_EQ(play(4), TV_DEFEAT_PAGE);
     EXPECT_EQ(game_.overlay_renders, 3);
     EXPECT_EQ(game_.result_renders, 0);
     EXPECT_EQ(pilot.times_played, 1);
     EXPECT_EQ(pilot.times_on_last_mission, 1);
+    EXPECT_EQ(TvGetQuitFlag(), 1);
     TvClearPilotRoster();
     ASSERT_EQ(TvLoadPilots(), OM_S_OK);
     EXPECT_EQ(TvGetPilotRoster().pilots[0].times_played, 1);

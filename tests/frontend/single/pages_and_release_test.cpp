@@ -67,8 +67,8 @@ TEST_F(MissionPages, EscapeEndsTheCreditsAfterThePageShownAndTheMainPageFollows)
 TEST_F(MissionPages, TheTextureReductionTableKeepsValidShifts) {
     TvClearTextureReduction();
     TvSetTextureReduction(2, 3);
-    TvSetTextureReduction(1, 4);  // no such shift
-    TvSetTextureReduction(4, 1);  // no such size class
+    TvSetTextureReduction(1, 4); // no such shift
+    TvSetTextureReduction(4, 1); // no such size class
     EXPECT_EQ(TvGetTextureReduction(2), 3);
     EXPECT_EQ(TvGetTextureReduction(1), 0);
     TvClearTextureReduction();
@@ -77,8 +77,9 @@ TEST_F(MissionPages, TheTextureReductionTableKeepsValidShifts) {
 class FrontEndRelease : public singletest::MissionTest {};
 
 const std::vector<std::string> releases_after_game = {
-    "menu browser released", "sound closed",           "storage released",
-    "input released",        "menu camera released",   "network client released",
+    "menu browser released",  "sound closed",
+    "storage released",       "input released",
+    "menu camera released",   "network client released",
     "engine camera released", "settings and window released"};
 
 TEST_F(FrontEndRelease, WithoutAGameEverythingElseIsReleasedInOrder) {
@@ -103,8 +104,7 @@ TEST_F(FrontEndRelease, ALoadedMissionIsDestroyedBeforeTheGameIsReleased) {
     ASSERT_EQ(TvPlayMission(2), OM_S_OK);
     game_.calls.clear();
     TvShutDownFrontEnd();
-    std::vector<std::string> expected = {"profiler released", "mission destroyed",
-                                         "game released"};
+    std::vector<std::string> expected = {"profiler released", "mission destroyed", "game released"};
     expected.insert(expected.end(), releases_after_game.begin(), releases_after_game.end());
     EXPECT_EQ(TvFrontEndReleaseSteps(), expected);
     const std::vector<std::string> game_calls = {"destroy"};

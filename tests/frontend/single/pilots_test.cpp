@@ -122,12 +122,12 @@ TEST_F(Pilots, SavingMovesTheFirstPilotIntoSlotOneAndReadsBackTheSame) {
     EXPECT_STREQ(r.forenames, written.forenames);
     EXPECT_STREQ(r.favourite_plane, "spadx111");
     EXPECT_EQ(r.side, TV_SIDE_ALLIED);
-    for (auto field : {&TvPilotRecord::picture, &TvPilotRecord::score,
-                       &TvPilotRecord::current_campaign, &TvPilotRecord::brit_kills,
-                       &TvPilotRecord::german_kills, &TvPilotRecord::times_played,
-                       &TvPilotRecord::times_on_last_mission, &TvPilotRecord::shots_fired,
-                       &TvPilotRecord::shots_on_target, &TvPilotRecord::mp_kills,
-                       &TvPilotRecord::mp_deaths, &TvPilotRecord::mp_score})
+    for (auto field :
+         {&TvPilotRecord::picture, &TvPilotRecord::score, &TvPilotRecord::current_campaign,
+          &TvPilotRecord::brit_kills, &TvPilotRecord::german_kills, &TvPilotRecord::times_played,
+          &TvPilotRecord::times_on_last_mission, &TvPilotRecord::shots_fired,
+          &TvPilotRecord::shots_on_target, &TvPilotRecord::mp_kills, &TvPilotRecord::mp_deaths,
+          &TvPilotRecord::mp_score})
         EXPECT_EQ(r.*field, written.*field);
     EXPECT_EQ(r.campaign_mission[1], 4);
     EXPECT_EQ(r.allied_complete[0], 1);

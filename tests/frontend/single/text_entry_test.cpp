@@ -31,9 +31,8 @@ TEST(TextEntryRules, LettersFollowShiftAndOnlyAllowedCharactersAreTaken) {
     };
     for (const Case& c : {Case{'A', false, "a_"}, Case{'A', true, "A_"}, Case{'7', true, "7_"},
                           Case{0xC4, false, "\xe4_"}, Case{0xC4, true, "\xc4_"},
-                          Case{0xDF, false, "\xdf_"}, Case{'*', false, "_"},
-                          Case{0xC0, false, "_"}, Case{' ', false, " _"},
-                          Case{'.', false, "._"}}) {
+                          Case{0xDF, false, "\xdf_"}, Case{'*', false, "_"}, Case{0xC0, false, "_"},
+                          Case{' ', false, " _"}, Case{'.', false, "._"}}) {
         std::string text = "_";
         EXPECT_FALSE(key(text, c.c, c.shift));
         EXPECT_EQ(text, c.result) << std::hex << c.c << " shift " << c.shift;
@@ -66,8 +65,8 @@ TEST_F(ServerEntry, TheTypedAddressIsStoredExactlyWithoutTheCursor) {
     TvGetProgramSettings().server_address.clear();
     // A click on the page does nothing here.
     post_click();
-    const uintptr_t keys[] = {'1', '0', platform::VK_OEM_PERIOD, '1', '2', '3', '4', '5',
-                              VK_RETURN};
+    const uintptr_t keys[] = {'1', '0',      platform::VK_OEM_PERIOD, '1', '2', '3', '4',
+                              '5', VK_RETURN};
     for (uintptr_t k : keys)
         platform::post_message(TvGetMainWindow()->GetHandle(), platform::WM_KEYUP, k, 0);
     EXPECT_EQ(TvRunServerAddressEntry(), OM_S_OK);
