@@ -37,10 +37,12 @@ public:
     uint32_t last_result_elapsed = 0;
     std::vector<std::string> texts;
     int32_t references = 1;
+    // Answers the client-game interface (a multiplayer session's game).
+    bool client = false;
 
     // IUnknown
     OmResult QueryInterface(const GUID& iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_ITvGame) {
+        if (iid == IID_IUnknown || iid == IID_ITvGame || (client && iid == IID_ITvClientGame)) {
             *out = static_cast<ITvGame*>(this);
             AddRef();
             return OM_S_OK;

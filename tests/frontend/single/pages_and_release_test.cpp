@@ -4,6 +4,7 @@
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_state.h"
+#include "frontend/pilots/text_entry.h"
 #include "frontend/setup/input_devices.h"
 #include "frontend/single/front_end_release.h"
 #include "frontend/single/mission_pages.h"
@@ -44,24 +45,58 @@ TEST_F(MissionPages, TheLoadingBarIsDrawnEveryTwentiethAndOnANewLoad) {
 
 TEST_F(MissionPages, ACountdownPageCountsItsSecondsDown) {
     menutest::write_page(dir_, "menus/finished.html", {{"x", 100}});
+    platform::set_virtual_frame_step(250);
     const uint32_t start = platform::timeGetTime();
     EXPECT_EQ(TvShowCountdownPage("menus\\finished.html", 10000), OM_S_OK);
+    platform::set_virtual_frame_step(16);
     EXPECT_GE(platform::timeGetTime() - start, 10000u);
     EXPECT_EQ(TvGetShownPageName(), "menus\\finished.html");
     EXPECT_EQ(TvMenus().continue_seconds, 0);
 }
 
-TEST_F(MissionPages, EscapeEndsTheCreditsAfterThePageShownAndTheMainPageFollows) {
+TEST_F(MissionPages, KeysQueuedBeforeTheCreditsAreClearedAndTheMainPageFollowsThem) {
     for (int n = 1; n <= 7; ++n)
         dir_.write_file("menus/credits" + std::to_string(n) + ".html",
                         "<html><body>credits</body></html>");
+    platform::set_virtual_frame_step(250);
     const uint32_t start = platform::timeGetTime();
     post_key(singletest::escape_key, true);
     // Queued before the credits begin: cleared, so all seven pages run.
     EXPECT_EQ(TvRunCredits(), OM_S_OK);
     EXPECT_GE(platform::timeGetTime() - start, 7 * 5000u);
+    platform::set_virtual_frame_step(16);
     EXPECT_EQ(TvMenus().link, TV_MAIN_PAGE);
     EXPECT_NE(TvGetCurrentPage(), nullptr);
+}
+
+TEST_F(MissionPages, ThePauseMenuOfAMultiplayerGameOnlyRaisesThePauseRequest) {
+    game_.client = true;
+    menutest::write_page(dir_, "Menus/pause.html", {{"command:abort", 480}});
+    post_click();
+    EXPECT_EQ(TvRunPauseMenu(), OM_S_OK);
+    EXPECT_TRUE(TvTakeMultiplayerPauseRequest());
+    EXPECT_FALSE(TvTakeMultiplayerPauseRequest());
+    EXPECT_TRUE(game_.calls.empty());
+    // A single-player game takes the chosen link.
+    game_.client = false;
+    EXPECT_EQ(TvRunPauseMenu(), OM_S_OK);
+    const std::vector<std::string> aborted = {"outcome 48"};
+    EXPECT_EQ(game_.calls, aborted);
+    EXPECT_FALSE(TvTakeMultiplayerPauseRequest());
+}
+
+TEST_F(MissionPages, TheBackPageAnswersOnlyItsBackLink) {
+    menutest::write_page(dir_, "menus/connecting.html",
+                         {{"command:other", 150}, {"command:back", 200}});
+    ASSERT_EQ(TvShowPage("menus\\connecting.html"), OM_S_OK);
+    TvMenus().pointer_x = 100;
+    TvMenus().pointer_y = 50;
+    post_click();
+    EXPECT_EQ(TvPollBackPage(), OM_S_OK);
+    EXPECT_EQ(TvMenus().click, 0u);
+    post_mouse(0x31, 150);
+    post_click();
+    EXPECT_EQ(TvPollBackPage(), OM_E_FAIL);
 }
 
 TEST_F(MissionPages, TheTextureReductionTableKeepsValidShifts) {
