@@ -8,8 +8,10 @@
 #include "frontend/setup/input_devices.h"
 #include "frontend/single/front_end_release.h"
 #include "frontend/single/mission_pages.h"
+#include "frontend/startup/window_components.h"
 #include "game/tv_frontend_services.h"
 #include "platform/clock.h"
+#include "platform/window/window.h"
 #include "tests/frontend/single/mission_fixture.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +109,14 @@ TEST_F(MissionPages, TheTextureReductionTableKeepsValidShifts) {
     EXPECT_EQ(TvGetTextureReduction(2), 3);
     EXPECT_EQ(TvGetTextureReduction(1), 0);
     TvClearTextureReduction();
+}
+
+TEST_F(MissionPages, TheWindowIsMinimisedAndRestoredAroundAModeChange) {
+    platform::Window* window = TvGetMainWindow()->GetHandle();
+    TvMinimizeWindow();
+    EXPECT_TRUE(platform::is_minimized(window));
+    TvRestoreWindow();
+    EXPECT_FALSE(platform::is_minimized(window));
 }
 
 class FrontEndRelease : public singletest::MissionTest {};
