@@ -229,6 +229,8 @@ OmResult TvSetUpMenuVideo() {
 }
 
 void TvReleaseMenuVideo() {
+    // The game was discarded before the engine stops: no mission is loaded any more.
+    TvMenus().mission_loaded = 0;
     TvReleaseMenuBrowser();
     TvGameSettings& record = TvGetGameSettingsRecord();
     if (depth_raster && record.depth_raster == depth_raster) record.depth_raster = nullptr;

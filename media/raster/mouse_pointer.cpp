@@ -7,7 +7,10 @@
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
 #include "media/raster/image_processor.h"
+#include "media/raster/pixel_format.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +85,45 @@ uint32_t top_left_pixel(IRaster* raster) {
     }
     raster->Unlock();
     return value;
+}
+
+// Every picture pixel whose loaded pixel has the loaded picture's top-left colour becomes 0,
+// the transparent value of formats with alpha (pictures of such formats only): a renderer that
+// draws by alpha then leaves the key colour out as the keyed blit does. (The top-left pixel, and so
+// the key, becomes 0 too.)
+void clear_key_pixels(IRaster* loaded, IRaster* picture) {
+    const uint32_t loaded_bytes = (loaded->GetFormat() & 0xFF) / 8;
+    const uint32_t picture_bytes = (picture->GetFormat() & 0xFF) / 8;
+    if (loaded_bytes == 0 || loaded_bytes > 4 || picture_bytes == 0 || picture_bytes > 4) return;
+    const uint32_t width = std::min(loaded->GetWidth(), picture->GetWidth());
+    const uint32_t height = std::min(loaded->GetHeight(), picture->GetHeight());
+    void* source;
+    int32_t source_stride;
+    if (loaded->Lock(OM_LOCK_READ, &source, &source_stride) < 0) return;
+    void* dest;
+    int32_t dest_stride;
+    if (picture->Lock(OM_LOCK_READ_WRITE, &dest, &dest_stride) < 0) {
+        loaded->Unlock();
+        return;
+    }
+    auto pixel = [&](uint32_t x, uint32_t y) {
+        uint32_t value = 0;
+        std::memcpy(&value,
+                    static_cast<const uint8_t*>(source) + int64_t(y) * source_stride +
+                        x * loaded_bytes,
+                    loaded_bytes);
+        return value;
+    };
+    const uint32_t key = pixel(0, 0);
+    const uint32_t zero = 0;
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            if (pixel(x, y) == key)
+                std::memcpy(static_cast<uint8_t*>(dest) + int64_t(y) * dest_stride +
+                                x * picture_bytes,
+                            &zero, picture_bytes);
+    picture->Unlock();
+    loaded->Unlock();
 }
 
 class MousePointer final : public OmObject<MousePointer, IMousePointer> {
@@ -216,42 +258,56 @@ private:
     bool valid(int32_t index) const { return index >= 0 && index < count_; }
 
     // The picture from the caller's description, sized to the loaded picture, filled by a
-    // converting blit and keyed on its top-left pixel. A description that cannot be copied
-    // (a device's texture factory) is used itself, its own size put back afterwards.
+    // converting blit and keyed on its top-left pixel.
     OmResult make_picture(IRasterCreate* description, PointerRead& held) {
-        const intptr_t width = intptr_t(held.loaded->GetWidth());
-        const intptr_t height = intptr_t(held.loaded->GetHeight());
+        const uint32_t width = held.loaded->GetWidth();
+        const uint32_t height = held.loaded->GetHeight();
+        OmResult r = create_picture(description, held, width, height);
+        // A device that rounds texture sides down would cut frames off: the picture is made
+        // again at the powers of two above, the frames in its top-left part.
+        if (r >= 0 && (held.picture->GetWidth() < width || held.picture->GetHeight() < height)) {
+            release(held.picture);
+            r = create_picture(description, held, std::bit_ceil(width), std::bit_ceil(height));
+            if (r >= 0 && (held.picture->GetWidth() < width || held.picture->GetHeight() < height))
+                r = OM_E_FAIL;
+        }
+        if (r < 0) return r;
+        const OmRect area{0, 0, int32_t(width), int32_t(height)};
+        if ((r = held.picture->BlitConvert(&area, held.loaded, nullptr,
+                                           OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
+            return r;
+        if (om_pixel_has_alpha(held.picture->GetFormat()))
+            clear_key_pixels(held.loaded, held.picture);
+        held.picture->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.picture)));
+        held.picture->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);
+        return OM_S_OK;
+    }
+
+    // A description that cannot be copied (a device's texture factory) is used itself, its own
+    // size put back afterwards.
+    static OmResult create_picture(IRasterCreate* description, PointerRead& held, uint32_t width,
+                                   uint32_t height) {
         OmResult r;
+        release(held.sized);
         if (!description) {
             if ((r = OmNewRasterDescription(&held.sized)) < 0) return r;
         } else if (description->Clone(&held.sized) < 0) {
             held.sized = nullptr;
         }
         if (held.sized) {
-            held.sized->SetProperty(OM_RASTER_WIDTH, width);
-            held.sized->SetProperty(OM_RASTER_HEIGHT, height);
-            r = held.sized->CreateRaster(&held.picture);
-        } else {
-            intptr_t old_width = 0, old_height = 0;
-            const bool had_width = description->GetProperty(OM_RASTER_WIDTH, &old_width) >= 0;
-            const bool had_height = description->GetProperty(OM_RASTER_HEIGHT, &old_height) >= 0;
-            description->SetProperty(OM_RASTER_WIDTH, width);
-            description->SetProperty(OM_RASTER_HEIGHT, height);
-            r = description->CreateRaster(&held.picture);
-            if (had_width) description->SetProperty(OM_RASTER_WIDTH, old_width);
-            if (had_height) description->SetProperty(OM_RASTER_HEIGHT, old_height);
+            held.sized->SetProperty(OM_RASTER_WIDTH, intptr_t(width));
+            held.sized->SetProperty(OM_RASTER_HEIGHT, intptr_t(height));
+            return held.sized->CreateRaster(&held.picture);
         }
-        if (r < 0) return r;
-        // The loaded picture is keyed first, so a conversion that carries the key into an alpha
-        // channel (a device texture) leaves the key colour transparent there too.
-        held.loaded->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.loaded)));
-        held.loaded->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);
-        if ((r = held.picture->BlitConvert(nullptr, held.loaded, nullptr,
-                                           OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
-            return r;
-        held.picture->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.picture)));
-        held.picture->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);
-        return OM_S_OK;
+        intptr_t old_width = 0, old_height = 0;
+        const bool had_width = description->GetProperty(OM_RASTER_WIDTH, &old_width) >= 0;
+        const bool had_height = description->GetProperty(OM_RASTER_HEIGHT, &old_height) >= 0;
+        description->SetProperty(OM_RASTER_WIDTH, intptr_t(width));
+        description->SetProperty(OM_RASTER_HEIGHT, intptr_t(height));
+        r = description->CreateRaster(&held.picture);
+        if (had_width) description->SetProperty(OM_RASTER_WIDTH, old_width);
+        if (had_height) description->SetProperty(OM_RASTER_HEIGHT, old_height);
+        return r;
     }
 
     void replace(MousePointerFrame* frames, int32_t count, IRaster* picture) {

@@ -10,12 +10,14 @@
 #include "frontend/menus/front_end.h"
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_state.h"
+#include "frontend/menus/page_tokens.h"
 #include "frontend/menus/pilot_roster.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/input_devices.h"
 #include "frontend/setup/window_hook.h"
 #include "frontend/startup/program_options.h"
 #include "frontend/startup/window_components.h"
+#include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
 #include "media/display/renderer.h"
 #include "media/input/input.h"
@@ -291,11 +293,13 @@ TEST_F(PageLoop, At800x600ThePageAndThePointerAreScaledBy125) {
                     top = std::min(top, py);
                     bottom = std::max(bottom, py);
                 }
-        EXPECT_LE(left, x + 1);
-        EXPECT_LE(top, y + 1);
+        EXPECT_EQ(left, x);
+        EXPECT_EQ(top, y);
         EXPECT_EQ(right - left + 1, side);
         EXPECT_EQ(bottom - top + 1, side);
-        EXPECT_EQ(lit, side * side);
+        // All but the top-left pixel: the picture's key colour is left out.
+        EXPECT_EQ(lit, side * side - 1);
+        EXPECT_EQ(frame.pixels[y * frame.width + x] & 0xFFFFFF, 0u);
         // The picture's far corner lands at the middle of the screen.
         auto pixel = [&](int px, int py) { return frame.pixels[py * frame.width + px] & 0xFFFFFF; };
         EXPECT_EQ(pixel(width / 2 - 3, height / 2 - 3), 0xFF0000u);
@@ -357,6 +361,41 @@ TEST_F(PageLoop, TheFrontEndEndsAtTheProgramsFrameLimit) {
     EXPECT_EQ(TvMenuPassCount(), 3);
     EXPECT_EQ(TvGetQuitFlag(), 1);
     EXPECT_TRUE(menutest::entry_script().calls.empty()) << "the title page used every frame";
+}
+
+} // namespace
+
+namespace {
+
+class FullScreenMenus : public menutest::MenuTest {
+protected:
+    FullScreenMenus() { windowed_ = 0; }
+};
+
+TEST_F(FullScreenMenus, VideoModesListTheFourMenuSizesAndMarkTheCurrentOne) {
+    set_up_game("");
+    const int32_t current = frontendtest::find_mode(640, 480);
+    const int32_t big = frontendtest::find_mode(800, 600);
+    ASSERT_GE(current, 0);
+    ASSERT_GE(big, 0);
+    TvSetConfiguredMissionMode(current);
+    std::string modes;
+    TvExpandPageTokens("videomodes", &modes);
+    EXPECT_NE(modes.find("<b>640 x 480</b><br>"), std::string::npos) << modes;
+    EXPECT_NE(modes.find("<B><A HREF=\"command:videomode:" + std::to_string(big) +
+                         "\">800 x 600</A></B><BR>"),
+              std::string::npos)
+        << modes;
+    // Every entry is one of the four sizes.
+    for (int32_t i = 0; i < TvGetModeCount(); ++i) {
+        const LgVideoMode* mode = TvGetMode(i);
+        const std::string size = std::to_string(mode->width) + " x " + std::to_string(mode->height);
+        const bool listed = (mode->width == 640 && mode->height == 480) ||
+                            (mode->width == 800 && mode->height == 600) ||
+                            (mode->width == 1024 && mode->height == 768) ||
+                            (mode->width == 1280 && mode->height == 1024);
+        EXPECT_EQ(modes.find(size) != std::string::npos, listed) << size;
+    }
 }
 
 } // namespace

@@ -204,7 +204,13 @@ TEST_F(MousePointerTest, DrawsOneTexturedFanThroughTheRendererAndNeverBlitsAsWel
     const Draw& d = renderer->draws[0];
     EXPECT_EQ(d.type, OM_PRIMITIVE_TRIANGLE_FAN);
     ASSERT_EQ(d.vertices.size(), 4u);
-    EXPECT_NE(d.texture, 0u);
+    ASSERT_NE(d.texture, 0u);
+    // The key colour's pixels are 0 in the picture (transparent to a renderer drawing by
+    // alpha); the others keep their colours.
+    const auto picture = pixels_of(reinterpret_cast<IRaster*>(d.texture));
+    EXPECT_EQ(picture[0], 0u);
+    EXPECT_EQ(picture[1], 0xFFFF0000u);
+    EXPECT_EQ(picture[6], 0xFF0000FFu);
     EXPECT_EQ(d.z_write, 0u);
     EXPECT_EQ(d.z_enable, 0u);
     struct Corner {
@@ -233,6 +239,21 @@ TEST_F(MousePointerTest, DrawsOneTexturedFanThroughTheRendererAndNeverBlitsAsWel
     ASSERT_EQ(pointer_->Draw(), OM_S_OK);
     EXPECT_FLOAT_EQ(renderer->draws.back().vertices[2].sx, 102.0f);
     pointer_->SetRenderer(nullptr);
+}
+
+TEST_F(MousePointerTest, WithoutAlphaOnlyTheKeyColourIsLeftOut) {
+    // 5-6-5: black is a colour like any other, the key stays the top-left green.
+    description_->SetProperty(OM_RASTER_FORMAT, OM_FORMAT_RGB565);
+    const uint32_t K = key, R = 0xFFFF0000, B = 0xFF000000, W = 0xFFFFFFFF;
+    dir_.write_file("pointer.ras", sun_picture(6, {K, R, R, R, B, B, //
+                                                   B, W, W, W, R, R}));
+    ASSERT_EQ(load(), OM_S_OK);
+    auto target = make_raster(2, 2, OM_FORMAT_RGB565, std::vector<uint32_t>(4, 0x1234));
+    pointer_->SetTarget(target.get());
+    pointer_->SetPosition(1, 1);
+    ASSERT_EQ(pointer_->Draw(), OM_S_OK);
+    // Black is drawn (the converter writes it as 1, clear of the value 0).
+    EXPECT_EQ(pixels_of(target.get()), (std::vector<uint32_t>{0x1234, 0xF800, 0x0001, 0xFFFF}));
 }
 
 TEST_F(MousePointerTest, LoadFailuresKeepWhatThePointerHad) {
