@@ -10,6 +10,8 @@
 #include "frontend/video/video_startup.h"
 #include "game/rules/tv_control_bindings.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tv_effect_modules.h"
+#include "game/world/tv_effects.h"
 #include "sound/base/sound.h"
 
 #include <cstdio>
@@ -116,9 +118,11 @@ void TvInstallGameServices() {
     services.get_string = get_string;
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
+    TvInstallEffectModules();
 }
 
 void TvRemoveGameServices() {
     TvInstallFrontEndServices(nullptr);
+    TvInstallEffectHooks(nullptr);
     string_copies().clear();
 }
