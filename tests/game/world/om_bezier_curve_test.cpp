@@ -81,13 +81,12 @@ TEST_F(BezierTest, PointTangentAndCurvatureFollowTheCubic) {
     set(p);
     // The cubic written out per component, with its derivatives.
     auto cubic = [&](float t, int axis) {
-        const float c[4] = {(&p[0].x)[axis], (&p[1].x)[axis], (&p[2].x)[axis],
-                            (&p[3].x)[axis]};
+        const float c[4] = {(&p[0].x)[axis], (&p[1].x)[axis], (&p[2].x)[axis], (&p[3].x)[axis]};
         const float s = 1 - t;
-        const float point = s * s * s * c[0] + 3 * t * s * s * c[1] + 3 * t * t * s * c[2] +
-                            t * t * t * c[3];
-        const float first = 3 * s * s * (c[1] - c[0]) + 6 * s * t * (c[2] - c[1]) +
-                            3 * t * t * (c[3] - c[2]);
+        const float point =
+            s * s * s * c[0] + 3 * t * s * s * c[1] + 3 * t * t * s * c[2] + t * t * t * c[3];
+        const float first =
+            3 * s * s * (c[1] - c[0]) + 6 * s * t * (c[2] - c[1]) + 3 * t * t * (c[3] - c[2]);
         const float second = 6 * s * (c[2] - 2 * c[1] + c[0]) + 6 * t * (c[3] - 2 * c[2] + c[1]);
         return std::array<float, 3>{point, first, second};
     };

@@ -203,8 +203,8 @@ TEST_F(ExplosionTest, SizeIsClampedAndLifeDependsOnTheGround) {
     };
     const Case cases[] = {{150, 0.5f, 1.0f, 7.0f},
                           {150, 3.0f, 2.0f, 9.0f},
-                          {170, 1.5f, 1.5f, 8.0f},  // 20 above the ground: still on it
-                          {180, 1.0f, 1.0f, 2.0f},  // 30 above: in the air
+                          {170, 1.5f, 1.5f, 8.0f}, // 20 above the ground: still on it
+                          {180, 1.0f, 1.0f, 2.0f}, // 30 above: in the air
                           {400, 2.0f, 2.0f, 2.0f}};
     for (const Case& c : cases) {
         const LgVector p{500, c.y, 500};

@@ -29,7 +29,8 @@ std::vector<uint8_t> grid_world(float size, int cells, float height) {
                               {{x0, y, z0}, {x0, y, z1}, {x1, y, z1}, {x1, y, z0}});
         for (int i = 0; i < 4; ++i) soup.prelit.push_back({200, 200, 200, 255});
         soup.triangles.push_back({first, uint16_t(first + 1), uint16_t(first + 3), 0});
-        soup.triangles.push_back({uint16_t(first + 1), uint16_t(first + 2), uint16_t(first + 3), 0});
+        soup.triangles.push_back(
+            {uint16_t(first + 1), uint16_t(first + 2), uint16_t(first + 3), 0});
     };
     const float c = size / float(cells);
     for (int i = 0; i < cells; ++i)
@@ -93,7 +94,8 @@ std::vector<LgVector> reference_clip(std::vector<LgVector> polygon, LgVector p, 
             if (da <= 0) out.push_back(a);
             if ((da <= 0) != (db <= 0)) {
                 const float t = da / (da - db);
-                out.push_back({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t});
+                out.push_back(
+                    {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t});
             }
         }
         polygon = out;
@@ -177,8 +179,7 @@ TEST_F(ShadowTest, ClipFollowsTheFaceOrderAndLiftsOnlyClippedPieces) {
         }
         // Another order starts the polygon elsewhere: the order is what fixes it.
         const std::vector<LgVector> other = reference_clip(
-            {*tris[t].vertices[0], *tris[t].vertices[1], *tris[t].vertices[2]}, p, w,
-            {1, 4, 2, 8});
+            {*tris[t].vertices[0], *tris[t].vertices[1], *tris[t].vertices[2]}, p, w, {1, 4, 2, 8});
         bool same = other.size() == expected.size();
         for (size_t i = 0; same && i < other.size(); ++i)
             same = std::fabs(other[i].x - expected[i].x) < 1e-3f &&
@@ -218,9 +219,9 @@ TEST_F(ShadowTest, TextureCoordinatesRunAcrossTheBoxAndPlaneAlphaFades) {
                 // u from the right row, v from the up row (+z), through P - at.
                 EXPECT_NEAR(v.u, 0.5f + (p.x - q.x) * 0.5f / w, 1e-4f);
                 EXPECT_NEAR(v.v, 0.5f + (p.z - q.z) * 0.5f / w, 1e-4f);
-                const float distance = std::sqrt((p.x - q.x) * (p.x - q.x) +
-                                                 (p.y - q.y) * (p.y - q.y) +
-                                                 (p.z - q.z) * (p.z - q.z));
+                const float distance =
+                    std::sqrt((p.x - q.x) * (p.x - q.x) + (p.y - q.y) * (p.y - q.y) +
+                              (p.z - q.z) * (p.z - q.z));
                 const float f = std::clamp(255.0f - distance * (2.0f / l) * 255.0f, 0.0f, 100.0f);
                 const int expected = piece.clipped && fade == 0 ? 254 : int(f);
                 EXPECT_EQ(v.color.alpha, expected);
@@ -244,8 +245,7 @@ TEST_F(ShadowTest, NothingForABoxOutsideTheWorldOrWithoutSize) {
 TEST_F(ShadowTest, DrawingSetsTheShadowTextureAndDrawsInTheCamera) {
     make(400.0f, 40);
     landscapetest::ViewCamera view({250, 400, 250}, {0, -1, 0.01f});
-    LgTexture* texture =
-        LgTextureCreate(LgRasterCreate(4, 4, 32, LgRasterTypeTexture | 0x500));
+    LgTexture* texture = LgTextureCreate(LgRasterCreate(4, 4, 32, LgRasterTypeTexture | 0x500));
     ASSERT_TRUE(view.begin());
     const LgMatrix m = projector({250, 175, 250});
     TvDrawGroundShadow(&m, world, texture, 20.0f, 50.0f, 0.4f);

@@ -20,8 +20,8 @@ namespace mw = modelwriter;
 std::string box_file(float half = 1.0f) {
     mw::Material m;
     m.colour = {120, 90, 60, 255};
-    const std::vector<uint8_t> bytes = modeltest::clump_bytes(
-        mw::single_atomic_clump(mw::make_box({half, half, half}, m)));
+    const std::vector<uint8_t> bytes =
+        modeltest::clump_bytes(mw::single_atomic_clump(mw::make_box({half, half, half}, m)));
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -176,7 +176,7 @@ TEST_F(ShrapnelTest, PiecesByRadiusWhileThePoolLasts) {
 TEST_F(ShrapnelTest, PiecesFlyFallAndVanishAfterTenSeconds) {
     TvInitShrapnel();
     make_source(30.0f);
-    TvSpawnShrapnel(source, mask_of("beam"), 1); // scale 2: they move
+    TvSpawnShrapnel(source, mask_of("beam"), 1);  // scale 2: they move
     TvSpawnShrapnel(source, mask_of("wheel"), 1); // scale 0: they stand still
     ASSERT_EQ(TvShrapnelLiveCount(), 20);
     struct Kept {
