@@ -3,6 +3,7 @@
 // ground classes, the sounds played at places, and instances made from mission entries.
 #pragma once
 
+#include "engine/world/lg_world_tie.h"
 #include "game/world/tavrin_ai_ground_object.h"
 #include "game/world/tavrin_ground_object.h"
 #include "tests/game/world/plane_test_support.h"
