@@ -206,7 +206,24 @@ OmResult TavrinGroundObject::Unload() {
     return TavrinObjectBase<ITvGroundObject>::Unload();
 }
 
+void TavrinGroundObject::release_models() {
+    for (LgClump*& m : models) {
+        if (m == model) model = nullptr;
+        remove_and_destroy(m);
+    }
+    if (model) {
+        remove_and_destroy(model);
+    } else if (frame) {
+        LgFrameDestroy(frame);
+    }
+    frame = nullptr;
+    matrix = nullptr;
+    model_count = 0;
+}
+
 OmResult TavrinGroundObject::Create(TvCreateDescriptor* d) {
+    // A second life starts from nothing: the first one's models go.
+    release_models();
     if (tvobject::create(*this, d) < 0) return OM_E_FAIL;
     rearm_time = 0;
     if (shadow_texture) LgTextureDestroy(shadow_texture);

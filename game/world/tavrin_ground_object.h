@@ -104,6 +104,8 @@ protected:
     void place_on_ground(const LgVector& position);
     // Swaps the shown model for the wanted one, throwing debris and shrapnel.
     void change_model();
+    // Removes and destroys every model (and a bare frame) the object holds.
+    void release_models();
 };
 
 // A taken pickup (reported by the network) stays inactive for 30 s from now.

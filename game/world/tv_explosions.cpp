@@ -374,7 +374,8 @@ void TvReleaseExplosions() {
 
 OmResult TvSpawnSmokeColumn(const LgVector* position, float size, uint32_t) {
     Module& m = state();
-    if (!position) return OM_E_FAIL;
+    // A column of no size would rise in no time (an endless inverse rise time).
+    if (!position || !(size > 0.0f) || !std::isfinite(size)) return OM_E_FAIL;
     TvSmokeColumn* k = take_record(m.smoke_free, m.smoke_live, m.smoke, kTvSmokeColumnCount);
     TvSmokeColumn* link = k->link;
     *k = {};

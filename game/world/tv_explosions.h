@@ -83,7 +83,8 @@ struct TvExplosion {
 OmResult TvInitExplosions(int32_t effects_detail, ITvBSPLandscape* landscape);
 // Frees what the module holds (texture reference, explosions' arrays); the pools are empty.
 void TvReleaseExplosions();
-// Starts a smoke column (size 1.0 from every caller; the word is unused). 0.
+// Starts a smoke column (size 1.0 from every caller; the word is unused). 0, or OM_E_FAIL
+// with nothing started for a size that is not above 0.
 OmResult TvSpawnSmokeColumn(const LgVector* position, float size, uint32_t word);
 // Starts an explosion of size 1..2 (clamped). 0, or OM_E_OUTOFMEMORY with nothing started.
 OmResult TvStartExplosion(const LgVector* position, float size, uint32_t word);

@@ -104,7 +104,8 @@ protected:
     // An instance of the archetype from a vehicle entry, in the world at the position.
     template <class T = TavrinGroundObject>
     T* make(TavrinGroundObject* archetype, LgVector position, uint32_t group_mask = 0,
-            ITvGame* in_game = nullptr) {
+            ITvGame* in_game = nullptr, float cone = kTvDefaultFiringCone,
+            float range = kTvDefaultRange) {
         auto& entry = vehicles.emplace_back(std::make_unique<TvMissionVehicleEntry>());
         *entry = {};
         entry->matrix = planetest::placed(position);
@@ -114,8 +115,8 @@ protected:
         entry->group_mask = group_mask;
         entry->game = in_game ? in_game : game;
         entry->target_group = kTvDefaultTargetGroup;
-        entry->angle = kTvDefaultFiringCone;
-        entry->range = kTvDefaultRange;
+        entry->angle = cone;
+        entry->range = range;
         T* object = nullptr;
         EXPECT_EQ(om_new_component(&object), OM_S_OK);
         objects.push_back(object);

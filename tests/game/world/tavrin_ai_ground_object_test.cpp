@@ -79,12 +79,8 @@ protected:
     TavrinAIGroundObject* gun(float cone = 1.57f, float range = 300.0f,
                               const char* kind = "aagun") {
         auto* archetype = load<TavrinAIGroundObject>(kind);
-        auto* object = make<TavrinAIGroundObject>(archetype, {500, 300, 500});
-        // The entry's words are read at Create: set them, then create again.
-        vehicles.back()->angle = cone;
-        vehicles.back()->range = range;
-        EXPECT_EQ(object->Create(vehicles.back().get()), OM_S_OK);
-        put_in_world(object, {500, 300, 500});
+        auto* object =
+            make<TavrinAIGroundObject>(archetype, {500, 300, 500}, 0, nullptr, cone, range);
         return object;
     }
     Flyer* flyer(LgVector at, float speed = 0.0f, LgVector heading = {1, 0, 0}) {

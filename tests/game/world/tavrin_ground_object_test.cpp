@@ -432,6 +432,29 @@ TEST_F(GroundTest, EditorPicksMovesAndTurns) {
                 0.0f, 1e-5f);
 }
 
+TEST_F(GroundTest, CreatingAgainFreesTheFirstLife) {
+    write_kind("hut", kHut, {{"hut.dff", box_file(3.0f)}, {"hut_dead.dff", box_file(1.0f)}});
+    TavrinGroundObject* hut = make(load("hut"), {500, 300, 500});
+    auto clumps = [this] {
+        int32_t n = 0;
+        LgWorldForAllClumps(
+            world,
+            [](LgClump* c, void* data) {
+                ++*static_cast<int32_t*>(data);
+                return c;
+            },
+            &n);
+        return n;
+    };
+    const int32_t before = clumps();
+    ASSERT_EQ(hut->Create(vehicles.back().get()), OM_S_OK);
+    EXPECT_EQ(clumps(), before - 1); // the old model left the world; the new one is in none
+    EXPECT_EQ(hut->model_count, 2);
+    hut->Destroy();
+    EXPECT_EQ(hut->model, nullptr);
+    EXPECT_EQ(hut->models[1], nullptr);
+}
+
 TEST_F(GroundTest, TheClassIsRegisteredAndTheGameSpawnsIt) {
     ITvObject* object = nullptr;
     ASSERT_EQ(OmCreateInstance(CLSID_TavrinGroundObject, nullptr, 0, IID_ITvObject,

@@ -88,6 +88,9 @@ TEST_F(ExplosionTest, ColumnStartsWithItsShapeAndOneCloseColumnGetsItsCappedShar
     EXPECT_FLOAT_EQ(k->clock, -k->rise_time);
     EXPECT_EQ(k->count, 25);
     EXPECT_FLOAT_EQ(k->alpha, 0.7f);
+    EXPECT_EQ(TvSpawnSmokeColumn(&p, 0.0f, 0), OM_E_FAIL);
+    EXPECT_EQ(TvLiveSmokeColumns(), k);
+    EXPECT_EQ(k->link, nullptr);
 
     TvUpdateExplosions(camera.camera, 0.1f);
     const float far = 5000.0f;
