@@ -21,6 +21,7 @@
 #include "game/world/tavrin_ground_object.h"
 #include "game/world/tv_object.h"
 #include "game/world/tv_plane.h"
+#include "game/world/tv_weapon.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
 
@@ -40,7 +41,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinNetPlane", nullptr},
     {Kind::module, "TavrinGroundObject", TvRegisterGroundObjectClass},
     {Kind::module, "TavrinAIGroundObject", TvRegisterAIGroundObjectClass},
-    {Kind::module, "TavrinWeapon", nullptr},
+    {Kind::module, "TavrinWeapon", TvRegisterWeaponClass},
     {Kind::module, "TavrinMission", nullptr},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
     {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},

@@ -10,8 +10,9 @@
 #include "frontend/video/video_startup.h"
 #include "game/rules/tv_control_bindings.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tv_camera.h"
 #include "game/world/tv_effect_modules.h"
-#include "game/world/tv_effects.h"
+#include "game/world/tv_plane.h"
 #include "sound/base/sound.h"
 
 #include <cstdio>
@@ -119,10 +120,12 @@ void TvInstallGameServices() {
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
     TvInstallEffectModules();
+    TvSetCockpitRenderer(TvDrawPlaneCockpit);
 }
 
 void TvRemoveGameServices() {
     TvInstallFrontEndServices(nullptr);
-    TvInstallEffectHooks(nullptr);
+    TvRemoveEffectModules();
+    TvSetCockpitRenderer(nullptr);
     string_copies().clear();
 }

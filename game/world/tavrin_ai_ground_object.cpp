@@ -9,6 +9,7 @@
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_ini_sheet.h"
 #include "game/world/tv_plane.h"
+#include "game/world/tv_weapon.h"
 
 #include <cmath>
 #include <cstdio>
@@ -20,7 +21,19 @@ constexpr const char* kSource = "tvopaiground";
 constexpr float kDefaultFireRate = 10.0f;
 constexpr float kDefaultFireOn = 1.0f;
 
-TvGroundGunLauncher installed_launcher = nullptr;
+// The default: the weapon component's own launch.
+OmResult launch_through_weapon(ITvObject* weapons, int32_t ordnance, const LgMatrix* aim,
+                               const LgVector* velocity, ITvObject* owner) {
+    ITvWeapon* weapon = nullptr;
+    if (!weapons || weapons->QueryInterface(IID_ITvWeapon, reinterpret_cast<void**>(&weapon)) < 0 ||
+        !weapon)
+        return OM_E_FAIL;
+    const OmResult r = weapon->Launch(ordnance, aim, velocity, owner);
+    weapon->Release();
+    return r;
+}
+
+TvGroundGunLauncher installed_launcher = launch_through_weapon;
 
 LgVector sub(LgVector a, LgVector b) {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
@@ -70,7 +83,7 @@ void read_name(IPropertySheet* sheet, const char* key, char (&field)[32]) {
 } // namespace
 
 void TvSetGroundGunLauncher(TvGroundGunLauncher launcher) {
-    installed_launcher = launcher;
+    installed_launcher = launcher ? launcher : launch_through_weapon;
 }
 
 TavrinAIGroundObject::~TavrinAIGroundObject() = default;
@@ -215,7 +228,7 @@ void TavrinAIGroundObject::aim_and_fire() {
                     for (int32_t i = 0; i < shots; ++i) {
                         TvPlaySoundAt(gun_sound, matrix, nullptr);
                         ITvObject* weapons = game->GetWeapons();
-                        if (installed_launcher && weapons)
+                        if (weapons)
                             installed_launcher(weapons, kTvGroundGunOrdnance, &aim, &still, self);
                     }
                     shot_time -= float(shots) * shot_interval;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "game/world/tv_object.h"
+#include "game/world/tv_plane.h"
 #include "game/world/tv_shrapnel.h"
 
 inline constexpr GUID CLSID_TavrinGroundObject = om_guid("02AC64D8-F0FB-4CAC-949D-97E71471DA32");
@@ -23,14 +24,8 @@ struct ITvGroundObject : ITvObject {
 inline constexpr int32_t kTvGroundModelSlots = 5; // intact, then destroyed or damage stages
 inline constexpr uint32_t kTvGroundPropArchetypeIndex = 257;
 
-enum TvPickupType : int32_t {
-    kTvPickupNone = 0,
-    kTvPickupRockets = 1,
-    kTvPickupBombs = 2,
-    kTvPickupHealth = 3,
-    kTvPickupRepairman = 4,
-    kTvPickupBoost = 5,
-};
+// Pickup types are the planes' pickup kinds (TvPickupKind), 0 for none.
+inline constexpr int32_t kTvPickupNone = 0;
 
 // Milliseconds a taken pickup stays inactive; a new pickup of a network game waits longer.
 inline constexpr uint32_t kTvPickupRearmMs = 30000;

@@ -9,6 +9,7 @@
 #include "game/world/tv_effects.h"
 #include "game/world/tv_plane.h"
 
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -381,8 +382,7 @@ OmResult TavrinPlane::GetProperty(uint32_t id, uintptr_t* out) {
 }
 
 OmResult TavrinPlane::Render() {
-    // The ground shadow comes with the plane's shadow drawing.
-    return OM_S_OK;
+    return tvplane::render_shadow({*this, *this});
 }
 
 OmResult TavrinPlane::Update() {
@@ -393,16 +393,16 @@ OmResult TavrinPlane::HandleEvent(const TvEvent* event) {
     return tvplane::handle_event({*this, *this}, event);
 }
 
-OmResult TavrinPlane::AddDamage(float amount, int32_t attacker_id) {
-    return TavrinObjectBase<ITvPlane>::AddDamage(amount, attacker_id);
+OmResult TavrinPlane::AddDamage(float amount, int32_t) {
+    return tvplane::take_damage({*this, *this}, amount, false, 0.0f);
 }
 
 int32_t TavrinPlane::IsDead() {
     return state == kTvPlaneCrashing || state == kTvPlaneCrashed ? 1 : 0;
 }
 
-OmResult TavrinPlane::SetDamage(uint32_t word, float value, uint32_t word2) {
-    return TavrinObjectBase<ITvPlane>::SetDamage(word, value, word2);
+OmResult TavrinPlane::SetDamage(uint32_t word, float value, uint32_t) {
+    return tvplane::take_damage({*this, *this}, std::bit_cast<float>(word), true, value);
 }
 
 OmResult TavrinPlane::LoadPlane(const char* name) {
@@ -410,18 +410,15 @@ OmResult TavrinPlane::LoadPlane(const char* name) {
 }
 
 OmResult TavrinPlane::DrawCockpitHud() {
-    // The cockpit display is drawn by the plane's HUD module; without it there is nothing.
-    return OM_S_OK;
+    return tvplane::draw_cockpit_hud({*this, *this});
 }
 
 OmResult TavrinPlane::TvPlaneFire(int32_t kind) {
-    if (kind == kTvFireOrdinance && (ordinance_type == 0 || ordinance_count <= 0)) return OM_E_FAIL;
-    // Launching needs the game's weapon component; until it is there nothing is fired.
-    return OM_E_FAIL;
+    return tvplane::fire({*this, *this}, kind);
 }
 
-OmResult TavrinPlane::TvPlaneGetNetState(void*) {
-    return OM_E_FAIL;
+OmResult TavrinPlane::TvPlaneGetNetState(void* record) {
+    return tvplane::get_net_state({*this, *this}, static_cast<TvPlaneNetState*>(record));
 }
 
 OmResult TavrinPlane::TvPlaneRespawn() {
@@ -463,6 +460,6 @@ OmResult TavrinPlane::TvPlaneRespawn() {
     return OM_S_OK;
 }
 
-OmResult TavrinPlane::TvPlanePickup(int32_t) {
-    return OM_E_FAIL;
+OmResult TavrinPlane::TvPlanePickup(int32_t kind) {
+    return tvplane::pickup({*this, *this}, kind);
 }

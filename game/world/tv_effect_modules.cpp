@@ -3,6 +3,8 @@
 
 #include "game/world/tv_effects.h"
 #include "game/world/tv_explosions.h"
+#include "game/world/tv_plane_shadow.h"
+#include "game/world/tv_shadows.h"
 #include "game/world/tv_shrapnel.h"
 
 void TvInstallEffectModules() {
@@ -18,4 +20,10 @@ void TvInstallEffectModules() {
     hooks.spawn_smoke = TvSpawnSmokeColumn;
     hooks.spawn_explosion = TvStartExplosion;
     TvInstallEffectHooks(&hooks);
+    TvSetPlaneShadowDrawer(TvDrawPlaneShadow);
+}
+
+void TvRemoveEffectModules() {
+    TvInstallEffectHooks(nullptr);
+    TvSetPlaneShadowDrawer(nullptr);
 }

@@ -249,3 +249,44 @@ inline OmResult TvRegisterPlaneClass(IObjectManager* manager) {
 inline OmResult TvUnregisterPlaneClass(IObjectManager* manager) {
     return TavrinPlane_UnregisterClasses(manager);
 }
+
+// The state record a network-driven plane reads from a plane (TvPlaneGetNetState).
+struct TvPlaneNetState {
+    uint32_t kind;   // kTvNetStateFull asks for the whole state
+    int32_t partial; // written: 0 for a full state, 1 for the position alone
+    LgVector position;
+    LgVector velocity; // at row x speed (full state)
+    LgVector right;    // the model matrix's right row (full state)
+};
+inline constexpr uint32_t kTvNetStateFull = 0x40;
+
+// Pickup kinds of TvPlanePickup (the ground pickup's "pickup" key).
+enum TvPickupKind : int32_t {
+    kTvPickupRockets = 1,
+    kTvPickupBombs = 2,
+    kTvPickupHealth = 3,
+    kTvPickupRepairman = 4,
+    kTvPickupBoost = 5,
+};
+
+// The hit flash alone (the client game's answer to the local player being hit). 0.
+OmResult TvPlaneFlashHit(TavrinPlane* plane);
+
+// The cockpit display's pieces, for the camera's cockpit hook and for tests.
+namespace tvplane {
+// Damage (set: the new damage is `value`, else damage += amount); see TavrinPlane::AddDamage.
+OmResult take_damage(Plane plane, float amount, bool set, float value);
+OmResult fire(Plane plane, int32_t kind);
+OmResult pickup(Plane plane, int32_t kind);
+OmResult get_net_state(Plane plane, TvPlaneNetState* record);
+OmResult render_shadow(Plane plane);
+// The shadow's box matrix: at the plane moved along its at row by the shadow offset, facing
+// straight down, its right row the plane's right made horizontal.
+LgMatrix shadow_matrix(const LgMatrix& logical, float shadow_offset);
+OmResult draw_cockpit_hud(Plane plane);
+OmResult draw_radar(Plane plane, float zoom);
+} // namespace tvplane
+
+// The camera's cockpit hook: the followed plane's DrawCockpitHud. Installed by start-up with
+// TvSetCockpitRenderer.
+OmResult TvDrawPlaneCockpit(ITvObject* followed, LgCamera* camera);

@@ -3,6 +3,7 @@
 // drives (timer, profiler, camera, mission, weapons, objects with a settable status).
 #pragma once
 
+#include "engine/world/lg_random.h"
 #include "framework/platform/profile.h"
 #include "framework/platform/timer.h"
 #include "game/rules/tavrin_game.h"
@@ -317,10 +318,21 @@ inline std::vector<LgAtomic*> atomics_of(LgClump* clump) {
     return out;
 }
 
+// Whether the next game engine also attaches the random-number plug-in (without it LgRandom
+// answers 0, which the older tests rely on).
+inline bool& attach_random() {
+    static bool on = false;
+    return on;
+}
+
 // An engine with the world plug-in and the game's owner links, and the framework.
 class GameEngineTest : public modeltest::ModelEngine {
 protected:
-    GameEngineTest() : modeltest::ModelEngine(0, [] { TvOwnerLinkRegister(); }) {}
+    GameEngineTest()
+        : modeltest::ModelEngine(0, [] {
+              TvOwnerLinkRegister();
+              if (attach_random()) LgRandomPluginAttach();
+          }) {}
     testsupport::FrameworkScope framework;
 };
 

@@ -73,7 +73,8 @@ TEST_F(AIPlaneTest, HitsAndKillsAreReportedToTheAttackerOnce) {
     TavrinAIPlane* victim = make_ai(kTvFlagPlane, kSideB, {500, 600, 500});
     victim->endurance = 3.0f;
     TestObject* attacker = add_object(40, kSideA);
-    EXPECT_EQ(victim->AddDamage(1.0f, 40), OM_S_OK);
+    // A hit that does not destroy the plane answers a failure.
+    EXPECT_EQ(victim->AddDamage(1.0f, 40), OM_E_FAIL);
     ASSERT_EQ(attacker->events.size(), 1u);
     EXPECT_EQ(attacker->events[0].code, kTvEventHitVictim);
     EXPECT_EQ(attacker->events[0].data, kSideB);

@@ -76,12 +76,17 @@ public:
         kinds.push_back(id);
         if (id == kTvParticleSmoke) drifts.push_back(*static_cast<const TvDriftParticle*>(record));
         if (id == kTvParticleFlash) flashes.push_back(*static_cast<const TvFlashParticle*>(record));
+        if (id == kTvParticleMaroon || id == kTvParticleHit)
+            fades.push_back(*static_cast<const TvFadeParticle*>(record));
+        if (id == kTvParticleCloth) cloths.push_back(*static_cast<const TvDriftParticle*>(record));
         return OM_S_OK;
     }
     OmResult Clear() override { return OM_S_OK; }
     std::vector<int32_t> kinds;
     std::vector<TvDriftParticle> drifts;
     std::vector<TvFlashParticle> flashes;
+    std::vector<TvFadeParticle> fades;
+    std::vector<TvDriftParticle> cloths;
 };
 
 class PlaneTest : public landscapetest::LandscapeTest {

@@ -2,6 +2,12 @@
 // turret frame, the lead and the firing cone, range on the horizontal only, burst timing over
 // whole cycles, the turret rows of both kinds, retargeting, and a dead gun's silence. Shots
 // are recorded at the launcher seam in front of the weapon component.
+#include "game/world/tv_effect_modules.h"
+#include "game/world/tv_effects.h"
+#include "game/world/tv_explosions.h"
+#include "game/world/tv_plane_shadow.h"
+#include "game/world/tv_shadows.h"
+#include "game/world/tv_weapon.h"
 #include "tests/game/world/ground_test_support.h"
 
 #include <gtest/gtest.h>
@@ -290,6 +296,61 @@ TEST_F(ArmedTest, ADeadGunNeitherAimsNorFiresButStillChangesModel) {
     run(g, 30);
     EXPECT_TRUE(shots().empty());
     EXPECT_EQ(g->shown_model, 1);
+}
+
+// A weapon component that notes its launches.
+class NotingWeapon final : public TavrinObjectBase<ITvWeapon> {
+public:
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_ITvObject, this}, {&IID_ITvWeapon, this}});
+    }
+    OmResult Launch(int32_t index, const LgMatrix* launcher, const LgVector*,
+                    ITvObject* owner) override {
+        launches.push_back({index, launcher->at, owner});
+        return OM_S_OK;
+    }
+    OmResult Clear() override { return OM_S_OK; }
+    TvOrdinance* GetOrdinanceTable() override { return nullptr; }
+    OmResult SetDrift(const LgVector*) override { return OM_S_OK; }
+    struct Launched {
+        int32_t index;
+        LgVector at;
+        ITvObject* owner;
+    };
+    std::vector<Launched> launches;
+};
+
+TEST_F(ArmedTest, ByDefaultShotsGoThroughTheWeaponsLaunch) {
+    TvSetGroundGunLauncher(nullptr);
+    auto* weapon = new NotingWeapon;
+    game->SetWeapons(weapon);
+    TavrinAIGroundObject* g = gun();
+    flyer({500, 260, 700});
+    run(g, 30);
+    ASSERT_EQ(weapon->launches.size(), 5u);
+    for (const auto& l : weapon->launches) {
+        EXPECT_EQ(l.index, kTvOrdnanceFlak);
+        EXPECT_EQ(l.owner, static_cast<ITvObject*>(g));
+        EXPECT_GT(l.at.y, 0.2f);
+    }
+    EXPECT_TRUE(shots().empty());
+    game->SetWeapons(nullptr);
+    weapon->Release();
+}
+
+TEST(EffectModules, StartUpInstallsTheEffectsAndThePlaneShadow) {
+    TvInstallEffectModules();
+    EXPECT_EQ(TvEffects().spawn_explosion, &TvStartExplosion);
+    EXPECT_EQ(TvEffects().spawn_smoke, &TvSpawnSmokeColumn);
+    EXPECT_EQ(TvEffects().explosions_update, &TvUpdateExplosions);
+    EXPECT_EQ(TvEffects().explosions_release, &TvReleaseExplosions);
+    EXPECT_EQ(TvEffects().shrapnel_load, &TvInitShrapnel);
+    EXPECT_EQ(TvEffects().shrapnel_clear, &TvClearShrapnelPieces);
+    EXPECT_EQ(TvEffects().shrapnel_move, &TvUpdateShrapnel);
+    EXPECT_EQ(TvGetPlaneShadowDrawer(), &TvDrawPlaneShadow);
+    TvRemoveEffectModules();
+    EXPECT_EQ(TvEffects().spawn_explosion, nullptr);
+    EXPECT_EQ(TvGetPlaneShadowDrawer(), nullptr);
 }
 
 } // namespace
