@@ -50,6 +50,29 @@ std::vector<uint8_t> grid_world(float size, int cells, float height) {
     return out;
 }
 
+// One tilted triangle crossing the box's sides and both its ends. The writer moves its lowest
+// corner (161, 102, 184) to (100, 100, 100): by (-61, -2, -84).
+std::vector<uint8_t> tilted_world() {
+    mw::TriangleSoup soup;
+    mw::Material m;
+    m.colour = {255, 255, 255, 255};
+    soup.materials.push_back({-1, m});
+    soup.positions = {{310, 139, 184}, {161, 230, 242}, {213, 102, 186}};
+    for (int i = 0; i < 3; ++i) soup.prelit.push_back({200, 200, 200, 255});
+    soup.triangles.push_back({0, 1, 2, 0});
+    mw::BuildOptions options;
+    options.flags = mw::worldPrelit;
+    options.margin = 100.0f;
+    std::optional<mw::World> w = mw::build_world(soup, options);
+    if (!w) {
+        ADD_FAILURE() << "the world did not build";
+        return {};
+    }
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(mw::write_world(*w, out));
+    return out;
+}
+
 // A downward projector over (x, y, z): right +x, up +z, at -y.
 LgMatrix projector(LgVector position) {
     LgMatrix m{};
@@ -70,10 +93,9 @@ void collect(const LgIm3DVertex* vertices, int32_t count, bool clipped, void* co
         {std::vector<LgIm3DVertex>(vertices, vertices + count), clipped});
 }
 
-// A reference Sutherland-Hodgman over the downward box in a given face order, on x/z only
-// (the world here is flat): face bit -> (axis, limit, keep below).
+// A reference Sutherland-Hodgman over the downward box (length l) in a given face order.
 std::vector<LgVector> reference_clip(std::vector<LgVector> polygon, LgVector p, float w,
-                                     const std::vector<uint32_t>& order) {
+                                     const std::vector<uint32_t>& order, float l = 50.0f) {
     for (uint32_t bit : order) {
         auto distance = [&](const LgVector& v) {
             switch (bit) {
@@ -81,6 +103,8 @@ std::vector<LgVector> reference_clip(std::vector<LgVector> polygon, LgVector p, 
             case 0x02: return (p.x - w) - v.x;
             case 0x04: return (p.z - w) - v.z;
             case 0x08: return v.x - (p.x + w);
+            case 0x10: return (p.y - l) - v.y;
+            case 0x20: return v.y - p.y;
             default: return -1.0f;
             }
         };
@@ -203,6 +227,42 @@ TEST_F(ShadowTest, ClipFollowsTheFaceOrderAndLiftsOnlyClippedPieces) {
     }
     EXPECT_EQ(whole, 2 * 4 * 4); // the cells of x, z in [230, 270] (the faces count inside)
     EXPECT_GT(clipped, 0);       // and the ring around them, touching the faces
+}
+
+TEST_F(ShadowTest, EndsAreClippedAfterTheSides) {
+    world = landscapetest::read_world_bytes(tilted_world());
+    ASSERT_NE(world, nullptr);
+    LgWorldGetBoundingBox(world)->sup.y += 1000.0f;
+    const LgVector p{213 - 61, 175 - 2, 196 - 84};
+    const float w = 30.0f, l = 30.0f;
+    const std::vector<Piece> pieces = project(p, w, l, {true, 1, 0.0f});
+    ASSERT_EQ(pieces.size(), 1u);
+    TvCollisionTriangle tri[2];
+    const LgVector upper{p.x + w, p.y, p.z + w}, lower{p.x - w, p.y - l, p.z - w};
+    ASSERT_EQ(TvGatherWorldTriangles(world, &upper, &lower, 2, tri), 1);
+    const std::vector<LgVector> triangle = {*tri[0].vertices[0], *tri[0].vertices[1],
+                                            *tri[0].vertices[2]};
+    auto same = [](const std::vector<LgVector>& a, const std::vector<LgVector>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (std::fabs(a[i].x - b[i].x) > 1e-3f || std::fabs(a[i].y - b[i].y) > 1e-3f ||
+                std::fabs(a[i].z - b[i].z) > 1e-3f)
+                return false;
+        return true;
+    };
+    const std::vector<LgVector> expected =
+        reference_clip(triangle, p, w, {2, 8, 1, 4, 0x10, 0x20}, l);
+    // The ends before the sides give another polygon. (Two parallel faces give the same one
+    // in either order, so the order that shows is that of the pairs.)
+    EXPECT_FALSE(same(expected, reference_clip(triangle, p, w, {0x10, 0x20, 2, 8, 1, 4}, l)));
+    std::vector<LgVector> got;
+    for (const LgIm3DVertex& v : pieces[0].vertices)
+        got.push_back({v.position.x, v.position.y - 0.5f, v.position.z});
+    EXPECT_TRUE(same(got, expected));
+    for (const LgVector& v : got) {
+        EXPECT_GE(v.y, p.y - l - 1e-3f);
+        EXPECT_LE(v.y, p.y + 1e-3f);
+    }
 }
 
 TEST_F(ShadowTest, TextureCoordinatesRunAcrossTheBoxAndPlaneAlphaFades) {
