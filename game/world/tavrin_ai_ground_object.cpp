@@ -89,7 +89,7 @@ void TvSetGroundGunLauncher(TvGroundGunLauncher launcher) {
 TavrinAIGroundObject::~TavrinAIGroundObject() = default;
 
 OmResult TavrinAIGroundObject::LoadObject(const char* name) {
-    if (!name) return OM_E_FAIL;
+    if (!name || model || model_count > 0) return OM_E_FAIL;
     char path[512];
     std::snprintf(path, sizeof path, ".\\objects\\ground\\%s\\ground.ini", name);
     IPropertySheet* raw = nullptr;

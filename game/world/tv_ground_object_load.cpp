@@ -134,8 +134,9 @@ void TvGroundDestroyPickupCrate() {
 }
 
 OmResult TavrinGroundObject::LoadObject(const char* name) {
+    // An archetype loads its kind once: models from an earlier load would be lost.
+    if (!name || model || model_count > 0) return OM_E_FAIL;
     pickup_type = kTvPickupNone;
-    if (!name) return OM_E_FAIL;
     char path[512];
     std::snprintf(path, sizeof path, ".\\objects\\%s\\%s\\ground.ini", kKind, name);
     IPropertySheet* raw = nullptr;
@@ -151,8 +152,6 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
     ComRef<IPropertySheet> sheet;
     *sheet.put() = raw;
 
-    // An archetype loads its kind once: models from an earlier load would be lost.
-    if (model || model_count > 0) return OM_E_FAIL;
     canyon_gun = strcasecmp(name, "canyonaagun") == 0 ? 1 : 0;
 
     if (sheet->SetSection("appearance") >= 0) {

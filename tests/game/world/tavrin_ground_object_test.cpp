@@ -73,6 +73,11 @@ TEST_F(GroundTest, LoadReadsTheKindFile) {
     EXPECT_FLOAT_EQ(surface_ambient(hut->models[0]), 0.25f);
     EXPECT_FLOAT_EQ(surface_ambient(hut->models[1]), 1.0f);
     EXPECT_NE(TvGroundPickupCrate(), nullptr);
+    // A loaded archetype refuses a second load and keeps what it has.
+    LgClump* intact = hut->models[0];
+    EXPECT_EQ(hut->LoadObject("hut"), OM_E_FAIL);
+    EXPECT_EQ(hut->models[0], intact);
+    EXPECT_EQ(hut->model_count, 2);
 }
 
 TEST_F(GroundTest, DamageStagesFillTheFreeSlots) {
