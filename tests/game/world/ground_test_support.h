@@ -55,7 +55,13 @@ inline std::vector<PlayedSound>& played() {
     return sounds;
 }
 
-class GroundTest : public planetest::PlaneTest {
+// Switches the random-number plug-in on for the engine of the fixture built after it.
+struct RandomNumbersOn {
+    RandomNumbersOn() { gametest::attach_random() = true; }
+    ~RandomNumbersOn() { gametest::attach_random() = false; }
+};
+
+class GroundTest : private RandomNumbersOn, public planetest::PlaneTest {
 protected:
     void SetUp() override {
         PlaneTest::SetUp();

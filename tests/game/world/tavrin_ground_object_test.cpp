@@ -233,17 +233,28 @@ TEST_F(GroundTest, ModelChangeThrowsDebrisKeepsThePlaceAndPlaysTheBreakage) {
 }
 
 TEST_F(GroundTest, PlacementTakesTheHighestGroundAboveZero) {
-    // A second layer at 250 over the same square: the object stands on it.
-    landscape->FreeMap();
-    write_map("two", "[appearance]\nbsp = two\n", "two", landscapetest::quads_world({150, 250}));
-    ASSERT_EQ(landscape->LoadMap("two"), OM_S_OK);
-    landscape->GetWorld(&world);
     write_kind("box", "[appearance]\ndff=b.dff\n", {{"b.dff", box_file()}});
     TavrinGroundObject* kind = load("box");
-    TavrinGroundObject* box = make(kind, {500, 40, 500});
-    EXPECT_FLOAT_EQ(box->matrix->pos.y, 250.0f);
-    EXPECT_NEAR(box->matrix->up.y, 1.0f, 1e-5f);
-    EXPECT_NEAR(box->matrix->at.z, 1.0f, 1e-5f); // the heading is kept
+    struct Case {
+        const char* map;
+        std::vector<float> heights;
+        float expected;
+    };
+    const Case cases[] = {{"three", {200, 250, 150}, 250.0f},
+                          {"low", {150, 250, 200}, 250.0f},
+                          {"under", {-20}, 0.0f}};
+    for (const Case& c : cases) {
+        landscape->FreeMap();
+        write_map(c.map, std::string("[appearance]\nbsp = ") + c.map + "\n", c.map,
+                  landscapetest::quads_world(c.heights));
+        ASSERT_EQ(landscape->LoadMap(c.map), OM_S_OK) << c.map;
+        landscape->GetWorld(&world);
+        TavrinGroundObject* box = make(kind, {300, 40, 300});
+        EXPECT_FLOAT_EQ(box->matrix->pos.y, c.expected) << c.map;
+        EXPECT_NEAR(box->matrix->up.y, 1.0f, 1e-5f);
+        EXPECT_NEAR(box->matrix->at.z, 1.0f, 1e-5f); // the heading is kept
+        LgWorldRemoveClump(world, box->model);
+    }
     // Off the map there is no ground: height 0.
     TavrinGroundObject* away = make(kind, {5000, 40, 5000});
     EXPECT_EQ(away->matrix->pos.y, 0.0f);

@@ -37,7 +37,13 @@ int32_t clumps_in(LgWorld* world) {
     return n;
 }
 
-class ShrapnelTest : public landscapetest::LandscapeTest {
+// Switches the random-number plug-in on for the engine of the fixture built after it.
+struct RandomNumbersOn {
+    RandomNumbersOn() { gametest::attach_random() = true; }
+    ~RandomNumbersOn() { gametest::attach_random() = false; }
+};
+
+class ShrapnelTest : private RandomNumbersOn, public landscapetest::LandscapeTest {
 protected:
     void SetUp() override {
         LandscapeTest::SetUp();
