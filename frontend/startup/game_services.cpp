@@ -13,6 +13,7 @@
 #include "game/rules/tv_control_bindings.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_camera.h"
+#include "game/world/tv_effect_modules.h"
 #include "game/world/tv_plane.h"
 #include "sound/base/sound.h"
 
@@ -124,11 +125,13 @@ void TvInstallGameServices() {
     services.set_texture_reduction = TvStoreTextureReduction;
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
+    TvInstallEffectModules();
     TvSetCockpitRenderer(TvDrawPlaneCockpit);
 }
 
 void TvRemoveGameServices() {
     TvInstallFrontEndServices(nullptr);
+    TvRemoveEffectModules();
     TvSetCockpitRenderer(nullptr);
     string_copies().clear();
 }
