@@ -113,6 +113,8 @@ public:
     }
     OmResult SelectFrame(uint32_t index) override {
         auto found = frames_.find(key_of(index));
+        // The default frame carries index 0: it answers for a frame 0 never added.
+        if (found == frames_.end() && index == 0) found = frames_.find("default");
         if (found == frames_.end()) return OM_E_FAIL;
         // A locked raster stays on the frame it locked.
         if (locked_) return OM_E_FAIL;

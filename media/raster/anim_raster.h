@@ -32,8 +32,9 @@ struct IAnimRaster : IUnknown {
     // Stores the record under "frame" + its index (replacing a record of that index). OM_E_FAIL
     // for a null record or one without a raster (the record is then freed all the same).
     virtual OmResult AddFrame(AnimFrame* frame) = 0;
-    // The frame of that index becomes current, its time starting now. OM_E_FAIL (nothing
-    // changed) when there is no such frame.
+    // The frame of that index becomes current, its time starting now (index 0 without a
+    // "frame0" record selects the default frame). OM_E_FAIL (nothing changed) when there is no
+    // such frame or the raster is locked.
     virtual OmResult SelectFrame(uint32_t index) = 0;
     // The description new frames are made from (a reference is held). 0.
     virtual OmResult SetDescription(IRasterCreate* description) = 0;
