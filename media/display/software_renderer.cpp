@@ -124,7 +124,9 @@ public:
         release(images_);
         release(display_);
         release(palette_);
-        if (Traits::state().base && in_scene_) Traits::state() = {};
+        // The program-wide drawing state must not point into what this renderer held.
+        if (in_scene_) Traits::state() = {};
+        if (tables_ && sw8_tables.matcher == &tables_->matcher) sw8_tables = {};
     }
 
     OmResult init() {
