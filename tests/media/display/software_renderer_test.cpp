@@ -9,6 +9,7 @@
 #include "media/display/sw_rasteriser.h"
 #include "tests/media/raster/raster_fixture.h"
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,21 @@ TEST_F(SoftwareRendererTest, ClippingAgainstTheTarget) {
         EXPECT_EQ(renderer->DrawPrimitive(OM_PRIMITIVE_TRIANGLE_LIST, list, 3, 0), OM_S_OK);
         renderer->EndScene();
         EXPECT_EQ(coverage(), c.expected) << c.what;
+    }
+}
+
+TEST_F(SoftwareRendererTest, UnreasonableVerticesNeverWriteOutsideTheTarget) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const OmTLVertex wild[6] = {vertex(-1e30f, -1e30f), vertex(3e9f, 5), vertex(2, 1e20f),
+                                vertex(nan, 2),         vertex(1, nan),  vertex(3, 3)};
+    for (uint32_t flags : {0u, OM_DRAW_DONOTCLIP}) {
+        ComRef<IRenderer> renderer = sw16(6, 6);
+        ASSERT_EQ(renderer->BeginScene(), OM_S_OK);
+        for (uint32_t type :
+             {OM_PRIMITIVE_TRIANGLE_LIST, OM_PRIMITIVE_TRIANGLE_STRIP, OM_PRIMITIVE_TRIANGLE_FAN})
+            renderer->DrawPrimitive(type, wild, 6, flags);
+        renderer->EndScene();
+        EXPECT_EQ(pixels_of(target_.get()).size(), 36u);
     }
 }
 
