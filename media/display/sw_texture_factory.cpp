@@ -6,6 +6,8 @@
 
 namespace {
 
+OmResult wrap(IRasterCreate* inner, uint32_t format, IRasterCreate** out);
+
 class SwTextureFactory final : public OmObject<SwTextureFactory, IRasterCreate> {
 public:
     ~SwTextureFactory() {
@@ -49,16 +51,7 @@ public:
         *out = nullptr;
         IRasterCreate* copy = nullptr;
         OmResult r = inner_->Clone(&copy);
-        if (r < 0) return r;
-        SwTextureFactory* factory = nullptr;
-        if ((r = om_new_component(&factory)) < 0) {
-            copy->Release();
-            return r;
-        }
-        factory->inner_ = copy;
-        factory->format_ = format_;
-        *out = factory;
-        return OM_S_OK;
+        return r < 0 ? r : wrap(copy, format_, out);
     }
     OmResult SetPropertyFixed(uint32_t id, uint32_t on) override {
         return inner_->SetPropertyFixed(id, on);
@@ -79,15 +72,11 @@ private:
     }
 };
 
-} // namespace
-
-OmResult sw_create_texture_factory(uint32_t format, IRasterCreate** out) {
-    *out = nullptr;
-    IRasterCreate* inner = nullptr;
-    OmResult r = OmNewRasterDescription(&inner);
-    if (r < 0) return r;
+// A factory over the description, taking over the caller's reference to it.
+OmResult wrap(IRasterCreate* inner, uint32_t format, IRasterCreate** out) {
     SwTextureFactory* factory = nullptr;
-    if ((r = om_new_component(&factory)) < 0) {
+    OmResult r = om_new_component(&factory);
+    if (r < 0) {
         inner->Release();
         return r;
     }
@@ -95,4 +84,13 @@ OmResult sw_create_texture_factory(uint32_t format, IRasterCreate** out) {
     factory->format_ = format;
     *out = factory;
     return OM_S_OK;
+}
+
+} // namespace
+
+OmResult sw_create_texture_factory(uint32_t format, IRasterCreate** out) {
+    *out = nullptr;
+    IRasterCreate* inner = nullptr;
+    OmResult r = OmNewRasterDescription(&inner);
+    return r < 0 ? r : wrap(inner, format, out);
 }
