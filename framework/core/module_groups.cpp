@@ -40,12 +40,15 @@
 #include "framework/platform/timer.h"
 #include "frontend/html/html_browser.h"
 #include "frontend/html/html_menu.h"
+#include "media/display/anim_renderer.h"
+#include "media/display/software_renderer.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
 #include "media/input/input.h"
 #include "media/input/io.h"
 #include "media/input/keyboard_filter.h"
 #include "media/input/std_input.h"
+#include "media/raster/anim_raster.h"
 #include "media/raster/blitter.h"
 #include "media/raster/image_codecs.h"
 #include "media/raster/image_processor.h"
@@ -257,6 +260,8 @@ OmResult OmRegisterContainerModules(IObjectManager* manager) {
 OmResult OmRegisterDisplayModules(IObjectManager* manager) {
     return register_each({
         MousePointer_RegisterClasses,
+        AnimRaster_RegisterClasses,
+        AnimRasterCreate_RegisterClasses,
         Blitter_RegisterClasses,
         ImageProc_RegisterClasses,
         ImageProcessor_RegisterClasses,
@@ -266,6 +271,9 @@ OmResult OmRegisterDisplayModules(IObjectManager* manager) {
         Png_RegisterClasses,
         SunRaster_RegisterClasses,
         RasterIni_RegisterClasses,
+        AnimRenderer_RegisterClasses,
+        Sw16Renderer_RegisterClasses,
+        Sw8Renderer_RegisterClasses,
     }, manager);
 }
 // clang-format on

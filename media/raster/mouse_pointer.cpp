@@ -88,8 +88,9 @@ uint32_t top_left_pixel(IRaster* raster) {
 }
 
 // Every picture pixel whose loaded pixel has the loaded picture's top-left colour becomes 0,
-// the transparent value of formats with alpha (pictures of such formats only): a renderer that
-// draws by alpha then leaves the key colour out as the keyed blit does. (The top-left pixel, and so
+// the transparent value of formats with alpha and of the software renderers' 5-6-5 textures: a
+// renderer that draws by alpha or skips texels of 0 then leaves the key colour out as the keyed
+// blit does. (The top-left pixel, and so
 // the key, becomes 0 too.)
 void clear_key_pixels(IRaster* loaded, IRaster* picture) {
     const uint32_t loaded_bytes = (loaded->GetFormat() & 0xFF) / 8;
@@ -276,7 +277,10 @@ private:
         if ((r = held.picture->BlitConvert(&area, held.loaded, nullptr,
                                            OM_BLIT_CARRY_KEY | OM_BLIT_CONVERT)) < 0)
             return r;
-        if (om_pixel_has_alpha(held.picture->GetFormat()))
+        // 5-6-5 pictures too: the 16-bit software renderer leaves texels of 0 out, and the
+        // converter writes opaque black as 1, so only the key becomes 0.
+        const uint32_t format = held.picture->GetFormat();
+        if (om_pixel_has_alpha(format) || format == OM_FORMAT_RGB565)
             clear_key_pixels(held.loaded, held.picture);
         held.picture->SetProperty(OM_RASTER_COLOUR_KEY, intptr_t(top_left_pixel(held.picture)));
         held.picture->SetProperty(OM_RASTER_COLOUR_KEY_ENABLED, 1);

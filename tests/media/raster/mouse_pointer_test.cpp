@@ -2,6 +2,7 @@
 // target, and the textured fan drawn through a renderer.
 #include "media/raster/mouse_pointer.h"
 
+#include "media/display/software_renderer.h"
 #include "tests/media/raster/codec_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -241,8 +242,47 @@ TEST_F(MousePointerTest, DrawsOneTexturedFanThroughTheRendererAndNeverBlitsAsWel
     pointer_->SetRenderer(nullptr);
 }
 
+TEST_F(MousePointerTest, DrawsThroughTheSoftwareRenderer) {
+    // A black key: the software renderers leave texels of value 0 out.
+    const uint32_t R = 0xFFFF0000, B = 0xFF0000FF, W = 0xFFFFFFFF, K = 0xFF000000;
+    dir_.write_file("pointer.ras", sun_picture(6, {K, R, R, R, B, B, //
+                                                   B, W, W, W, R, R}));
+    ComRef<IRenderer> renderer;
+    ASSERT_EQ(OmCreate(CLSID_Sw16Renderer, IID_IRenderer, renderer.put()), OM_S_OK);
+    auto display = make_raster(4, 4, OM_FORMAT_RGB565);
+    ASSERT_EQ(renderer->Init(display.get()), OM_S_OK);
+    auto drawn = make_raster(16, 16, OM_FORMAT_RGB565, std::vector<uint32_t>(256, 0x1111));
+    ASSERT_EQ(renderer->SetTarget(drawn.get()), OM_S_OK);
+    // The renderer's texture factory makes the picture a 128 x 128 texture (frames top-left).
+    description_.reset();
+    ASSERT_EQ(renderer->CreateTextureFactory(description_.put()), OM_S_OK);
+    description_->SetProperty(OM_RASTER_KIND, OM_RASTER_KIND_TEXTURE);
+    ASSERT_EQ(load(), OM_S_OK);
+    auto scale = make_raster(1280, 960, argb); // scale 2
+    pointer_->SetTarget(scale.get());
+    pointer_->SetRenderer(renderer.get());
+    pointer_->SetPosition(6, 6); // hotspot (1, 1) of frame 0: the quad covers 5..8 x 5..8
+    ASSERT_EQ(pointer_->Draw(), OM_S_OK);
+    pointer_->SetRenderer(nullptr);
+    uintptr_t texture = 0;
+    renderer->GetRenderState(OM_RS_TEXTURE, &texture);
+    ASSERT_NE(texture, 0u);
+    EXPECT_EQ(reinterpret_cast<IRaster*>(texture)->GetWidth(), 128u);
+
+    // Each row samples where its edges stand after advancing: rows 5..8 show texel rows 0, 1,
+    // 1 and 2 (past the frame: 0, nothing drawn); the key's texel is 0 and never drawn.
+    const auto pixels = pixels_of(drawn.get());
+    const uint32_t r = 0xF800, b = 0x001F, w = 0xFFFF, _ = 0x1111;
+    const uint32_t expected[4][6] = {
+        {_, _, _, r, r, _}, {_, b, b, w, w, _}, {_, b, b, w, w, _}, {_, _, _, _, _, _}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(pixels[(5 + y) * 16 + 4 + x], expected[y][x]) << 4 + x << "," << 5 + y;
+    renderer->SetRenderState(OM_RS_TEXTURE, 0);
+}
+
 TEST_F(MousePointerTest, WithoutAlphaOnlyTheKeyColourIsLeftOut) {
-    // 5-6-5: black is a colour like any other, the key stays the top-left green.
+    // 5-6-5: black is a colour like any other; the key's pixels (and so the key) become 0.
     description_->SetProperty(OM_RASTER_FORMAT, OM_FORMAT_RGB565);
     const uint32_t K = key, R = 0xFFFF0000, B = 0xFF000000, W = 0xFFFFFFFF;
     dir_.write_file("pointer.ras", sun_picture(6, {K, R, R, R, B, B, //
