@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/graphics/d3d.h"
-#include "platform/graphics/rasterizer.h"
+#include "platform/graphics/raster_queue.h"
 
 #include <vector>
 
@@ -48,6 +48,8 @@ public:
 
     // Called by viewports.
     void viewport_changed(Viewport* viewport);
+    // Draws what is queued; the target and z-buffer hold every pixel drawn so far.
+    void flush() { queue_.flush(); }
     int32_t clear(const Viewport& viewport, uint32_t count, const D3DRECT* rects, uint32_t flags,
                   uint32_t argb, float z, uint32_t stencil);
 
@@ -83,7 +85,7 @@ private:
     PixelState pixel_state_;
     RenderTarget raster_target_;
     TextureView texture_view_;
-    Rasterizer rasterizer_;
+    RasterQueue queue_;
 };
 
 } // namespace platform

@@ -23,12 +23,16 @@ struct RenderTarget {
     DepthFormat depth_format = DepthFormat::None;
     // Scissor: pixels x0 <= x < x1, y0 <= y < y1 (viewport within the surfaces).
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+
+    bool operator==(const RenderTarget&) const = default;
 };
 
 struct TexLevel {
     const uint32_t* texels = nullptr; // 0xAARRGGBB, rows of w
     uint32_t w = 0, h = 0;
     uint32_t wshift = 0; // log2(w)
+
+    bool operator==(const TexLevel&) const = default;
 };
 
 struct TextureView {
@@ -65,6 +69,8 @@ struct PixelState {
     uint32_t fog_color = 0; // 0xRRGGBB
 
     bool flat = false;
+
+    bool operator==(const PixelState&) const = default;
 };
 
 // Attribute planes of one primitive: value(x, y) = base + ddx * (x - ox) + ddy * (y - oy),
