@@ -69,7 +69,7 @@ private:
     std::deque<DrawState> states_; // stable: queued contexts point into it
     DrawState* current_ = nullptr;
     std::vector<Item> items_;
-    std::vector<D3DTLVERTEX> lines_; // two per queued line
+    std::vector<D3DTLVERTEX> lines_;          // two per queued line
     std::vector<std::vector<uint32_t>> bins_; // item indices per band
     int32_t band_lo_ = 0, band_hi_ = 0;       // bands that hold items
     std::vector<ComPtr<IUnknown>> held_;

@@ -31,8 +31,8 @@ void draw_triangle_rows(const SpanContext& ctx, SpanFunction span, const Triangl
 
 // Draws the pixels of a line without its last pixel that fall on rows y0 <= y < y1; flat
 // shading takes the colour of `a`. ctx.prim is overwritten.
-void draw_line_rows(SpanContext& ctx, SpanFunction span, const D3DTLVERTEX& a,
-                    const D3DTLVERTEX& b, int32_t y0, int32_t y1);
+void draw_line_rows(SpanContext& ctx, SpanFunction span, const D3DTLVERTEX& a, const D3DTLVERTEX& b,
+                    int32_t y0, int32_t y1);
 
 class Rasterizer {
 public:
