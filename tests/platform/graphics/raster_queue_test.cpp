@@ -1,7 +1,9 @@
-// The binned, threaded rasteriser against the rasteriser drawing each primitive at once: a
-// table of target formats and states, a few hundred seeded triangles and lines each, drawn
-// with 1, 2 and 8 threads, must give the same colour and depth bytes everywhere.
+// The binned, threaded rasteriser and the vector span loops against the scalar rasteriser
+// drawing each primitive at once: a table of target formats and states, a few hundred seeded
+// triangles and lines each, drawn with every instruction set the processor has and 1, 2 and
+// 8 threads, must give the same colour and depth bytes everywhere.
 #include "platform/graphics/raster_queue.h"
+#include "platform/graphics/raster_simd.h"
 
 #include <gtest/gtest.h>
 
@@ -180,33 +182,73 @@ void draw_all(Drawer& d, const Primitives& p) {
     for (size_t i = 0; i + 1 < p.lines.size(); i += 2) d.line(p.lines[i], p.lines[i + 1]);
 }
 
-TEST(RasterQueue, AnyThreadCountDrawsTheSamePixelsAsTheRasteriser) {
+// Restores the instruction set in use when a test ends.
+struct SimdGuard {
+    SimdLevel saved = simd_level();
+    ~SimdGuard() { set_simd_level(saved); }
+};
+
+TEST(RasterQueue, AnyThreadCountAndInstructionSetDrawTheSamePixelsAsTheScalarRasteriser) {
+    SimdGuard guard;
     const Textures plain(false), keyed(true);
     const Primitives prims;
     for (const Case& c : cases()) {
         const TextureView* view = c.state.color_key ? &keyed.view : &plain.view;
         Frame want(c.colour, c.depth);
+        set_simd_level(SimdLevel::Scalar);
         Rasterizer r;
         for (uint32_t cull : {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW}) {
             r.prepare(want.target, c.state, view, cull);
             draw_all(r, prims);
         }
-        for (uint32_t threads : {1u, 2u, 8u}) {
-            Frame got(c.colour, c.depth);
-            {
-                RasterQueue q(threads);
-                for (uint32_t cull : {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW}) {
-                    q.prepare(got.target, c.state, view, cull);
-                    draw_all(q, prims);
+        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+            if (set_simd_level(level) != level) continue; // not on this processor
+            for (uint32_t threads : {1u, 2u, 8u}) {
+                Frame got(c.colour, c.depth);
+                {
+                    RasterQueue q(threads);
+                    for (uint32_t cull : {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW}) {
+                        q.prepare(got.target, c.state, view, cull);
+                        draw_all(q, prims);
+                    }
+                    EXPECT_TRUE(q.pending());
+                    q.flush();
+                    EXPECT_FALSE(q.pending());
                 }
-                EXPECT_TRUE(q.pending());
-                q.flush();
-                EXPECT_FALSE(q.pending());
+                const std::string where = c.name + ", " + simd_level_name(level) + ", " +
+                                          std::to_string(threads) + " threads";
+                EXPECT_TRUE(got.colour == want.colour) << where;
+                EXPECT_TRUE(got.depth == want.depth) << where;
             }
-            EXPECT_TRUE(got.colour == want.colour) << c.name << ", " << threads << " threads";
-            EXPECT_TRUE(got.depth == want.depth) << c.name << ", " << threads << " threads";
         }
     }
+}
+
+TEST(SimdLevel, ForcingALevelIsCappedToWhatTheProcessorHas) {
+    SimdGuard guard;
+    const SimdLevel best = supported_simd_level();
+    EXPECT_EQ(set_simd_level(SimdLevel::Scalar), SimdLevel::Scalar);
+    EXPECT_EQ(simd_level(), SimdLevel::Scalar);
+    EXPECT_EQ(set_simd_level(SimdLevel::Avx2), best);
+#if defined(__x86_64__)
+    EXPECT_GE(best, SimdLevel::Sse2) << "SSE2 is the x86-64 baseline";
+    EXPECT_EQ(set_simd_level(SimdLevel::Sse2), SimdLevel::Sse2);
+    EXPECT_EQ(__builtin_cpu_supports("avx2") != 0, best == SimdLevel::Avx2);
+#endif
+    // Every level has loops for the common states, the scalar reference for all of them.
+    RenderTarget t;
+    t.color_format = ColorFormat::R5G6B5;
+    t.depth_format = DepthFormat::Z16;
+    PixelState s;
+    s.z_enabled = true;
+    s.textured = true;
+    s.color_op = ColorOp::Modulate;
+    EXPECT_NE(select_scalar_span(t, s), nullptr);
+    if (best >= SimdLevel::Sse2) EXPECT_NE(select_span_sse2(t, s), nullptr);
+    if (best >= SimdLevel::Avx2) EXPECT_NE(select_span_avx2(t, s), nullptr);
+    s.blend = true;
+    s.src_blend = 9;
+    EXPECT_EQ(select_span_sse2(t, s), nullptr) << "other blend factors stay scalar";
 }
 
 TEST(RasterQueue, FlushOfAllQueuesDrawsEveryPendingQueue) {
