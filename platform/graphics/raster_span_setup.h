@@ -104,7 +104,9 @@ struct Z32 {
     static constexpr double scale = 16777215.0 * 256.0;
 };
 
-enum class TexKind { None, PointWrap, LinearWrap, Generic };
+// LinearClamp (bilinear, clamped both ways) has a loop of its own only among the vector
+// loops; the scalar loops draw it as Generic.
+enum class TexKind { None, PointWrap, LinearWrap, Generic, LinearClamp };
 enum class BlendKind { None, AlphaInvAlpha, Generic };
 // Fog: fog alone, the common extra; Any: fog, colour key, alpha test and the other colour
 // operations as the states say.

@@ -169,6 +169,15 @@ template <class CF>
     return select(outside, splat(s.border), gather(l.texels, index));
 }
 
+[[gnu::always_inline]] inline u32x8 vfetch_clamp(const TexLevel& l, i32x8 iu, i32x8 iv) {
+    const i32x8 x = i32x8(select(mask_of(iu < 0), u32x8{}, u32x8(iu)));
+    const i32x8 y = i32x8(select(mask_of(iv < 0), u32x8{}, u32x8(iv)));
+    const i32x8 w1 = i32x8{} + int32_t(l.w - 1), h1 = i32x8{} + int32_t(l.h - 1);
+    const u32x8 cx = select(mask_of(x > w1), u32x8(w1), u32x8(x));
+    const u32x8 cy = select(mask_of(y > h1), u32x8(h1), u32x8(y));
+    return gather(l.texels, (cy << l.wshift) + cx);
+}
+
 template <TexKind TK>
 [[gnu::always_inline]] inline u32x8 vsample_level(const TexLevel& l, i32x8 u, i32x8 v, bool linear,
                                                   const PixelState& s) {
@@ -181,6 +190,15 @@ template <TexKind TK>
         const u32x8 fu = (u32x8(u) >> 8) & 255u, fv = (u32x8(v) >> 8) & 255u;
         const u32x8 t0 = vlerp_argb(vfetch_wrap(l, iu, iv), vfetch_wrap(l, iu + 1, iv), fu);
         const u32x8 t1 = vlerp_argb(vfetch_wrap(l, iu, iv + 1), vfetch_wrap(l, iu + 1, iv + 1), fu);
+        return vlerp_argb(t0, t1, fv);
+    } else if constexpr (TK == TexKind::LinearClamp) {
+        u -= 0x8000;
+        v -= 0x8000;
+        const i32x8 iu = u >> 16, iv = v >> 16;
+        const u32x8 fu = (u32x8(u) >> 8) & 255u, fv = (u32x8(v) >> 8) & 255u;
+        const u32x8 t0 = vlerp_argb(vfetch_clamp(l, iu, iv), vfetch_clamp(l, iu + 1, iv), fu);
+        const u32x8 t1 =
+            vlerp_argb(vfetch_clamp(l, iu, iv + 1), vfetch_clamp(l, iu + 1, iv + 1), fu);
         return vlerp_argb(t0, t1, fv);
     } else {
         if (!linear) return vfetch_generic(l, u >> 16, v >> 16, s);
@@ -238,6 +256,8 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
                 u32x8 nearest;
                 if constexpr (TK == TexKind::Generic)
                     nearest = vfetch_generic(*seg.l0, u >> 16, v >> 16, s);
+                else if constexpr (TK == TexKind::LinearClamp)
+                    nearest = vfetch_clamp(*seg.l0, u >> 16, v >> 16);
                 else
                     nearest = vfetch_wrap(*seg.l0, u >> 16, v >> 16);
                 alive &= ~mask_of(nearest == 0u);
@@ -416,6 +436,7 @@ SpanFunction vpick_texture(TexKind tk, BlendKind bk, ExtraKind extra) {
     case TexKind::None: return vpick_blend<CF, ZF, TexKind::None>(bk, extra);
     case TexKind::PointWrap: return vpick_blend<CF, ZF, TexKind::PointWrap>(bk, extra);
     case TexKind::LinearWrap: return vpick_blend<CF, ZF, TexKind::LinearWrap>(bk, extra);
+    case TexKind::LinearClamp: return vpick_blend<CF, ZF, TexKind::LinearClamp>(bk, extra);
     default: return vpick_blend<CF, ZF, TexKind::Generic>(bk, extra);
     }
 }
@@ -430,7 +451,12 @@ SpanFunction vpick_depth(const SpanKinds& k) {
 }
 
 inline SpanFunction select_vector_span(const RenderTarget& target, const PixelState& s) {
-    const SpanKinds k = classify(target, s);
+    SpanKinds k = classify(target, s);
+    // Bilinear and clamped both ways (billboards, sprites): addressing without run-time modes.
+    if (k.texture == TexKind::Generic && s.address_u == TexAddress::Clamp &&
+        s.address_v == TexAddress::Clamp && s.mag == TexFilter::Linear &&
+        s.min == TexFilter::Linear)
+        k.texture = TexKind::LinearClamp;
     switch (target.color_format) {
     case ColorFormat::R5G6B5: return vpick_depth<CF565>(k);
     case ColorFormat::X1R5G5B5: return vpick_depth<CF555>(k);

@@ -88,6 +88,16 @@ std::vector<Case> cases() {
             s.fog_color = 0x5080A0;
             s.z_write = false;
         });
+    add("keyed_clamp_bilinear_mip_blend_8888_z32", ColorFormat::A8R8G8B8, DepthFormat::Z32,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = s.alpha_op = ColorOp::Modulate;
+            s.mag = s.min = TexFilter::Linear;
+            s.mip = MipFilter::Linear;
+            s.address_u = s.address_v = TexAddress::Clamp;
+            s.blend = true;
+        });
     add("keyed_mirror_point_mip_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16, [](PixelState& s) {
         s.textured = true;
         s.color_key = true;
