@@ -72,6 +72,7 @@ void RasterQueue::queue(Item&& item, int32_t row0, int32_t row1) {
         std::lock_guard lock(registry_mutex());
         registry().push_back(this);
         registered_ = true;
+        owner_ = std::this_thread::get_id();
     }
     const int32_t b0 = row0 / kBandRows, b1 = (row1 - 1) / kBandRows + 1;
     if (size_t(b1) > bins_.size()) bins_.resize(size_t(b1));
@@ -178,7 +179,9 @@ void flush_raster_queues() {
     {
         std::lock_guard lock(registry_mutex());
         if (registry().empty()) return;
-        queues = registry();
+        const std::thread::id self = std::this_thread::get_id();
+        for (RasterQueue* q : registry())
+            if (q->owner_ == self) queues.push_back(q);
     }
     for (RasterQueue* q : queues) q->flush();
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -75,11 +76,16 @@ private:
     std::vector<ComPtr<IUnknown>> held_;
     std::atomic<int32_t> next_band_{0};
     bool registered_ = false;
+    std::thread::id owner_; // the thread that queued the pending work
+
+    friend void flush_raster_queues();
 };
 
-// Flushes every queue that holds work: called before a surface's pixels are read, written,
-// swapped or freed other than by the rasteriser, and before texels queued work samples are
-// rebuilt. Queues and the surfaces they draw to are used from one thread at a time.
+// Flushes every queue holding work the calling thread queued: called before a surface's
+// pixels are read, written, swapped or freed other than by the rasteriser, and before texels
+// queued work samples are rebuilt. A queue is filled and flushed by one thread; work another
+// thread queued is left to that thread (its end of scene, lock, blit or flip), so a thread
+// that locks its own surfaces never reaches into a device drawing elsewhere.
 void flush_raster_queues();
 
 } // namespace platform

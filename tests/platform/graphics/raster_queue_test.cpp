@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -279,6 +280,20 @@ TEST(RasterQueue, FlushOfAllQueuesDrawsEveryPendingQueue) {
     EXPECT_FALSE(qb.pending());
     EXPECT_TRUE(a.colour == b.colour);
     EXPECT_FALSE(a.colour == untouched);
+}
+
+TEST(RasterQueue, AnotherThreadsFlushLeavesThisThreadsWorkQueued) {
+    const Primitives prims;
+    Frame a(ColorFormat::R5G6B5, DepthFormat::None);
+    PixelState s;
+    RasterQueue q(2);
+    q.prepare(a.target, s, nullptr, D3DCULL_NONE);
+    draw_all(q, prims);
+    std::thread other([] { flush_raster_queues(); });
+    other.join();
+    EXPECT_TRUE(q.pending()) << "another thread must not reach into this thread's queue";
+    flush_raster_queues();
+    EXPECT_FALSE(q.pending());
 }
 
 } // namespace
