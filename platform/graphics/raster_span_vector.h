@@ -220,24 +220,29 @@ struct StepStart {
     int64_t z, dz;
 };
 
-// Eight pixels (lanes beyond `count` are drawn into the scratch copies of a tail only). False
-// when a lane leaves the ranges the lanes assume; nothing is written then.
+// Eight pixels, of which the first `count` are the span's (the others are a tail's scratch
+// copies). False when a pixel's attributes leave the ranges the lanes assume; nothing is
+// written then.
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 [[gnu::always_inline]] inline bool vpixels(const PixelState& s, typename CF::T* cp,
                                            typename ZF::T* zp, const StepStart& at,
-                                           const TexSegment& seg, int32_t seg_offset) {
+                                           const TexSegment& seg, int32_t seg_offset,
+                                           int32_t count) {
     constexpr bool Extra = EK != ExtraKind::None, AnyExtra = EK == ExtraKind::Any;
     constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || AnyExtra;
     const bool fog = EK == ExtraKind::Fog || (AnyExtra && s.fog);
     if constexpr (ZF::on) {
-        const int64_t last = at.z + int64_t(kLanes - 1) * at.dz;
+        const int64_t last = at.z + int64_t(count - 1) * at.dz;
         if (at.z < 0 || last < 0 || at.z > 0xFFFFFFFFll || last > 0xFFFFFFFFll) return false;
     }
     u32x8 cr = (at.r + kLaneIndex * at.dr) >> 16, cg = (at.g + kLaneIndex * at.dg) >> 16,
           cb = (at.b + kLaneIndex * at.db) >> 16;
     u32x8 ca = UseAlpha ? (at.a + kLaneIndex * at.da) >> 16 : u32x8{};
     u32x8 ff = fog ? (at.f + kLaneIndex * at.df) >> 16 : u32x8{};
-    if (any((cr | cg | cb | ca | ff) > 255u)) return false;
+    // Lanes past the span's end (a tail's scratch lanes) step beyond its clamped ends: only
+    // the pixels drawn must stay in range.
+    const u32x8 drawn = mask_of(kLaneIndex < uint32_t(count));
+    if (any(((cr | cg | cb | ca | ff) > 255u) & drawn)) return false;
 
     u32x8 alive = ~u32x8{};
     u32x8 znew{}, zold{};
@@ -380,13 +385,13 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
             bool done;
             if (count == kLanes) {
                 done = vpixels<CF, ZF, TK, BK, EK>(s, cp + j, ZF::on ? zp + j : nullptr, at, seg,
-                                                   j - i);
+                                                   j - i, count);
             } else {
                 CT colour[kLanes] = {};
                 ZT depth[kLanes] = {};
                 std::memcpy(colour, cp + j, sizeof(CT) * size_t(count));
                 if constexpr (ZF::on) std::memcpy(depth, zp + j, sizeof(ZT) * size_t(count));
-                done = vpixels<CF, ZF, TK, BK, EK>(s, colour, depth, at, seg, j - i);
+                done = vpixels<CF, ZF, TK, BK, EK>(s, colour, depth, at, seg, j - i, count);
                 if (done) {
                     std::memcpy(cp + j, colour, sizeof(CT) * size_t(count));
                     if constexpr (ZF::on) std::memcpy(zp + j, depth, sizeof(ZT) * size_t(count));
