@@ -255,8 +255,12 @@ TEST(SimdLevel, ForcingALevelIsCappedToWhatTheProcessorHas) {
     s.textured = true;
     s.color_op = ColorOp::Modulate;
     EXPECT_NE(select_scalar_span(t, s), nullptr);
-    if (best >= SimdLevel::Sse2) EXPECT_NE(select_span_sse2(t, s), nullptr);
-    if (best >= SimdLevel::Avx2) EXPECT_NE(select_span_avx2(t, s), nullptr);
+    if (best >= SimdLevel::Sse2) {
+        EXPECT_NE(select_span_sse2(t, s), nullptr);
+    }
+    if (best >= SimdLevel::Avx2) {
+        EXPECT_NE(select_span_avx2(t, s), nullptr);
+    }
     s.blend = true;
     s.src_blend = 9;
     EXPECT_EQ(select_span_sse2(t, s), nullptr) << "other blend factors stay scalar";
