@@ -38,6 +38,7 @@ RasterQueue::~RasterQueue() {
 }
 
 void RasterQueue::set_threads(uint32_t threads) {
+    flush();
     threads_ = std::clamp<uint32_t>(threads, 1, kMaxRasterThreads);
 }
 
@@ -46,6 +47,7 @@ void RasterQueue::prepare(const RenderTarget& target, const PixelState& state,
     if (current_ && current_->target == target && current_->state == state &&
         current_->cull == cull_mode && same_view(texture, current_->texture))
         return;
+    if (items_.empty()) states_.clear(); // nothing queued refers to the older states
     DrawState& d = states_.emplace_back();
     d.target = target;
     d.state = state;
@@ -55,12 +57,14 @@ void RasterQueue::prepare(const RenderTarget& target, const PixelState& state,
         std::copy(texture->level, texture->level + texture->levels, d.texture.level);
     }
     d.span = select_span_function(target, state);
+    d.narrow = select_narrow_span_function(target, state);
     d.cull = cull_mode;
     current_ = &d;
 }
 
 void RasterQueue::hold(IUnknown* object) {
-    if (!object || (!held_.empty() && held_.back().get() == object)) return;
+    // One thread draws at once: nothing outlives the call.
+    if (threads_ == 1 || !object || (!held_.empty() && held_.back().get() == object)) return;
     object->AddRef();
     held_.emplace_back(object);
 }
@@ -98,7 +102,12 @@ void RasterQueue::triangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3D
     item.ctx.target = &current_->target;
     item.ctx.state = &current_->state;
     item.ctx.texture = &current_->texture;
+    item.ctx.narrow = current_->narrow;
     item.span = current_->span;
+    if (threads_ == 1) {
+        draw_triangle_rows(item.ctx, item.span, item.edges, item.edges.first, item.edges.last);
+        return;
+    }
     const int32_t row0 = item.edges.first, row1 = item.edges.last;
     queue(std::move(item), row0, row1);
 }
@@ -120,7 +129,12 @@ void RasterQueue::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
     item.ctx.target = &current_->target;
     item.ctx.state = &current_->state;
     item.ctx.texture = &current_->texture;
+    item.ctx.narrow = current_->narrow;
     item.span = current_->span;
+    if (threads_ == 1) {
+        draw_line_rows(item.ctx, item.span, a, b, t.y0, t.y1);
+        return;
+    }
     item.line = int32_t(lines_.size() / 2);
     lines_.push_back(a);
     lines_.push_back(b);
@@ -129,8 +143,18 @@ void RasterQueue::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
 
 void RasterQueue::draw_band(int32_t band) {
     const int32_t y0 = band * kBandRows, y1 = y0 + kBandRows;
-    for (uint32_t index : bins_[size_t(band)]) {
-        const Item& item = items_[index];
+    const std::vector<uint32_t>& bin = bins_[size_t(band)];
+    // A band's items lie scattered over the whole queue: ask for the ones a few steps ahead
+    // while drawing this one, so small triangles do not wait on memory.
+    constexpr size_t kAhead = 4;
+    auto prefetch = [this](uint32_t index) {
+        const char* p = reinterpret_cast<const char*>(&items_[index]);
+        for (size_t offset = 0; offset < sizeof(Item); offset += 64) __builtin_prefetch(p + offset);
+    };
+    for (size_t k = 0; k < kAhead && k < bin.size(); ++k) prefetch(bin[k]);
+    for (size_t k = 0; k < bin.size(); ++k) {
+        if (k + kAhead < bin.size()) prefetch(bin[k + kAhead]);
+        const Item& item = items_[bin[k]];
         if (item.line < 0) {
             draw_triangle_rows(item.ctx, item.span, item.edges, y0, y1);
         } else {

@@ -2,7 +2,8 @@
 // bands of rows, and a flush draws the bands on the worker threads, each band's primitives in
 // the order they were queued. A band is drawn whole by one thread and no pixel lies in two
 // bands, so the pixels are the same whatever the thread count, and the same as the
-// rasteriser drawing each primitive at once.
+// rasteriser drawing each primitive at once, which is what a queue of one thread does (it
+// queues nothing).
 #pragma once
 
 #include "platform/graphics/com_base.h"
@@ -54,6 +55,7 @@ private:
         PixelState state;
         TextureView texture;
         SpanFunction span = nullptr;
+        SpanFunction narrow = nullptr;
         uint32_t cull = 0;
     };
     struct Item {

@@ -17,10 +17,12 @@ SimdLevel detect() {
     return SimdLevel::Scalar;
 }
 
-SimdLevel from_environment(SimdLevel supported) {
+// The default, or the level CORVEL_SIMD names, capped to what the processor has.
+SimdLevel from_environment(SimdLevel fallback) {
+    const SimdLevel supported = supported_simd_level();
     const char* env = std::getenv("CORVEL_SIMD");
-    if (!env) return supported;
-    SimdLevel wanted = supported;
+    if (!env) return fallback;
+    SimdLevel wanted = fallback;
     if (std::strcmp(env, "scalar") == 0)
         wanted = SimdLevel::Scalar;
     else if (std::strcmp(env, "sse2") == 0)
@@ -30,8 +32,16 @@ SimdLevel from_environment(SimdLevel supported) {
     return wanted < supported ? wanted : supported;
 }
 
+// Without AVX2 the scalar loops are the default: the four-lane SSE2 loops have neither
+// gathers nor a 32-bit multiply and measure slower than the scalar loops, so they are drawn
+// only when asked for (CORVEL_SIMD=sse2, or forced).
+SimdLevel default_level() {
+    const SimdLevel supported = supported_simd_level();
+    return supported == SimdLevel::Avx2 ? SimdLevel::Avx2 : SimdLevel::Scalar;
+}
+
 std::atomic<int>& current() {
-    static std::atomic<int> level{int(from_environment(supported_simd_level()))};
+    static std::atomic<int> level{int(from_environment(default_level()))};
     return level;
 }
 

@@ -12,9 +12,7 @@
 #include <cstring>
 #include <type_traits>
 
-#if defined(__AVX2__)
 #include <immintrin.h>
-#endif
 
 namespace platform {
 namespace {
@@ -45,11 +43,17 @@ constexpr u32x8 kLaneIndex = {0, 1, 2, 3};
 [[gnu::always_inline]] inline u32x8 select(u32x8 m, u32x8 a, u32x8 b) {
     return (a & m) | (b & ~m);
 }
+// Whether any lane of a comparison mask is set.
 [[gnu::always_inline]] inline bool any(u32x8 m) {
-    u32x8 x = m;
+#if RASTER_VECTOR_LANES == 8 && defined(__AVX2__)
+    return !_mm256_testz_si256(__m256i(m), __m256i(m));
+#elif RASTER_VECTOR_LANES == 4
+    return _mm_movemask_epi8(__m128i(m)) != 0;
+#else
     uint32_t r = 0;
-    for (int k = 0; k < kLanes; ++k) r |= x[k];
+    for (int k = 0; k < kLanes; ++k) r |= m[k];
     return r != 0;
+#endif
 }
 [[gnu::always_inline]] inline u32x8 vmin255(u32x8 a) {
     return select(mask_of(a < 255u), a, splat(255));
@@ -224,10 +228,9 @@ struct StepStart {
 // copies). False when a pixel's attributes leave the ranges the lanes assume; nothing is
 // written then.
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
-[[gnu::always_inline]] inline bool vpixels(const PixelState& s, typename CF::T* cp,
-                                           typename ZF::T* zp, const StepStart& at,
-                                           const TexSegment& seg, int32_t seg_offset,
-                                           int32_t count) {
+[[gnu::always_inline]] inline bool
+vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepStart& at,
+        const TexSegment& seg, int32_t seg_offset, int32_t count) {
     constexpr bool Extra = EK != ExtraKind::None, AnyExtra = EK == ExtraKind::Any;
     constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || AnyExtra;
     const bool fog = EK == ExtraKind::Fog || (AnyExtra && s.fog);
@@ -337,6 +340,10 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     const Primitive& p = c.prim;
     const RenderTarget& t = *c.target;
     const int32_t n = x1 - x0;
+    if (n < kLanes && c.narrow) {
+        c.narrow(c, y, x0, x1); // a vector step would be mostly scratch lanes
+        return;
+    }
     const float px = float(x0) + 0.5f - p.ox, py = float(y) + 0.5f - p.oy;
 
     auto* cp = reinterpret_cast<CT*>(t.color + std::ptrdiff_t(y) * t.pitch) + x0;

@@ -57,6 +57,10 @@ SpanFunction select_scalar_span(const RenderTarget& target, const PixelState& s)
     }
 }
 
+SpanFunction select_narrow_span_function(const RenderTarget& target, const PixelState& s) {
+    return select_scalar_span(target, s);
+}
+
 SpanFunction select_span_function(const RenderTarget& target, const PixelState& s) {
     SpanFunction f = nullptr;
     switch (simd_level()) {

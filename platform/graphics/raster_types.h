@@ -87,17 +87,23 @@ struct Primitive {
     Plane uw, vw, q;  // u/w, v/w, 1/w (q = 1 without perspective)
 };
 
+// Draws pixels x0 <= x < x1 of row y (already scissored).
+struct SpanContext;
+using SpanFunction = void (*)(const SpanContext& c, int32_t y, int32_t x0, int32_t x1);
+
 struct SpanContext {
     const RenderTarget* target = nullptr;
     const PixelState* state = nullptr;
     const TextureView* texture = nullptr;
+    // The scalar loop for the same target and state, which the vector loops hand spans
+    // narrower than one vector step (null: they draw every span themselves).
+    SpanFunction narrow = nullptr;
     Primitive prim;
 };
 
-// Draws pixels x0 <= x < x1 of row y (already scissored).
-using SpanFunction = void (*)(const SpanContext& c, int32_t y, int32_t x0, int32_t x1);
-
-// The inner loop specialised for this target and state.
+// The inner loop specialised for this target and state, and the scalar loop for spans
+// narrower than one vector step (the same pixels).
 SpanFunction select_span_function(const RenderTarget& target, const PixelState& state);
+SpanFunction select_narrow_span_function(const RenderTarget& target, const PixelState& state);
 
 } // namespace platform

@@ -233,6 +233,7 @@ void Rasterizer::prepare(const RenderTarget& target, const PixelState& state,
     ctx_.target = &target;
     ctx_.state = &state;
     ctx_.texture = texture;
+    ctx_.narrow = select_narrow_span_function(target, state);
     span_ = select_span_function(target, state);
     cull_ = cull_mode;
 }
