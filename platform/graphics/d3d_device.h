@@ -48,8 +48,6 @@ public:
 
     // Called by viewports.
     void viewport_changed(Viewport* viewport);
-    // Draws what is queued; the target and z-buffer hold every pixel drawn so far.
-    void flush() { queue_.flush(); }
     int32_t clear(const Viewport& viewport, uint32_t count, const D3DRECT* rects, uint32_t flags,
                   uint32_t argb, float z, uint32_t stencil);
 
