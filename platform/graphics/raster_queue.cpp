@@ -167,10 +167,11 @@ void RasterQueue::draw_band(int32_t band) {
 
 void RasterQueue::run_bands(void* self, uint32_t) {
     auto* q = static_cast<RasterQueue*>(self);
+    const auto count = int32_t(q->order_.size());
     for (;;) {
-        const int32_t band = q->next_band_.fetch_add(1, std::memory_order_relaxed);
-        if (band >= q->band_hi_) return;
-        q->draw_band(band);
+        const int32_t next = q->next_band_.fetch_add(1, std::memory_order_relaxed);
+        if (next >= count) return;
+        q->draw_band(q->order_[size_t(next)]);
     }
 }
 
@@ -182,8 +183,16 @@ void RasterQueue::flush() {
         registered_ = false;
     }
     if (!items_.empty()) {
-        next_band_.store(band_lo_, std::memory_order_relaxed);
-        const auto bands = uint32_t(band_hi_ - band_lo_);
+        // The fullest bands first: a crowded band (a cloud of particles) starts early and the
+        // light ones fill in around it, rather than one thread finishing it alone at the end.
+        order_.clear();
+        for (int32_t b = band_lo_; b < band_hi_; ++b)
+            if (!bins_[size_t(b)].empty()) order_.push_back(b);
+        std::stable_sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) {
+            return bins_[size_t(a)].size() > bins_[size_t(b)].size();
+        });
+        next_band_.store(0, std::memory_order_relaxed);
+        const auto bands = uint32_t(order_.size());
         run_on_raster_workers(std::min(threads_, bands), &RasterQueue::run_bands, this);
         for (int32_t b = band_lo_; b < band_hi_; ++b) bins_[size_t(b)].clear();
         items_.clear();

@@ -19,9 +19,9 @@ namespace platform {
 
 class RasterQueue {
 public:
-    // Rows per band: small enough to share a frame among the threads, large enough that most
-    // small triangles fall in one band.
-    static constexpr int32_t kBandRows = 16;
+    // Rows per band: small enough to share a frame (and a crowded part of it) among the
+    // threads, large enough that most small triangles fall in one band.
+    static constexpr int32_t kBandRows = 8;
     // A flush happens by itself beyond this many queued primitives.
     static constexpr size_t kMaxQueued = 1u << 16;
 
@@ -75,6 +75,7 @@ private:
     std::vector<D3DTLVERTEX> lines_;          // two per queued line
     std::vector<std::vector<uint32_t>> bins_; // item indices per band
     int32_t band_lo_ = 0, band_hi_ = 0;       // bands that hold items
+    std::vector<int32_t> order_;              // the bands of a flush, fullest first
     std::vector<ComPtr<IUnknown>> held_;
     std::atomic<int32_t> next_band_{0};
     bool registered_ = false;
