@@ -4,6 +4,8 @@
 #   ./build.sh test           build everything and run the whole test suite
 #   ./build.sh bench          build in Release and run the benchmarks
 #   ./build.sh sanitize       build and run the test suite under ASan+UBSan
+#   ./build.sh tsan           build and run the graphics device's and the engine's tests under
+#                             ThreadSanitizer (the rasteriser's worker threads)
 #   ./build.sh fuzz [seconds] build the fuzz harnesses with clang and run each for the given
 #                             time (default 60 s), printing executions and crashes per harness
 #   ./build.sh fuzz-seeds     regenerate the seed corpora in fuzz/corpus/
@@ -61,6 +63,16 @@ sanitize)
     export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
     ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 1200
     ;;
+tsan)
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVEL_SANITIZE=thread \
+        -DCORVEL_BENCH=OFF $launcher >/dev/null
+    cmake --build build-tsan -j "$jobs" --target test_platform test_engine
+    export CORVEL_HEADLESS=1 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+    for threads in 1 8; do
+        CORVEL_RASTER_THREADS=$threads build-tsan/tests/test_platform
+        CORVEL_RASTER_THREADS=$threads build-tsan/tests/test_engine
+    done
+    ;;
 bench)
     configure build-release Release -DCORVEL_BENCH=ON
     export CORVEL_HEADLESS=1
@@ -79,7 +91,7 @@ fuzz-seeds)
     build-fuzz/fuzz/fuzz_seeds fuzz/corpus
     ;;
 *)
-    echo "usage: $0 run|test|bench|sanitize|fuzz [seconds]|fuzz-seeds" >&2
+    echo "usage: $0 run|test|bench|sanitize|tsan|fuzz [seconds]|fuzz-seeds" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 // Capturing a demo frame from the device and replaying it on our rasteriser.
 #include "bench/llvmpipe/demo_frame_capture.h"
 
+#include "platform/graphics/raster_workers.h"
 #include "platform/graphics/rasterizer.h"
 #include "tools/demoscene/demo_run.h"
 
@@ -122,7 +123,8 @@ bool capture_demo_frame(CapturedFrame& frame, std::string& error) {
     return true;
 }
 
-OurReplay::OurReplay(const CapturedFrame& frame) : frame_(frame) {
+OurReplay::OurReplay(const CapturedFrame& frame, uint32_t threads)
+    : frame_(frame), queue_(threads ? threads : raster_threads_for(0)) {
     const uint32_t cb = bytes_of(frame.colour_format), db = bytes_of(frame.depth_format);
     colour_.assign(size_t(frame.w) * frame.h * cb, 0);
     depth_.assign(size_t(frame.w) * frame.h * db, 0xFF);
@@ -137,10 +139,11 @@ OurReplay::OurReplay(const CapturedFrame& frame) : frame_(frame) {
 }
 
 void OurReplay::run() {
-    Rasterizer r;
+    RasterQueue& r = queue_;
     const CapturedFrame& f = frame_;
     for (const CapturedStep& s : f.steps) {
         if (s.is_clear) {
+            r.flush();
             if (s.clear.colour)
                 fill(colour_.data(), target_.pitch, bytes_of(f.colour_format), s.clear,
                      s.clear.colour_value);
@@ -159,6 +162,7 @@ void OurReplay::run() {
         const D3DTLVERTEX* v = f.triangles.data() + s.first;
         for (uint32_t i = 0; i + 2 < s.count; i += 3) r.triangle(v[i], v[i + 1], v[i + 2]);
     }
+    r.flush();
 }
 
 void OurReplay::read(std::vector<uint16_t>& colour, std::vector<uint16_t>& depth) const {

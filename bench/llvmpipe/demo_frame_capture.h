@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/graphics/draw_recorder.h"
+#include "platform/graphics/raster_queue.h"
 
 #include <cstdint>
 #include <string>
@@ -44,7 +45,9 @@ bool capture_demo_frame(CapturedFrame& frame, std::string& error);
 // Our rasteriser alone on its own colour and depth buffers of the captured formats.
 class OurReplay {
 public:
-    explicit OurReplay(const CapturedFrame& frame);
+    // threads: rasteriser threads (0: the device's default).
+    explicit OurReplay(const CapturedFrame& frame, uint32_t threads = 1);
+    // Draws the frame; the pixels are in place when it returns.
     void run();
     // 565 colour and 16-bit depth, rows top to bottom (other formats are narrowed).
     void read(std::vector<uint16_t>& colour, std::vector<uint16_t>& depth) const;
@@ -53,6 +56,7 @@ private:
     const CapturedFrame& frame_;
     std::vector<uint8_t> colour_, depth_;
     platform::RenderTarget target_;
+    platform::RasterQueue queue_;
 };
 
 } // namespace rasterbench

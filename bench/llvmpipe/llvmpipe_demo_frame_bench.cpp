@@ -8,6 +8,8 @@
 #include "bench/llvmpipe/demo_frame_capture.h"
 #include "bench/llvmpipe/image_compare.h"
 
+#include "platform/graphics/raster_workers.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -136,13 +138,13 @@ void check_frame(LlvmpipePeer& peer, DemoFrame& d) {
     d.check = compare_images(oc, oz, pc, pz);
 }
 
-void run_ours(benchmark::State& state) {
+void run_ours(benchmark::State& state, uint32_t threads) {
     DemoFrame& d = demo();
     if (!d.ok) {
         state.SkipWithError(("demo frame: " + d.error).c_str());
         return;
     }
-    OurReplay replay(d.frame);
+    OurReplay replay(d.frame, threads);
     replay.run(); // builds nothing lazily, but warms the caches as the peer's first run does
     for (auto _ : state) replay.run();
     state.counters["draws"] = double(d.frame.draws);
@@ -174,14 +176,19 @@ void run_peer(benchmark::State& state, int threads) {
     }
 }
 
-constexpr const char* kOurs = "demo_frame/ours";
+constexpr const char* kOurs1 = "demo_frame/ours_1t";
+constexpr const char* kOursDefault = "demo_frame/ours_default";
 constexpr const char* kPeer1 = "demo_frame/llvmpipe_1t";
 constexpr const char* kPeerDefault = "demo_frame/llvmpipe_default";
 
 } // namespace
 
 void register_demo_frame_benchmarks() {
-    benchmark::RegisterBenchmark(kOurs, run_ours)
+    benchmark::RegisterBenchmark(kOurs1, run_ours, 1u)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MinTime(0.5);
+    benchmark::RegisterBenchmark(kOursDefault, run_ours, 0u)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MinTime(0.5);
@@ -206,16 +213,19 @@ void print_demo_frame_table(const std::function<double(const std::string&)>& ms)
     const CapturedFrame& f = g_demo.frame;
     std::printf("  %ux%u, %llu draws, %zu triangles, %zu textures\n", f.w, f.h,
                 (unsigned long long)f.draws, f.triangles.size() / 3, f.textures.size());
-    const double ours = ms(kOurs), one = ms(kPeer1), def = ms(kPeerDefault);
-    auto line = [ours](const char* name, double peer) {
+    const double one = ms(kPeer1), def = ms(kPeerDefault);
+    std::printf("  ours with %u rasteriser threads by default\n", raster_threads_for(0));
+    auto line = [](const char* name, double ours, double peer) {
         if (ours < 0 || peer <= 0)
-            std::printf("  %-28s %s\n", name, "did not run");
+            std::printf("  %-44s %s\n", name, "did not run");
         else
-            std::printf("  %-28s ours %.3f ms, llvmpipe %.3f ms, ratio ours/llvmpipe %.2f\n", name,
+            std::printf("  %-44s ours %.3f ms, llvmpipe %.3f ms, ratio ours/llvmpipe %.2f\n", name,
                         ours, peer, ours / peer);
     };
-    line("LP_NUM_THREADS=1:", one);
-    line("LP_NUM_THREADS default:", def);
+    line("ours 1 thread, LP_NUM_THREADS=1:", ms(kOurs1), one);
+    line("ours 1 thread, LP_NUM_THREADS default:", ms(kOurs1), def);
+    line("ours default threads, LP_NUM_THREADS=1:", ms(kOursDefault), one);
+    line("ours default threads, LP_NUM_THREADS default:", ms(kOursDefault), def);
     if (g_demo.check)
         std::printf("  coverage ours/llvmpipe (differ), mean |dRGB|: %s\n",
                     describe(*g_demo.check).c_str());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/graphics/d3d.h"
+#include "platform/graphics/device_profile.h"
 #include "platform/graphics/pixel_format.h"
 
 #include <algorithm>
@@ -38,9 +39,15 @@ struct DeviceBench {
     ComPtr<IDirect3DViewport3> viewport;
     uint32_t w, h;
 
-    DeviceBench(uint32_t width, uint32_t height) : w(width), h(height) {
+    // threads: rasteriser threads of the device, 0 for its default.
+    DeviceBench(uint32_t width, uint32_t height, uint32_t threads = 0) : w(width), h(height) {
+        const DeviceProfile saved = device_profile();
+        DeviceProfile profile = saved;
+        profile.raster_threads = threads;
+        set_device_profile(profile);
         IUnknown* unk = nullptr;
         DirectDrawCreate(nullptr, &unk, nullptr);
+        set_device_profile(saved); // the DirectDraw object keeps its copy
         unk->QueryInterface(IID_IDirectDraw4, reinterpret_cast<void**>(dd.put()));
         unk->Release();
         dd->SetCooperativeLevel(nullptr, 0x808);
@@ -135,6 +142,13 @@ struct DeviceBench {
             device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX,
                                   const_cast<D3DTLVERTEX*>(v.data() + i), uint32_t(n), 5);
         }
+    }
+
+    // One scene of draws: it ends when the pixels are in place.
+    void scene(const std::vector<D3DTLVERTEX>& v) {
+        device->BeginScene();
+        draw(v);
+        device->EndScene();
     }
 
     void clear_depth() {

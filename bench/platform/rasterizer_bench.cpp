@@ -18,7 +18,7 @@ void BM_Triangles(benchmark::State& state) {
     b.set_mode(mode);
     const uint32_t count = area >= 4096 ? 200 : 2000;
     auto v = scatter(w, h, area, count);
-    for (auto _ : state) b.draw(v);
+    for (auto _ : state) b.scene(v);
     const double tris = double(state.iterations()) * count;
     state.counters["Mpixels/s"] =
         benchmark::Counter(tris * area / 1e6, benchmark::Counter::kIsRate);
@@ -40,7 +40,7 @@ void BM_Overdraw3x(benchmark::State& state) {
     const auto v = overdraw_layers(w, h);
     for (auto _ : state) {
         b.clear_depth();
-        b.draw(v);
+        b.scene(v);
     }
     state.counters["Mpixels/s"] = benchmark::Counter(double(state.iterations()) * 3.0 * w * h / 1e6,
                                                      benchmark::Counter::kIsRate);

@@ -4,6 +4,7 @@
 #include "platform/graphics/direct_draw.h"
 #include "platform/graphics/draw_recorder.h"
 #include "platform/graphics/pixel_format.h"
+#include "platform/graphics/raster_workers.h"
 #include "platform/graphics/surface.h"
 #include "platform/graphics/viewport.h"
 
@@ -77,6 +78,7 @@ int32_t Device::create(DirectDraw* owner, Surface* target, Device** out) {
     target->AddRef();
     d->target_ = target;
     d->caps_ = owner->profile().device;
+    d->queue_.set_threads(raster_threads_for(owner->profile().raster_threads));
     d->texture_formats_ = owner->profile().texture_formats;
     d->set_defaults();
     *out = d;
@@ -84,6 +86,7 @@ int32_t Device::create(DirectDraw* owner, Surface* target, Device** out) {
 }
 
 Device::~Device() {
+    queue_.flush();
     for (Viewport* v : viewports_) {
         v->attach(nullptr);
         v->Release();
@@ -182,6 +185,7 @@ int32_t Device::BeginScene() {
 int32_t Device::EndScene() {
     if (!in_scene_) return D3DERR_SCENE_NOT_IN_SCENE;
     in_scene_ = false;
+    queue_.flush();
     return D3D_OK;
 }
 
@@ -369,8 +373,11 @@ bool Device::prepare_draw() {
         }
         if (tv.levels == 1) ps.mip = MipFilter::None;
     }
-    // Textures may have been rebuilt and the target flipped: prepare every draw.
-    rasterizer_.prepare(rt, ps, &texture_view_, rs_[D3DRENDERSTATE_CULLMODE]);
+    // Textures may have been rebuilt and the target flipped: prepare every draw (the queue
+    // starts a new batch only when something changed). Queued work samples the texture until
+    // the next flush, so the queue keeps it alive.
+    if (ps.textured) queue_.hold(static_cast<IDirect3DTexture2*>(texture_));
+    queue_.prepare(rt, ps, ps.textured ? &texture_view_ : nullptr, rs_[D3DRENDERSTATE_CULLMODE]);
     states_dirty_ = false;
     return true;
 }
@@ -387,28 +394,28 @@ int32_t Device::draw(uint32_t type, uint32_t count, Fetch vertex) {
     }
     switch (type) {
     case D3DPT_LINELIST:
-        for (uint32_t i = 0; i + 1 < count; i += 2) rasterizer_.line(vertex(i), vertex(i + 1));
+        for (uint32_t i = 0; i + 1 < count; i += 2) queue_.line(vertex(i), vertex(i + 1));
         break;
     case D3DPT_LINESTRIP:
-        for (uint32_t i = 0; i + 1 < count; ++i) rasterizer_.line(vertex(i), vertex(i + 1));
+        for (uint32_t i = 0; i + 1 < count; ++i) queue_.line(vertex(i), vertex(i + 1));
         break;
     case D3DPT_TRIANGLELIST:
         for (uint32_t i = 0; i + 2 < count; i += 3)
-            rasterizer_.triangle(vertex(i), vertex(i + 1), vertex(i + 2));
+            queue_.triangle(vertex(i), vertex(i + 1), vertex(i + 2));
         break;
     case D3DPT_TRIANGLESTRIP:
         // Odd triangles swap their last two vertices: the winding stays the same and the
         // first vertex (flat colour) is still the triangle's first.
         for (uint32_t i = 0; i + 2 < count; ++i) {
             if (i & 1)
-                rasterizer_.triangle(vertex(i), vertex(i + 2), vertex(i + 1));
+                queue_.triangle(vertex(i), vertex(i + 2), vertex(i + 1));
             else
-                rasterizer_.triangle(vertex(i), vertex(i + 1), vertex(i + 2));
+                queue_.triangle(vertex(i), vertex(i + 1), vertex(i + 2));
         }
         break;
     case D3DPT_TRIANGLEFAN:
         for (uint32_t i = 1; i + 1 < count; ++i)
-            rasterizer_.triangle(vertex(0), vertex(i), vertex(i + 1));
+            queue_.triangle(vertex(0), vertex(i), vertex(i + 1));
         break;
     default: return D3DERR_INVALIDPRIMITIVETYPE;
     }

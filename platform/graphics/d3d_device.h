@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/graphics/d3d.h"
-#include "platform/graphics/rasterizer.h"
+#include "platform/graphics/raster_queue.h"
 
 #include <vector>
 
@@ -83,7 +83,7 @@ private:
     PixelState pixel_state_;
     RenderTarget raster_target_;
     TextureView texture_view_;
-    Rasterizer rasterizer_;
+    RasterQueue queue_;
 };
 
 } // namespace platform

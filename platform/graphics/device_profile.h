@@ -47,6 +47,10 @@ struct DeviceProfile {
     DisplayModeSpec desktop{};
     // Full-screen modes.
     std::vector<DisplayModeSpec> display_modes;
+
+    // Threads the device rasterises with; 0 for the number of cores (capped). The
+    // CORVEL_RASTER_THREADS environment variable overrides it.
+    uint32_t raster_threads = 0;
 };
 
 // The default: 565/555 display modes, 16-bit textures plus 8888 and 888, z 16/24/32, every

@@ -10,9 +10,21 @@
 namespace platform {
 namespace {
 
+// The last headless frame as shown, in its own format: converted to 0xFFRRGGBB only when
+// someone asks for it, so a headless game pays one copy per frame.
+struct RawFrame {
+    std::vector<uint8_t> bytes; // rows of row_bytes, top to bottom
+    uint32_t row_bytes = 0;
+    uint32_t width = 0, height = 0;
+    DDPIXELFORMAT format{};
+    std::vector<uint32_t> palette; // 256 entries for palettised formats, else empty
+    bool converted = true;
+};
+
 struct Screen {
     GfxWindowHooks hooks;
     PresentedFrame last;
+    RawFrame raw;
     uint64_t serial = 0;
     bool video_started = false;
     SDL_Window* own_window = nullptr;
@@ -104,9 +116,20 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
     ++s.serial;
     note_frame_shown();
     if (headless()) {
-        to_xrgb(pixels, pitch, w, h, format, palette, s.last.pixels);
-        s.last.width = w;
-        s.last.height = h;
+        RawFrame& raw = s.raw;
+        raw.row_bytes = (w * format_bits(format) + 7) / 8;
+        raw.bytes.resize(size_t(raw.row_bytes) * h);
+        for (uint32_t y = 0; y < h; ++y)
+            std::memcpy(raw.bytes.data() + size_t(y) * raw.row_bytes, pixels + ptrdiff_t(y) * pitch,
+                        raw.row_bytes);
+        raw.width = w;
+        raw.height = h;
+        raw.format = format;
+        if (palette)
+            raw.palette.assign(palette, palette + 256);
+        else
+            raw.palette.clear();
+        raw.converted = false;
         s.last.serial = s.serial;
         return;
     }
@@ -142,7 +165,16 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
 }
 
 const PresentedFrame& last_presented_frame() {
-    return screen().last;
+    Screen& s = screen();
+    RawFrame& raw = s.raw;
+    if (!raw.converted) {
+        to_xrgb(raw.bytes.data(), int32_t(raw.row_bytes), raw.width, raw.height, raw.format,
+                raw.palette.empty() ? nullptr : raw.palette.data(), s.last.pixels);
+        s.last.width = raw.width;
+        s.last.height = raw.height;
+        raw.converted = true;
+    }
+    return s.last;
 }
 
 void shut_down_presenter() {

@@ -35,7 +35,8 @@ struct PresentedFrame {
 void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint32_t w, uint32_t h,
                    const DDPIXELFORMAT& format, const uint32_t* palette, bool vsync);
 
-// The last frame shown (kept when headless; empty before the first present).
+// The last frame shown (kept when headless, converted from the shown format on the first call
+// after a present; empty before the first present).
 const PresentedFrame& last_presented_frame();
 
 // Closes the presenter's own window and renderer, if any.

@@ -23,12 +23,16 @@ struct RenderTarget {
     DepthFormat depth_format = DepthFormat::None;
     // Scissor: pixels x0 <= x < x1, y0 <= y < y1 (viewport within the surfaces).
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+
+    bool operator==(const RenderTarget&) const = default;
 };
 
 struct TexLevel {
     const uint32_t* texels = nullptr; // 0xAARRGGBB, rows of w
     uint32_t w = 0, h = 0;
     uint32_t wshift = 0; // log2(w)
+
+    bool operator==(const TexLevel&) const = default;
 };
 
 struct TextureView {
@@ -65,6 +69,8 @@ struct PixelState {
     uint32_t fog_color = 0; // 0xRRGGBB
 
     bool flat = false;
+
+    bool operator==(const PixelState&) const = default;
 };
 
 // Attribute planes of one primitive: value(x, y) = base + ddx * (x - ox) + ddy * (y - oy),
@@ -81,17 +87,23 @@ struct Primitive {
     Plane uw, vw, q;  // u/w, v/w, 1/w (q = 1 without perspective)
 };
 
+// Draws pixels x0 <= x < x1 of row y (already scissored).
+struct SpanContext;
+using SpanFunction = void (*)(const SpanContext& c, int32_t y, int32_t x0, int32_t x1);
+
 struct SpanContext {
     const RenderTarget* target = nullptr;
     const PixelState* state = nullptr;
     const TextureView* texture = nullptr;
+    // The scalar loop for the same target and state, which the vector loops hand spans
+    // narrower than one vector step (null: they draw every span themselves).
+    SpanFunction narrow = nullptr;
     Primitive prim;
 };
 
-// Draws pixels x0 <= x < x1 of row y (already scissored).
-using SpanFunction = void (*)(const SpanContext& c, int32_t y, int32_t x0, int32_t x1);
-
-// The inner loop specialised for this target and state.
+// The inner loop specialised for this target and state, and the scalar loop for spans
+// narrower than one vector step (the same pixels).
 SpanFunction select_span_function(const RenderTarget& target, const PixelState& state);
+SpanFunction select_narrow_span_function(const RenderTarget& target, const PixelState& state);
 
 } // namespace platform

@@ -81,26 +81,30 @@ bool snap(const D3DTLVERTEX& v, int64_t& x, int64_t& y) {
 
 } // namespace
 
-void Rasterizer::prepare(const RenderTarget& target, const PixelState& state,
-                         const TextureView* texture, uint32_t cull_mode) {
-    ctx_.target = &target;
-    ctx_.state = &state;
-    ctx_.texture = texture;
-    span_ = select_span_function(target, state);
-    cull_ = cull_mode;
-}
-
-void Rasterizer::triangle(const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3DTLVERTEX& vc) {
+bool setup_triangle(const RenderTarget& t, const PixelState& s, uint32_t cull,
+                    const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3DTLVERTEX& vc,
+                    Primitive& p, TriangleEdges& out) {
     const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i)
-        if (!snap(*v[i], X[i], Y[i])) return;
+        if (!snap(*v[i], X[i], Y[i])) return false;
     const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-    if (area == 0) return;
+    if (area == 0) return false;
     // Screen y grows downwards: a positive area is clockwise on screen.
-    if ((cull_ == D3DCULL_CW && area > 0) || (cull_ == D3DCULL_CCW && area < 0)) return;
-    const RenderTarget& t = *ctx_.target;
-    const PixelState& s = *ctx_.state;
+    if ((cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return false;
+
+    // Sort by y: top, middle, bottom.
+    int o[3] = {0, 1, 2};
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    if (Y[o[2]] < Y[o[1]]) std::swap(o[1], o[2]);
+    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    const int64_t xt = X[o[0]], yt = Y[o[0]], xm = X[o[1]], ym = Y[o[1]], xb = X[o[2]],
+                  yb = Y[o[2]];
+    // Rows whose centre lies in [top, bottom): the top edge is in, the bottom edge out.
+    const int64_t row0 = ceil_div(yt - kSub / 2, kSub), row_mid = ceil_div(ym - kSub / 2, kSub),
+                  row1 = ceil_div(yb - kSub / 2, kSub);
+    const int64_t first = std::max<int64_t>(row0, t.y0), last = std::min<int64_t>(row1, t.y1);
+    if (first >= last) return false;
 
     // Attribute planes from the snapped positions, origin at the first vertex.
     Attributes at[3];
@@ -113,7 +117,6 @@ void Rasterizer::triangle(const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3
         return Plane{at[0].*m, float((d1 * y20 - d2 * y10) * inv),
                      float((d2 * x10 - d1 * x20) * inv)};
     };
-    Primitive& p = ctx_.prim;
     p.ox = float(double(X[0]) / kSub);
     p.oy = float(double(Y[0]) / kSub);
     p.z = plane(&Attributes::z);
@@ -134,53 +137,60 @@ void Rasterizer::triangle(const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3
         p.vw = plane(&Attributes::vw);
         p.q = plane(&Attributes::q);
     }
-
-    // Sort by y: top, middle, bottom.
-    int o[3] = {0, 1, 2};
-    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
-    if (Y[o[2]] < Y[o[1]]) std::swap(o[1], o[2]);
-    if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
-    const int64_t xt = X[o[0]], yt = Y[o[0]], xm = X[o[1]], ym = Y[o[1]], xb = X[o[2]],
-                  yb = Y[o[2]];
-    // Rows whose centre lies in [top, bottom): the top edge is in, the bottom edge out.
-    int64_t row0 = ceil_div(yt - kSub / 2, kSub), row_mid = ceil_div(ym - kSub / 2, kSub),
-            row1 = ceil_div(yb - kSub / 2, kSub);
-    const int64_t first = std::max<int64_t>(row0, t.y0), last = std::min<int64_t>(row1, t.y1);
-    if (first >= last) return;
+    // Snapped coordinates stay within 2^23 pixels, 2^27 sub-pixel steps.
+    out.xt = int32_t(xt);
+    out.yt = int32_t(yt);
+    out.xm = int32_t(xm);
+    out.ym = int32_t(ym);
+    out.xb = int32_t(xb);
+    out.yb = int32_t(yb);
+    out.first = int32_t(first);
+    out.mid = int32_t(row_mid);
+    out.last = int32_t(last);
     // Middle vertex right of the long edge: the long edge bounds the left side.
-    const bool long_left = (xb - xt) * (ym - yt) - (xm - xt) * (yb - yt) < 0;
+    out.long_left = (xb - xt) * (ym - yt) - (xm - xt) * (yb - yt) < 0;
+    return true;
+}
 
+void draw_triangle_rows(const SpanContext& ctx, SpanFunction span, const TriangleEdges& s,
+                        int32_t y0, int32_t y1) {
+    const RenderTarget& t = *ctx.target;
+    const int64_t first = std::max(s.first, y0), last = std::min(s.last, y1);
+    if (first >= last) return;
     EdgeWalker longe, shorte;
-    longe.start(xt, yt, xb, yb, int32_t(first));
+    longe.start(s.xt, s.yt, s.xb, s.yb, int32_t(first));
     auto draw_rows = [&](int64_t from, int64_t to) {
         for (int64_t y = from; y < to; ++y) {
-            int32_t xl = long_left ? longe.x() : shorte.x();
-            int32_t xr = long_left ? shorte.x() : longe.x();
+            int32_t xl = s.long_left ? longe.x() : shorte.x();
+            int32_t xr = s.long_left ? shorte.x() : longe.x();
             xl = std::max(xl, t.x0);
             xr = std::min(xr, t.x1);
-            if (xl < xr) span_(ctx_, int32_t(y), xl, xr);
+            if (xl < xr) span(ctx, int32_t(y), xl, xr);
             longe.next();
             shorte.next();
         }
     };
-    const int64_t upper_end = std::min(row_mid, last);
+    const int64_t upper_end = std::min<int64_t>(s.mid, last);
     if (first < upper_end) {
-        shorte.start(xt, yt, xm, ym, int32_t(first));
+        shorte.start(s.xt, s.yt, s.xm, s.ym, int32_t(first));
         draw_rows(first, upper_end);
     }
-    const int64_t lower_start = std::max(row_mid, first);
+    const int64_t lower_start = std::max<int64_t>(s.mid, first);
     if (lower_start < last) {
-        shorte.start(xm, ym, xb, yb, int32_t(lower_start));
+        shorte.start(s.xm, s.ym, s.xb, s.yb, int32_t(lower_start));
         draw_rows(lower_start, last);
     }
 }
 
-void Rasterizer::line(const D3DTLVERTEX& va, const D3DTLVERTEX& vb) {
+void draw_line_rows(SpanContext& ctx, SpanFunction span, const D3DTLVERTEX& va,
+                    const D3DTLVERTEX& vb, int32_t y0, int32_t y1) {
     if (!std::isfinite(va.sx) || !std::isfinite(va.sy) || !std::isfinite(vb.sx) ||
         !std::isfinite(vb.sy))
         return;
-    const RenderTarget& t = *ctx_.target;
-    const PixelState& s = *ctx_.state;
+    const RenderTarget& t = *ctx.target;
+    const PixelState& s = *ctx.state;
+    const int32_t row0 = std::max(t.y0, y0), row1 = std::min(t.y1, y1);
+    if (row0 >= row1) return;
     const Attributes a = attributes_of(va, s.perspective), b = attributes_of(vb, s.perspective);
     const float dx = vb.sx - va.sx, dy = vb.sy - va.sy;
     const bool x_major = std::fabs(dx) >= std::fabs(dy);
@@ -192,10 +202,10 @@ void Rasterizer::line(const D3DTLVERTEX& va, const D3DTLVERTEX& vb) {
     // Pixel centres in [start, end): the far end's pixel is left out, as for a strip's
     // shared vertices.
     int64_t from = int64_t(std::ceil(lo - 0.5f)), to = int64_t(std::ceil(hi - 0.5f));
-    const int64_t limit_lo = x_major ? t.x0 : t.y0, limit_hi = x_major ? t.x1 : t.y1;
+    const int64_t limit_lo = x_major ? t.x0 : row0, limit_hi = x_major ? t.x1 : row1;
     from = std::max(from, limit_lo);
     to = std::min(to, limit_hi);
-    Primitive& p = ctx_.prim;
+    Primitive& p = ctx.prim;
     p.ox = p.oy = 0;
     auto constant = [](float value) { return Plane{value, 0, 0}; };
     for (int64_t m = from; m < to; ++m) {
@@ -203,7 +213,7 @@ void Rasterizer::line(const D3DTLVERTEX& va, const D3DTLVERTEX& vb) {
         const float minor = x_major ? va.sy + f * dy : va.sx + f * dx;
         const int64_t n = int64_t(std::floor(minor));
         const int32_t px = int32_t(x_major ? m : n), py = int32_t(x_major ? n : m);
-        if (px < t.x0 || px >= t.x1 || py < t.y0 || py >= t.y1) continue;
+        if (px < t.x0 || px >= t.x1 || py < row0 || py >= row1) continue;
         auto lerp = [f](float x, float y) { return x + (y - x) * f; };
         p.z = constant(lerp(a.z, b.z));
         p.r = constant(s.flat ? a.r : lerp(a.r, b.r));
@@ -214,8 +224,27 @@ void Rasterizer::line(const D3DTLVERTEX& va, const D3DTLVERTEX& vb) {
         p.uw = constant(lerp(a.uw, b.uw));
         p.vw = constant(lerp(a.vw, b.vw));
         p.q = constant(lerp(a.q, b.q));
-        span_(ctx_, py, px, px + 1);
+        span(ctx, py, px, px + 1);
     }
+}
+
+void Rasterizer::prepare(const RenderTarget& target, const PixelState& state,
+                         const TextureView* texture, uint32_t cull_mode) {
+    ctx_.target = &target;
+    ctx_.state = &state;
+    ctx_.texture = texture;
+    ctx_.narrow = select_narrow_span_function(target, state);
+    span_ = select_span_function(target, state);
+    cull_ = cull_mode;
+}
+
+void Rasterizer::triangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c) {
+    if (!setup_triangle(*ctx_.target, *ctx_.state, cull_, a, b, c, ctx_.prim, edges_)) return;
+    draw_triangle_rows(ctx_, span_, edges_, edges_.first, edges_.last);
+}
+
+void Rasterizer::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
+    draw_line_rows(ctx_, span_, a, b, ctx_.target->y0, ctx_.target->y1);
 }
 
 } // namespace platform

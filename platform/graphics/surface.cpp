@@ -5,6 +5,7 @@
 #include "platform/graphics/device_profile.h"
 #include "platform/graphics/pixel_format.h"
 #include "platform/graphics/presenter.h"
+#include "platform/graphics/raster_queue.h"
 
 #include <atomic>
 #include <bit>
@@ -40,6 +41,7 @@ uint64_t gfx_video_memory_in_use() {
 }
 
 Surface::~Surface() {
+    flush_raster_queues();
     for (Surface* s : attached_) s->Release();
     video_in_use -= video_bytes_;
 }
@@ -244,6 +246,7 @@ Surface* Surface::next_mip() const {
 
 int32_t Surface::AddAttachedSurface(IDirectDrawSurface4* surface) {
     if (!surface || surface == this) return DDERR_INVALIDPARAMS;
+    flush_raster_queues();
     Surface* z = from(surface);
     if (!(z->caps() & DDSCAPS_ZBUFFER) || (caps() & DDSCAPS_ZBUFFER)) return DDERR_INVALIDCAPS;
     for (Surface* s : attached_)
@@ -256,6 +259,7 @@ int32_t Surface::AddAttachedSurface(IDirectDrawSurface4* surface) {
 }
 
 int32_t Surface::DeleteAttachedSurface(uint32_t, IDirectDrawSurface4* surface) {
+    flush_raster_queues(); // queued work may draw into the z-buffer
     for (size_t i = 0; i < attached_.size(); ++i) {
         Surface* s = attached_[i];
         if ((surface && s != from(surface)) || !(s->caps() & DDSCAPS_ZBUFFER)) continue;
@@ -281,6 +285,7 @@ int32_t Surface::GetAttachedSurface(DDSCAPS2* wanted, IDirectDrawSurface4** out)
 
 int32_t Surface::Flip(IDirectDrawSurface4*, uint32_t flags) {
     if (!(caps() & DDSCAPS_FRONTBUFFER) || attached_.empty()) return DDERR_NOTFLIPPABLE;
+    flush_raster_queues(); // the back buffer is shown as drawn so far
     if (locked()) return DDERR_SURFACEBUSY;
     // Walk the chain front -> back -> ...: each buffer takes the memory of the next one, the
     // last takes the old front's.
@@ -403,6 +408,7 @@ int32_t Surface::Lock(GfxRect* rect, DDSURFACEDESC2* desc, uint32_t flags, void*
             size_t(rect->top) * size_t(pitch()) + size_t(rect->left) * format_bits(format()) / 8;
     }
     if (lock_count_ > 0 && !rect) return DDERR_SURFACEBUSY;
+    flush_raster_queues(); // the caller sees every pixel drawn before the lock
     ++lock_count_;
     if (!(flags & DDLOCK_READONLY)) write_locked_ = true;
     *desc = desc_;
@@ -427,6 +433,7 @@ int32_t Surface::PaletteChanged(uint32_t, uint32_t) {
 
 int32_t Surface::Load(IDirect3DTexture2* source) {
     if (!source) return DDERR_INVALIDPARAMS;
+    flush_raster_queues();
     Surface* src = from(source);
     Surface* d = this;
     for (Surface* s = src; s && d; s = s->next_mip(), d = d->next_mip()) {
@@ -454,6 +461,7 @@ const uint32_t* Surface::texels(bool keyed) {
     if (c.valid && c.version == version_ && c.palette == pal && c.palette_version == pal_version &&
         c.key == src_key())
         return c.argb.data();
+    flush_raster_queues(); // queued work may still sample the cache about to be rebuilt
     const uint32_t w = width(), h = height();
     c.argb.resize(size_t(w) * h);
     const uint32_t pal_bits = palette_index_bits(format());

@@ -2,6 +2,7 @@
 // and the windowed present when the destination is the primary.
 #include "platform/graphics/pixel_format.h"
 #include "platform/graphics/presenter.h"
+#include "platform/graphics/raster_queue.h"
 #include "platform/graphics/surface.h"
 
 #include <algorithm>
@@ -61,6 +62,7 @@ int32_t Surface::fill(const GfxRect& r, uint32_t value) {
 int32_t Surface::Blt(GfxRect* dst_rect, IDirectDrawSurface4* src_if, GfxRect* src_rect,
                      uint32_t flags, DDBLTFX* fx) {
     if (locked()) return DDERR_SURFACEBUSY;
+    flush_raster_queues(); // source and destination hold every pixel drawn so far
     const GfxRect full{0, 0, int32_t(width()), int32_t(height())};
     GfxRect d0 = dst_rect ? *dst_rect : full;
     const bool to_primary = (caps() & DDSCAPS_PRIMARYSURFACE) != 0;
