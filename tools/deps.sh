@@ -44,6 +44,8 @@ python3
 python3-pyftpdlib
 openssl
 libsndfile1-dev
+libfluidsynth-dev
+timgm6mb-soundfont
 "
 
 missing=""

@@ -72,6 +72,7 @@
 #include "sound/files/object_rw_sound_ini.h"
 #include "sound/files/object_rw_wav.h"
 #include "sound/files/win32_adpcm.h"
+#include "sound/music/meta_music.h"
 #include "sound/processing/sound_processor.h"
 
 #include <initializer_list>
@@ -205,6 +206,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
         SoundDictType_RegisterClasses,
         SoundProcessor_RegisterClasses,
+        MetaMusic_RegisterClasses,
         ObjectRWWav_RegisterClasses,
         ObjectRWSoundIni_RegisterClasses,
         BaseSoundCreate_RegisterClasses,
