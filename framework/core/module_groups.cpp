@@ -73,6 +73,7 @@
 #include "sound/files/object_rw_wav.h"
 #include "sound/files/win32_adpcm.h"
 #include "sound/music/meta_music.h"
+#include "sound/music/win32_dx5_streamed_music.h"
 #include "sound/processing/sound_processor.h"
 
 #include <initializer_list>
@@ -220,6 +221,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         FunctionSoundControl_RegisterClasses,
         MetaSoundSoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
+        Win32Dx5StreamedMusic_RegisterClasses,
         Win32Adpcm_RegisterClasses,
     }, manager);
 }

@@ -21,6 +21,7 @@
 #include "game/world/tv_plane.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
+#include "sound/music/win32_dx5_streamed_music.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinMission", TvRegisterMissionClass},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
     {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},
-    {Kind::module, "Win32Dx5StreamedMusic", nullptr},
+    {Kind::module, "Win32Dx5StreamedMusic", Win32Dx5StreamedMusic_RegisterClasses},
     {Kind::module, "Win32RedBookMusic", nullptr},
     {Kind::module, "Win32Dx7DirectMusic", nullptr},
     {Kind::module, "Win32OS", Win32OS_RegisterClasses},
