@@ -14,6 +14,7 @@
 #include "framework/platform/wav_reader.h"
 #include "platform/audio/dsound.h"
 #include "platform/audio/tick_source.h"
+#include "sound/music/music_direct_sound.h"
 
 #include <atomic>
 #include <cstring>
@@ -59,7 +60,7 @@ public:
         if (!name) return OM_E_FAIL;
 
         ComRef<IDirectSound> ds;
-        OmResult r = direct_sound(settings.get(), ds);
+        OmResult r = OmMusicDirectSound(settings.get(), ds);
         if (r < 0) return r;
 
         std::string path;
@@ -156,22 +157,6 @@ public:
     float GetTempo() override { return tempo_; }
 
 private:
-    // The settings' object, else the program-wide one, else a new one made program-wide.
-    static OmResult direct_sound(IObjHash* settings, ComRef<IDirectSound>& out) {
-        IUnknown* given = settings->Get("lpDirectSound");
-        IUnknown* shared = given ? given : OmLookupGlobalObject(IID_IDirectSound);
-        if (shared) return shared->QueryInterface(IID_IDirectSound, out.put_void());
-        OmResult r = DirectSoundCreate(nullptr, out.put(), nullptr);
-        if (r < 0) return r;
-        ComRef<IOmWindow> window;
-        OmCreate(CLSID_Win32OS, IID_IOmWindow, window.put());
-        void* handle = window ? static_cast<void*>(window->GetHandle()) : nullptr;
-        if ((r = out->SetCooperativeLevel(handle, DSSCL_PRIORITY)) < 0) return r;
-        out->AddRef(); // the registration keeps a reference of its own
-        if (OmRegisterGlobalObject(IID_IDirectSound, out.get()) < 0) out->Release();
-        return OM_S_OK;
-    }
-
     // The program directory joined with the name, unless the name is an absolute path.
     static OmResult file_path(const char* name, std::string& out) {
         if (name[0] == '/') {
