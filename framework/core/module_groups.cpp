@@ -74,6 +74,7 @@
 #include "sound/files/win32_adpcm.h"
 #include "sound/music/meta_music.h"
 #include "sound/music/win32_dx5_streamed_music.h"
+#include "sound/music/win32_dx7_direct_music.h"
 #include "sound/music/win32_red_book_music.h"
 #include "sound/processing/sound_processor.h"
 
@@ -223,6 +224,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         MetaSoundSoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
         Win32Dx5StreamedMusic_RegisterClasses,
+        Win32Dx7DirectMusic_RegisterClasses,
         Win32RedBookMusic_RegisterClasses,
         Win32Adpcm_RegisterClasses,
     }, manager);
