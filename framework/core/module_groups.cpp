@@ -67,6 +67,7 @@
 #include "sound/channel/placed_sound_control.h"
 #include "sound/channel/priority_sound_control.h"
 #include "sound/channel/queued_sound_control.h"
+#include "sound/device/win32_dx6_sound_control.h"
 #include "sound/device/win32_dx6_sound_control2.h"
 #include "sound/dict/sound_dict_type.h"
 #include "sound/files/object_rw_sound_ini.h"
@@ -222,6 +223,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         LimiterSoundControl_RegisterClasses,
         FunctionSoundControl_RegisterClasses,
         MetaSoundSoundControl_RegisterClasses,
+        Win32Dx6SoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
         Win32Dx5StreamedMusic_RegisterClasses,
         Win32Dx7DirectMusic_RegisterClasses,
