@@ -5,6 +5,7 @@
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_service.h"
 #include "framework/platform/sound_support.h"
+#include "sound/device/shared_direct_sound.h"
 
 #include <vector>
 
@@ -15,27 +16,10 @@ DirectSoundControlBase::DirectSoundControlBase() {
 }
 
 OmResult DirectSoundControlBase::open_direct_sound(IUnknown* object, uint32_t flags) {
-    IDirectSound* ds = nullptr;
-    IUnknown* shared = object ? object : OmLookupGlobalObject(IID_IDirectSound);
-    if (shared) {
-        OmResult r = shared->QueryInterface(IID_IDirectSound, reinterpret_cast<void**>(&ds));
-        if (r < 0) return r;
-    } else {
-        void* window = window_ ? static_cast<void*>(window_->GetHandle()) : nullptr;
-        OmResult r = DirectSoundCreate(nullptr, &ds, nullptr);
-        if (r < 0) return r;
-        r = ds->SetCooperativeLevel(window, (flags & CONTROL_INIT_EXCLUSIVE) ? DSSCL_EXCLUSIVE
-                                                                             : DSSCL_PRIORITY);
-        if (r < 0) {
-            ds->Release();
-            return r;
-        }
-        ds->AddRef(); // the registration takes over a reference of its own
-        r = OmRegisterGlobalObject(IID_IDirectSound, ds);
-        if (r < 0) ds->Release();
-    }
-    direct_sound_ = ds;
-    return OM_S_OK;
+    void* window = window_ ? static_cast<void*>(window_->GetHandle()) : nullptr;
+    return OmSharedDirectSound(object, window,
+                               (flags & CONTROL_INIT_EXCLUSIVE) ? DSSCL_EXCLUSIVE : DSSCL_PRIORITY,
+                               &direct_sound_);
 }
 
 OmResult DirectSoundControlBase::open_primary(uint32_t code, uint32_t rate, uint32_t flags) {
