@@ -355,8 +355,7 @@ OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientGameParameters& m) {
     w.u(5, m.slot);
     return w.result;
 }
-std::optional<TvToClientGameParameters>
-TvDecodeToClientGameParameters(IBinaryStreamComposer* p) {
+std::optional<TvToClientGameParameters> TvDecodeToClientGameParameters(IBinaryStreamComposer* p) {
     Reader r(p, TvToClientGameParameters::type);
     TvToClientGameParameters m;
     r.i32(&m.mission) && r.slot(&m.slot);
@@ -585,8 +584,7 @@ OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientClockCorrection& m) 
     w.i32(m.time);
     return w.result;
 }
-std::optional<TvToClientClockCorrection>
-TvDecodeToClientClockCorrection(IBinaryStreamComposer* p) {
+std::optional<TvToClientClockCorrection> TvDecodeToClientClockCorrection(IBinaryStreamComposer* p) {
     Reader r(p, TvToClientClockCorrection::type);
     TvToClientClockCorrection m;
     r.i32(&m.time);
@@ -619,8 +617,8 @@ std::optional<TvToClientRemoteFire> TvDecodeToClientRemoteFire(IBinaryStreamComp
     m.kind = uint8_t(kind);
     if (r.ok() && kind == TV_FIRE_GUN) r.direction(m.aim);
     if (r.ok() && kind == TV_FIRE_RELEASE) {
-        r.f32(&m.offset[0]) && r.f32(&m.offset[1]) && r.f32(&m.offset[2]) &&
-            r.f32(&m.flightTime) && r.check(m.flightTime > 0, "bad flight time");
+        r.f32(&m.offset[0]) && r.f32(&m.offset[1]) && r.f32(&m.offset[2]) && r.f32(&m.flightTime) &&
+            r.check(m.flightTime > 0, "bad flight time");
     }
     return r.finish(std::move(m));
 }
@@ -709,8 +707,7 @@ OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientFinishedNoVote& m) {
     w.u(5, m.slot);
     return w.result;
 }
-std::optional<TvToClientFinishedNoVote>
-TvDecodeToClientFinishedNoVote(IBinaryStreamComposer* p) {
+std::optional<TvToClientFinishedNoVote> TvDecodeToClientFinishedNoVote(IBinaryStreamComposer* p) {
     Reader r(p, TvToClientFinishedNoVote::type);
     TvToClientFinishedNoVote m;
     r.slot(&m.slot);

@@ -20,7 +20,7 @@
 
 // Limits of the values the protocol carries.
 inline constexpr uint32_t TV_PLAYER_SLOTS = 8;
-inline constexpr uint32_t TV_MAX_OBJECT_ID = 6000;       // object ids are below it
+inline constexpr uint32_t TV_MAX_OBJECT_ID = 6000;        // object ids are below it
 inline constexpr uint32_t TV_DAMAGE_STATE_OBJECTS = 3000; // message 32 covers ids 0..2999
 inline constexpr int32_t TV_MAX_CHAT_LENGTH = 287;
 inline constexpr int32_t TV_SIDE_ALLIED = 8;
@@ -81,8 +81,8 @@ inline constexpr uint8_t TV_FIRE_GUN = 2;     // gunfire: an aim direction
 
 // --- Server to game ----------------------------------------------------------------------
 
-#define TV_TO_CLIENT(number)                                                                   \
-    static constexpr TvMessage type = TvMessage::number;                                       \
+#define TV_TO_CLIENT(number)                                                                       \
+    static constexpr TvMessage type = TvMessage::number;                                           \
     static constexpr uint16_t flags = 0
 
 struct TvToClientPlayerId {
@@ -144,7 +144,7 @@ struct TvToClientDamage {
 };
 struct TvToClientDamageStates {
     TV_TO_CLIENT(DamageStates);
-    std::array<uint8_t, TV_DAMAGE_STATE_OBJECTS> codes{}; // 0 unchanged, 1 destroyed, 2 damage
+    std::array<uint8_t, TV_DAMAGE_STATE_OBJECTS> codes{};   // 0 unchanged, 1 destroyed, 2 damage
     std::array<uint16_t, TV_DAMAGE_STATE_OBJECTS> damage{}; // code 2: in 1/16 units
 };
 struct TvToClientPlaneChange {
@@ -227,8 +227,8 @@ struct TvToClientFinishedNoVote {
 
 // --- Game to server ----------------------------------------------------------------------
 
-#define TV_TO_SERVER(number, send_flags)                                                       \
-    static constexpr TvMessage type = TvMessage::number;                                       \
+#define TV_TO_SERVER(number, send_flags)                                                           \
+    static constexpr TvMessage type = TvMessage::number;                                           \
     static constexpr uint16_t flags = send_flags
 
 struct TvToServerJoinRequest {
@@ -385,8 +385,7 @@ std::optional<TvToClientPlaneChange> TvDecodeToClientPlaneChange(IBinaryStreamCo
 std::optional<TvToClientSideChange> TvDecodeToClientSideChange(IBinaryStreamComposer* packet);
 std::optional<TvToClientKillScored> TvDecodeToClientKillScored(IBinaryStreamComposer* packet);
 std::optional<TvToClientPlayerLeft> TvDecodeToClientPlayerLeft(IBinaryStreamComposer* packet);
-std::optional<TvToClientMatchFinished>
-TvDecodeToClientMatchFinished(IBinaryStreamComposer* packet);
+std::optional<TvToClientMatchFinished> TvDecodeToClientMatchFinished(IBinaryStreamComposer* packet);
 std::optional<TvToClientNewMission> TvDecodeToClientNewMission(IBinaryStreamComposer* packet);
 std::optional<TvToClientClockCorrection>
 TvDecodeToClientClockCorrection(IBinaryStreamComposer* packet);
@@ -421,16 +420,14 @@ std::optional<TvToServerEcho> TvDecodeToServerEcho(IBinaryStreamComposer* packet
 std::optional<TvToServerPickup> TvDecodeToServerPickup(IBinaryStreamComposer* packet);
 
 // Every message the game handles, and every message the server handles.
-using TvToClientMessage =
-    std::variant<TvToClientPlayerId, TvToClientJoinAccepted, TvToClientPlayerJoined,
-                 TvToClientGameParameters, TvToClientKillTaken, TvToClientRespawn,
-                 TvToClientPlaneStates, TvToClientStatus, TvToClientServerTime,
-                 TvToClientTimeAnswer, TvToClientDamage, TvToClientDamageStates,
-                 TvToClientPlaneChange, TvToClientSideChange, TvToClientKillScored,
-                 TvToClientPlayerLeft, TvToClientMatchFinished, TvToClientNewMission,
-                 TvToClientClockCorrection, TvToClientRemoteFire, TvToClientChat, TvToClientAim,
-                 TvToClientEcho, TvToClientDisconnected, TvToClientVotingInProgress,
-                 TvToClientPlayerLimit, TvToClientPickup, TvToClientFinishedNoVote>;
+using TvToClientMessage = std::variant<
+    TvToClientPlayerId, TvToClientJoinAccepted, TvToClientPlayerJoined, TvToClientGameParameters,
+    TvToClientKillTaken, TvToClientRespawn, TvToClientPlaneStates, TvToClientStatus,
+    TvToClientServerTime, TvToClientTimeAnswer, TvToClientDamage, TvToClientDamageStates,
+    TvToClientPlaneChange, TvToClientSideChange, TvToClientKillScored, TvToClientPlayerLeft,
+    TvToClientMatchFinished, TvToClientNewMission, TvToClientClockCorrection, TvToClientRemoteFire,
+    TvToClientChat, TvToClientAim, TvToClientEcho, TvToClientDisconnected,
+    TvToClientVotingInProgress, TvToClientPlayerLimit, TvToClientPickup, TvToClientFinishedNoVote>;
 using TvToServerMessage =
     std::variant<TvToServerJoinRequest, TvToServerKillTaken, TvToServerRespawnRequest,
                  TvToServerPlaneReport, TvToServerStatus, TvToServerTimeRequest,

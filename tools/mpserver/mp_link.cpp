@@ -118,7 +118,8 @@ std::optional<std::vector<uint8_t>> Link::datagram(uint32_t now) {
             ++end;
         }
         if (due) {
-            bool group_fits = end - i == 1 ? fits(d, resend_[i]) : d.size() + bytes <= max_datagram_;
+            bool group_fits =
+                end - i == 1 ? fits(d, resend_[i]) : d.size() + bytes <= max_datagram_;
             if (!group_fits) {
                 held_back = true;
                 break;

@@ -284,12 +284,10 @@ bool walk(Codec& c, Message& m, Direction d) {
         c.matrix("matrix") && c.slot("slot");
         return true;
     case msg::respawn_request:
-    case msg::time_request:
-        return !to_client;
+    case msg::time_request: return !to_client;
     case msg::disconnected:
     case msg::voting_in_progress:
-    case msg::player_limit:
-        return to_client;
+    case msg::player_limit: return to_client;
     case msg::plane_states:
         if (to_client) {
             uint32_t n = 0;
@@ -355,15 +353,16 @@ bool walk(Codec& c, Message& m, Direction d) {
         c.u("mission", 8);
         return true;
     case msg::remote_fire: {
-        bool kind_ok = c.u("kind", 8) &&
-                       (c.writing() || c.check(m.num("kind") == 1 || m.num("kind") == 2,
-                                               "bad fire kind"));
+        bool kind_ok =
+            c.u("kind", 8) &&
+            (c.writing() || c.check(m.num("kind") == 1 || m.num("kind") == 2, "bad fire kind"));
         if (!kind_ok) return true;
         const bool gun = m.num("kind") == 2;
         auto extra = [&](const std::string& p) {
             if (gun) return c.direction(p + "aim");
             return c.f32(p + "offset.x") && c.f32(p + "offset.y") && c.f32(p + "offset.z") &&
-                   c.f32(p + "t") && (c.writing() || c.check(m.num(p + "t") > 0, "bad flight time"));
+                   c.f32(p + "t") &&
+                   (c.writing() || c.check(m.num(p + "t") > 0, "bad flight time"));
         };
         if (to_client) {
             c.position("pos") && c.direction("dirA") && c.direction("dirB") && c.f32("speed") &&
@@ -421,8 +420,8 @@ std::vector<uint8_t> encode(const Message& message, Direction direction) {
     return w.bytes();
 }
 
-std::optional<Message> decode(uint16_t type, Direction direction, const uint8_t* data,
-                              size_t size, std::string* reason) {
+std::optional<Message> decode(uint16_t type, Direction direction, const uint8_t* data, size_t size,
+                              std::string* reason) {
     Message m(type);
     BitReader r(data, data ? size : 0);
     Codec c(&m, &r);

@@ -58,8 +58,8 @@ bool known_message(uint16_t type, Direction direction);
 // The payload of the message: whole bytes, a partial last byte padded with zeros.
 std::vector<uint8_t> encode(const Message& message, Direction direction);
 // The message read from a payload, or nullopt (with the reason) when it is dropped.
-std::optional<Message> decode(uint16_t type, Direction direction, const uint8_t* data,
-                              size_t size, std::string* reason = nullptr);
+std::optional<Message> decode(uint16_t type, Direction direction, const uint8_t* data, size_t size,
+                              std::string* reason = nullptr);
 
 // Message type numbers the server uses.
 namespace msg {
@@ -67,11 +67,11 @@ inline constexpr uint16_t player_id = 17, join = 19, player_joined = 20, game_pa
                           kill_taken = 22, respawn = 23, respawn_request = 24, plane_states = 25,
                           status = 26, server_time = 27, time_request = 28, time_sample = 29,
                           time_answer = 30, damage = 31, damage_states = 32, plane_change = 33,
-                          side_change = 34, kill_scored = 37, player_left = 38,
-                          match_finished = 39, map_vote = 40, new_mission = 41,
-                          clock_correction = 42, remote_fire = 43, chat = 44, aim = 45, echo = 47,
-                          disconnected = 48, voting_in_progress = 49, player_limit = 50,
-                          pickup = 51, finished_no_vote = 52;
+                          side_change = 34, kill_scored = 37, player_left = 38, match_finished = 39,
+                          map_vote = 40, new_mission = 41, clock_correction = 42, remote_fire = 43,
+                          chat = 44, aim = 45, echo = 47, disconnected = 48,
+                          voting_in_progress = 49, player_limit = 50, pickup = 51,
+                          finished_no_vote = 52;
 }
 
 } // namespace mpserver

@@ -65,7 +65,7 @@ struct Player {
 };
 
 void set_spawn_matrix(Message& m, const std::string& name, int slot) {
-    const float rows[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1000.0f + 150.0f * float(slot),
+    const float rows[16] = {1,   0,    0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1000.0f + 150.0f * float(slot),
                             300, 2000, 0};
     for (int i = 0; i < 16; ++i) m.set(name + std::to_string(i), rows[i]);
     m.set(name + "3", 0x3);
@@ -242,9 +242,13 @@ struct Server::State {
             }
             break;
         case msg::time_sample: time_answer(p, m, now); break;
-        case msg::kill_taken: to_all(Message(msg::kill_taken).set("slot", m.num("slot")), p.slot); break;
+        case msg::kill_taken:
+            to_all(Message(msg::kill_taken).set("slot", m.num("slot")), p.slot);
+            break;
         case msg::status: status(p, m); break;
-        case msg::pickup: to_all(Message(msg::pickup).set("object", m.num("object")), p.slot); break;
+        case msg::pickup:
+            to_all(Message(msg::pickup).set("object", m.num("object")), p.slot);
+            break;
         case msg::damage: damage(m); break;
         case msg::plane_change:
             p.plane = m.text("plane");
@@ -339,7 +343,8 @@ struct Server::State {
         states.set("code3", 1).set("code7", 2).set("damage7", 40);
         to_all(states);
         p.kills += 1;
-        to_all(Message(msg::kill_scored).set("slot", p.slot).set("kills", p.kills).set("victim", bot));
+        to_all(
+            Message(msg::kill_scored).set("slot", p.slot).set("kills", p.kills).set("victim", bot));
         players[bot_slot]->kills += 1;
         to_all(Message(msg::kill_scored)
                    .set("slot", bot_slot)
@@ -387,7 +392,10 @@ struct Server::State {
         uint32_t target = uint32_t(m.num("target"));
         uint32_t attacker = uint32_t(m.num("attacker"));
         float total = damage_totals[target] += float(m.num("damage"));
-        to_all(Message(msg::damage).set("target", target).set("attacker", attacker).set("damage", total));
+        to_all(Message(msg::damage)
+                   .set("target", target)
+                   .set("attacker", attacker)
+                   .set("damage", total));
         if (target >= first_object && target < first_object + 8 && attacker >= first_object &&
             attacker < first_object + 8) {
             if (Player* victim = players[target - first_object].get())
@@ -421,7 +429,8 @@ struct Server::State {
     // --- Time ------------------------------------------------------------------------------
 
     void tick(uint32_t now) {
-        if (scenario == Scenario::Match && players[bot_slot] && now - last_states >= states_interval_ms)
+        if (scenario == Scenario::Match && players[bot_slot] &&
+            now - last_states >= states_interval_ms)
             fly_bot(now);
         if (now - last_states >= states_interval_ms) {
             last_states = now;
@@ -432,7 +441,8 @@ struct Server::State {
                 for (auto& from : players) {
                     if (!from || from.get() == to.get() || !from->state) continue;
                     std::string e = "e" + std::to_string(n++) + ".";
-                    for (const auto& [name, value] : from->state->numbers) states.set(e + name, value);
+                    for (const auto& [name, value] : from->state->numbers)
+                        states.set(e + name, value);
                 }
                 if (n == 0) continue;
                 states.set("count", n);

@@ -55,7 +55,8 @@ struct SentEntry {
 
 class Server {
 public:
-    static std::unique_ptr<Server> start(const ServerOptions& options, std::string* error = nullptr);
+    static std::unique_ptr<Server> start(const ServerOptions& options,
+                                         std::string* error = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;

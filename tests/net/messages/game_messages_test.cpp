@@ -87,11 +87,13 @@ protected:
         if (d == Direction::ToClient) {
             auto decoded = TvDecodeToClient(type, packet.get());
             if (!decoded) return std::nullopt;
-            std::visit([&](const auto& record) { EXPECT_EQ(TvEncode(w.get(), record), 0); }, *decoded);
+            std::visit([&](const auto& record) { EXPECT_EQ(TvEncode(w.get(), record), 0); },
+                       *decoded);
         } else {
             auto decoded = TvDecodeToServer(type, packet.get());
             if (!decoded) return std::nullopt;
-            std::visit([&](const auto& record) { EXPECT_EQ(TvEncode(w.get(), record), 0); }, *decoded);
+            std::visit([&](const auto& record) { EXPECT_EQ(TvEncode(w.get(), record), 0); },
+                       *decoded);
         }
         return payload(w.get());
     }
@@ -151,8 +153,14 @@ std::vector<std::pair<Direction, Message>> every_message() {
     add(D::ToClient, Message(msg::status).set("slot", 3).set("status", 4));
     add(D::ToClient, Message(msg::server_time).set("time", INT32_MIN));
     add(D::ToClient, Message(msg::time_answer).set("time", INT32_MAX).set("difference", -7));
-    add(D::ToClient, Message(msg::damage).set("target", 5001).set("attacker", 0).set("damage", 37.25));
-    add(D::ToClient, Message(msg::damage_states).set("code0", 1).set("code5", 2).set("damage5", 65535).set("code2999", 2).set("damage2999", 16));
+    add(D::ToClient,
+        Message(msg::damage).set("target", 5001).set("attacker", 0).set("damage", 37.25));
+    add(D::ToClient, Message(msg::damage_states)
+                         .set("code0", 1)
+                         .set("code5", 2)
+                         .set("damage5", 65535)
+                         .set("code2999", 2)
+                         .set("damage2999", 16));
     add(D::ToClient, Message(msg::plane_change).set("slot", 2).set_text("plane", "multijunkers"));
     add(D::ToClient, Message(msg::side_change).set("slot", 6).set("side", 9));
     add(D::ToClient, Message(msg::kill_scored).set("slot", 0).set("kills", 12).set("victim", 5999));
@@ -162,7 +170,10 @@ std::vector<std::pair<Direction, Message>> every_message() {
     add(D::ToClient, Message(msg::clock_correction).set("time", 123456));
     Message gun(msg::remote_fire);
     gun.set("kind", 2).set_vector("pos", 1.5f, 2, 3.25f).set_vector("dirA", -1, 0, 0);
-    gun.set_vector("dirB", 0, 1, 0).set("speed", 80).set("shooter", 5002).set_vector("aim", 0, 0, -1);
+    gun.set_vector("dirB", 0, 1, 0)
+        .set("speed", 80)
+        .set("shooter", 5002)
+        .set_vector("aim", 0, 0, -1);
     add(D::ToClient, gun);
     Message bomb(msg::remote_fire);
     bomb.set("kind", 1).set_vector("pos", 10, 20, 30).set_vector("dirA", 0, 0, 1);
@@ -182,18 +193,23 @@ std::vector<std::pair<Direction, Message>> every_message() {
     add(D::ToServer, info_message(msg::join, 0x0b).set("status", 0).set("object", 0));
     add(D::ToServer, Message(msg::kill_taken).set("slot", 2));
     add(D::ToServer, Message(msg::respawn_request));
-    add(D::ToServer, state_entry(Message(msg::plane_states).set("time", 33).set("fraction", 128), "", 3));
+    add(D::ToServer,
+        state_entry(Message(msg::plane_states).set("time", 33).set("fraction", 128), "", 3));
     add(D::ToServer, Message(msg::status).set("status", 2));
     add(D::ToServer, Message(msg::time_request));
     add(D::ToServer, Message(msg::time_sample).set("estimate", -5));
-    add(D::ToServer, Message(msg::damage).set("target", 5000).set("attacker", 5001).set("damage", 3.5));
+    add(D::ToServer,
+        Message(msg::damage).set("target", 5000).set("attacker", 5001).set("damage", 3.5));
     add(D::ToServer, Message(msg::plane_change).set_text("plane", "multitavrincamel"));
     add(D::ToServer, Message(msg::side_change).set("side", 8));
     add(D::ToServer, Message(msg::map_vote).set("map", 3).set("weight", 255));
     Message fire(msg::remote_fire);
     fire.set("kind", 2).set_vector("pos", 1, 2, 3).set_vector("heading", 0, 0, 1);
     fire.set_vector("velocity", 0, 1, 0).set("speed", 60).set("count", 2);
-    fire.set("e0.slot", 1).set_vector("e0.aim", 1, 0, 0).set("e1.slot", 7).set_vector("e1.aim", 0, 0, -1);
+    fire.set("e0.slot", 1)
+        .set_vector("e0.aim", 1, 0, 0)
+        .set("e1.slot", 7)
+        .set_vector("e1.aim", 0, 0, -1);
     add(D::ToServer, fire);
     Message release(msg::remote_fire);
     release.set("kind", 1).set_vector("pos", 1, 2, 3).set_vector("heading", 0, 0, 1);
@@ -231,7 +247,9 @@ TEST_F(GameMessagesTest, GoldenBytesAreWhatBothCodecsWriteAndRead) {
 
     // 26 to the game, slot 3 and status 4.
     const Bytes status = {0x83, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(server_bytes(Message(msg::status).set("slot", 3).set("status", 4), Direction::ToClient), status);
+    EXPECT_EQ(
+        server_bytes(Message(msg::status).set("slot", 3).set("status", 4), Direction::ToClient),
+        status);
     EXPECT_EQ(client_bytes(TvToClientStatus{3, 4}), status);
     auto status_read = TvDecodeToClientStatus(reader(status).get());
     ASSERT_TRUE(status_read);
@@ -262,15 +280,18 @@ TEST_F(GameMessagesTest, GoldenBytesAreWhatBothCodecsWriteAndRead) {
     change.slot = 2;
     std::strcpy(change.planeId, "multijunkers");
     Bytes change_bytes = client_bytes(change);
-    Bytes server_change = server_bytes(pick(Direction::ToClient, msg::plane_change), Direction::ToClient);
+    Bytes server_change =
+        server_bytes(pick(Direction::ToClient, msg::plane_change), Direction::ToClient);
     ASSERT_EQ(change_bytes.size(), 33u);
-    EXPECT_EQ(Bytes(change_bytes.begin(), change_bytes.begin() + 4), (Bytes{0xA2, 0xAD, 0x8E, 0x8D}));
+    EXPECT_EQ(Bytes(change_bytes.begin(), change_bytes.begin() + 4),
+              (Bytes{0xA2, 0xAD, 0x8E, 0x8D}));
     EXPECT_EQ(server_change, change_bytes);
 
     // Player-info sizes: the join request (0x0b), the answer (0x17) and another player (0x07).
     EXPECT_EQ(server_bytes(info_message(msg::join, 0x0b), Direction::ToServer).size(), 88u);
     EXPECT_EQ(server_bytes(info_message(msg::join, 0x17), Direction::ToClient).size(), 160u + 1);
-    EXPECT_EQ(server_bytes(info_message(msg::player_joined, 0x07), Direction::ToClient).size(), 144u + 1);
+    EXPECT_EQ(server_bytes(info_message(msg::player_joined, 0x07), Direction::ToClient).size(),
+              144u + 1);
     EXPECT_EQ(client_bytes(TvToServerJoinRequest{}).size(), 89u); // 88 and the flush byte
 }
 
@@ -281,7 +302,8 @@ TEST_F(GameMessagesTest, EveryMessageDecodesToTheSameFieldsInBothCodecs) {
         std::optional<Bytes> again = client_round_trip(original.type, direction, wire);
         ASSERT_TRUE(again) << (drops.empty() ? "" : drops.back().second);
         std::string reason;
-        auto decoded = mpserver::decode(original.type, direction, again->data(), again->size(), &reason);
+        auto decoded =
+            mpserver::decode(original.type, direction, again->data(), again->size(), &reason);
         ASSERT_TRUE(decoded) << reason;
         expect_same_fields(original, *decoded);
     }
@@ -290,7 +312,8 @@ TEST_F(GameMessagesTest, EveryMessageDecodesToTheSameFieldsInBothCodecs) {
 
 TEST_F(GameMessagesTest, DecodedRecordsHoldTheFields) {
     Message join = info_message(msg::join, 0x17).set("slot", 2);
-    auto accepted = TvDecodeToClientJoinAccepted(reader(server_bytes(join, Direction::ToClient)).get());
+    auto accepted =
+        TvDecodeToClientJoinAccepted(reader(server_bytes(join, Direction::ToClient)).get());
     ASSERT_TRUE(accepted);
     EXPECT_STREQ(accepted->info.name, "Baron");
     EXPECT_STREQ(accepted->info.planeId, "multitavrincamel");
@@ -301,7 +324,9 @@ TEST_F(GameMessagesTest, DecodedRecordsHoldTheFields) {
     EXPECT_FLOAT_EQ(accepted->info.matrix[12], 1500.5f);
     EXPECT_EQ(accepted->slot, 2u);
 
-    auto states = TvDecodeToClientPlaneStates(reader(server_bytes(pick(Direction::ToClient, msg::plane_states), Direction::ToClient)).get());
+    auto states = TvDecodeToClientPlaneStates(
+        reader(server_bytes(pick(Direction::ToClient, msg::plane_states), Direction::ToClient))
+            .get());
     ASSERT_TRUE(states);
     ASSERT_EQ(states->entries.size(), 2u);
     EXPECT_EQ(states->entries[1].state.slot, 6u);
@@ -309,7 +334,9 @@ TEST_F(GameMessagesTest, DecodedRecordsHoldTheFields) {
     EXPECT_FLOAT_EQ(states->entries[0].state.speed, 42.5f);
     EXPECT_EQ(states->entries[0].state.value, 9u);
 
-    auto damage = TvDecodeToClientDamageStates(reader(server_bytes(pick(Direction::ToClient, msg::damage_states), Direction::ToClient)).get());
+    auto damage = TvDecodeToClientDamageStates(
+        reader(server_bytes(pick(Direction::ToClient, msg::damage_states), Direction::ToClient))
+            .get());
     ASSERT_TRUE(damage);
     EXPECT_EQ(damage->codes[0], 1);
     EXPECT_EQ(damage->codes[5], 2);
@@ -367,7 +394,8 @@ TEST_F(GameMessagesTest, BadValuesAreDroppedByBothCodecs) {
     Message fire = pick(Direction::ToServer, msg::remote_fire);
     ASSERT_EQ(fire.type, msg::remote_fire);
     bad.emplace_back(D::ToServer, Message(fire).set_vector("e1.aim", 0, 0, 0));
-    bad.emplace_back(D::ToServer, Message(pick(Direction::ToServer, msg::remote_fire, 1)).set("e0.t", 0));
+    bad.emplace_back(D::ToServer,
+                     Message(pick(Direction::ToServer, msg::remote_fire, 1)).set("e0.t", 0));
 
     for (const auto& [direction, message] : bad) {
         SCOPED_TRACE(message.describe());
@@ -396,7 +424,7 @@ TEST_F(GameMessagesTest, SizesOutOfReachAreDroppedByBothCodecs) {
     short_chat.resize(4 + 9, 'a');
     Bytes huge_chat = int_bytes(INT32_MAX);
     huge_chat.resize(64, 'a');
-    Bytes codes_3(750, 0xFF); // every code 3
+    Bytes codes_3(750, 0xFF);    // every code 3
     Bytes missing_value(750, 0); // code 2 at the last id, its value missing
     missing_value[749] = 0x80;
     std::vector<Case> cases = {
@@ -431,7 +459,8 @@ TEST_F(GameMessagesTest, SizesOutOfReachAreDroppedByBothCodecs) {
 TEST_F(GameMessagesTest, MatricesArriveOrthonormalOrAsIdentityAtTheirPosition) {
     Message skewed = matrix_message(msg::respawn).set("slot", 0);
     skewed.set("matrix0", 2).set("matrix1", 0.5).set("matrix5", 3).set("matrix3", 0x777);
-    Message zero_row = matrix_message(msg::respawn).set("slot", 0).set("matrix4", 0).set("matrix5", 0);
+    Message zero_row =
+        matrix_message(msg::respawn).set("slot", 0).set("matrix4", 0).set("matrix5", 0);
     struct Case {
         Message in;
         bool identity;
@@ -468,7 +497,8 @@ TEST_F(GameMessagesTest, TextsArriveTerminatedAndChatIsCutAtAZero) {
     auto client = TvDecodeToClientPlaneChange(reader(change).get());
     ASSERT_TRUE(client);
     EXPECT_EQ(std::strlen(client->planeId), 31u);
-    auto server = mpserver::decode(msg::plane_change, Direction::ToClient, change.data(), change.size());
+    auto server =
+        mpserver::decode(msg::plane_change, Direction::ToClient, change.data(), change.size());
     ASSERT_TRUE(server);
     EXPECT_EQ(server->text("plane"), std::string(client->planeId));
 
@@ -476,7 +506,9 @@ TEST_F(GameMessagesTest, TextsArriveTerminatedAndChatIsCutAtAZero) {
     auto text = TvDecodeToServerChat(reader(chat).get());
     ASSERT_TRUE(text);
     EXPECT_EQ(text->text, "hi");
-    EXPECT_EQ(mpserver::decode(msg::chat, Direction::ToServer, chat.data(), chat.size())->text("text"), "hi");
+    EXPECT_EQ(
+        mpserver::decode(msg::chat, Direction::ToServer, chat.data(), chat.size())->text("text"),
+        "hi");
 }
 
 TEST(ClientStates, EighteenNamesAndAnEmptyOneForTheEnd) {
