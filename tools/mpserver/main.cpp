@@ -24,7 +24,7 @@ void on_signal(int) {
 int usage(const char* why) {
     std::fprintf(stderr,
                  "corvel-mpserver: %s\n"
-                 "usage: corvel-mpserver [lobby|start|match|chat|kills|end|silent|relay] "
+                 "usage: corvel-mpserver [lobby|start|match|chat|kills|end|hostile|silent|relay] "
                  "[--port N] [--bot] [--time real|echo]\n",
                  why);
     return 2;

@@ -134,7 +134,11 @@ std::optional<std::vector<uint8_t>> Link::datagram(uint32_t now) {
         i = end;
     }
 
-    for (int pass = 1; pass <= 3; ++pass) {
+    // New messages in three passes (first-pass flags, plain, last-pass flags). Unlike the
+    // game's queue, a plain message that does not fit waits for the next datagram instead of
+    // being dropped, and packing stops there so the server's messages keep their order.
+    bool full = false;
+    for (int pass = 1; pass <= 3 && !full; ++pass) {
         for (auto it = send_.begin(); it != send_.end();) {
             bool in_pass = pass == 1   ? (it->flags & 0x01)
                            : pass == 2 ? !(it->flags & 0x03)
@@ -144,20 +148,17 @@ std::optional<std::vector<uint8_t>> Link::datagram(uint32_t now) {
                 ++it;
                 continue;
             }
-            bool oversized = it->payload.size() + header_size(it->flags) + head > max_datagram_;
-            if (fits(d, *it)) {
-                it->serial = serial;
-                append(d, *it);
-                if (g) {
-                    it->carried.set(serial);
-                    resend_.push_back(std::move(*it));
-                }
-                it = send_.erase(it);
-            } else if (!g && !oversized) {
-                it = send_.erase(it);
-            } else {
-                ++it;
+            if (!fits(d, *it)) {
+                full = true;
+                break;
             }
+            it->serial = serial;
+            append(d, *it);
+            if (g) {
+                it->carried.set(serial);
+                resend_.push_back(std::move(*it));
+            }
+            it = send_.erase(it);
         }
     }
 

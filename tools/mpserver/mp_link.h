@@ -48,6 +48,8 @@ public:
     Accept receive(const uint8_t* data, size_t size, std::vector<Received>& out);
 
     bool ack_owed() const { return !ack_sent_; }
+    // The serial the next datagram will carry.
+    uint8_t next_serial() const { return next_serial_; }
     size_t waiting() const { return send_.size() + resend_.size(); }
 
 private:

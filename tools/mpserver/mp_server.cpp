@@ -8,8 +8,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -31,13 +33,13 @@ constexpr uint32_t clock_interval_ms = 2000;
 constexpr int bot_slot = 1;
 constexpr size_t max_chat = 287;
 
-enum class Scenario { Lobby, Start, Match, Chat, Kills, End, Silent, Relay };
+enum class Scenario { Lobby, Start, Match, Chat, Kills, End, Hostile, Silent, Relay };
 
 std::optional<Scenario> scenario_named(const std::string& name) {
     static const std::map<std::string, Scenario> names = {
-        {"lobby", Scenario::Lobby},   {"start", Scenario::Start}, {"match", Scenario::Match},
-        {"chat", Scenario::Chat},     {"kills", Scenario::Kills}, {"end", Scenario::End},
-        {"silent", Scenario::Silent}, {"relay", Scenario::Relay}};
+        {"lobby", Scenario::Lobby},     {"start", Scenario::Start},   {"match", Scenario::Match},
+        {"chat", Scenario::Chat},       {"kills", Scenario::Kills},   {"end", Scenario::End},
+        {"hostile", Scenario::Hostile}, {"silent", Scenario::Silent}, {"relay", Scenario::Relay}};
     auto it = names.find(name);
     if (it == names.end()) return std::nullopt;
     return it->second;
@@ -99,7 +101,8 @@ struct Server::State {
     bool uses_bot() const {
         return scenario == Scenario::Lobby || scenario == Scenario::Start ||
                scenario == Scenario::Match || scenario == Scenario::Chat ||
-               scenario == Scenario::Kills || (scenario == Scenario::Relay && options.bot);
+               scenario == Scenario::Kills || scenario == Scenario::Hostile ||
+               (scenario == Scenario::Relay && options.bot);
     }
 
     void print(const std::string& line) {
@@ -310,9 +313,115 @@ struct Server::State {
         to_all(info_message(msg::player_joined, p), p.slot);
         if (uses_bot()) bot_joins();
         if (scenario == Scenario::Chat) to_all(Message(msg::chat).set_text("text", "Bot: hello"));
-        if (scenario == Scenario::End) {
+        if (scenario == Scenario::Hostile) play_hostile(p);
+        if (scenario == Scenario::End || scenario == Scenario::Hostile) {
             vote_open = true;
             to_all(Message(msg::match_finished).set("slot", p.slot));
+        }
+    }
+
+    void send_raw(Player& p, uint16_t type, std::vector<uint8_t> payload) {
+        p.link.queue(type, 0, std::move(payload));
+        print("sent to " + std::to_string(p.slot) + " raw " + std::to_string(type));
+    }
+
+    // The hostile scenario: during the match, one bad value per acceptance rule, ids of the
+    // wrong kind, unknown types, every message cut at every length and damaged datagrams.
+    void play_hostile(Player& p) {
+        const uint32_t now = server_now_ms();
+        pump(p, now, true);
+        // Damaged datagrams, with the serial the next real one carries.
+        const uint8_t s = p.link.next_serial();
+        const std::vector<std::vector<uint8_t>> datagrams = {
+            {},
+            {s},
+            {s, 0xFF, 26, 0, 0},                            // a header cut short
+            {s, 0xFF, 26, 0, 0, 0, 50, 0, 0, 0, 0x83},      // n past the end
+            {s, uint8_t(s + 100), 17, 0, 0, 0, 0, 0, 0, 0}, // an ack of nothing sent
+        };
+        for (const auto& d : datagrams)
+            host->send(server_port, p.port, 0, d.data(), uint32_t(d.size()));
+
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const int local = p.slot;
+        std::vector<Message> bad = {
+            Message(msg::status).set("slot", 9).set("status", 4),
+            Message(msg::status).set("slot", bot_slot).set("status", 8),
+            Message(msg::plane_states).set("count", 8),
+            Message(msg::kill_scored).set("slot", bot_slot).set("kills", 1).set("victim", 6000),
+            Message(msg::damage).set("target", 5001).set("attacker", 5000).set("damage", -1),
+            Message(msg::damage).set("target", 5001).set("attacker", 5000).set("damage", nan),
+            Message(msg::side_change).set("slot", bot_slot).set("side", 3),
+            Message(msg::pickup).set("object", 6000),
+            // Ids of the wrong kind, slots of the wrong player, unknown planes, extreme times.
+            Message(msg::pickup).set("object", first_object + bot_slot),
+            Message(msg::kill_scored).set("slot", bot_slot).set("kills", 2).set("victim", 17),
+            Message(msg::player_left).set("slot", local),
+            Message(msg::plane_change).set("slot", bot_slot).set_text("plane", "multinosuchplane"),
+            Message(msg::time_answer).set("time", INT32_MIN).set("difference", INT32_MAX),
+            Message(msg::clock_correction).set("time", INT32_MIN),
+            Message(msg::clock_correction).set("time", INT32_MAX),
+        };
+        Message fire(msg::remote_fire);
+        fire.set("kind", 1).set_vector("pos", 1, 2, 3).set_vector("dirA", 0, 0, 1);
+        fire.set_vector("dirB", 1, 0, 0).set("speed", 10).set("shooter", first_object + bot_slot);
+        fire.set_vector("offset", 0, 0, 0).set("t", nan);
+        bad.push_back(fire);
+        Message zero_row(msg::respawn);
+        set_spawn_matrix(zero_row, "matrix", bot_slot);
+        zero_row.set("matrix0", 0).set("slot", bot_slot);
+        bad.push_back(zero_row);
+        Player ghost;
+        ghost.slot = bot_slot;
+        ghost.name = "Ghost";
+        ghost.plane = "multinosuchplane";
+        bad.push_back(info_message(msg::player_joined, ghost));
+        Player copy;
+        copy.slot = local;
+        copy.name = "Copy";
+        copy.plane = "multitavrincamel";
+        bad.push_back(info_message(msg::player_joined, copy));
+        Message occupied = info_message(msg::join, ghost);
+        bad.push_back(occupied);
+        for (auto ints : {std::pair<int, int>{0, 1}, std::pair<int, int>{1000000, 1000000000}}) {
+            Message settings = info_message(msg::join, p);
+            settings.set("ints2", ints.first).set("ints3", ints.second);
+            bad.push_back(settings);
+        }
+        for (const Message& m : bad) send(p, m);
+
+        std::vector<uint8_t> long_chat = {0x20, 0x01, 0, 0}; // n = 288
+        long_chat.resize(4 + 288, 'x');
+        send_raw(p, msg::chat, long_chat);
+        send_raw(p, 99, {1, 2, 3});
+        send_raw(p, 1000, {});
+        for (uint16_t type = 17; type <= 52; ++type) {
+            if (!known_message(type, Direction::ToClient)) continue;
+            Message sample = sample_message(type, p);
+            std::vector<uint8_t> whole = encode(sample, Direction::ToClient);
+            for (size_t n = 0; n < whole.size(); ++n)
+                send_raw(p, type, std::vector<uint8_t>(whole.begin(), whole.begin() + long(n)));
+        }
+        pump(p, now, true);
+    }
+
+    // A well-formed message of each type, for the hostile scenario to cut.
+    Message sample_message(uint16_t type, const Player& p) const {
+        Message m(type);
+        switch (type) {
+        case msg::join: return info_message(type, p);
+        case msg::player_joined: return info_message(type, p);
+        case msg::respawn: set_spawn_matrix(m, "matrix", p.slot); return m.set("slot", p.slot);
+        case msg::plane_states: return m.set("count", 0);
+        case msg::status: return m.set("slot", bot_slot).set("status", 1);
+        case msg::plane_change: return m.set("slot", bot_slot).set_text("plane", "multijunkers");
+        case msg::side_change: return m.set("slot", bot_slot).set("side", 8);
+        case msg::remote_fire:
+            m.set("kind", 2).set_vector("pos", 1, 2, 3).set_vector("dirA", 0, 0, 1);
+            return m.set_vector("dirB", 1, 0, 0).set("shooter", 5001).set_vector("aim", 0, 1, 0);
+        case msg::chat: return m.set_text("text", "Bot: cut");
+        case msg::aim: return m.set("slot", bot_slot).set_vector("dir", 0, 0, 1);
+        default: return m.set("slot", bot_slot).set("id", 1).set("mission", 1).set("victim", 5001);
         }
     }
 

@@ -22,7 +22,7 @@ enum class TimeMode {
 };
 
 struct ServerOptions {
-    std::string scenario = "relay"; // lobby, start, match, chat, kills, end, silent, relay
+    std::string scenario = "relay"; // lobby, start, match, chat, kills, end, hostile, silent, relay
     const char* address = "127.0.0.1";
     uint16_t port = 0; // 0: an ephemeral port
     int32_t mission = 1;

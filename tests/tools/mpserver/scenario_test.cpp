@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -355,6 +357,34 @@ TEST_F(ScenarioTest, EndVotesTheNextMissionThenDisconnects) {
         EXPECT_EQ(game.count(21), 0u);
         EXPECT_EQ(game.count(refusal), 1u);
     }
+}
+
+// Scenario 7: bad input during a match, then the end of scenario 6. The client drops every
+// malformed message and datagram with nothing decoded, keeps what is well formed (its
+// meaning is the game's to judge) and still finishes the match.
+TEST_F(ScenarioTest, HostileInputIsDroppedAndTheMatchStillEnds) {
+    auto server = serve(scenario("hostile"));
+    ASSERT_TRUE(server);
+    ScriptedGame game;
+    ASSERT_TRUE(game.join(*server));
+    game.request_join("Pilot");
+    ASSERT_TRUE(game.wait_for<TvToClientMatchFinished>());
+    game.send(TvToServerMapVote{1, 1});
+    ASSERT_TRUE(game.wait_for<TvToClientDisconnected>());
+    std::vector<uint16_t> got;
+    for (const auto& [type, m] : game.received) got.push_back(type);
+    EXPECT_EQ(got, (std::vector<uint16_t>{17, 21, 19, 20, 51, 37, 38, 33, 30, 42,
+                                          42, 23, 20, 20, 19, 19, 19, 39, 41, 48}));
+    EXPECT_GT(game.dropped, 9 + 3 + 500);
+    const auto* respawn = game.get<TvToClientRespawn>();
+    ASSERT_NE(respawn, nullptr);
+    EXPECT_EQ(respawn->matrix.m[0], 1.0f); // a zero row: the identity, at the position sent
+    EXPECT_EQ(respawn->matrix.m[12], 1150.0f);
+    const auto* time = game.get<TvToClientTimeAnswer>();
+    EXPECT_EQ(time->time, INT32_MIN);
+    EXPECT_EQ(time->difference, INT32_MAX);
+    EXPECT_EQ(game.get<TvToClientJoinAccepted>(3)->info.extra[3], 1000000000);
+    EXPECT_EQ(types(server->log()), (std::vector<uint16_t>{19, 40})) << dump(*server);
 }
 
 // Scenario 8: the server accepts the connection, then says nothing: the join request is
