@@ -127,6 +127,15 @@ private:
 
 class ScenarioTest : public nettest::NetTest {
 protected:
+    // Drops are counted by each game; the debug log is left alone.
+    void SetUp() override {
+        nettest::NetTest::SetUp();
+        TvSetDropSink([](uint16_t, const char*) {});
+    }
+    void TearDown() override {
+        TvSetDropSink(nullptr);
+        nettest::NetTest::TearDown();
+    }
     std::unique_ptr<Server> serve(ServerOptions options) {
         std::string error;
         auto server = Server::start(options, &error);
