@@ -483,7 +483,9 @@ TEST_F(GameMessagesTest, MatricesArriveOrthonormalOrAsIdentityAtTheirPosition) {
         uint32_t flags;
         std::memcpy(&flags, m + 3, 4);
         EXPECT_EQ(flags, c.identity ? 0x20003u : 0x3u);
-        if (c.identity) EXPECT_EQ(m[0], 1.0f);
+        if (c.identity) {
+            EXPECT_EQ(m[0], 1.0f);
+        }
         for (int i = 0; i < 16; ++i) {
             if (i == 3) continue;
             EXPECT_NEAR(server->num("matrix" + std::to_string(i)), m[i], 1e-5) << i;

@@ -255,7 +255,9 @@ TEST_F(ScenarioTest, MatchSendsTheBotsStatesAndClockCorrections) {
         const auto* states = game.get<TvToClientPlaneStates>(i);
         ASSERT_EQ(states->entries.size(), 1u);
         EXPECT_EQ(states->entries[0].state.slot, 1u);
-        if (serial != 99) EXPECT_EQ(states->entries[0].state.value, (serial + 1) % 16);
+        if (serial != 99) {
+            EXPECT_EQ(states->entries[0].state.value, (serial + 1) % 16);
+        }
         serial = states->entries[0].state.value;
     }
     TvToServerPlaneReport report{};
