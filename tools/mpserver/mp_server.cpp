@@ -315,8 +315,12 @@ struct Server::State {
         if (scenario == Scenario::Chat) to_all(Message(msg::chat).set_text("text", "Bot: hello"));
         if (scenario == Scenario::Hostile) play_hostile(p);
         if (scenario == Scenario::End || scenario == Scenario::Hostile) {
-            vote_open = true;
-            to_all(Message(msg::match_finished).set("slot", p.slot));
+            if (options.finish_without_vote) {
+                to_all(Message(msg::finished_no_vote).set("slot", p.slot));
+            } else {
+                vote_open = true;
+                to_all(Message(msg::match_finished).set("slot", p.slot));
+            }
         }
     }
 
@@ -538,8 +542,8 @@ struct Server::State {
     // --- Time ------------------------------------------------------------------------------
 
     void tick(uint32_t now) {
-        if (scenario == Scenario::Match && players[bot_slot] &&
-            now - last_states >= states_interval_ms)
+        if ((scenario == Scenario::Match || scenario == Scenario::Relay) && uses_bot() &&
+            players[bot_slot] && now - last_states >= states_interval_ms)
             fly_bot(now);
         if (now - last_states >= states_interval_ms) {
             last_states = now;

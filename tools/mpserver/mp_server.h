@@ -32,6 +32,8 @@ struct ServerOptions {
     bool bot = false; // relay: one bot plays along
     // End scenario: after the vote, close the connection instead of sending 48.
     bool end_by_closing = false;
+    // End scenario: the match finishes without a vote (52 instead of 39).
+    bool finish_without_vote = false;
     // Refuse newcomers with this message instead of 21 (49 or 50; 0 accepts).
     uint16_t refusal = 0;
 };

@@ -242,6 +242,32 @@ TEST_F(ScenarioTest, StartGrantsTheRespawnAndAnswersTheTimeMessages) {
     EXPECT_EQ(game.count(27), 1u); // once per respawn
 }
 
+// The two other ways of answering 29: echo the estimate, or a scripted list of differences.
+TEST_F(ScenarioTest, TimeSamplesCanBeEchoedOrScripted) {
+    ServerOptions echo = scenario("start");
+    echo.time_mode = mpserver::TimeMode::Echo;
+    ServerOptions scripted = scenario("start");
+    scripted.time_mode = mpserver::TimeMode::Scripted;
+    scripted.scripted_differences = {INT32_MIN, 3};
+    for (const ServerOptions& options : {echo, scripted}) {
+        auto server = serve(options);
+        ASSERT_TRUE(server);
+        ScriptedGame game;
+        ASSERT_TRUE(game.join(*server));
+        for (int i = 0; i < 3; ++i) game.send(TvToServerTimeSample{123456 + i});
+        ASSERT_TRUE(game.wait_for<TvToClientTimeAnswer>(2));
+        for (int i = 0; i < 3; ++i) {
+            const auto* answer = game.get<TvToClientTimeAnswer>(size_t(i));
+            if (options.time_mode == mpserver::TimeMode::Echo) {
+                EXPECT_EQ(answer->time, 123456 + i);
+                EXPECT_EQ(answer->difference, 0);
+            } else {
+                EXPECT_EQ(answer->difference, i == 0 ? INT32_MIN : 3); // the last one repeats
+            }
+        }
+    }
+}
+
 // Scenario 3: the bot's reports every 50 ms with its serial, the clock correction every 2 s.
 TEST_F(ScenarioTest, MatchSendsTheBotsStatesAndClockCorrections) {
     auto server = serve(scenario("match"));
@@ -356,6 +382,18 @@ TEST_F(ScenarioTest, EndVotesTheNextMissionThenDisconnects) {
             EXPECT_TRUE(game.wait_for<TvToClientDisconnected>());
         }
         EXPECT_EQ(types(server->log()), (std::vector<uint16_t>{19, 40}));
+    }
+    {
+        ServerOptions options = scenario("end");
+        options.finish_without_vote = true;
+        auto server = serve(options);
+        ASSERT_TRUE(server);
+        ScriptedGame game;
+        ASSERT_TRUE(game.join(*server));
+        game.request_join("Pilot");
+        ASSERT_TRUE(game.wait_for<TvToClientFinishedNoVote>());
+        EXPECT_EQ(game.get<TvToClientFinishedNoVote>()->slot, 0u);
+        EXPECT_EQ(game.count(39), 0u);
     }
     for (uint16_t refusal : {uint16_t(50), uint16_t(49)}) {
         ServerOptions options = scenario("end");
