@@ -1,0 +1,79 @@
+// corvel-mpserver: runs one scenario of the multiplayer test server and prints every message
+// it receives and sends, until it is interrupted.
+//
+//   corvel-mpserver [scenario] [--port N] [--bot] [--time real|echo]
+// Without a scenario it runs the relay scenario; the port is 6113 unless given.
+#include "tools/mpserver/mp_server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void on_signal(int) {
+    interrupted = 1;
+}
+
+int usage(const char* why) {
+    std::fprintf(stderr,
+                 "corvel-mpserver: %s\n"
+                 "usage: corvel-mpserver [lobby|start|match|chat|kills|end|hostile|silent|relay] "
+                 "[--port N] [--bot] [--time real|echo]\n",
+                 why);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    mpserver::ServerOptions options;
+    options.port = 6113;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--port" && i + 1 < argc) {
+            char* end = nullptr;
+            long port = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || port < 0 || port > 65535) return usage("bad port");
+            options.port = uint16_t(port);
+        } else if (a == "--bot") {
+            options.bot = true;
+        } else if (a == "--time" && i + 1 < argc) {
+            std::string mode = argv[++i];
+            if (mode == "real")
+                options.time_mode = mpserver::TimeMode::Real;
+            else if (mode == "echo")
+                options.time_mode = mpserver::TimeMode::Echo;
+            else
+                return usage("bad time mode");
+        } else if (!a.empty() && a[0] != '-') {
+            options.scenario = a;
+        } else {
+            return usage(("unknown option " + a).c_str());
+        }
+    }
+    options.address = nullptr; // every interface
+    std::string error;
+    auto server = mpserver::Server::start(options, &error);
+    if (!server) return usage(error.c_str());
+    std::mutex out;
+    server->set_printer([&out](const std::string& line) {
+        std::lock_guard<std::mutex> guard(out);
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    });
+    std::printf("corvel-mpserver: %s on port %u\n", options.scenario.c_str(),
+                unsigned(server->port()));
+    std::fflush(stdout);
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+    while (!interrupted) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server->stop();
+    return 0;
+}
