@@ -40,6 +40,7 @@
 #include "framework/platform/timer.h"
 #include "frontend/html/html_browser.h"
 #include "frontend/html/html_menu.h"
+#include "media/display/displays/display_classes.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
 #include "media/input/input.h"
@@ -266,6 +267,10 @@ OmResult OmRegisterDisplayModules(IObjectManager* manager) {
         Png_RegisterClasses,
         SunRaster_RegisterClasses,
         RasterIni_RegisterClasses,
+        Win32Dx5Display_RegisterClasses,
+        Win32DIBDisplay_RegisterClasses,
+        Win32DirectDrawDisplay_RegisterClasses,
+        Win32DirectDrawDisplay_RegisterClasses,
     }, manager);
 }
 // clang-format on
