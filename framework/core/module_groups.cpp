@@ -40,6 +40,7 @@
 #include "framework/platform/timer.h"
 #include "frontend/html/html_browser.h"
 #include "frontend/html/html_menu.h"
+#include "media/display/d3d/dx5_renderer.h"
 #include "media/display/displays/display_classes.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
@@ -267,6 +268,7 @@ OmResult OmRegisterDisplayModules(IObjectManager* manager) {
         Png_RegisterClasses,
         SunRaster_RegisterClasses,
         RasterIni_RegisterClasses,
+        Win32Dx5Renderer_RegisterClasses,
         Win32Dx5Display_RegisterClasses,
         Win32DIBDisplay_RegisterClasses,
         Win32DirectDrawDisplay_RegisterClasses,
