@@ -1,6 +1,7 @@
 // The displays on the software graphics device, headless: mode lists, mode changes with their
 // rollback, the raster face, presents without stretching, lost surfaces, the 8-bit palette and
 // the renderer registration list.
+#include "media/display/displays/direct_draw_display.h"
 #include "media/display/displays/display_classes.h"
 #include "media/display/displays/renderer_registration.h"
 #include "media/raster/raster.h"
@@ -329,6 +330,45 @@ TEST_F(DisplaysTest, DIBDisplayIsBottomUp565AndKeepsItsModeOnFailure) {
     ASSERT_EQ(display->SetMode(&full), 0);
     ASSERT_EQ(display->Present(nullptr), 0);
     EXPECT_EQ(platform::last_presented_frame().width, 800u);
+}
+
+class DriverListTest : public DisplayTest {
+protected:
+    platform::DeviceProfile profile() override {
+        platform::DeviceProfile p = platform::default_profile();
+        p.offer_secondary_driver = true;
+        p.secondary_description = std::string(90, 'x');
+        if (no_perspective_) {
+            p.device.dpcTriCaps.dwTextureCaps &= ~platform::D3DPTEXTURECAPS_PERSPECTIVE;
+        }
+        return p;
+    }
+    bool no_perspective_ = false;
+};
+
+TEST_F(DriverListTest, DriversWithASuitableDirect3DDeviceAreListed) {
+    ComRef<IDisplay> dx5;
+    ASSERT_EQ(OmCreate(CLSID_Win32Dx5Display, IID_IDisplay, dx5.put()), 0);
+    const auto& drivers = static_cast<DirectDrawDisplay*>(dx5.get())->drivers();
+    ASSERT_EQ(drivers.size(), 2u);
+    EXPECT_EQ(drivers[0].description, "Corvel Display (display)");
+    EXPECT_TRUE(drivers[0].is_default);
+    EXPECT_EQ(drivers[0].hal.dwSize, sizeof(platform::DDCAPS));
+    EXPECT_EQ(drivers[1].description, std::string(79, 'x')) << "cut to 79 characters";
+    EXPECT_FALSE(drivers[1].is_default);
+
+    ComRef<IDisplay> plain;
+    ASSERT_EQ(OmCreate(CLSID_Win32DirectDrawDisplay, IID_IDisplay, plain.put()), 0);
+    const auto& one = static_cast<DirectDrawDisplay*>(plain.get())->drivers();
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].description, "DirectDrawSurface");
+
+    // Without perspective-correct texturing no driver suits the Direct3D display.
+    no_perspective_ = true;
+    platform::set_device_profile(profile());
+    ComRef<IDisplay> refused;
+    EXPECT_EQ(OmCreate(CLSID_Win32Dx5Display, IID_IDisplay, refused.put()), OM_E_FAIL);
+    EXPECT_EQ(OmCreate(CLSID_Win32DirectDrawDisplay, IID_IDisplay, refused.put()), 0);
 }
 
 } // namespace
