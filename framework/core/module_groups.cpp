@@ -41,6 +41,8 @@
 #include "frontend/html/html_browser.h"
 #include "frontend/html/html_menu.h"
 #include "media/display/anim_renderer.h"
+#include "media/display/d3d/dx5_renderer.h"
+#include "media/display/displays/display_classes.h"
 #include "media/display/software_renderer.h"
 #include "media/input/dx5_input_device.h"
 #include "media/input/dx_stream_devices.h"
@@ -284,6 +286,11 @@ OmResult OmRegisterDisplayModules(IObjectManager* manager) {
         AnimRenderer_RegisterClasses,
         Sw16Renderer_RegisterClasses,
         Sw8Renderer_RegisterClasses,
+        Win32Dx5Renderer_RegisterClasses,
+        Win32Dx5Display_RegisterClasses,
+        Win32DIBDisplay_RegisterClasses,
+        Win32DirectDrawDisplay_RegisterClasses,
+        Win32DirectDrawDisplay_RegisterClasses,
     }, manager);
 }
 // clang-format on
