@@ -60,6 +60,9 @@ OmResult TavrinMission::Unload() {
     if (landscape) landscape->Release();
     landscape = nullptr;
     release_text_chain();
+    release_goal_icons();
+    release_removed_objects();
+    editor = {};
     return OM_S_OK;
 }
 
@@ -118,12 +121,3 @@ OmResult TavrinMission::DrawClock(ITvObject*) {
     return OM_S_OK;
 }
 
-// The editor's overlay and input belong to the mission editor, which drives the mission
-// from outside; the mission itself draws and takes nothing there.
-OmResult TavrinMission::DrawEditorInfo(ITvObject*) {
-    return OM_S_OK;
-}
-
-OmResult TavrinMission::HandleEditorInput(const TvEvent*) {
-    return OM_S_OK;
-}
