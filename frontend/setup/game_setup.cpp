@@ -17,6 +17,7 @@
 #include "frontend/startup/startup_trace.h"
 #include "frontend/video/video_startup.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tavrin_ground_object.h"
 #include "net/client/om_aerovant_client.h"
 #include "platform/message_box.h"
 
@@ -75,6 +76,7 @@ void fill_settings_record() {
     TvReadGameSetupSettings(settings_sheet, TvCheatsUnlocked(TvGetPilotProgress()),
                             &setup_settings);
     if (setup_settings.detail_textures) TvDetailTexturesEnabled = 1;
+    TvGroundShadowLevel = setup_settings.shadows;
     TvFillGameSettingsRecord(&TvGetGameSettingsRecord(), sources, setup_settings);
     TvSetImageReductionLevel(TvTextureReductionDivisor(LgEngineRequest0CGet()));
 }

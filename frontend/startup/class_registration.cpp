@@ -13,10 +13,13 @@
 #include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_game.h"
 #include "game/rules/tavrin_mission.h"
+#include "game/world/om_bezier_curve.h"
 #include "game/world/om_lg_particles.h"
 #include "game/world/om_lg_renderer.h"
+#include "game/world/tavrin_ai_ground_object.h"
 #include "game/world/tavrin_bsp_landscape.h"
 #include "game/world/tavrin_camera.h"
+#include "game/world/tavrin_ground_object.h"
 #include "game/world/tv_object.h"
 #include "game/world/tv_plane.h"
 #include "game/world/tv_weapon.h"
@@ -37,8 +40,8 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinPlane", TvRegisterPlaneClass},
     {Kind::module, "TavrinAIPlane", TvRegisterAIPlaneClass},
     {Kind::module, "TavrinNetPlane", nullptr},
-    {Kind::module, "TavrinGroundObject", nullptr},
-    {Kind::module, "TavrinAIGroundObject", nullptr},
+    {Kind::module, "TavrinGroundObject", TvRegisterGroundObjectClass},
+    {Kind::module, "TavrinAIGroundObject", TvRegisterAIGroundObjectClass},
     {Kind::module, "TavrinWeapon", TvRegisterWeaponClass},
     {Kind::module, "TavrinMission", TvRegisterMissionClass},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
@@ -64,7 +67,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::group, "storage", OmRegisterStorageModules},
     {Kind::group, "text", OmRegisterTextModules},
     {Kind::module, "OmAerovantClient", OmAerovantClient_RegisterClasses},
-    {Kind::module, "OmBezierCurve", nullptr},
+    {Kind::module, "OmBezierCurve", OmBezierCurve_RegisterClasses},
 };
 // clang-format on
 

@@ -11,6 +11,7 @@
 #include "game/rules/tv_control_bindings.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_camera.h"
+#include "game/world/tv_effect_modules.h"
 #include "game/world/tv_plane.h"
 #include "sound/base/sound.h"
 
@@ -118,11 +119,13 @@ void TvInstallGameServices() {
     services.get_string = get_string;
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
+    TvInstallEffectModules();
     TvSetCockpitRenderer(TvDrawPlaneCockpit);
 }
 
 void TvRemoveGameServices() {
     TvInstallFrontEndServices(nullptr);
+    TvRemoveEffectModules();
     TvSetCockpitRenderer(nullptr);
     string_copies().clear();
 }

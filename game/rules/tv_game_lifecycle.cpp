@@ -265,6 +265,7 @@ OmResult TavrinGame::set_up_weapons() {
 OmResult TavrinGame::Destroy() {
     if (!settings_) return OM_S_OK;
     if (TvEffects().shrapnel_release) TvEffects().shrapnel_release();
+    if (TvEffects().explosions_release) TvEffects().explosions_release();
     for (int32_t i = 0; i < kTvMaxViewports; ++i) {
         if (viewport_cameras_[i]) viewport_cameras_[i]->Release();
         viewport_cameras_[i] = nullptr;

@@ -23,6 +23,8 @@ struct TvEffectHooks {
     // passed as 0 and unused).
     OmResult (*spawn_smoke)(const LgVector* position, float size, uint32_t word);
     OmResult (*spawn_explosion)(const LgVector* position, float size, uint32_t word);
+    // Frees what the explosions hold (the game's Destroy).
+    void (*explosions_release)();
 };
 
 // Installs the table (copied); null clears it.

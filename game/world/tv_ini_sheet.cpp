@@ -9,14 +9,22 @@
 #include <cstdio>
 
 OmResult TvLoadIniSheet(const char* path, IPropertySheet** out) {
+    bool open_failed = false;
+    return TvLoadIniSheet(path, out, &open_failed);
+}
+
+OmResult TvLoadIniSheet(const char* path, IPropertySheet** out, bool* open_failed) {
     *out = nullptr;
+    *open_failed = false;
     ComRef<IFileStorage> storage;
     OmResult r = OmCreate(CLSID_Storage, IID_IFileStorage, storage.put());
     if (r < 0) return r;
     ComRef<IByteStream> stream;
     r = storage->Open(path, OM_OPEN_READ, OM_OPEN_TEXT, stream.put());
-    if (r < 0) return r;
-    if (!stream) return OM_E_FAIL;
+    if (r < 0 || !stream) {
+        *open_failed = true;
+        return r < 0 ? r : OM_E_FAIL;
+    }
     ComRef<IPropertySheet> sheet;
     r = OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet.put());
     if (r < 0) return r;

@@ -230,8 +230,9 @@ void set_state(Plane plane, int32_t state);
 // plane.ini into the archetype; see TavrinPlane::LoadPlane.
 OmResult load(Plane plane, const char* name);
 // New vertex normals, black prelight, texture filtering and surface coefficients of every
-// atomic of a model (the plane uses 0.5, ground objects 1.0).
-void prepare_model(LgClump* model, float surface);
+// atomic of a model (the plane uses 0.5, ground objects 1.0). A prelit model keeps its
+// prelight colours.
+void prepare_model(LgClump* model, float surface, bool prelit = false);
 // The model's extents over morph target 0 of every atomic: front, back, port, starboard,
 // up, down (each the distance from the model's origin).
 void measure_model(LgClump* model, TvFlightTable* flight);

@@ -241,7 +241,13 @@ LgMaterial* filter_texture(LgMaterial* material, void*) {
     return material;
 }
 
+struct Preparation {
+    float surface;
+    bool prelit;
+};
+
 LgAtomic* prepare_atomic(LgAtomic* atomic, void* data) {
+    const auto* preparation = static_cast<const Preparation*>(data);
     LgGeometry* g = atomic->geometry;
     if (!g) return atomic;
     LgGeometryLock(g, LgGeometryLockAll);
@@ -263,11 +269,11 @@ LgAtomic* prepare_atomic(LgAtomic* atomic, void* data) {
         for (int32_t i = 0; i < g->numVertices; ++i)
             if (LgVectorLength(&normals[i]) > 0.0f) LgVectorNormalize(&normals[i], &normals[i]);
     }
-    if (LgRGBA* prelit = LgGeometryGetPrelitColors(g))
+    if (LgRGBA* prelit = LgGeometryGetPrelitColors(g); prelit && !preparation->prelit)
         std::fill(prelit, prelit + g->numVertices, LgRGBA{0, 0, 0, 255});
     LgGeometryUnlock(g);
     LgGeometryForAllMaterials(g, filter_texture, nullptr);
-    const float surface = *static_cast<float*>(data);
+    const float surface = preparation->surface;
     const LgSurfaceProperties properties{surface, surface, surface};
     LgGeometrySetSurfaceProperties(g, &properties);
     return atomic;
@@ -295,8 +301,9 @@ LgAtomic* measure_atomic(LgAtomic* atomic, void* data) {
 
 } // namespace
 
-void prepare_model(LgClump* model, float surface) {
-    LgClumpForAllAtomics(model, prepare_atomic, &surface);
+void prepare_model(LgClump* model, float surface, bool prelit) {
+    Preparation preparation{surface, prelit};
+    LgClumpForAllAtomics(model, prepare_atomic, &preparation);
 }
 
 void measure_model(LgClump* model, TvFlightTable* flight) {

@@ -1,0 +1,234 @@
+// Loading a ground kind from its ground.ini: the intact model with the destroyed model or the
+// damage stages, the shadow texture, the shrapnel choice, surface coefficients, endurance,
+// pickup values and sound names; and the shared pickup crate.
+#include "engine/core/lg_image.h"
+#include "engine/core/lg_stream.h"
+#include "engine/core/lg_texture.h"
+#include "engine/world/lg_clump.h"
+#include "engine/world/lg_geometry.h"
+#include "framework/core/com_ref.h"
+#include "game/tv_frontend_services.h"
+#include "game/world/tavrin_ground_object.h"
+#include "game/world/tv_ini_sheet.h"
+#include "game/world/tv_plane.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+namespace {
+
+constexpr const char* kSource = "tvopground";
+constexpr const char* kKind = "ground";
+constexpr const char* kCratePath = ".\\objects\\ground\\ammodump\\ammodump.dff";
+constexpr const char* kShadowTextures = "OBJECTS\\GROUND\\TEXTURES\\";
+constexpr uint32_t kShrapnelValueSize = 256;
+constexpr float kDefaultEndurance = 30.0f;
+constexpr float kDefaultPickupReach = 30.0f;
+// The plane model preparation, with the ground objects' coefficients.
+constexpr float kGroundSurface = 1.0f;
+
+LgClump* pickup_crate = nullptr;
+
+class ImagePath {
+public:
+    explicit ImagePath(const std::string& path) {
+        const char* current = LgImageGetPath();
+        saved_ = current ? current : "";
+        LgImageSetPath(path.c_str());
+    }
+    ~ImagePath() { LgImageSetPath(saved_.c_str()); }
+    ImagePath(const ImagePath&) = delete;
+    ImagePath& operator=(const ImagePath&) = delete;
+
+private:
+    std::string saved_;
+};
+
+LgClump* read_clump(const std::string& path) {
+    LgStream* stream = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
+    if (!stream) {
+        TvLogError2(kSource, __LINE__, "Couldn't open clump file", path.c_str());
+        return nullptr;
+    }
+    LgClump* clump = nullptr;
+    if (!LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr))
+        TvLogError2(kSource, __LINE__, "Was not a clump file", path.c_str());
+    else if (!(clump = LgClumpStreamRead(stream)))
+        TvLogError2(kSource, __LINE__, "Clump file corrupt.", path.c_str());
+    LgStreamClose(stream, nullptr);
+    return clump;
+}
+
+LgClump* read_model(const char* object_name, const char* file) {
+    char path[512];
+    std::snprintf(path, sizeof path, ".\\objects\\%s\\%s\\%s", kKind, object_name, file);
+    return read_clump(path);
+}
+
+LgTexture* load_shadow(const char* value) {
+    if (LgTexDictionary* dictionary = LgTexDictionaryGetCurrent())
+        if (LgTexture* found = LgTexDictionaryFindNamedTexture(dictionary, value))
+            return LgTextureAddRef(found);
+    LgTexture* texture = nullptr;
+    {
+        ImagePath images(kShadowTextures);
+        texture = LgTextureRead("CLEAR", value);
+    }
+    if (!texture) return nullptr;
+    std::string name(value);
+    name = name.substr(0, name.find('.'));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+    LgTextureSetName(texture, name.c_str());
+    LgTextureSetFilterMode(texture, 2);
+    return texture;
+}
+
+LgAtomic* apply_surface(LgAtomic* atomic, void* data) {
+    if (atomic->geometry)
+        LgGeometrySetSurfaceProperties(atomic->geometry,
+                                       static_cast<const LgSurfaceProperties*>(data));
+    return atomic;
+}
+
+// The key's number with "%f"; a key that is there but does not read gives `unreadable`.
+void read_reach(IPropertySheet* sheet, const char* key, float* field, float unreadable) {
+    char value[kTvIniValueSize];
+    if (!TvIniString(sheet, key, value)) return;
+    if (std::sscanf(value, "%f", field) != 1) *field = unreadable;
+}
+
+void read_name(IPropertySheet* sheet, const char* key, char (&field)[32]) {
+    char value[kTvIniValueSize];
+    if (TvIniString(sheet, key, value)) std::memcpy(field, value, sizeof(field));
+}
+
+int32_t pickup_of(const char* value) {
+    static constexpr struct {
+        const char* name;
+        int32_t type;
+    } kinds[] = {{"rockets", kTvPickupRockets},
+                 {"bombs", kTvPickupBombs},
+                 {"health", kTvPickupHealth},
+                 {"repairman", kTvPickupRepairman},
+                 {"boost", kTvPickupBoost}};
+    for (const auto& k : kinds)
+        if (std::strcmp(value, k.name) == 0) return k.type;
+    return kTvPickupNone;
+}
+
+} // namespace
+
+LgClump* TvGroundPickupCrate() {
+    return pickup_crate;
+}
+
+void TvGroundDestroyPickupCrate() {
+    if (pickup_crate) LgClumpDestroy(pickup_crate);
+    pickup_crate = nullptr;
+}
+
+OmResult TavrinGroundObject::LoadObject(const char* name) {
+    // An archetype loads its kind once: models from an earlier load would be lost.
+    if (!name || model || model_count > 0) return OM_E_FAIL;
+    pickup_type = kTvPickupNone;
+    char path[512];
+    std::snprintf(path, sizeof path, ".\\objects\\%s\\%s\\ground.ini", kKind, name);
+    IPropertySheet* raw = nullptr;
+    bool open_failed = false;
+    if (TvLoadIniSheet(path, &raw, &open_failed) < 0) {
+        if (open_failed)
+            TvLogError2(kSource, __LINE__, "Couldn't load :", path);
+        else
+            TvLogError(kSource, __LINE__,
+                       "Ran out of memory in TvGroundObject_ITvGroundObject_LoadObject.");
+        return OM_E_FAIL;
+    }
+    ComRef<IPropertySheet> sheet;
+    *sheet.put() = raw;
+
+    canyon_gun = strcasecmp(name, "canyonaagun") == 0 ? 1 : 0;
+
+    if (sheet->SetSection("appearance") >= 0) {
+        ImagePath images(std::string("objects\\") + kKind + "\\textures\\");
+        char value[kTvIniValueSize];
+        model_count = 0;
+        if (TvIniString(sheet.get(), "dff", value) && (models[0] = read_model(name, value)))
+            model_count = 1;
+        if (model_count == 1) {
+            if (TvIniString(sheet.get(), "deaddff", value)) {
+                if ((models[1] = read_model(name, value))) model_count = 2;
+            } else {
+                // Damage stages fill the free slots in order; a stage beyond them is ignored.
+                for (int32_t stage = 1; stage <= 5 && model_count < kTvGroundModelSlots; ++stage) {
+                    char key[16];
+                    std::snprintf(key, sizeof key, "damagedff%d", stage);
+                    if (!TvIniString(sheet.get(), key, value)) continue;
+                    if (LgClump* stage_model = read_model(name, value))
+                        models[model_count++] = stage_model;
+                }
+            }
+        }
+        model = models[0];
+        wanted_model = shown_model = 0;
+        if (TvIniString(sheet.get(), "shadow", value)) {
+            if (shadow_texture) LgTextureDestroy(shadow_texture);
+            shadow_texture = load_shadow(value);
+        }
+        if (TvIniString(sheet.get(), "shadowscalar", value))
+            shadow_scale = static_cast<float>(std::atof(value));
+        char shrapnel_names[kShrapnelValueSize];
+        if (sheet->GetString("shrapnel", shrapnel_names, kShrapnelValueSize) >= 0)
+            TvShrapnelMaskFromNames(shrapnel_names, &shrapnel.mask, &shrapnel.count);
+        const bool prelit = sheet->GetStringLength("prelit") > 0;
+        // Every model gets the lighting preparation; the file's coefficients then apply to
+        // the intact model (a coefficient not given keeps the preparation's 1.0).
+        for (int32_t i = 0; i < model_count; ++i)
+            tvplane::prepare_model(models[i], kGroundSurface, prelit);
+        LgSurfaceProperties surface{kGroundSurface, kGroundSurface, kGroundSurface};
+        TvIniFloat(sheet.get(), "ambient", &surface.ambient);
+        TvIniFloat(sheet.get(), "specular", &surface.specular);
+        TvIniFloat(sheet.get(), "diffuse", &surface.diffuse);
+        if (model) LgClumpForAllAtomics(model, apply_surface, &surface);
+    }
+
+    endurance = kDefaultEndurance;
+    if (sheet->SetSection("physics") >= 0) {
+        TvIniFloat(sheet.get(), "endurance", &endurance);
+        if (sheet->GetStringLength("soft") > 0) flags |= kTvFlagSoft;
+    }
+    reciprocal_endurance = 1.0f / endurance;
+    if (sheet->SetSection("behaviour") >= 0) {
+        char value[kTvIniValueSize];
+        if (TvIniString(sheet.get(), "pickup", value)) pickup_type = pickup_of(value);
+        read_reach(sheet.get(), "height", &pickup_height, kDefaultPickupReach);
+        read_reach(sheet.get(), "bubble", &pickup_radius, kDefaultPickupReach);
+    }
+    if (sheet->SetSection("sound") >= 0) {
+        read_name(sheet.get(), "hitsound", hit_sound);
+        read_name(sheet.get(), "explosion", explosion_sound);
+        read_name(sheet.get(), "breakage", breakage_sound);
+        read_name(sheet.get(), "althitsound", alt_hit_sound);
+    }
+
+    if (!model) {
+        TvLogError(kSource, __LINE__,
+                   "Clump not loaded in TvGroundObject_ITvGroundObject_LoadObject.");
+        return OM_E_FAIL;
+    }
+    frame = LgClumpGetFrame(model);
+    matrix = LgFrameGetMatrix(frame);
+    TvClumpSetOwner(model, self);
+
+    if (!pickup_crate) {
+        ImagePath images(std::string("objects\\") + kKind + "\\textures\\");
+        pickup_crate = read_clump(kCratePath);
+        if (pickup_crate) tvplane::prepare_model(pickup_crate, kGroundSurface, false);
+    }
+    return OM_S_OK;
+}
