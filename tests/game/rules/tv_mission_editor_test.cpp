@@ -6,6 +6,7 @@
 #include "media/text/text_renderer.h"
 #include "tests/game/rules/mission_test_support.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -431,6 +432,116 @@ TEST_F(EditorTest, OverlayLinesAndMarkers) {
     EXPECT_TRUE(read_256);
     EXPECT_STREQ(LgImageGetPath(), "start\\");
     EXPECT_EQ(reinterpret_cast<uintptr_t>(state), 1u);
+}
+
+TEST_F(EditorTest, FaultsTheEditorGuardsAgainst) {
+    struct Case {
+        const char* what;
+        std::function<void(EditorTest&, TavrinMission&)> act;
+        std::function<bool(TavrinMission&)> holds;
+    };
+    const std::string del(1, char(0x8e));
+    const Case cases[] = {
+        {"a full ground table refuses placement",
+         [](EditorTest&, TavrinMission& t) {
+             t.ground_entry_count = kTvMissionMaxGroundEntries;
+             t.HandleEditorInput(nullptr);
+         },
+         [](TavrinMission& t) { return t.ground_entry_count == kTvMissionMaxGroundEntries; }},
+        {"a full vehicle table refuses placement",
+         [](EditorTest&, TavrinMission& t) { t.vehicle_entry_count = kTvMissionMaxVehicleEntries; },
+         [](TavrinMission& t) { return t.vehicle_entry_count == kTvMissionMaxVehicleEntries; }},
+        {"a full air table refuses placement",
+         [](EditorTest&, TavrinMission& t) { t.air_entry_count = kTvMissionMaxAirEntries; },
+         [](TavrinMission& t) { return t.air_entry_count == kTvMissionMaxAirEntries; }},
+        {"the next id past 5999 refuses placement",
+         [](EditorTest&, TavrinMission& t) { t.next_id = 6000; },
+         [](TavrinMission& t) { return t.ground_entry_count == 2 && t.next_id == 6000; }},
+        {"a negative next id refuses placement",
+         [](EditorTest&, TavrinMission& t) { t.next_id = -3; },
+         [](TavrinMission& t) { return t.air_entry_count == 1 && t.next_id == -3; }},
+    };
+    for (const Case& c : cases) {
+        open();
+        c.act(*this, *m);
+        cursor({400, 150, 400});
+        keys("gvp");
+        EXPECT_TRUE(c.holds(*m)) << c.what;
+    }
+
+    // No archetypes of a kind: the choice keys and placement do nothing.
+    open("[map]\nmap = flat\n[archetypes]\nair = camel\n[air0]\nname = camel\nid = 4\n");
+    point_at({0, 0, 0});
+    keys("fhcbgv");
+    EXPECT_EQ(m->editor.ground_choice, 0);
+    EXPECT_EQ(m->editor.vehicle_choice, 0);
+    EXPECT_EQ(m->ground_entry_count, 0);
+    EXPECT_EQ(m->vehicle_entry_count, 0);
+    EXPECT_EQ(m->next_id, 5);
+
+    // Goals: Delete on an index past the list does nothing; after a deletion the selection
+    // moves to a goal that exists, then clears with the last one; 'm' stops at 64.
+    open();
+    TvMissionAirEntry& air = m->air_entries[0];
+    point_at(goal_at(4));
+    m->editor.selected_goal = 7;
+    keys(del);
+    EXPECT_EQ(air.goal_count, 5);
+    point_at(goal_at(4));
+    keys(del);
+    EXPECT_EQ(air.goal_count, 4);
+    EXPECT_EQ(m->editor.selection, kTvEditorGoal);
+    EXPECT_EQ(m->editor.selected_goal, 3);
+    keys(del + del + del + del);
+    EXPECT_EQ(air.goal_count, 0);
+    EXPECT_EQ(m->editor.selection, kTvEditorNone);
+    keys(del);
+    EXPECT_EQ(air.goal_count, 0);
+    point_at(kAir);
+    keys(std::string(70, 'm'));
+    EXPECT_EQ(air.goal_count, kTvMissionGoalCapacity);
+
+    // Goal types outside 0..400, or without an icon, draw no icon.
+    for (int32_t g = 0; g < 3; ++g) air.goals[g].type = std::array<int32_t, 3>{-5, 401, 7}[g];
+    air.goal_count = 3;
+    batches().clear();
+    mission->DrawEditorInfo(nullptr);
+    for (const Batch& b : batches()) EXPECT_NE(b.type, LgPrimTriList);
+}
+
+TEST_F(EditorTest, PlacementAppendsAnEntryAndSpawnsIt) {
+    open();
+    // The placed objects: the stand-in ground kind and the AI plane.
+    cursor({420, 150, 430});
+    keys("hg" "v" "[p");
+    ASSERT_EQ(m->ground_entry_count, 3);
+    ASSERT_EQ(m->vehicle_entry_count, 2);
+    ASSERT_EQ(m->air_entry_count, 2);
+    const TvMissionGroundEntry& ground = m->ground_entries[2];
+    EXPECT_EQ(ground.id, 21);
+    EXPECT_EQ(ground.archetype, m->ground_kinds[1]);
+    EXPECT_EQ(ground.archetype_index, 1);
+    EXPECT_EQ(ground.flags, 0x40u);
+    EXPECT_FLOAT_EQ(ground.endurance, 50.0f);
+    EXPECT_FLOAT_EQ(ground.matrix.pos.z, 430.0f);
+    EXPECT_FLOAT_EQ(ground.matrix.at.z, 1.0f);
+    EXPECT_FLOAT_EQ(ground.matrix.up.y, 1.0f);
+    EXPECT_EQ(game->GetObjectById(21), ground.live_object);
+    ASSERT_NE(ground.live_object, nullptr);
+    const TvMissionVehicleEntry& vehicle = m->vehicle_entries[1];
+    EXPECT_EQ(vehicle.id, 22);
+    EXPECT_EQ(vehicle.target_group, 8);
+    EXPECT_FLOAT_EQ(vehicle.range, 300.0f);
+    EXPECT_NE(game->GetObjectById(22), nullptr);
+    const TvMissionAirEntry& plane = m->air_entries[1];
+    EXPECT_EQ(plane.id, 23);
+    EXPECT_EQ(plane.archetype, m->plane_kinds[1]);
+    EXPECT_FLOAT_EQ(plane.high_speed, 90.0f);
+    EXPECT_FLOAT_EQ(plane.endurance, 80.0f);
+    EXPECT_FLOAT_EQ(plane.flight.high_speed, 90.0f);
+    EXPECT_EQ(plane.flags, uint32_t(kTvFlagPlane));
+    EXPECT_EQ(game->GetObjectById(23), plane.live_object);
+    EXPECT_EQ(m->next_id, 24);
 }
 
 } // namespace
