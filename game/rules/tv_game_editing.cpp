@@ -58,6 +58,15 @@ void TavrinGame::enter_editor() {
 
 void TavrinGame::leave_editor() {
     run_state_ = kTvRunStateRunning;
+    // A player plane the editor deleted is out of the game: its slot is empty now, so the
+    // mission is judged without it.
+    for (int32_t slot = 0; slot < player_slot_count_; ++slot) {
+        ITvObject* plane = player_planes_[slot];
+        bool listed = false;
+        for (int32_t i = 0; i < master_count_ && plane && !listed; ++i)
+            listed = master_objects_[i] == plane;
+        if (plane && !listed) SetPlayerPlane(nullptr, 0, slot);
+    }
     if (ITvCamera* camera = viewport_cameras_[0])
         camera->SetProperty(kTvCamPropViewMode, kTvViewChase);
 }

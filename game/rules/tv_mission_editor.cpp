@@ -228,10 +228,13 @@ void TavrinMission::editor_turn() {
     const LgVector towards{editor_cursor.x - m.pos.x, editor_cursor.y - m.pos.y,
                            editor_cursor.z - m.pos.z};
     // On the entry's own position, or looking along its up row, the orientation stays.
-    LgVector at{}, right{};
+    LgVector at{}, right{}, old_up{};
     if (!normalise(towards, &at)) return;
-    if (!normalise(cross(m.up, at), &right)) return;
-    const LgVector up = cross(at, right);
+    // An entry read without an up row turns about the vertical.
+    if (!normalise(m.up, &old_up)) old_up = {0.0f, 1.0f, 0.0f};
+    if (!normalise(cross(old_up, at), &right)) return;
+    LgVector up = cross(at, right);
+    up = {up.x + 0.0f, up.y + 0.0f, up.z + 0.0f}; // no negative zeros in the saved rows
     if (!finite(up)) return;
     m.at = at;
     m.right = right;
