@@ -27,9 +27,18 @@ constexpr const char* kMission =
     "[archetypes]\nground = hangar\nair = camel fokker\nvehicle = aagun\n"
     "[ground0]\nname = hangar\nid = 10\npos = 400 150 400\ngroups = 4\n"
     "[vehicle0]\nname = aagun\nid = 20\npos = 500 150 500\nat = 0 0 1\n"
-    "[air0]\nname = camel\nid = 1\ngroups = 258\nplayer = 1\npos = 500 300 560\nat = 1 0 0\n"
+    "[air0]\nname = camel\nid = 1\ngroups = 258\nplayer = 1\npos = 500 200 620\nat = 0 0 1\n"
     "[air1]\nname = fokker\nid = 2\ngroups = 2\npos = 900 600 900\nat = 0 0 1\n"
     "[air1goal0]\ntype = 48\npos = 600 300 600\ntargetid = -4\nreal = 10\nint = 1\n";
+
+// An anti-aircraft gun aiming at group 1, with an enemy plane of group 1 above it.
+constexpr const char* kGunMission =
+    "[map]\nmap = flat\noffset = 0 0 0\n"
+    "[archetypes]\nair = camel fokker\nvehicle = aagun\n"
+    "[vehicle0]\nname = aagun\nid = 20\npos = 500 150 500\nat = 0 0 1\ntargetgroup = 1\n"
+    "angle = 2.5\n"
+    "[air0]\nname = camel\nid = 1\ngroups = 258\nplayer = 1\npos = 300 150 300\nat = 0 0 1\n"
+    "[air1]\nname = fokker\nid = 2\ngroups = 2\npos = 500 350 650\nat = 0 0 1\n";
 
 class EditingTest : private groundtest::RandomNumbersOn, public MissionTest {
 protected:
@@ -136,10 +145,15 @@ TEST_F(EditingTest, F9EntersAndLeavesEditingWithTheSwitchOn) {
     EXPECT_EQ(game->GetTimeSeconds(), seconds);
 
     // Deleting the player's entry does not end the mission while editing.
-    select({500, 300, 560});
+    select({500, 200, 620});
     ASSERT_EQ(mission()->editor.selected_id, 1);
+    uintptr_t model_value = 0;
+    game->GetObjectById(1)->GetProperty(kTvPropModel, &model_value);
+    auto* model = reinterpret_cast<LgClump*>(model_value);
+    ASSERT_EQ(LgClumpGetWorld(model), game->world());
     tap(kDelete);
     EXPECT_EQ(game->GetObjectById(1), nullptr);
+    EXPECT_EQ(LgClumpGetWorld(model), nullptr) << "out of the world, alive for the mission";
     run_frames(5);
     EXPECT_EQ(game->GetOutcome(), 0);
 
@@ -197,36 +211,56 @@ TEST_F(EditingTest, WhileEditingTheCursorIsTheGroundUnderTheCamerasCursor) {
     EXPECT_FLOAT_EQ(reinterpret_cast<const LgVector*>(live)->x, moved.x);
 }
 
+int& gun_shots() {
+    static int shots = 0;
+    return shots;
+}
+
 TEST_F(EditingTest, DeletingTheTargetOfAnArmedObjectLeavesNothingDangling) {
-    create(true);
-    run_frames(60); // the gun takes the player as its target
-    ITvObject* player = game->GetObjectById(1);
-    ASSERT_NE(player, nullptr);
-    uintptr_t model_value = 0;
-    player->GetProperty(kTvPropModel, &model_value);
-    auto* model = reinterpret_cast<LgClump*>(model_value);
-    ASSERT_EQ(LgClumpGetWorld(model), game->world());
+    gun_shots() = 0;
+    TvSetGroundGunLauncher([](ITvObject*, int32_t, const LgMatrix*, const LgVector*, ITvObject*) {
+        ++gun_shots();
+        return OM_S_OK;
+    });
+    create(true, 62, kGunMission);
+    auto* weapons = new gametest::FakeWeapons;
+    weapons->game_ref = game;
+    game->SetWeapons(weapons);
+    weapons->Release();
+    // The fokker's id is taken over by an object that holds its height (the test's planes
+    // settle on the ground), so the gun keeps firing at it.
+    game->RemoveObject(game->GetObjectById(2));
+    auto* flyer = new gametest::TestObject(2, 1u << 1, {500, 350, 650});
+    ASSERT_EQ(game->AddObject(flyer, kTvEventMaskWorldObject, kTvUpdateEveryFrame), OM_S_OK);
+    run_frames(60);
+    auto* gun = static_cast<TavrinAIGroundObject*>(game->GetObjectById(20));
+    ASSERT_NE(gun, nullptr);
+    EXPECT_EQ(gun->target, flyer);
+    EXPECT_GT(gun_shots(), 0);
 
     tap(kF9);
-    select({500, 300, 560});
+    select({500, 350, 650});
     tap(kDelete);
-    TvMissionAirEntry& entry = mission()->air_entries[0];
+    TvMissionAirEntry& entry = mission()->air_entries[1];
     EXPECT_EQ(entry.archetype, nullptr);
     EXPECT_EQ(entry.live_object, nullptr);
     EXPECT_EQ(mission()->editor.selection, kTvEditorNone);
-    EXPECT_EQ(game->GetObjectById(1), nullptr);
-    EXPECT_EQ(LgClumpGetWorld(model), nullptr);
+    EXPECT_EQ(game->GetObjectById(2), nullptr);
     EXPECT_EQ(mission()->removed_count, 1);
+    EXPECT_EQ(flyer->ref_count(), 2u) << "the test's and the mission's";
     tap(kF9);
-    run_frames(300);
+    run_frames(300); // the gun may still hold it: it is alive until the restart
 
     platform::use_virtual_clock(true);
     EXPECT_EQ(game->Restart(), OM_S_OK);
     platform::use_virtual_clock(false);
     EXPECT_EQ(mission()->removed_count, 0);
-    EXPECT_EQ(game->GetObjectById(1), nullptr) << "a deleted entry is not spawned again";
+    EXPECT_EQ(flyer->ref_count(), 1u);
+    EXPECT_EQ(game->GetObjectById(2), nullptr) << "a deleted entry is not spawned again";
     EXPECT_NE(game->GetObjectById(20), nullptr);
     run_frames(10);
+    TvSetGroundGunLauncher(nullptr);
+    flyer->Release();
 }
 
 constexpr const char* kSavedMission = R"(
@@ -281,9 +315,9 @@ groups=258
 ordinancetype=0
 numordinance=0
 player=1
-pos=500.000000 300.000000 560.000000
+pos=500.000000 200.000000 620.000000
 up=0.000000 0.000000 0.000000
-at=1.000000 0.000000 0.000000
+at=0.000000 0.000000 1.000000
 right=0.000000 0.000000 0.000000
 
 [air1]
