@@ -40,6 +40,8 @@ OmResult TavrinMission::Update() {
 }
 
 OmResult TavrinMission::Unload() {
+    // What the editor deleted goes first, while the landscape it was made on is still held.
+    release_removed_objects();
     for (int32_t i = ground_kind_count - 1; i >= 0; --i) {
         if (ground_kinds[i]) ground_kinds[i]->Release();
         ground_kinds[i] = nullptr;
@@ -61,7 +63,6 @@ OmResult TavrinMission::Unload() {
     landscape = nullptr;
     release_text_chain();
     release_goal_icons();
-    release_removed_objects();
     editor = {};
     return OM_S_OK;
 }
@@ -120,4 +121,3 @@ OmResult TavrinMission::DrawClock(ITvObject*) {
               nullptr);
     return OM_S_OK;
 }
-

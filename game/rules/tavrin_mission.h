@@ -46,7 +46,7 @@ enum TvEditorSelection : int32_t {
 struct TvMissionEditorState {
     int32_t selection;
     int32_t selected_id;
-    int32_t selected_goal; // the goal's index; for an entry 0 body, 1 heading handle
+    int32_t selected_goal;              // the goal's index; for an entry 0 body, 1 heading handle
     TvCreateDescriptor* selected_entry; // the entry (for a goal, its air entry)
     int32_t mode;
     int32_t ground_choice;

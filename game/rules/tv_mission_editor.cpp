@@ -6,10 +6,10 @@
 #include "engine/core/lg_image.h"
 #include "engine/core/lg_texture.h"
 #include "engine/world/lg_world_tie.h"
+#include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_mission.h"
 #include "game/rules/tv_game.h"
 #include "game/rules/tv_mission_classes.h"
-#include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tv_mission_values.h"
 #include "media/input/input_event.h"
 
@@ -190,7 +190,8 @@ void TavrinMission::editor_select() {
             choose(kind, entry, 1);
         }
     };
-    for (int32_t i = 0; i < ground_entry_count; ++i) score_entry(ground_entries[i], kTvEditorGround);
+    for (int32_t i = 0; i < ground_entry_count; ++i)
+        score_entry(ground_entries[i], kTvEditorGround);
     for (int32_t i = 0; i < vehicle_entry_count; ++i)
         score_entry(vehicle_entries[i], kTvEditorVehicle);
     for (int32_t i = 0; i < air_entry_count; ++i) {

@@ -53,12 +53,10 @@ void add_octagon(std::vector<LgIm3DVertex>& lines, const LgVector& centre, float
     for (int32_t i = 0; i < 8; ++i) {
         const float a = static_cast<float>(i) * kPi / 4.0f;
         const float b = static_cast<float>(i + 1) * kPi / 4.0f;
-        lines.push_back(vertex({centre.x + radius * std::cos(a), centre.y,
-                                centre.z + radius * std::sin(a)},
-                               colour));
-        lines.push_back(vertex({centre.x + radius * std::cos(b), centre.y,
-                                centre.z + radius * std::sin(b)},
-                               colour));
+        lines.push_back(vertex(
+            {centre.x + radius * std::cos(a), centre.y, centre.z + radius * std::sin(a)}, colour));
+        lines.push_back(vertex(
+            {centre.x + radius * std::cos(b), centre.y, centre.z + radius * std::sin(b)}, colour));
     }
 }
 
@@ -145,10 +143,12 @@ void TavrinMission::draw_editor_markers() {
             const LgVector& c = goal.position;
             const float y = c.y + kIconLift, h = kIconHalfSize;
             const LgRGBA white{255, 255, 255, 255};
-            const LgIm3DVertex square[6] = {
-                vertex({c.x - h, y, c.z - h}, white, 0, 1), vertex({c.x + h, y, c.z - h}, white, 1, 1),
-                vertex({c.x + h, y, c.z + h}, white, 1, 0), vertex({c.x - h, y, c.z - h}, white, 0, 1),
-                vertex({c.x + h, y, c.z + h}, white, 1, 0), vertex({c.x - h, y, c.z + h}, white, 0, 0)};
+            const LgIm3DVertex square[6] = {vertex({c.x - h, y, c.z - h}, white, 0, 1),
+                                            vertex({c.x + h, y, c.z - h}, white, 1, 1),
+                                            vertex({c.x + h, y, c.z + h}, white, 1, 0),
+                                            vertex({c.x - h, y, c.z - h}, white, 0, 1),
+                                            vertex({c.x + h, y, c.z + h}, white, 1, 0),
+                                            vertex({c.x - h, y, c.z + h}, white, 0, 0)};
             sink()(LgPrimTriList, square, 6, goal_icons[goal.type]);
         }
     }
@@ -172,7 +172,7 @@ OmResult TavrinMission::DrawEditorInfo(ITvObject*) {
     std::snprintf(text, sizeof(text), "No. of Planes: %d", air_entry_count);
     line(350, 70, text);
 
-    const auto chosen = [](const char (*names)[kTvMissionNameSize], int32_t count, int32_t i) {
+    const auto chosen = [](const char(*names)[kTvMissionNameSize], int32_t count, int32_t i) {
         return i >= 0 && i < count ? names[i] : "";
     };
     std::snprintf(text, sizeof(text), "Ground Choice: %s",
@@ -203,9 +203,10 @@ OmResult TavrinMission::DrawEditorInfo(ITvObject*) {
         line(10, 450, text);
         std::snprintf(text, sizeof(text), "Ordinance Load: %d", a.ordinance_count);
         line(10, 430, text);
-        line(10, 410, a.ordinance_type == 1   ? "Weapon type: Bombs"
-                      : a.ordinance_type == 2 ? "Weapon type: Rockets"
-                                              : "No secondardy weapons installed.");
+        line(10, 410,
+             a.ordinance_type == 1   ? "Weapon type: Bombs"
+             : a.ordinance_type == 2 ? "Weapon type: Rockets"
+                                     : "No secondardy weapons installed.");
     } else if (editor.selection == kTvEditorGoal) {
         const auto& a = static_cast<const TvMissionAirEntry&>(ground);
         if (editor.selected_goal < 0 || editor.selected_goal >= a.goal_count) return OM_S_OK;

@@ -28,8 +28,8 @@ constexpr float kMaxVertical = 0.6f;
 // Overhead map and editor view.
 constexpr float kOverheadHeight = 600.0f; // above the ground under the camera
 constexpr float kViewAspect = 1.3333f;
-constexpr float kEditorClearance = 100.0f;   // the editor's eye above the ground at least
-constexpr uint32_t kEditorDragButton = 2; // button 1 belongs to the editor's own tools
+constexpr float kEditorClearance = 100.0f; // the editor's eye above the ground at least
+constexpr uint32_t kEditorDragButton = 2;  // button 1 belongs to the editor's own tools
 
 LgVector add(const LgVector& a, const LgVector& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};

@@ -86,8 +86,8 @@ constexpr const char* kEditorMission =
 
 const LgVector kGround{100, 150, 100}, kVehicle{200, 150, 200}, kAir{300, 400, 300};
 LgVector goal_at(int32_t g) {
-    const LgVector goals[] = {{600, 0, 600}, {700, 0, 700}, {800, 0, 800}, {900, 0, 900},
-                              {950, 0, 980}};
+    const LgVector goals[] = {
+        {600, 0, 600}, {700, 0, 700}, {800, 0, 800}, {900, 0, 900}, {950, 0, 980}};
     return goals[g];
 }
 
@@ -177,8 +177,8 @@ TEST_F(EditorTest, KeysChangeTheSelectedEntryOrGoal) {
         {", on 48", goal_at(0), ",", [&](auto& t) { return goal(t, 0).type; }, 96},
         {"n on 256", goal_at(4), "n", [&](auto& t) { return goal(t, 4).type; }, 400},
         {"n on 400", goal_at(1), "n", [&](auto& t) { return goal(t, 1).type; }, 320},
-        {", on a type outside the list", goal_at(2), ",n",
-         [&](auto& t) { return goal(t, 2).type; }, 999},
+        {", on a type outside the list", goal_at(2), ",n", [&](auto& t) { return goal(t, 2).type; },
+         999},
         {"/ on goal", goal_at(0), "/", [&](auto& t) { return goal(t, 0).integer; }, 2},
         {". on goal", goal_at(0), "..", [&](auto& t) { return goal(t, 0).integer; }, -1},
         {"' on goal", goal_at(0), "'", [&](auto& t) { return goal(t, 0).real; }, 15},
@@ -209,8 +209,8 @@ TEST_F(EditorTest, KeysChangeTheSelectedEntryOrGoal) {
         {"w on air", kAir, "w", [&](auto& t) { return air(t).ordinance_type; }, 2},
         {"r on air", kAir, "rr", [&](auto& t) { return air(t).ordinance_count; }, 2},
         {"e stops at 0", kAir, "ree", [&](auto& t) { return air(t).ordinance_count; }, 0},
-        {"u on a vehicle does nothing", kVehicle, "uq",
-         [&](auto& t) { return vehicle(t).range; }, 300},
+        {"u on a vehicle does nothing", kVehicle, "uq", [&](auto& t) { return vehicle(t).range; },
+         300},
         {"h steps the ground choice", kGround, "h", [&](auto& t) { return t.editor.ground_choice; },
          1},
         {"h wraps", kGround, "hh", [&](auto& t) { return t.editor.ground_choice; }, 0},
@@ -289,8 +289,8 @@ TEST_F(EditorTest, PressAndMotionMoveABodyAndTurnAHandle) {
     // orientation stays.
     const LgMatrix before = r;
     const float nan = std::nanf("");
-    for (const LgVector& at : {LgVector{140, 150, 120}, LgVector{140, 400, 120},
-                               LgVector{nan, 0, 0}}) {
+    for (const LgVector& at :
+         {LgVector{140, 150, 120}, LgVector{140, 400, 120}, LgVector{nan, 0, 0}}) {
         point_at(at);
         EXPECT_EQ(std::memcmp(&r.at, &before.at, sizeof(LgVector)), 0);
         EXPECT_EQ(std::memcmp(&r.right, &before.right, sizeof(LgVector)), 0);
@@ -380,8 +380,9 @@ TEST_F(EditorTest, OverlayLinesAndMarkers) {
         check({{10, 370, "Mission Real value: 10.000000"}, {10, 390, "Mission Integer value: 1"}},
               1, 1);
         bool target_line = false;
-        for (const auto& l : text->lines) target_line |= l.text.rfind("Mission Target", 0) == 0 ||
-                                                         l.text.rfind("Mission Goal ", 0) == 0;
+        for (const auto& l : text->lines)
+            target_line |=
+                l.text.rfind("Mission Target", 0) == 0 || l.text.rfind("Mission Goal ", 0) == 0;
         EXPECT_EQ(target_line, c.line != nullptr) << c.type;
         if (c.line) check({{10, 350, c.line}}, 1, 1);
     }
@@ -513,7 +514,9 @@ TEST_F(EditorTest, PlacementAppendsAnEntryAndSpawnsIt) {
     open();
     // The placed objects: the stand-in ground kind and the AI plane.
     cursor({420, 150, 430});
-    keys("hg" "v" "[p");
+    keys("hg"
+         "v"
+         "[p");
     ASSERT_EQ(m->ground_entry_count, 3);
     ASSERT_EQ(m->vehicle_entry_count, 2);
     ASSERT_EQ(m->air_entry_count, 2);
