@@ -197,6 +197,17 @@ TEST_F(EditingTest, WhileEditingTheCursorIsTheGroundUnderTheCamerasCursor) {
     ASSERT_EQ(camera->GetProperty(kTvCamPropCursorGround, &value), OM_S_OK);
     EXPECT_FLOAT_EQ(reinterpret_cast<const LgVector*>(value)->y, 150.0f);
     EXPECT_EQ(camera->SetProperty(kTvCamPropCursorGround, value), OM_E_BADPROPERTY);
+    // Off the map the ray meets nothing: no cursor for the editor.
+    const LgVector far_away{20000, 0, 20000};
+    camera->SetProperty(kTvCamPropDragOffset, reinterpret_cast<uintptr_t>(&far_away));
+    run_frames(1);
+    const LgVector kept = cursor;
+    EXPECT_EQ(camera->GetProperty(kTvCamPropCursorGround, &value), OM_E_FAIL);
+    EXPECT_EQ(value, 0u);
+    input(48, 1, 0x102);
+    EXPECT_EQ(std::memcmp(&cursor, &kept, sizeof kept), 0);
+    camera->SetProperty(kTvCamPropPosition, reinterpret_cast<uintptr_t>(&eye));
+    run_frames(1);
     // Button 1 is the editor's: the body under the cursor is picked and moved.
     select({400, 150, 400});
     ASSERT_EQ(mission()->editor.selected_id, 10);
