@@ -118,6 +118,11 @@ public:
         clock_offsets_[1] = b;
     }
 
+    // The editor's keys (F9 in and out of editing, F8 saving) when the editor is switched on;
+    // true when the event was one of them and is used up.
+    bool take_editor_key(const InputEvent& event);
+    const char* editor_note() const { return editor_note_; }
+
     // The deferred red pass over the atomics queued this frame.
     void DrawDeferred();
 
@@ -150,6 +155,15 @@ protected:
     void free_default_plane_entry();
     // The mission's ground kinds become the game's ground archetypes.
     void adopt_ground_archetypes();
+    // The editing state (tv_game_editing.cpp).
+    void enter_editor();
+    void leave_editor();
+    void save_edited_mission();
+    // While editing: the event to the viewport camera, the ground point under its cursor and
+    // the event to the mission's editor.
+    void route_editor_input(const InputEvent& event);
+    // The last save's result, for three seconds after it.
+    void draw_editor_note();
 
     TvGameSettings* settings_ = nullptr;
     LgRaster* frame_raster_ = nullptr;
@@ -197,6 +211,8 @@ protected:
     bool outcome_forced_ = false;
     // The air entry the default player plane was made from (its descriptor while it lives).
     TvMissionAirEntry* default_plane_entry_ = nullptr;
+    char editor_note_[96] = {};
+    uint32_t editor_note_until_ = 0;
 };
 
 OM_DECLARE_MODULE(TavrinGame);

@@ -40,6 +40,8 @@ OmResult TavrinMission::Update() {
 }
 
 OmResult TavrinMission::Unload() {
+    // What the editor deleted goes first, while the landscape it was made on is still held.
+    release_removed_objects();
     for (int32_t i = ground_kind_count - 1; i >= 0; --i) {
         if (ground_kinds[i]) ground_kinds[i]->Release();
         ground_kinds[i] = nullptr;
@@ -60,6 +62,8 @@ OmResult TavrinMission::Unload() {
     if (landscape) landscape->Release();
     landscape = nullptr;
     release_text_chain();
+    release_goal_icons();
+    editor = {};
     return OM_S_OK;
 }
 
@@ -115,15 +119,5 @@ OmResult TavrinMission::DrawClock(ITvObject*) {
     std::snprintf(text, sizeof(text), "%d:%02d", minutes, seconds);
     draw_line(static_cast<float>(TvGetScreenWidth()) * 0.5f - kClockOffsetX, kClockY, text,
               nullptr);
-    return OM_S_OK;
-}
-
-// The editor's overlay and input belong to the mission editor, which drives the mission
-// from outside; the mission itself draws and takes nothing there.
-OmResult TavrinMission::DrawEditorInfo(ITvObject*) {
-    return OM_S_OK;
-}
-
-OmResult TavrinMission::HandleEditorInput(const TvEvent*) {
     return OM_S_OK;
 }

@@ -32,6 +32,33 @@ inline constexpr size_t kTvMissionNameSize = 32;
 inline constexpr size_t kTvPlayerPlaneNameSize = 64;
 inline constexpr float kTvDefaultSafeHeight = 70.0f;
 
+// What the editor has selected (TvMissionEditorState::selection).
+enum TvEditorSelection : int32_t {
+    kTvEditorNone = 0,
+    kTvEditorGround = 1,
+    kTvEditorAir = 2,
+    kTvEditorVehicle = 3,
+    kTvEditorGoal = 4,
+};
+
+// The editor's state: the selection, the mode (0 select, 1 move, 2 turn, 3 select without
+// goals) and the archetype each placement key would use.
+struct TvMissionEditorState {
+    int32_t selection;
+    int32_t selected_id;
+    int32_t selected_goal;              // the goal's index; for an entry 0 body, 1 heading handle
+    TvCreateDescriptor* selected_entry; // the entry (for a goal, its air entry)
+    int32_t mode;
+    int32_t ground_choice;
+    int32_t vehicle_choice;
+    int32_t plane_choice;
+    int32_t reserved;
+};
+
+// The goal types in the editor's order (',' steps forward, 'n' back).
+inline constexpr int32_t kTvEditorGoalTypes[16] = {256, 16,  64,  288, 352, 368, 32,  48,
+                                                   96,  336, 112, 128, 144, 304, 320, 400};
+
 // The mission's fields (zeroed at creation).
 struct TvMissionFields {
     char map_name[kTvMissionNameSize]{};
@@ -60,7 +87,7 @@ struct TvMissionFields {
     ITvGame* game{};
     LgTexture* goal_icons[kTvMissionGoalIcons]{};
     ITvBSPLandscape* landscape{};
-    int32_t editor_state[9]{};
+    TvMissionEditorState editor{};
     int32_t next_id{};
     IRenderer* renderer{};
     IRasterCreate* raster_factory{};
@@ -73,6 +100,11 @@ struct TvMissionFields {
     // Beside each air entry: the plane name its section had in the file, which the writer
     // keeps when the player's chosen plane replaced it on loading (empty: no swap).
     char air_file_names[kTvMissionMaxAirEntries][kTvPlayerPlaneNameSize]{};
+    // Objects the editor deleted: out of the game and its world, kept alive (one reference
+    // each) because others may still point at them, until Start or Unload.
+    ITvObject* removed_objects[kTvMissionMaxGroundEntries + kTvMissionMaxVehicleEntries +
+                               kTvMissionMaxAirEntries]{};
+    int32_t removed_count{};
 };
 
 class TavrinMission final : public ITvMission, public TvMissionFields, public OmAllocated {
@@ -118,12 +150,32 @@ private:
     // One line through the text renderer; a null colour keeps the renderer's.
     void draw_line(float x, float y, const char* text, const uint32_t* colour);
     int32_t plane_kind_index(const char* name) const;
+    // The editor (tv_mission_editor.cpp).
+    void load_goal_icons();
+    void release_goal_icons();
+    void release_removed_objects();
+    void editor_key(uint32_t key);
+    void editor_goal_key(uint32_t key, TvMissionAirEntry& entry, int32_t index);
+    void editor_entry_key(uint32_t key);
+    void editor_motion();
+    void editor_select();
+    void editor_move();
+    void editor_turn();
+    void editor_place(int32_t kind);
+    void editor_delete_entry();
+    void draw_editor_markers();
 
     uint32_t ref_count_ = 1;
 };
 
 // The width of a text line in the mission's font; 0 for a null or empty text.
 int32_t TvMeasureTextWidth(ITvMission* mission, const char* text);
+
+// The editor's drawing of its markers: line lists and textured triangles in world space, one
+// call per batch. The engine's immediate mode by default; tests install a recorder.
+using TvEditorPrimitiveSink = void (*)(int32_t type, const struct LgIm3DVertex* vertices,
+                                       int32_t count, LgTexture* texture);
+void TvSetEditorPrimitiveSink(TvEditorPrimitiveSink sink);
 
 // Reads one section of texden.ini and sets the four texture-reduction shifts. 0, or OM_E_FAIL
 // when the file or a property sheet cannot be had (the shifts then stay as they were).

@@ -129,7 +129,10 @@ OmResult TavrinGame::Render(TvOverlayCallback callback, void* context) {
     mark("Object Effects Render");
     if (weapons_) weapons_->Render();
     mark("Weapons Render");
-    if (mission_ && run_state_ == kTvRunStateEditing) mission_->DrawEditorInfo(camera);
+    if (mission_ && run_state_ == kTvRunStateEditing) {
+        mission_->DrawEditorInfo(camera);
+        draw_editor_note();
+    }
     if (mission_) mission_->DrawClock(camera);
     set_state(kStateFogEnable, 1);
     if (particles_) particles_->Render(engine_camera);

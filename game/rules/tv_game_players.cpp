@@ -101,7 +101,11 @@ OmResult TavrinGame::HandleInput(const InputEvent* event) {
             std::clamp(pointer_y_ + static_cast<int32_t>(event->value), kPointerMin, kPointerMax);
     const bool timer_event =
         settings_ && event->source == settings_->timer_device && event->code == kTvInputTimerEvent;
-    if (!timer_event) {
+    if (timer_event || take_editor_key(*event)) {
+        // used up
+    } else if (run_state_ == kTvRunStateEditing) {
+        route_editor_input(*event);
+    } else {
         const TvEvent wrapped{kTvEventInput, reinterpret_cast<uintptr_t>(event)};
         for (int32_t i = 0; i < master_count_; ++i)
             if (master_objects_[i] && (master_update_flags_[i] & kTvTakesInput) != 0)

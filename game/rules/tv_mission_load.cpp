@@ -256,7 +256,8 @@ OmResult TavrinMission::LoadMission(int32_t number, char* player_plane_name) {
     read_vehicle_entries(sheet.get(), largest_id);
 
     create_text_chain();
-    for (int32_t& word : editor_state) word = 0;
+    editor = {};
+    load_goal_icons();
     next_id = largest_id + 1;
     return OM_S_OK;
 }

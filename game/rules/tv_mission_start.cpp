@@ -124,6 +124,10 @@ void take_plane_sounds(ITvObject* plane, IPropertySheet* sheet) {
 OmResult TavrinMission::Start(ITvGame* new_game) {
     game = new_game;
     outcome = kTvOutcomeRunning;
+    // What the editor deleted in the last run goes now: the game that pointed at it is gone.
+    release_removed_objects();
+    editor.selection = kTvEditorNone;
+    editor.selected_entry = nullptr;
     if (game && landscape) game->SetLandscape(landscape);
     if (music_track > 0) TvPlayMusic(music_track);
 

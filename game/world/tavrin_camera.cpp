@@ -225,6 +225,13 @@ OmResult TavrinCamera::GetProperty(uint32_t id, uintptr_t* out) {
     case kTvCamPropEngineCamera: *out = reinterpret_cast<uintptr_t>(engine_camera_); return OM_S_OK;
     case kTvCamPropViewMode: *out = user_value; return OM_S_OK;
     case kTvCamPropDragOffset: *out = 0; return OM_E_BADPROPERTY;
+    case kTvCamPropCursorGround:
+        if (!cursor_ground_point(&cursor_ground_)) {
+            *out = 0;
+            return OM_E_FAIL;
+        }
+        *out = reinterpret_cast<uintptr_t>(&cursor_ground_);
+        return OM_S_OK;
     default: return TavrinObjectBase<ITvCamera>::GetProperty(id, out);
     }
 }

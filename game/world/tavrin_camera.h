@@ -57,6 +57,8 @@ private:
     void handle_input(const InputEvent& event);
     void destroy_engine_camera();
     bool ground_point(const LgLine& line, LgVector* hit) const;
+    // Where the ray through the cursor meets the world's triangles.
+    bool cursor_ground_point(LgVector* hit) const;
     float ground_height_below(const LgVector& point, float fallback) const;
 
     LgCamera* engine_camera_ = nullptr; // owned
@@ -68,6 +70,7 @@ private:
     int32_t mouse_dx_ = 0, mouse_dy_ = 0;
     LgVector drag_offset_{};
     LgVector anchor_{};
+    LgVector cursor_ground_{}; // property 777's answer
     bool anchor_held_ = false;
     int32_t cursor_x_ = 0, cursor_y_ = 0;
     ITvObject* followed_ = nullptr; // not reference-counted

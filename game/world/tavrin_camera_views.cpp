@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -27,7 +28,8 @@ constexpr float kMaxVertical = 0.6f;
 // Overhead map and editor view.
 constexpr float kOverheadHeight = 600.0f; // above the ground under the camera
 constexpr float kViewAspect = 1.3333f;
-constexpr uint32_t kEditorDragButton = 2; // button 1 belongs to the editor's own tools
+constexpr float kEditorClearance = 100.0f; // the editor's eye above the ground at least
+constexpr uint32_t kEditorDragButton = 2;  // button 1 belongs to the editor's own tools
 
 LgVector add(const LgVector& a, const LgVector& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
@@ -62,6 +64,15 @@ LgCollisionPrimitive* keep_nearest(LgCollisionPrimitive* primitive, LgAtomicSect
 }
 
 } // namespace
+
+bool TavrinCamera::cursor_ground_point(LgVector* hit) const {
+    if (!engine_camera_ || !matrix) return false;
+    LgCameraSyncDefault(engine_camera_);
+    LgLine ray{};
+    const LgVector2 pixel{static_cast<float>(cursor_x_), static_cast<float>(cursor_y_)};
+    if (!LgCameraCalcPixelRay(engine_camera_, &ray, &pixel)) return false;
+    return ground_point(ray, hit);
+}
 
 bool TavrinCamera::ground_point(const LgLine& line, LgVector* hit) const {
     if (!world) return false;
@@ -199,7 +210,14 @@ void TavrinCamera::update_ground_view(int32_t mode) {
         ground = ground_height_below(camera_position_, box ? box->inf.y : camera_position_.y);
         camera_position_.y = ground + kOverheadHeight;
     } else {
-        ground = ground_height_below(camera_position_, camera_position_.y);
+        // The editor's eye keeps its height, but never comes closer to the ground than
+        // kEditorClearance: the ground ray of the cursor must start above the ground.
+        const float nowhere = -std::numeric_limits<float>::infinity();
+        const float below = ground_height_below(camera_position_, nowhere);
+        if (below != nowhere) {
+            camera_position_.y = std::max(camera_position_.y, below + kEditorClearance);
+            ground = below;
+        }
     }
     look_at_ = {camera_position_.x, ground, camera_position_.z};
     matrix->right = {1.0f, 0.0f, 0.0f};

@@ -17,6 +17,9 @@ enum TvCameraProperty : uint32_t {
     kTvCamPropEngineCamera = 774, // LgCamera*
     kTvCamPropViewMode = 775,     // TvCameraViewMode; sets the mode's projection
     kTvCamPropDragOffset = 776,   // set only: 3 floats the map or editor view moves by once
+    // get only: pointer to the 3 floats where the ray through the cursor meets the world;
+    // OM_E_FAIL (and 0) when it meets nothing.
+    kTvCamPropCursorGround = 777,
 };
 
 // Look events a plane sends its camera (data: 1 pressed, 0 released).

@@ -32,6 +32,7 @@ public:
         endurance = 50.0f;
         return OM_S_OK;
     }
+    OmResult UseArchetype(ITvObject*) override { return OM_S_OK; }
     std::string loaded;
 };
 

@@ -212,10 +212,14 @@ TEST_F(RegistryTest, TheTimerEventIsConsumedAndRereadsTheClock) {
     EXPECT_FLOAT_EQ(game->GetTimeSeconds(), 4.441f);
 }
 
-TEST_F(RegistryTest, InputStillReachesObjectsWhileEditing) {
+TEST_F(RegistryTest, WhileEditingObjectsGetNoInput) {
+    // The editor's keys must not fly the planes: input goes to the camera and editor alone.
     TestObject* listener = add(1, 0, {}, 0x1c0, kTvTakesInput);
     game->set_run_state(kTvRunStateEditing);
     const InputEvent key{0x101, 17, 0, 'a'};
+    game->HandleInput(&key);
+    EXPECT_TRUE(listener->inputs.empty());
+    game->set_run_state(kTvRunStateRunning);
     game->HandleInput(&key);
     EXPECT_EQ(listener->inputs.size(), 1u);
 }
