@@ -233,6 +233,13 @@ TEST_F(NetworkTest, HostNumbersItsOwnPorts) {
     n->GetPlayerCount(&count);
     EXPECT_EQ(count, OM_NETWORK_MAX_PLAYERS);
     EXPECT_EQ(n->RequestPlayer(port, nullptr, 0), OM_E_FAIL);
+
+    // Releasing the connection removes every player with its notice.
+    seen[0].clear();
+    EXPECT_EQ(n->ReleaseConnection(), OM_S_OK);
+    n->GetPlayerCount(&count);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(codes_seen(0), Words(OM_NETWORK_MAX_PLAYERS, OM_NETWORK_REMOVE));
 }
 
 TEST_F(NetworkTest, PlayerRecords) {
