@@ -59,6 +59,7 @@
 #include "media/text/font.h"
 #include "media/text/font_cache.h"
 #include "media/text/text_renderer.h"
+#include "net/session/network.h"
 #include "net/tcp/win32_tcp.h"
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
@@ -157,6 +158,7 @@ OmResult OmRegisterSystemModules(IObjectManager* manager) {
 
 OmResult OmRegisterNetworkModules(IObjectManager* manager) {
     return register_each({
+        Network_RegisterClasses,
         NullTransport_RegisterClasses,
         PacketQueue_RegisterClasses,
         Win32TCP_RegisterClasses,
