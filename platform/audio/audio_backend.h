@@ -44,6 +44,8 @@ uint32_t render(void* out, uint32_t frames);
 // Bytes per output frame and rate of the newest manual sound object (0 when none).
 uint32_t render_frame_bytes();
 uint32_t render_rate();
+// The output format of the newest manual sound object (all zero when none).
+WAVEFORMATEX render_format();
 
 // The committed (audible) 3D values of a buffer.
 struct Committed3D {

@@ -192,6 +192,13 @@ uint32_t render_rate() {
     return engine->output.samples_per_second;
 }
 
+WAVEFORMATEX render_format() {
+    std::shared_ptr<Engine> engine = newest_manual_engine();
+    if (!engine) return WAVEFORMATEX{};
+    std::lock_guard lock(engine->mutex);
+    return engine->output;
+}
+
 bool inspect(IDirectSoundBuffer* buffer, BufferSnapshot* out) {
     return inspect_buffer(buffer, out);
 }

@@ -107,7 +107,7 @@ SynthSound synth_engine(uint32_t period, uint32_t cylinders, uint32_t periods, u
         const double knock = std::exp(-in_pulse * 6.0) * std::sin(2 * pi * 3 * in_pulse);
         v[i] = 0.55 * tone + 0.45 * knock + 0.06 * rumble(noise.uniform()) * std::exp(-in_pulse * 4.0);
     }
-    normalise(v, 0.55);
+    normalise(v, 0.4);
     return mono(v);
 }
 
@@ -121,7 +121,7 @@ SynthSound synth_gun_burst(uint32_t shots, uint32_t spacing, double pitch, uint3
         const double thump = std::sin(2 * pi * pitch * t * (1.0 - 2.0 * t)) * std::exp(-t / 0.03);
         v[i] = body(crack) * 1.4 + 0.6 * thump;
     }
-    normalise(v, 0.8);
+    normalise(v, 0.55);
     fade_ends(v, 2, 64);
     return mono(v);
 }
@@ -154,7 +154,7 @@ SynthSound synth_explosion(double seconds, double darkness, uint32_t seed) {
         rumble_phase += 2 * pi * rumble_hz / rate;
         v[i] = env * (b(a(noise.uniform())) * 4.0 + 0.35 * std::sin(rumble_phase));
     }
-    normalise(v, 0.85);
+    normalise(v, 0.6);
     fade_ends(v, 2, 512);
     return mono(v);
 }
