@@ -46,6 +46,8 @@ python3-pyftpdlib
 openssl
 libsndfile1-dev
 locales
+libfluidsynth-dev
+timgm6mb-soundfont
 "
 
 missing=""

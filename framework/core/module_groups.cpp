@@ -69,11 +69,16 @@
 #include "sound/channel/priority_sound_control.h"
 #include "sound/channel/queued_sound_control.h"
 #include "sound/channel/sound_channel.h"
+#include "sound/device/win32_dx6_sound_control.h"
 #include "sound/device/win32_dx6_sound_control2.h"
 #include "sound/dict/sound_dict_type.h"
 #include "sound/files/object_rw_sound_ini.h"
 #include "sound/files/object_rw_wav.h"
 #include "sound/files/win32_adpcm.h"
+#include "sound/music/meta_music.h"
+#include "sound/music/win32_dx5_streamed_music.h"
+#include "sound/music/win32_dx7_direct_music.h"
+#include "sound/music/win32_red_book_music.h"
 #include "sound/processing/sound_processor.h"
 #include "sound/set/sound_set.h"
 
@@ -208,6 +213,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
     return register_each({
         SoundDictType_RegisterClasses,
         SoundProcessor_RegisterClasses,
+        MetaMusic_RegisterClasses,
         ObjectRWWav_RegisterClasses,
         ObjectRWSoundIni_RegisterClasses,
         BaseSoundCreate_RegisterClasses,
@@ -229,7 +235,11 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         MetaSoundChannel_RegisterClasses,
         PriorityChannel_RegisterClasses,
         QueueChannel_RegisterClasses,
+        Win32Dx6SoundControl_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
+        Win32Dx5StreamedMusic_RegisterClasses,
+        Win32Dx7DirectMusic_RegisterClasses,
+        Win32RedBookMusic_RegisterClasses,
         Win32Adpcm_RegisterClasses,
     }, manager);
 }

@@ -22,6 +22,9 @@
 #include "game/world/tv_weapon.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
+#include "sound/music/win32_dx5_streamed_music.h"
+#include "sound/music/win32_dx7_direct_music.h"
+#include "sound/music/win32_red_book_music.h"
 
 namespace {
 
@@ -43,9 +46,9 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinMission", TvRegisterMissionClass},
     {Kind::module, "Win32Registry", Win32Registry_RegisterClasses},
     {Kind::module, "Win32OSExt", Win32OSExt_RegisterClasses},
-    {Kind::module, "Win32Dx5StreamedMusic", nullptr},
-    {Kind::module, "Win32RedBookMusic", nullptr},
-    {Kind::module, "Win32Dx7DirectMusic", nullptr},
+    {Kind::module, "Win32Dx5StreamedMusic", Win32Dx5StreamedMusic_RegisterClasses},
+    {Kind::module, "Win32RedBookMusic", Win32RedBookMusic_RegisterClasses},
+    {Kind::module, "Win32Dx7DirectMusic", Win32Dx7DirectMusic_RegisterClasses},
     {Kind::module, "Win32OS", Win32OS_RegisterClasses},
     {Kind::module, "OmLgParticles", OmLgParticles_RegisterClasses},
     {Kind::module, "OmLgRenderer", OmLgRenderer_RegisterClasses},

@@ -60,7 +60,7 @@ void TickSource::hold_real_clock() {
         auto stopped = [&] { return real_clock_generation_ != generation; };
         auto next = std::chrono::steady_clock::now();
         while (!stopped()) {
-            next += std::chrono::milliseconds(service_tick_ms);
+            next += std::chrono::milliseconds(period_ms_);
             if (changed_.wait_until(lock, next, stopped)) break;
             ++count_;
             changed_.notify_all();

@@ -38,6 +38,9 @@ private:
 
 class TickSource {
 public:
+    // Ticks every `period_ms` on the real clock while held.
+    explicit TickSource(uint32_t period_ms = service_tick_ms) : period_ms_(period_ms) {}
+
     // Counts a tick and wakes the waiters. With `settle`, returns only once every registered
     // waiter has serviced it and waits again (or has gone).
     void tick(bool settle);
@@ -45,7 +48,7 @@ public:
     void wake();
     uint64_t count();
 
-    // A thread that ticks every service_tick_ms on the real clock while it is held (counted:
+    // A thread that ticks every period on the real clock while it is held (counted:
     // the SDL sound objects hold it).
     void hold_real_clock();
     void release_real_clock();
@@ -59,6 +62,7 @@ private:
     uint32_t real_clock_holders_ = 0;
     uint64_t real_clock_generation_ = 0;
     std::thread real_clock_;
+    uint32_t period_ms_;
 };
 
 // The process's service ticks.

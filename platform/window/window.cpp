@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -249,6 +250,14 @@ void invalidate_window(Window* window) {
     if (is_window(window)) post_message(window, WM_PAINT, 0, 0);
 }
 
+namespace {
+std::atomic<bool> headless_foreground{true};
+} // namespace
+
+void set_headless_foreground(bool foreground) {
+    headless_foreground = foreground;
+}
+
 bool is_foreground(Window* window) {
     SDL_Window* sdl;
     {
@@ -257,7 +266,7 @@ bool is_foreground(Window* window) {
         if (!alive_locked(list, window)) return false;
         sdl = window->sdl;
     }
-    if (headless() || !sdl) return true;
+    if (headless() || !sdl) return headless_foreground.load();
     return (SDL_GetWindowFlags(sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 

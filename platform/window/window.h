@@ -63,8 +63,10 @@ std::string window_class_name(Window* window);
 
 // Queues one WM_PAINT for the window unless one is already waiting.
 void invalidate_window(Window* window);
-// Headless windows are always in the foreground and focused.
+// Headless windows are always in the foreground and focused, unless a test has taken them out
+// of it with set_headless_foreground(false).
 bool is_foreground(Window* window);
+void set_headless_foreground(bool foreground);
 
 // The SDL window behind a window, or null for a virtual one.
 SDL_Window* sdl_window(Window* window);

@@ -24,10 +24,7 @@ DeviceSoundCreate::~DeviceSoundCreate() {
     if (device_) device_->Release();
 }
 
-OmResult DeviceSoundCreate::Validate() {
-    SoundMakerRecord& r = record_;
-    uint32_t device_rate = device_ ? device_->output_rate() : SOUND_DEFAULT_OUTPUT_RATE;
-    uint32_t device_code = device_ ? device_->output_code() : SOUND_DEFAULT_OUTPUT_FORMAT;
+OmResult OmDeviceMakerValidate(SoundMakerRecord& r, uint32_t device_code, uint32_t device_rate) {
     if (r.property1 == 0) r.property1 = 1;
     if (r.length == 0) r.length = default_length;
     if (!(r.volume >= 0.0f)) r.volume = 0.0f;
@@ -42,6 +39,12 @@ OmResult DeviceSoundCreate::Validate() {
     if (!sound_maker_format_ok(r.format)) return OM_E_FAIL;
     r.valid = 1;
     return OM_S_OK;
+}
+
+OmResult DeviceSoundCreate::Validate() {
+    return OmDeviceMakerValidate(record_,
+                                 device_ ? device_->output_code() : SOUND_DEFAULT_OUTPUT_FORMAT,
+                                 device_ ? device_->output_rate() : SOUND_DEFAULT_OUTPUT_RATE);
 }
 
 OmResult DeviceSoundCreate::CreateSound(ISound** out) {

@@ -6,6 +6,12 @@
 
 class Win32Dx6SoundControl2;
 
+// The DirectSound devices' description rules: format and rate default to the device's output;
+// a rate above the device's comes down to it with the length scaled alike; a 3D description
+// becomes mono; the base's other defaults and format checks.
+OmResult OmDeviceMakerValidate(SoundMakerRecord& record, uint32_t device_code,
+                               uint32_t device_rate);
+
 class DeviceSoundCreate final : public BaseSoundCreate {
 public:
     // A maker of `device` (which it holds with a reference).

@@ -4,8 +4,6 @@
 
 #include "framework/core/com_ref.h"
 #include "framework/core/object_manager.h"
-#include "framework/platform/os_service.h"
-#include "framework/platform/sound_support.h"
 #include "sound/base/sound_format.h"
 #include "sound/device/device_sound.h"
 #include "sound/device/device_sound_create.h"
@@ -46,11 +44,7 @@ OmResult Win32Dx6SoundControl2::Create(IUnknown* outer, IUnknown** out) {
     return OM_S_OK;
 }
 
-Win32Dx6SoundControl2::Win32Dx6SoundControl2() {
-    // The OS object gives the window for the cooperative level; without one the level is set
-    // for no window, which the platform's sound object accepts.
-    OmCreate(CLSID_Win32OS, IID_IOmWindow, &window_);
-}
+Win32Dx6SoundControl2::Win32Dx6SoundControl2() = default;
 
 Win32Dx6SoundControl2::~Win32Dx6SoundControl2() = default;
 
@@ -60,48 +54,24 @@ void Win32Dx6SoundControl2::final_release() {
     stop_worker();
     release_all_voices();
     release_pending();
-    if (listener_) listener_->Release();
-    if (primary_) primary_->Release();
-    listener_ = nullptr;
-    primary_ = nullptr;
-    if (direct_sound_) direct_sound_->Release();
-    direct_sound_ = nullptr;
-    if (window_) window_->Release();
-    window_ = nullptr;
+    close_direct_sound();
     SoundControlBase::final_release();
 }
 
 OmResult Win32Dx6SoundControl2::Init(IUnknown* object, uint32_t flags) {
     if (direct_sound_) return OM_E_FAIL;
-    IDirectSound* ds = nullptr;
-    IUnknown* shared = object ? object : OmLookupGlobalObject(IID_IDirectSound);
-    if (shared) {
-        OmResult r = shared->QueryInterface(IID_IDirectSound, reinterpret_cast<void**>(&ds));
-        if (r < 0) return r;
-    } else {
-        void* window = window_ ? static_cast<void*>(window_->GetHandle()) : nullptr;
-        OmResult r = DirectSoundCreate(nullptr, &ds, nullptr);
-        if (r < 0) return r;
-        r = ds->SetCooperativeLevel(window, (flags & CONTROL_INIT_EXCLUSIVE) ? DSSCL_EXCLUSIVE
-                                                                             : DSSCL_PRIORITY);
-        if (r < 0) {
-            ds->Release();
-            return r;
-        }
-        ds->AddRef(); // the registration takes over a reference of its own
-        r = OmRegisterGlobalObject(IID_IDirectSound, ds);
-        if (r < 0) ds->Release();
-    }
+    OmResult r = open_direct_sound(object, flags);
+    if (r < 0) return r;
     // The capabilities are read from a shared object too: a second device must not take a
     // zeroed record for a machine without hardware mixing.
     caps_ = DSCAPS{};
     caps_.dwSize = sizeof(DSCAPS);
-    OmResult r = ds->GetCaps(&caps_);
+    r = direct_sound_->GetCaps(&caps_);
     if (r < 0) {
-        ds->Release();
+        direct_sound_->Release();
+        direct_sound_ = nullptr;
         return r;
     }
-    direct_sound_ = ds;
     r = SetOutputFormat(SOUND_DEFAULT_OUTPUT_FORMAT, SOUND_DEFAULT_OUTPUT_RATE, flags);
     if (r < 0) return r;
     return set_voice_count(DEVICE_DEFAULT_VOICES);
@@ -114,53 +84,7 @@ OmResult Win32Dx6SoundControl2::SetOutputFormat(uint32_t code, uint32_t rate, ui
     // A code or rate the output cannot take is refused before anything is released: the
     // working primary buffer stays as it is.
     if (!output_format_valid(code, rate)) return OM_E_FAIL;
-    if (listener_) listener_->Release();
-    if (primary_) primary_->Release();
-    listener_ = nullptr;
-    primary_ = nullptr;
-    DSBUFFERDESC desc{sizeof(DSBUFFERDESC),
-                      DSBCAPS_PRIMARYBUFFER | ((flags & CONTROL_INIT_3D) ? DSBCAPS_CTRL3D : 0u),
-                      0,
-                      0,
-                      nullptr,
-                      {}};
-    OmResult r = direct_sound_->CreateSoundBuffer(&desc, &primary_, nullptr);
-    if (r < 0) return r;
-    r = primary_->Play(0, 0, DSBPLAY_LOOPING);
-    if (r < 0) return r;
-    WAVEFORMATEX format{};
-    OmWaveFormatFromCode(code, rate, &format);
-    r = primary_->SetFormat(&format);
-    if (r < 0) return r;
-    WAVEFORMATEX actual{};
-    r = primary_->GetFormat(&actual, sizeof actual, nullptr);
-    if (r < 0) return r;
-    uint32_t actual_code = code, actual_rate = rate;
-    OmWaveFormatToCode(&actual, &actual_code, &actual_rate);
-    SoundControlBase::SetOutputFormat(actual_code, actual_rate, flags);
-    if (flags & CONTROL_INIT_3D) {
-        if (primary_->QueryInterface(IID_IDirectSound3DListener,
-                                     reinterpret_cast<void**>(&listener_)) >= 0) {
-            DS3DLISTENER params{};
-            params.dwSize = sizeof params;
-            listener_->GetAllParameters(&params);
-        } else {
-            listener_ = nullptr;
-        }
-    }
-    return OM_S_OK;
-}
-
-OmResult Win32Dx6SoundControl2::SetFrame(const float* frame, const float* velocity) {
-    SoundControlBase::SetFrame(frame, velocity);
-    if (!listener_) return OM_E_FAIL;
-    if (frame) {
-        listener_->SetPosition(frame[9], frame[10], frame[11], DS3D_DEFERRED);
-        listener_->SetOrientation(frame[6], frame[7], frame[8], frame[3], frame[4], frame[5],
-                                  DS3D_DEFERRED);
-    }
-    if (velocity) listener_->SetVelocity(velocity[0], velocity[1], velocity[2], DS3D_DEFERRED);
-    return OM_S_OK;
+    return open_primary(code, rate, flags);
 }
 
 OmResult Win32Dx6SoundControl2::CreateSound(ISoundCreate** out) {
@@ -179,50 +103,6 @@ OmResult Win32Dx6SoundControl2::GetParamInt(int32_t kind, intptr_t* out) {
         return OM_S_OK;
     }
     return SoundControlBase::GetParamInt(kind, out);
-}
-
-OmResult Win32Dx6SoundControl2::SetParamReal(int32_t kind, float value) {
-    switch (kind) {
-    case CONTROL_REAL_VOLUME: {
-        master_volume_ = value;
-        std::vector<ComRef<ISound>> sounds;
-        for (ISound* s : lists_.active()) sounds.push_back(ComRef<ISound>::share(s));
-        for (auto it = sounds.rbegin(); it != sounds.rend(); ++it) {
-            float volume = 1.0f;
-            if ((*it)->GetParamReal(SOUND_REAL_VOLUME, &volume) >= 0)
-                (*it)->SetParamReal(SOUND_REAL_VOLUME, volume);
-        }
-        return OM_S_OK;
-    }
-    case CONTROL_REAL_ROLLOFF:
-        rolloff_ = value;
-        if (listener_) listener_->SetRolloffFactor(value, DS3D_DEFERRED);
-        return OM_S_OK;
-    case CONTROL_REAL_DOPPLER:
-        doppler_ = value;
-        if (listener_) listener_->SetDopplerFactor(value, DS3D_DEFERRED);
-        return OM_S_OK;
-    case CONTROL_REAL_DISTANCE:
-        level_ = value;
-        if (listener_) listener_->SetDistanceFactor(value, DS3D_DEFERRED);
-        return OM_S_OK;
-    default: return SoundControlBase::SetParamReal(kind, value);
-    }
-}
-
-OmResult Win32Dx6SoundControl2::GetParamReal(int32_t kind, float* out) {
-    if (kind == CONTROL_REAL_VOLUME) {
-        if (!out) return OM_E_FAIL;
-        *out = master_volume_;
-        return OM_S_OK;
-    }
-    return SoundControlBase::GetParamReal(kind, out);
-}
-
-OmResult Win32Dx6SoundControl2::StopAll(int32_t) {
-    lists_.stop_all();
-    Update(0);
-    return OM_S_OK;
 }
 
 OmResult Win32Dx6SoundControl2::AddObject(int32_t list, IUnknown* object) {
@@ -257,14 +137,8 @@ void Win32Dx6SoundControl2::rank_active_sounds() {
 
 OmResult Win32Dx6SoundControl2::Update(uint32_t elapsed) {
     release_pending();
-    if (!primary_) return OM_E_FAIL;
-    uint32_t status = 0;
-    OmResult r = primary_->GetStatus(&status);
+    OmResult r = restore_primary();
     if (r < 0) return r;
-    if (status & DSBSTATUS_BUFFERLOST) {
-        r = primary_->Restore();
-        if (r < 0) return r;
-    }
     lists_.time_step(elapsed);
     rank_active_sounds();
 
@@ -293,7 +167,7 @@ OmResult Win32Dx6SoundControl2::Update(uint32_t elapsed) {
         sound->apply_to_voice();
         start_voice(sound);
     }
-    if (listener_) listener_->CommitDeferredSettings();
+    commit_listener();
     release_pending();
     return OM_S_OK;
 }

@@ -7,7 +7,7 @@
 #include "framework/core/class_ids.h"
 #include "platform/audio/dsound.h"
 #include "platform/audio/tick_source.h"
-#include "sound/base/sound_control_base.h"
+#include "sound/device/direct_sound_control_base.h"
 #include "sound/device/voice.h"
 
 #include <atomic>
@@ -16,14 +16,12 @@
 #include <thread>
 #include <vector>
 
-struct IOmWindow;
-
 inline constexpr uint32_t DEVICE_DEFAULT_VOICES = 16;
 inline constexpr int32_t DEVICE_MAX_VOICES = 256;
 // Without free hardware mixing buffers the output rate is held at this.
 inline constexpr uint32_t DEVICE_SOFTWARE_RATE_LIMIT = 22050;
 
-class Win32Dx6SoundControl2 final : public SoundControlBase {
+class Win32Dx6SoundControl2 final : public DirectSoundControlBase {
 public:
     static OmResult Create(IUnknown* outer, IUnknown** out);
 
@@ -33,19 +31,11 @@ public:
     // Restores a lost primary buffer, steps every sound, re-ranks, assigns voices and commits
     // the 3D settings. OM_E_FAIL without a primary buffer.
     OmResult Update(uint32_t elapsed) override;
-    // Stores the frame and sets the listener (deferred). OM_E_FAIL without a listener.
-    OmResult SetFrame(const float* frame, const float* velocity) override;
     // A sound maker of the device.
     OmResult CreateSound(ISoundCreate** out) override;
     // CONTROL_INT_VOICES: the number of voices (0..256).
     OmResult SetParamInt(int32_t kind, intptr_t value) override;
     OmResult GetParamInt(int32_t kind, intptr_t* out) override;
-    // 0 master volume (re-applied to every sound), 1 roll-off, 2 Doppler, 3 distance factor.
-    OmResult SetParamReal(int32_t kind, float value) override;
-    // 0 reads the master volume back; the rest as the control base.
-    OmResult GetParamReal(int32_t kind, float* out) override;
-    // Stops every playing sound, then Update (0).
-    OmResult StopAll(int32_t ignored) override;
     // (Re)creates the primary buffer and the listener in the format; the format actually set
     // is kept.
     OmResult SetOutputFormat(uint32_t code, uint32_t rate, uint32_t flags) override;
@@ -65,10 +55,7 @@ public:
     // The buffers of the sound's voice (null when it has none).
     IDirectSoundBuffer* voice_buffer(const DeviceSound* sound);
     IDirectSound3DBuffer* voice_buffer_3d(const DeviceSound* sound);
-    float master_volume() const { return master_volume_; }
     const SoundFrame& listener_frame() const { return frame_; }
-    uint32_t output_code() const { return output_code_; }
-    uint32_t output_rate() const { return output_rate_; }
     // Serial of a new sound: equal-distance ranking ties go to the later one.
     uint64_t next_sound_serial() { return ++sound_serial_; }
 
@@ -77,7 +64,6 @@ public:
     // The sound on voice `index` (no reference added) or null.
     DeviceSound* voice_sound(uint32_t index);
     IDirectSoundBuffer* voice_buffer_at(uint32_t index);
-    IDirectSound* direct_sound() const { return direct_sound_; }
 
 private:
     Win32Dx6SoundControl2();
@@ -107,12 +93,7 @@ private:
     void release_pending();
     static void release_all(std::vector<ISound*>& sounds);
 
-    IOmWindow* window_ = nullptr;
-    IDirectSound* direct_sound_ = nullptr;
-    IDirectSoundBuffer* primary_ = nullptr;
-    IDirectSound3DListener* listener_ = nullptr;
     DSCAPS caps_{};
-    float master_volume_ = 1.0f;
     uint64_t sound_serial_ = 0;
 
     std::recursive_mutex cs_; // the voices, their buffers and the sounds' read state
