@@ -4,12 +4,16 @@
 // positional sounds land on their side, the menu limiter fades its sounds, and a busy combat
 // mix does not clip.
 #include "platform/audio/audio_backend.h"
+#include "platform/audio/cd_audio.h"
+#include "platform/window/window.h"
+#include "framework/platform/os_service.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_control.h"
 #include "sound/base/sound_params.h"
 #include "sound/base/sound_play_desc.h"
+#include "sound/music/music.h"
 #include "sound/set/sound_set.h"
 #include "tests/tools/demodata/demodata_fixture.h"
 
@@ -249,6 +253,33 @@ TEST_F(DemoSoundHeard, ABusyCombatMixDoesNotClip) {
     EXPECT_LE(longest, 4u);
     EXPECT_GT(s.rms(0, 0.5, 3.0), 1000.0);
     for (auto& l : loops) l->Stop();
+}
+
+TEST_F(DemoSoundHeard, EveryMusicEntryPlaysThroughItsPlayer) {
+    // music.ini beside the program: 0 and 1 streamed, 2 the MIDI tune, 3 the CD's first track.
+    // The CD plays while the program's window is in front.
+    ASSERT_GE(OmOSServiceAcquire(), 0);
+    platform::Window* window = platform::create_window({"demosound", "demosound"});
+    OmOSServiceGetShared()->Attach(window, nullptr);
+    platform::set_headless_foreground(true);
+    ComRef<IMusic> music;
+    ASSERT_EQ(OmCreate(CLSID_MetaMusic, IID_IMusic, music.put()), OM_S_OK);
+    ASSERT_EQ(music->Init(nullptr), OM_S_OK);
+    EXPECT_EQ(music->GetCount(), 4);
+    for (int32_t entry = 0; entry < 4; ++entry) {
+        SCOPED_TRACE(entry);
+        ASSERT_EQ(music->Select(entry), OM_S_OK);
+        ASSERT_EQ(music->Play(0), OM_S_OK);
+        const Stereo s = run(1.5, [](double) { platform::audio::mci::poll_ticks().tick(true); });
+        EXPECT_GT(s.rms(0, 0.5, 1.5), 300.0);
+        EXPECT_GT(s.rms(1, 0.5, 1.5), 300.0);
+        music->Stop();
+    }
+    music.reset();
+    platform::audio::mci::reset();
+    OmOSServiceGetShared()->Attach(nullptr, nullptr);
+    platform::destroy_window(window);
+    OmOSServiceRelease();
 }
 
 } // namespace
