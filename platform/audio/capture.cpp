@@ -35,6 +35,7 @@ public:
         frames_ = 0;
         file_ = std::fopen(path.c_str(), "wb");
         if (!file_) return false;
+        marks_ = std::fopen((path + ".frames").c_str(), "w");
         elapsed_ms_ = 0;
         last_ms_ = timeGetTime();
         source_rate_ = 0;
@@ -64,14 +65,21 @@ public:
         elapsed_ms_ += uint32_t(now - last_ms_);
         last_ms_ = now;
         const uint64_t target = elapsed_ms_ * capture_rate / 1000;
-        if (target <= frames_) return;
-        append(target - frames_);
-        write_header();
-        std::fflush(file_);
+        if (target > frames_) {
+            append(target - frames_);
+            write_header();
+            std::fflush(file_);
+        }
+        if (marks_) {
+            std::fprintf(marks_, "%llu\n", static_cast<unsigned long long>(frames_));
+            std::fflush(marks_);
+        }
     }
 
 private:
     void close() {
+        if (marks_) std::fclose(marks_);
+        marks_ = nullptr;
         if (!file_) return;
         write_header();
         std::fclose(file_);
@@ -148,6 +156,7 @@ private:
 
     std::mutex mutex_;
     std::FILE* file_ = nullptr;
+    std::FILE* marks_ = nullptr; // one line per shown frame: the frames captured by then
     uint64_t frames_ = 0;
     uint64_t elapsed_ms_ = 0;
     uint32_t last_ms_ = 0;

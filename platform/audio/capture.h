@@ -3,7 +3,8 @@
 // (render() pumps the device and music service ticks every 100 ms of mixed audio) and
 // appended to a WAV file, 16-bit stereo at 22050 Hz, whose header is right after every frame.
 // Before a sound object exists, and while none does, the file gets silence, so its length
-// always follows the clock.
+// always follows the clock. Beside it, "<path>.frames" gets one line per shown frame: the
+// number of frames captured once that frame was shown, so a check can find a frame's audio.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -131,6 +132,11 @@ TEST_F(CaptureTest, TheFileFollowsTheClockWithSilenceBeforeTheSoundAndTheMixAfte
     platform::note_frame_shown();
     w = read_wav(dir_.read_file("capture.wav"));
     ASSERT_EQ(w.samples.size(), size_t(4410 + 11025 + 441) * 2);
+    // One line per shown frame while the capture ran: the frames captured by then.
+    const std::string marks = dir_.read_file("capture.wav.frames");
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), '\n'), 36);
+    EXPECT_EQ(marks.substr(0, 4), "441\n");
+    EXPECT_EQ(marks.substr(marks.size() - 6), "15876\n");
     EXPECT_EQ(w.samples.back(), 0);
     EXPECT_FALSE(capture_active());
 }
