@@ -31,8 +31,8 @@
 #include <fstream>
 #include <new>
 #include <string>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 // Allocations through operator new, counted for the whole program (the framework's own heap
@@ -120,9 +120,9 @@ void BM_DemoSetUpdateInCombat(benchmark::State& state) {
         }
         const float rows[12] = {-1, 0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0};
         demo.set->SetChannelParams("Device", rows, nullptr);
-        const char* engine_names[] = {"Engine.Camel", "Engine.CamelAI", "Engine.Fokker",
-                                      "Engine.FokkerAI", "Engine.Bomber", "Engine.BomberAI",
-                                      "Engine.CamelAI", "Engine.FokkerAI"};
+        const char* engine_names[] = {"Engine.Camel",    "Engine.CamelAI", "Engine.Fokker",
+                                      "Engine.FokkerAI", "Engine.Bomber",  "Engine.BomberAI",
+                                      "Engine.CamelAI",  "Engine.FokkerAI"};
         std::vector<ComRef<ISound>> engines;
         for (const char* name : engine_names) {
             ComRef<ISound> e;
@@ -154,11 +154,13 @@ void BM_DemoSetUpdateInCombat(benchmark::State& state) {
                                          float(0.5 + 0.5 * std::sin(t * 0.7 + double(i))));
             }
             for (gun_due += 50.0 * frame_ms / 1000.0; gun_due >= 1.0; gun_due -= 1.0) {
-                const SoundPlayDesc d = at(float((frame * 37) % 900) - 450.0f, 5.0f + float(frame % 400));
+                const SoundPlayDesc d =
+                    at(float((frame * 37) % 900) - 450.0f, 5.0f + float(frame % 400));
                 demo.set->PlaySoundWith(guns[frame % 3], &d, 0);
             }
             for (boom_due += 10.0 * frame_ms / 1000.0; boom_due >= 1.0; boom_due -= 1.0) {
-                const SoundPlayDesc d = at(float((frame * 53) % 1200) - 600.0f, 20.0f + float(frame % 700));
+                const SoundPlayDesc d =
+                    at(float((frame * 53) % 1200) - 600.0f, 20.0f + float(frame % 700));
                 demo.set->PlaySoundWith(booms[frame % 5], &d, 0);
             }
             platform::advance_virtual_clock(frame_ms);
@@ -191,7 +193,10 @@ void BM_DemoSetUpdateInCombat(benchmark::State& state) {
     platform::use_virtual_clock(false);
     platform::audio::set_backend(platform::audio::Backend::sdl);
 }
-BENCHMARK(BM_DemoSetUpdateInCombat)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(3000);
+BENCHMARK(BM_DemoSetUpdateInCombat)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(3000);
 
 void BM_LoadDemoSet(benchmark::State& state) {
     start_framework();

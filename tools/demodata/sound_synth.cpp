@@ -23,7 +23,9 @@ SynthSound mono(const std::vector<double>& v, double gain = 1.0) {
     return s;
 }
 
-size_t samples_for(double seconds) { return size_t(std::lround(seconds * rate)); }
+size_t samples_for(double seconds) {
+    return size_t(std::lround(seconds * rate));
+}
 
 // Scales the signal so its peak is `peak`.
 void normalise(std::vector<double>& v, double peak) {
@@ -58,7 +60,9 @@ std::vector<double> close_loop(const std::vector<double>& x, size_t length, size
     return y;
 }
 
-double note_hz(double midi_note) { return 440.0 * std::pow(2.0, (midi_note - 69.0) / 12.0); }
+double note_hz(double midi_note) {
+    return 440.0 * std::pow(2.0, (midi_note - 69.0) / 12.0);
+}
 
 } // namespace
 
@@ -101,11 +105,13 @@ SynthSound synth_engine(uint32_t period, uint32_t cylinders, uint32_t periods, u
         const uint32_t p = uint32_t(i % period);
         const double cycle = double(p) / double(period);
         double tone = 0;
-        for (int k = 0; k < 16; ++k) tone += weight[k] * std::sin(2 * pi * (k + 1) * cycle + phase[k]);
+        for (int k = 0; k < 16; ++k)
+            tone += weight[k] * std::sin(2 * pi * (k + 1) * cycle + phase[k]);
         // Each firing: a decaying knock inside its share of the period.
         const double in_pulse = double(p % pulse) / double(pulse);
         const double knock = std::exp(-in_pulse * 6.0) * std::sin(2 * pi * 3 * in_pulse);
-        v[i] = 0.55 * tone + 0.45 * knock + 0.06 * rumble(noise.uniform()) * std::exp(-in_pulse * 4.0);
+        v[i] =
+            0.55 * tone + 0.45 * knock + 0.06 * rumble(noise.uniform()) * std::exp(-in_pulse * 4.0);
     }
     normalise(v, 0.4);
     return mono(v);
@@ -148,8 +154,8 @@ SynthSound synth_explosion(double seconds, double darkness, uint32_t seed) {
     for (size_t i = 0; i < v.size(); ++i) {
         const double t = double(i) / rate;
         // Loud at once, then a long roll that is still heard in the last quarter.
-        const double env = std::min(1.0, t / 0.008) * (0.25 + 0.75 * std::exp(-t / 0.35)) *
-                           (1.0 - t / seconds);
+        const double env =
+            std::min(1.0, t / 0.008) * (0.25 + 0.75 * std::exp(-t / 0.35)) * (1.0 - t / seconds);
         rumble_hz = std::clamp(rumble_hz + 0.02 * noise.uniform(), 30.0, 70.0);
         rumble_phase += 2 * pi * rumble_hz / rate;
         v[i] = env * (b(a(noise.uniform())) * 4.0 + 0.35 * std::sin(rumble_phase));
@@ -203,8 +209,8 @@ SynthSound synth_pickup(double base_hz) {
     for (int n = 0; n < 3; ++n)
         for (size_t i = 0; i < v.size() - note * n; ++i) {
             const double t = double(i) / rate, hz = base_hz * steps[n];
-            v[note * n + i] += (std::sin(2 * pi * hz * t) + 0.3 * std::sin(4 * pi * hz * t)) *
-                               std::exp(-t / 0.06);
+            v[note * n + i] +=
+                (std::sin(2 * pi * hz * t) + 0.3 * std::sin(4 * pi * hz * t)) * std::exp(-t / 0.06);
         }
     normalise(v, 0.6);
     fade_ends(v, 8, 256);
@@ -331,7 +337,8 @@ SynthSound synth_music(const std::vector<int>& chord_roots, uint32_t bars, uint3
         }
     }
     double most = 0;
-    for (size_t i = 0; i < frames; ++i) most = std::max({most, std::fabs(left[i]), std::fabs(right[i])});
+    for (size_t i = 0; i < frames; ++i)
+        most = std::max({most, std::fabs(left[i]), std::fabs(right[i])});
     const double gain = most > 0 ? 0.6 / most : 1.0;
     SynthSound s;
     s.channels = 2;
@@ -362,7 +369,9 @@ void put_be32(std::vector<uint8_t>& b, uint32_t v) {
     put_be16(b, v >> 16);
     put_be16(b, v & 0xffff);
 }
-void tag(std::vector<uint8_t>& b, const char* t) { b.insert(b.end(), t, t + 4); }
+void tag(std::vector<uint8_t>& b, const char* t) {
+    b.insert(b.end(), t, t + 4);
+}
 
 void put_variable(std::vector<uint8_t>& b, uint32_t v) {
     uint8_t bytes[5];
@@ -428,8 +437,8 @@ std::vector<uint8_t> midi_bytes(const std::vector<int>& chord_roots, uint32_t ba
     });
     std::vector<uint8_t> track;
     // Tempo 120 beats a minute; trumpet-like lead, strings, bass.
-    const uint8_t head[] = {0x00, 0xff, 0x51, 0x03, 0x07, 0xa1, 0x20, 0x00, 0xc0, 56,
-                            0x00, 0xc1, 48,   0x00, 0xc2, 32};
+    const uint8_t head[] = {0x00, 0xff, 0x51, 0x03, 0x07, 0xa1, 0x20, 0x00,
+                            0xc0, 56,   0x00, 0xc1, 48,   0x00, 0xc2, 32};
     track.insert(track.end(), std::begin(head), std::end(head));
     uint32_t now = 0;
     for (const Event& e : events) {

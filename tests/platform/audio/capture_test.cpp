@@ -1,8 +1,8 @@
 // The capture backend: the WAV file follows the platform clock frame by frame, holds the
 // manual mix (converted from the output format), silence while no sound object lives, and
 // the service ticks are pumped every 100 ms of mixed audio.
-#include "platform/audio/capture.h"
 #include "platform/audio/audio_backend.h"
+#include "platform/audio/capture.h"
 #include "platform/audio/dsound.h"
 #include "platform/audio/tick_source.h"
 #include "platform/clock.h"

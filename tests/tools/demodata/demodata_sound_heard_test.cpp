@@ -3,12 +3,12 @@
 // follow the throttle (Param1), guns burst while held, an explosion is heard to its end,
 // positional sounds land on their side, the menu limiter fades its sounds, and a busy combat
 // mix does not clip.
+#include "framework/platform/os_service.h"
 #include "platform/audio/audio_backend.h"
 #include "platform/audio/cd_audio.h"
-#include "platform/window/window.h"
-#include "framework/platform/os_service.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/window/window.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_control.h"
 #include "sound/base/sound_params.h"
@@ -214,8 +214,8 @@ TEST_F(DemoSoundHeard, TheMenuLimiterFadesTheMenuSounds) {
 TEST_F(DemoSoundHeard, ABusyCombatMixDoesNotClip) {
     // Eight engines around the listener at high throttles, guns, explosions and hits close by.
     std::vector<ComRef<ISound>> loops;
-    const char* engines[] = {"Engine.Camel", "Engine.CamelAI", "Engine.Fokker",
-                             "Engine.FokkerAI", "Engine.Bomber", "Engine.BomberAI"};
+    const char* engines[] = {"Engine.Camel",    "Engine.CamelAI", "Engine.Fokker",
+                             "Engine.FokkerAI", "Engine.Bomber",  "Engine.BomberAI"};
     for (int i = 0; i < 8; ++i) {
         ComRef<ISound> e = instance(engines[i % 6]);
         ASSERT_TRUE(e);

@@ -113,8 +113,8 @@ TEST_F(DemoSoundTest, TheSoundDirectoryLoadsWithoutAWarningAndHoldsEveryNameTheD
         // The names the program itself plays, and every section of sounds.ini.
         Ini sounds("sound/sounds.ini");
         std::vector<std::string> all = sounds.sections();
-        for (const char* name : {"Menu.Focus", "Menu.Click", "Boost", "Ammo", "Health",
-                                 "BoostPickup"})
+        for (const char* name :
+             {"Menu.Focus", "Menu.Click", "Boost", "Ammo", "Health", "BoostPickup"})
             all.push_back(name);
         for (const std::string& name : all) {
             if (name.empty()) continue;
@@ -142,7 +142,9 @@ struct Wav {
 Wav read_wav(const std::string& relative) {
     const std::string bytes = read_text(program_dir() + "/" + relative);
     Wav w;
-    auto u16 = [&](size_t at) { return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8); };
+    auto u16 = [&](size_t at) {
+        return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+    };
     auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
     if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0) return w;
     for (size_t at = 12; at + 8 <= bytes.size(); at += 8 + u32(at + 4) + (u32(at + 4) & 1)) {
@@ -180,9 +182,9 @@ TEST_F(DemoSoundTest, TheSamplesAreAudibleInTheirFormatsAndLoopWithoutASeam) {
     ASSERT_GT(boom.samples.size(), size_t(2.2 * 22050));
     EXPECT_GT(rms(boom.samples, size_t(2.0 * 22050), size_t(2.2 * 22050)), 200.0);
     // Loops: the step from the last sample to the first is no bigger than the steps inside.
-    for (const char* file : {"sound/engine_camel.wav", "sound/engine_fokker.wav",
-                             "sound/engine_bomber.wav", "sound/boost.wav", "sound/wind.wav",
-                             "sound/water.wav", "sound/gun_vickers.wav"}) {
+    for (const char* file :
+         {"sound/engine_camel.wav", "sound/engine_fokker.wav", "sound/engine_bomber.wav",
+          "sound/boost.wav", "sound/wind.wav", "sound/water.wav", "sound/gun_vickers.wav"}) {
         SCOPED_TRACE(file);
         const Wav w = read_wav(file);
         ASSERT_GT(w.samples.size(), 2u);
