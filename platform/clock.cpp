@@ -58,8 +58,8 @@ uint32_t timeGetTime() {
 
 int QueryPerformanceCounter(int64_t* count) {
     if (!count) return 0;
-    *count =
-        virtual_on.load(std::memory_order_relaxed) ? int64_t(query_virtual_ns()) : monotonic_ns();
+    *count = virtual_on.load(std::memory_order_relaxed) ? int64_t(query_virtual_ns())
+                                                         : monotonic_ns();
     return 1;
 }
 
@@ -80,16 +80,13 @@ void Sleep(uint32_t milliseconds) {
         return;
     }
     timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0) {}
+    while (nanosleep(&ts, &ts) != 0) {
+    }
 }
 
-void use_virtual_clock(bool on) {
-    virtual_on.store(on);
-}
+void use_virtual_clock(bool on) { virtual_on.store(on); }
 
-bool virtual_clock_active() {
-    return virtual_on.load();
-}
+bool virtual_clock_active() { return virtual_on.load(); }
 
 void set_virtual_time(uint64_t milliseconds) {
     VirtualClock& c = virtual_clock();
@@ -102,9 +99,7 @@ void advance_virtual_clock(uint64_t milliseconds) {
     advance_virtual_ns(milliseconds * nanoseconds_per_millisecond);
 }
 
-void advance_virtual_clock_us(uint64_t microseconds) {
-    advance_virtual_ns(microseconds * 1000);
-}
+void advance_virtual_clock_us(uint64_t microseconds) { advance_virtual_ns(microseconds * 1000); }
 
 void set_virtual_frame_step(uint32_t milliseconds) {
     VirtualClock& c = virtual_clock();
