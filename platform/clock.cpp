@@ -107,15 +107,25 @@ void set_virtual_frame_step(uint32_t milliseconds) {
     c.frame_step_ms = milliseconds;
 }
 
+namespace {
+std::atomic<void (*)()> frame_shown_hook{nullptr};
+}
+
+void set_frame_shown_hook(void (*hook)()) {
+    frame_shown_hook.store(hook);
+}
+
 void note_frame_shown() {
-    if (!virtual_on.load(std::memory_order_relaxed)) return;
-    uint32_t step;
-    {
-        VirtualClock& c = virtual_clock();
-        std::lock_guard guard(c.lock);
-        step = c.frame_step_ms;
+    if (virtual_on.load(std::memory_order_relaxed)) {
+        uint32_t step;
+        {
+            VirtualClock& c = virtual_clock();
+            std::lock_guard guard(c.lock);
+            step = c.frame_step_ms;
+        }
+        advance_virtual_ns(uint64_t(step) * nanoseconds_per_millisecond);
     }
-    advance_virtual_ns(uint64_t(step) * nanoseconds_per_millisecond);
+    if (void (*hook)() = frame_shown_hook.load()) hook();
 }
 
 } // namespace platform

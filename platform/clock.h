@@ -27,7 +27,11 @@ void advance_virtual_clock(uint64_t milliseconds);
 void advance_virtual_clock_us(uint64_t microseconds);
 // How far a shown frame moves the virtual clock (16 ms unless changed).
 void set_virtual_frame_step(uint32_t milliseconds);
-// Called by the display stand-ins whenever a frame is presented.
+// Called by the display stand-ins whenever a frame is presented: moves the virtual clock and
+// then calls the frame-shown hook, if any.
 void note_frame_shown();
+// A function called at every frame shown, after the clock moved (null: none). The audio
+// capture (platform/audio/capture.h) mixes up to the clock's time there.
+void set_frame_shown_hook(void (*hook)());
 
 } // namespace platform

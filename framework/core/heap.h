@@ -16,3 +16,5 @@ void om_heap_free(void* block);
 
 // Blocks handed out and not yet freed, for leak checks in tests.
 int64_t om_heap_live_blocks();
+// Blocks handed out since the start of the process (benchmarks count allocations with it).
+uint64_t om_heap_allocations();

@@ -1,5 +1,8 @@
 // Test hooks read from the environment at program start: they make end-to-end runs of the
 // program deterministic and are not features of the game.
+//   CORVEL_AUDIO_CAPTURE    a WAV file: the sound is mixed at every shown frame up to the
+//                           clock's time and written there (platform/audio/capture.h) in
+//                           place of an audio device
 //   CORVEL_PROGRAM_DIR      the program directory (data, settings and logs) in place of the
 //                           executable's own
 //   CORVEL_HEADLESS         no display and no audio device (read by the platform layer)
@@ -11,6 +14,7 @@
 #include <string>
 
 struct TvTestHooks {
+    std::string audio_capture;
     std::string program_dir;
     bool virtual_clock = false;
     std::string input_playback;

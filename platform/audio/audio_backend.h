@@ -44,6 +44,12 @@ uint32_t render(void* out, uint32_t frames);
 // Bytes per output frame and rate of the newest manual sound object (0 when none).
 uint32_t render_frame_bytes();
 uint32_t render_rate();
+// The output format of the newest manual sound object (all zero when none).
+WAVEFORMATEX render_format();
+
+// Output buffers (SDL callbacks or render calls' chunks) of the newest sound object that held
+// a non-zero sample, counted since it was created.
+uint64_t audible_output_chunks();
 
 // The committed (audible) 3D values of a buffer.
 struct Committed3D {

@@ -104,6 +104,7 @@ public:
     bool primary_playing = false;
     bool primary_lost = false;
     uint32_t frames_to_tick = 0; // manual backend: output frames until the next service tick
+    std::atomic<uint64_t> audible_chunks{0}; // mixed chunks holding a non-zero sum
 
 private:
     void close_output();

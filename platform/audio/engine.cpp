@@ -124,6 +124,8 @@ void Engine::mix(void* out, uint32_t frames) {
         for (SoundBuffer* b : buffers)
             mix_buffer(b->core(), committed_listener, output.samples_per_second, sums_.data(), n);
         if (primary_lost) std::fill(sums_.begin(), sums_.begin() + 2 * n, 0);
+        if (std::any_of(sums_.begin(), sums_.begin() + 2 * n, [](int32_t v) { return v != 0; }))
+            audible_chunks.fetch_add(1, std::memory_order_relaxed);
         write_output(sums_.data(), n, output, bytes);
         bytes += n * frame_bytes;
         frames -= n;
@@ -178,6 +180,11 @@ uint32_t render(void* out, uint32_t frames) {
     return done;
 }
 
+uint64_t audible_output_chunks() {
+    std::shared_ptr<Engine> engine = newest_engine();
+    return engine ? engine->audible_chunks.load(std::memory_order_relaxed) : 0;
+}
+
 uint32_t render_frame_bytes() {
     std::shared_ptr<Engine> engine = newest_manual_engine();
     if (!engine) return 0;
@@ -190,6 +197,13 @@ uint32_t render_rate() {
     if (!engine) return 0;
     std::lock_guard lock(engine->mutex);
     return engine->output.samples_per_second;
+}
+
+WAVEFORMATEX render_format() {
+    std::shared_ptr<Engine> engine = newest_manual_engine();
+    if (!engine) return WAVEFORMATEX{};
+    std::lock_guard lock(engine->mutex);
+    return engine->output;
 }
 
 bool inspect(IDirectSoundBuffer* buffer, BufferSnapshot* out) {

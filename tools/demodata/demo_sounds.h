@@ -1,14 +1,14 @@
-// The sound files the sound set and the music list name: short silent WAVs until real sounds
-// are made for them.
+// The sound files of the demo set: every sample of sound/sounds.ini and every file of
+// music.ini, synthesised by seeded code (tools/demodata/sound_synth.h).
 #pragma once
 
 #include "tools/demodata/output_tree.h"
 
 namespace demodata {
 
-// For every sound of sound/sounds.ini that a device channel reads (its "Sample", else its
-// name) and every "filename" of music.ini, writes a silent WAV there unless the source tree
-// already supplied the file.
-bool write_silent_sounds(OutputTree& out);
+// Writes every synthesised sample, music loop, the MIDI tune and the CD track. Fails when
+// sounds.ini or music.ini names a file that is neither made here nor supplied by the source
+// tree.
+bool write_demo_sounds(OutputTree& out);
 
 } // namespace demodata

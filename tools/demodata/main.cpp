@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         copy_text_sources(argv[1], out) && write_demo_map(out) && write_plane_models(out) &&
         write_ground_models(out) && write_ordnance_models(out) && write_particle_pictures(out) &&
         write_cockpit_pictures(out) && write_editor_icons(out) && write_pointer_picture(out) &&
-        write_menu_pictures(out) && write_silent_sounds(out);
+        write_menu_pictures(out) && write_demo_sounds(out);
     if (!ok) {
         std::fprintf(stderr, "corvel-demodata: %s\n", out.error().c_str());
         return 1;

@@ -22,7 +22,7 @@ std::string generate(OutputTree& out) {
         copy_text_sources(source_dir(), out) && write_demo_map(out) && write_plane_models(out) &&
         write_ground_models(out) && write_ordnance_models(out) && write_particle_pictures(out) &&
         write_cockpit_pictures(out) && write_editor_icons(out) && write_pointer_picture(out) &&
-        write_menu_pictures(out) && write_silent_sounds(out);
+        write_menu_pictures(out) && write_demo_sounds(out);
     EXPECT_TRUE(ok) << out.error();
     return plain_list(out.written());
 }

@@ -259,20 +259,42 @@ TEST_F(DemoDataTest, EverySoundHasAChannelAndASampleAndEveryMusicEntryItsFile) {
         if (name.empty()) continue;
         SCOPED_TRACE(name);
         EXPECT_TRUE(channel.count(sounds.get(name.c_str(), "Channel").value_or("?")));
-        const std::string sample = sounds.get(name.c_str(), "Sample").value_or(name);
-        const std::string wav = read_text(program_dir() + "/sound/" + sample);
-        ASSERT_GE(wav.size(), 44u) << sample;
+        // A function sound reads no sample: its base sound ("Sound") is defined before it.
+        if (const auto base = sounds.get(name.c_str(), "Sound")) {
+            EXPECT_TRUE(sounds.has_section(base->c_str())) << *base;
+            continue;
+        }
+        // Every other sound names its sample ("Menu.Focus" alone would be read as a file with
+        // the extension "Focus"), a RIFF/WAVE file (PCM or IMA ADPCM).
+        const auto sample = sounds.get(name.c_str(), "Sample");
+        ASSERT_TRUE(sample.has_value());
+        const std::string wav = read_text(program_dir() + "/sound/" + *sample);
+        ASSERT_GE(wav.size(), 44u) << *sample;
         EXPECT_EQ(wav.substr(0, 4), "RIFF");
         EXPECT_EQ(wav.substr(8, 4), "WAVE");
     }
+    // The menus and the three missions' tracks, one entry for each player.
     Ini music("music.ini");
-    int entries = 0;
-    for (; music.has_section(std::to_string(entries).c_str()); ++entries) {
-        const std::string n = std::to_string(entries);
-        EXPECT_EQ(music.get(n.c_str(), "type").value_or("?"), "streamed");
-        EXPECT_TRUE(exists(music.get(n.c_str(), "filename").value_or("?")));
+    const struct {
+        const char* type;
+        const char* file;
+        const char* magic;
+    } entries[] = {{"streamed", "music/menu.wav", "RIFF"},
+                   {"streamed", "music/mission.wav", "RIFF"},
+                   {"dmusic", "music/dogfight.mid", "MThd"},
+                   {"redbook", "cd/track01.wav", "RIFF"}};
+    for (size_t n = 0; n < std::size(entries); ++n) {
+        const std::string section = std::to_string(n);
+        ASSERT_TRUE(music.has_section(section.c_str())) << section;
+        EXPECT_EQ(music.get(section.c_str(), "type").value_or("?"), entries[n].type);
+        if (std::string(entries[n].type) != "redbook")
+            EXPECT_EQ(music.get(section.c_str(), "filename").value_or("?"), entries[n].file);
+        else
+            EXPECT_EQ(music.get(section.c_str(), "track").value_or("?"), "0");
+        EXPECT_EQ(read_text(program_dir() + "/" + entries[n].file).substr(0, 4), entries[n].magic)
+            << entries[n].file;
     }
-    EXPECT_EQ(entries, 4); // the menus and the three missions' tracks
+    EXPECT_FALSE(music.has_section("4"));
 }
 
 // The key names of the control bindings (a single character stands for itself).
