@@ -8,6 +8,7 @@
 #include "framework/platform/os_service.h"
 #include "framework/platform/profile.h"
 #include "frontend/menus/page_seam.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/setup/cheat_gate.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/input_devices.h"
@@ -93,6 +94,8 @@ OmResult TvSetUpGame(IPropertySheet* sheet) {
     sheet->AddRef();
     settings_sheet = sheet;
 
+    TvTraceStep("pilots");
+    TvLoadPilots();
     TvTraceStep("input");
     TvCreateInput();
     TvTraceStep("sound");

@@ -90,6 +90,14 @@ void TvReleaseInput() {
     keyboard_id = mouse_id = joystick_id = 0;
 }
 
+void TvReleaseKeyboardAndMouse() {
+    if (input)
+        for (uint16_t id : {keyboard_id, mouse_id})
+            if (id) input->DisableDevice(id);
+    keyboard_id = mouse_id = 0;
+    release(timer);
+}
+
 IInput* TvGetInput() {
     return input;
 }

@@ -22,6 +22,8 @@ OmResult TvCreateInput();
 OmResult TvOpenInputDevices();
 // Releases the Timer, the playback stream and Input.
 void TvReleaseInput();
+// Releases the keyboard and the mouse device (their ids become 0) and the Timer; Input stays.
+void TvReleaseKeyboardAndMouse();
 
 // Held objects (no reference added), or null.
 IInput* TvGetInput();

@@ -1,10 +1,12 @@
 // The front end's services table for the game. Services whose front-end part is not in the
-// program yet (the loading page, texture reduction by map, the damaged-files end) stay null;
-// the game's entry points then do their harmless default.
+// program yet (the damaged-files end) stay null; the game's entry points then do their
+// harmless default.
 #include "frontend/startup/game_services.h"
 
 #include "frontend/settings/data_storage.h"
 #include "frontend/settings/language_strings.h"
+#include "frontend/single/front_end_release.h"
+#include "frontend/single/mission_pages.h"
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/video/video_startup.h"
@@ -116,6 +118,8 @@ void TvInstallGameServices() {
     services.get_screen_height = tvfe::TvGetScreenHeight;
     services.open_demo_recordings = tvfe::TvOpenDemoRecordings;
     services.get_string = get_string;
+    services.show_loading_progress = TvDrawLoadingProgress;
+    services.set_texture_reduction = TvStoreTextureReduction;
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
     TvSetCockpitRenderer(TvDrawPlaneCockpit);

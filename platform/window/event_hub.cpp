@@ -392,6 +392,15 @@ size_t queued_message_count() {
     return h.messages.size();
 }
 
+bool message_queued(uint32_t message) {
+    drain_events();
+    Hub& h = hub();
+    std::lock_guard guard(h.lock);
+    for (const Msg& m : h.messages)
+        if (m.message == message) return true;
+    return false;
+}
+
 void set_device_buffering(InputDevice device, bool on) {
     Hub& h = hub();
     std::lock_guard guard(h.lock);

@@ -41,6 +41,9 @@ intptr_t dispatch_message(const Msg& msg);
 void discard_window_messages(Window* window);
 // Messages waiting in the window-message queue (without draining SDL).
 size_t queued_message_count();
+// Whether a message of that number waits in the queue (SDL drained first); nothing is taken.
+// Loops that do not pump messages find a close request this way.
+bool message_queued(uint32_t message);
 
 // --- Input-device buffers -----------------------------------------------------------------
 

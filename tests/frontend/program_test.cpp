@@ -109,6 +109,7 @@ TEST_F(Program, StartsAndShutsDownInItsFixedOrder) {
                              "video start",
                              "cursor hidden",
                              "game set-up",
+                             "pilots",
                              "input",
                              "sound",
                              "network client",
