@@ -131,6 +131,16 @@ void show_loading_page() {
     TvShowMenuFrame(vsync());
 }
 
+// The game draws into the settings' frame raster, which must be one the loop can show: after a
+// mode change without an engine-camera raster, the menu camera's rasters are given again.
+void ensure_frame_rasters() {
+    TvGameSettings& record = TvGetGameSettingsRecord();
+    LgCamera* menu = TvGetMenuCamera();
+    if (record.frame_raster || !menu) return;
+    record.frame_raster = LgCameraGetRaster(menu);
+    record.depth_raster = LgCameraGetZRaster(menu);
+}
+
 // Step 6: a pilot who keeps failing one mission gets a slower game and a tougher side.
 SavedDifficulty apply_difficulty(int32_t mission) {
     TvGameSettings& record = TvGetGameSettingsRecord();
@@ -403,6 +413,7 @@ OmResult TvRunSinglePlayerMission(int32_t mission) {
         return OM_E_FAIL;
     }
     if (TvGetLastMissionCreated() != 0) game->Destroy();
+    ensure_frame_rasters();
     if (mission != TvGetLastMissionCreated()) {
         record.viewport_count = 1;
         record.placed_player_count = 0;
