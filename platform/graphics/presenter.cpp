@@ -12,6 +12,7 @@ namespace {
 
 struct Screen {
     GfxWindowHooks hooks;
+    PresentObserver observer = nullptr;
     PresentedFrame last;
     uint64_t serial = 0;
     bool video_started = false;
@@ -103,12 +104,13 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
     Screen& s = screen();
     ++s.serial;
     note_frame_shown();
-    if (headless()) {
+    if (headless() || s.observer) {
         to_xrgb(pixels, pitch, w, h, format, palette, s.last.pixels);
         s.last.width = w;
         s.last.height = h;
         s.last.serial = s.serial;
-        return;
+        if (s.observer) s.observer(s.last);
+        if (headless()) return;
     }
     if (!ensure_renderer(s, window, w, h)) return;
     uint32_t fmt = sdl_format_of(format);
@@ -139,6 +141,10 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
     SDL_RenderClear(s.renderer);
     SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
     SDL_RenderPresent(s.renderer);
+}
+
+void set_present_observer(PresentObserver observer) {
+    screen().observer = observer;
 }
 
 const PresentedFrame& last_presented_frame() {

@@ -35,8 +35,14 @@ struct PresentedFrame {
 void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint32_t w, uint32_t h,
                    const DDPIXELFORMAT& format, const uint32_t* palette, bool vsync);
 
-// The last frame shown (kept when headless; empty before the first present).
+// The last frame shown (kept when headless, or windowed while an observer is set; empty
+// before the first present).
 const PresentedFrame& last_presented_frame();
+
+// Called with every frame shown, headless or windowed (null: none). Test runs use it to keep
+// the frames the program shows; it costs a conversion per frame only while set.
+using PresentObserver = void (*)(const PresentedFrame& frame);
+void set_present_observer(PresentObserver observer);
 
 // Closes the presenter's own window and renderer, if any.
 void shut_down_presenter();
