@@ -1,0 +1,245 @@
+#!/usr/bin/env python3
+"""Runs the real corvel program end to end on a copy of the demo data.
+
+The program runs headless on the virtual clock with an input recording made from a small
+script (see record() below), under an outer wall-clock limit; its frames, settings and logs
+are then checked. Used by the corvel.e2e.* ctest entries and by hand:
+
+    corvel_run.py --corvel build/bin/corvel --data build/bin --work /tmp/run SCENARIO.input
+"""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import zlib
+
+# Device ids: the input driver is number 1; its keyboard is device 1 and its mouse device 2.
+KEYBOARD = 0x101
+MOUSE = 0x102
+KEY_RELEASED, KEY_PRESSED = 16, 17
+MOUSE_X, MOUSE_Y, MOUSE_BUTTON1 = 48, 49, 65
+MOUSE_PRESSED, MOUSE_RELEASED = 35, 36
+END_OF_BATCH, END_OF_SIDE_RECORDS = 2, 1
+
+KEYS = {
+    'escape': 0x80, 'return': 0xAB, 'backspace': 0xA8, 'tab': 0xA9, 'space': 0x20,
+    'up': 0x93, 'down': 0x94, 'left': 0x95, 'right': 0x96, 'lshift': 0xAC, 'lalt': 0xB0,
+}
+
+
+def key_code(name):
+    if name in KEYS:
+        return KEYS[name]
+    if len(name) == 1:
+        return ord(name.lower())
+    raise ValueError('unknown key ' + name)
+
+
+def record(script):
+    """Turns a script into an input recording: one batch per poll of the program.
+
+    wait N          N polls without input
+    click X Y       pointer to (X, Y) in one poll, button 1 down in the next, up in the next
+    key K           key K down in one poll and up in the next
+    down K / up K   key K down, or up, in one poll
+    hold K N        key K down, N polls, key K up
+    """
+    polls = []
+
+    def poll(*events):
+        polls.append(list(events))
+
+    for number, line in enumerate(script.splitlines(), 1):
+        words = line.split('#', 1)[0].split()
+        if not words:
+            continue
+        op, args = words[0], words[1:]
+        try:
+            if op == 'wait':
+                for _ in range(int(args[0])):
+                    poll()
+            elif op == 'click':
+                x, y = int(args[0]), int(args[1])
+                # The pointer is clamped to the screen: far up-left first, then to the spot.
+                poll((MOUSE, MOUSE_X, -4000), (MOUSE, MOUSE_Y, -4000),
+                     (MOUSE, MOUSE_X, x - 1), (MOUSE, MOUSE_Y, y - 1))
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+            elif op == 'key':
+                poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
+                poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
+            elif op in ('down', 'up'):
+                poll((KEYBOARD, KEY_PRESSED if op == 'down' else KEY_RELEASED, key_code(args[0])))
+            elif op == 'hold':
+                poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
+                for _ in range(int(args[1])):
+                    poll()
+                poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
+            else:
+                raise ValueError('unknown step ' + op)
+        except (IndexError, ValueError) as error:
+            raise SystemExit('script line %d: %s' % (number, error))
+    out = bytearray()
+    for events in polls:
+        for source, code, value in events:
+            out += struct.pack('<HHII', source, code, 0, value & 0xFFFFFFFF)
+        out += struct.pack('<HHII', 0, END_OF_BATCH, 0, 0)
+        out += struct.pack('<HHII', 0, END_OF_SIDE_RECORDS, 0, 0)
+    return bytes(out)
+
+
+def read_ppm(path):
+    with open(path, 'rb') as f:
+        data = f.read()
+    parts = data.split(b'\n', 3)
+    width, height = map(int, parts[1].split())
+    return width, height, parts[3]
+
+
+def write_png(ppm_path, png_path):
+    width, height, pixels = read_ppm(ppm_path)
+    rows = b''.join(b'\0' + pixels[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+    def chunk(kind, body):
+        return (struct.pack('>I', len(body)) + kind + body +
+                struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF))
+    with open(png_path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height,
+                8, 2, 0, 0, 0)) + chunk(b'IDAT', zlib.compress(rows, 6)) + chunk(b'IEND', b''))
+
+
+def distinct_colours(path):
+    width, height, pixels = read_ppm(path)
+    return len({pixels[i:i + 3] for i in range(0, width * height * 3, 3 * 7)})
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--corvel', required=True)
+    parser.add_argument('--data', required=True, help='the generated demo data (build/bin)')
+    parser.add_argument('--work', required=True, help='a scratch directory, emptied first')
+    parser.add_argument('--timeout', type=float, default=120, help='wall-clock seconds')
+    parser.add_argument('--frames', type=int, default=100000)
+    parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
+    parser.add_argument('--expect-setting', action='append', default=[],
+                        help='SECTION.KEY=VALUE aerovant.ini must hold after the run')
+    parser.add_argument('--expect-in-log', action='append', default=[],
+                        help='text the error log must hold (else it must be empty)')
+    parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
+    parser.add_argument('--without-ground-objects', action='store_true',
+                        help='drop the ground entries from the missions of the copy')
+    parser.add_argument('script', help='the input script')
+    parser.add_argument('args', nargs='*', help="the game's own command-line words")
+    options = parser.parse_args()
+
+    work = os.path.abspath(options.work)
+    shutil.rmtree(work, ignore_errors=True)
+    program = os.path.join(work, 'program')
+    shutil.copytree(options.data, program, ignore=shutil.ignore_patterns(
+        'corvel', 'TavrinErrorLog.txt', 'ormiclog.txt'))
+    if options.without_ground_objects:
+        strip_ground_entries(os.path.join(program, 'missions'))
+    for d in ('config', 'locks', 'shots'):
+        os.makedirs(os.path.join(work, d))
+    os.chmod(os.path.join(work, 'locks'), 0o700)
+    with open(options.script) as f:
+        recording = record(f.read())
+    recording_path = os.path.join(work, 'input.rec')
+    with open(recording_path, 'wb') as f:
+        f.write(recording)
+
+    env = dict(os.environ)
+    env.update(CORVEL_VIRTUAL_CLOCK='1', CORVEL_PROGRAM_DIR=program,
+               CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
+               XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
+               CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    if options.windowed:
+        env.pop('CORVEL_HEADLESS', None)
+    else:
+        env['CORVEL_HEADLESS'] = '1'
+    command = [options.corvel, '--frames', str(options.frames)] + options.args
+    try:
+        run = subprocess.run(command, env=env, timeout=options.timeout, capture_output=True,
+                             text=True, errors='replace')
+    except subprocess.TimeoutExpired:
+        print('corvel did not finish within %g s' % options.timeout)
+        return 1
+    sys.stdout.write(run.stdout)
+    sys.stderr.write(run.stderr)
+
+    failures = []
+    if run.returncode != 0:
+        failures.append('exit code %d' % run.returncode)
+    log_path = os.path.join(program, 'TavrinErrorLog.txt')
+    log = open(log_path, errors='replace').read() if os.path.exists(log_path) else None
+    if log is None:
+        failures.append('no TavrinErrorLog.txt')
+    elif options.expect_in_log:
+        for text in options.expect_in_log:
+            if text not in log:
+                failures.append('the error log lacks %r' % text)
+    elif log:
+        failures.append('the error log is not empty:\n' + log)
+    debug_path = os.path.join(program, 'ormiclog.txt')
+    if os.path.exists(debug_path) and '[Fatal]' in open(debug_path, errors='replace').read():
+        failures.append('ormiclog.txt has a [Fatal] entry')
+    settings = read_ini(os.path.join(program, 'aerovant.ini'))
+    for expectation in options.expect_setting:
+        name, value = expectation.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        got = settings.get(section.lower(), {}).get(key.lower())
+        if got != value:
+            failures.append('aerovant.ini [%s] %s is %r, not %r' % (section, key, got, value))
+    last = os.path.join(work, 'shots', 'last.ppm')
+    if not os.path.exists(last):
+        failures.append('no frame was shown')
+    elif distinct_colours(last) < 3:
+        failures.append('the last frame is blank')
+    for shot in filter(None, options.shots.split(',')):
+        if not os.path.exists(os.path.join(work, 'shots', 'frame-%s.ppm' % shot)):
+            failures.append('frame %s was not shown' % shot)
+    shots = os.path.join(work, 'shots')
+    for name in sorted(os.listdir(shots)):
+        if name.endswith('.ppm'):
+            write_png(os.path.join(shots, name), os.path.join(shots, name[:-4] + '.png'))
+    for failure in failures:
+        print('FAIL:', failure)
+    return 1 if failures else 0
+
+
+def strip_ground_entries(missions):
+    """Removes the [groundN] entries and the ground archetypes from every mission.ini."""
+    for mission in os.listdir(missions):
+        path = os.path.join(missions, mission, 'mission.ini')
+        if not os.path.exists(path):
+            continue
+        kept, skipping = [], False
+        for line in open(path, errors='replace'):
+            stripped = line.strip().lower()
+            if stripped.startswith('['):
+                skipping = stripped.startswith('[ground')
+            if skipping or stripped.startswith('ground='):
+                continue
+            kept.append(line)
+        with open(path, 'w') as f:
+            f.writelines(kept)
+
+
+def read_ini(path):
+    sections, current = {}, None
+    if not os.path.exists(path):
+        return sections
+    for line in open(path, errors='replace'):
+        line = line.strip()
+        if line.startswith('[') and line.endswith(']'):
+            current = sections.setdefault(line[1:-1].lower(), {})
+        elif '=' in line and current is not None:
+            key, value = line.split('=', 1)
+            current[key.strip().lower()] = value.strip()
+    return sections
+
+
+if __name__ == '__main__':
+    sys.exit(main())
