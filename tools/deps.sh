@@ -5,6 +5,7 @@
 # web tests' loopback servers and make their certificate.
 # libsndfile1-dev is for the sound tests and benchmarks only: the independent IMA ADPCM codec.
 # libinih-dev is for the benchmarks only: the INI loading benchmark compares against it.
+# locales is for the sound tests: a comma-decimal locale is built from its sources (localedef).
 # libegl-dev, libopengl-dev and libgl1-mesa-dri are for the benchmarks only: the rasteriser is
 # measured against Mesa's llvmpipe.
 set -e
@@ -44,6 +45,7 @@ python3
 python3-pyftpdlib
 openssl
 libsndfile1-dev
+locales
 "
 
 missing=""

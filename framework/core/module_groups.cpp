@@ -68,12 +68,14 @@
 #include "sound/channel/placed_sound_control.h"
 #include "sound/channel/priority_sound_control.h"
 #include "sound/channel/queued_sound_control.h"
+#include "sound/channel/sound_channel.h"
 #include "sound/device/win32_dx6_sound_control2.h"
 #include "sound/dict/sound_dict_type.h"
 #include "sound/files/object_rw_sound_ini.h"
 #include "sound/files/object_rw_wav.h"
 #include "sound/files/win32_adpcm.h"
 #include "sound/processing/sound_processor.h"
+#include "sound/set/sound_set.h"
 
 #include <initializer_list>
 
@@ -211,6 +213,7 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         BaseSoundCreate_RegisterClasses,
         BaseSound_RegisterClasses,
         BaseSoundControl_RegisterClasses,
+        SoundSet_RegisterClasses,
         PrioritySoundControl_RegisterClasses,
         QueuedSoundControl_RegisterClasses,
         MetaSoundControl_RegisterClasses,
@@ -218,6 +221,14 @@ OmResult OmRegisterSoundModules(IObjectManager* manager) {
         LimiterSoundControl_RegisterClasses,
         FunctionSoundControl_RegisterClasses,
         MetaSoundSoundControl_RegisterClasses,
+        PlacedChannel_RegisterClasses,
+        DeviceChannel_RegisterClasses,
+        FunctionSoundChannel_RegisterClasses,
+        LimiterChannel_RegisterClasses,
+        MetaChannel_RegisterClasses,
+        MetaSoundChannel_RegisterClasses,
+        PriorityChannel_RegisterClasses,
+        QueueChannel_RegisterClasses,
         Win32Dx6SoundControl2_RegisterClasses,
         Win32Adpcm_RegisterClasses,
     }, manager);

@@ -34,7 +34,9 @@ void set_listener_frame(const LgMatrix* place, const LgVector* velocity) {
     tvfe::TvSetListenerFrame(place, velocity, nullptr);
 }
 
+// Entry n > 0 of music.ini is selected and played; 0 and below do nothing. Always 0.
 OmResult play_music(int32_t track) {
+    if (track <= 0) return OM_S_OK;
     tvfe::TvSelectMusic(track);
     tvfe::TvStartMusic();
     return OM_S_OK;

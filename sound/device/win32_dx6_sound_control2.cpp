@@ -23,6 +23,13 @@ bool ranks_before(const DeviceSound* a, const DeviceSound* b) {
     return a->serial() > b->serial();
 }
 
+// PCM, mono or stereo, 8 or 16 bits, at a rate DirectSound plays.
+bool output_format_valid(uint32_t code, uint32_t rate) {
+    const uint32_t channels = sound_format_channels(code), bits = sound_format_bits(code);
+    return (code & SOUND_FORMAT_PCM_BIT) && (channels == 1 || channels == 2) &&
+           (bits == 8 || bits == 16) && rate >= DSBFREQUENCY_MIN && rate <= DSBFREQUENCY_MAX;
+}
+
 DeviceSound* as_device_sound(IUnknown* object) {
     return object ? dynamic_cast<DeviceSound*>(object) : nullptr;
 }
@@ -102,12 +109,15 @@ OmResult Win32Dx6SoundControl2::Init(IUnknown* object, uint32_t flags) {
 
 OmResult Win32Dx6SoundControl2::SetOutputFormat(uint32_t code, uint32_t rate, uint32_t flags) {
     if (!direct_sound_) return OM_E_FAIL;
+    if (caps_.dwFreeHwMixingAllBuffers == 0 && rate > DEVICE_SOFTWARE_RATE_LIMIT)
+        rate = DEVICE_SOFTWARE_RATE_LIMIT;
+    // A code or rate the output cannot take is refused before anything is released: the
+    // working primary buffer stays as it is.
+    if (!output_format_valid(code, rate)) return OM_E_FAIL;
     if (listener_) listener_->Release();
     if (primary_) primary_->Release();
     listener_ = nullptr;
     primary_ = nullptr;
-    if (caps_.dwFreeHwMixingAllBuffers == 0 && rate > DEVICE_SOFTWARE_RATE_LIMIT)
-        rate = DEVICE_SOFTWARE_RATE_LIMIT;
     DSBUFFERDESC desc{sizeof(DSBUFFERDESC),
                       DSBCAPS_PRIMARYBUFFER | ((flags & CONTROL_INIT_3D) ? DSBCAPS_CTRL3D : 0u),
                       0,

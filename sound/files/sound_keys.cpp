@@ -1,18 +1,19 @@
 // Reading and applying the sound keys of sound descriptions.
 #include "sound/files/sound_keys.h"
 
+#include "framework/core/text_fields.h"
 #include "framework/core/text_parse.h"
 #include "framework/platform/debug_message.h"
 #include "sound/base/sound_format.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <string>
 #include <strings.h>
 
 namespace {
-
-constexpr uint32_t value_size = 256;
 
 struct Choice {
     const char* word;
@@ -27,9 +28,15 @@ constexpr Choice frequency_choices[] = {{"44khz", 44100}, {"22khz", 22050}, {"11
 constexpr Choice loop_choices[] = {{"Always", 1}, {"Never", -1}, {"Default", 0}};
 
 // The key's value into `buffer`; fails when absent or longer than the buffer.
-bool read_text(IPropertySheet* sheet, const char* key, char (&buffer)[value_size]) {
-    if (!sheet || sheet->GetStringLength(key) == 0) return false;
-    return sheet->GetString(key, buffer, value_size) >= 0;
+template <uint32_t N>
+bool read_text(IPropertySheet* sheet, const char* key, char (&buffer)[N]) {
+    return OmReadSoundKeyText(sheet, key, buffer, N) >= 0;
+}
+
+// The "C" locale, made once for the process.
+locale_t c_locale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return locale;
 }
 
 template <size_t N>
@@ -52,7 +59,7 @@ void report_invalid(const char* key, const char* value) {
 template <size_t N>
 OmResult read_reported_choice(IPropertySheet* sheet, const char* key, const Choice (&choices)[N],
                               int32_t* out) {
-    char text[value_size];
+    char text[SOUND_KEY_WORD_SIZE];
     if (!read_text(sheet, key, text)) return OM_E_FAIL;
     if (find_choice(text, choices, out)) return OM_S_OK;
     report_invalid(key, text);
@@ -72,17 +79,51 @@ void apply_real(IPropertySheet* sheet, const char* key, ISound* sound, int32_t k
 
 } // namespace
 
-OmResult OmReadSoundKeyReal(IPropertySheet* sheet, const char* key, float* out) {
-    char text[value_size];
-    if (!out || !read_text(sheet, key, text)) return OM_E_FAIL;
-    *out = float(std::strtod(text, nullptr));
+float OmParseSoundReal(const char* text) {
+    if (!text) return 0.0f;
+    const locale_t locale = c_locale();
+    return float(locale ? strtod_l(text, nullptr, locale) : std::strtod(text, nullptr));
+}
+
+OmResult OmReadSoundKeyText(IPropertySheet* sheet, const char* key, char* buffer, uint32_t size) {
+    if (!sheet || !key || !buffer || size == 0 || sheet->GetStringLength(key) == 0)
+        return OM_E_FAIL;
+    return sheet->GetString(key, buffer, size) >= 0 ? OM_S_OK : OM_E_FAIL;
+}
+
+OmResult OmReadSoundKeyReal(IPropertySheet* sheet, const char* key, float* out, uint32_t size) {
+    std::string text(size ? size : 1, '\0');
+    if (!out || OmReadSoundKeyText(sheet, key, text.data(), size) < 0) return OM_E_FAIL;
+    *out = OmParseSoundReal(text.c_str());
     return OM_S_OK;
 }
 
+OmResult OmReadSoundKeyInteger(IPropertySheet* sheet, const char* key, int32_t* out) {
+    char text[SOUND_KEY_NUMBER_SIZE];
+    if (!out || !read_text(sheet, key, text)) return OM_E_FAIL;
+    return OmParseInteger(text, out);
+}
+
 OmResult OmReadSoundKeyBool(IPropertySheet* sheet, const char* key, int32_t* out) {
-    char text[value_size];
+    char text[SOUND_KEY_WORD_SIZE];
     if (!out || !read_text(sheet, key, text)) return OM_E_FAIL;
     return OmParseBool(text, out);
+}
+
+OmResult OmReadSoundKeyFlag(IPropertySheet* sheet, const char* key, const char* word,
+                            int32_t* out) {
+    char text[SOUND_KEY_NUMBER_SIZE];
+    if (!out || !word || !read_text(sheet, key, text)) return OM_E_FAIL;
+    const uint32_t count = OmCountFields(text, '|');
+    for (uint32_t i = 0; i < count; ++i) {
+        char field[20];
+        if (OmGetField(text, '|', i, field, sizeof field) >= 0 && std::strcmp(field, word) == 0) {
+            *out = 1;
+            return OM_S_OK;
+        }
+    }
+    *out = 0;
+    return OM_S_OK;
 }
 
 OmResult OmReadSoundKeyFormat(IPropertySheet* sheet, const char* key, uint32_t* out) {
@@ -94,7 +135,7 @@ OmResult OmReadSoundKeyFormat(IPropertySheet* sheet, const char* key, uint32_t* 
 }
 
 OmResult OmReadSoundKeyFrequency(IPropertySheet* sheet, const char* key, int32_t* out) {
-    char text[value_size];
+    char text[SOUND_KEY_WORD_SIZE];
     if (!out || !read_text(sheet, key, text)) return OM_E_FAIL;
     if (!find_choice(text, frequency_choices, out)) *out = std::atoi(text);
     return OM_S_OK;

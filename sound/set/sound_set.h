@@ -3,6 +3,7 @@
 // of one sound directory.
 #pragma once
 
+#include "framework/core/class_factory.h"
 #include "framework/core/unknown.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_play_desc.h"
@@ -38,3 +39,16 @@ struct ISoundSet : IUnknown {
     virtual OmResult StopChannel(const char* channel) = 0;
     virtual OmResult StopAllSounds() = 0;
 };
+
+// Bytes of the path given to Load and of the base directory, terminator included, and the
+// longest section (sound or channel) name.
+inline constexpr uint32_t SOUND_SET_PATH_SIZE = 128;
+inline constexpr uint32_t SOUND_SET_DIRECTORY_SIZE = 260;
+inline constexpr uint32_t SOUND_SET_NAME_MAX = 79;
+// A time step never exceeds this many milliseconds.
+inline constexpr int64_t SOUND_SET_MAX_STEP = 200;
+
+inline constexpr char SOUND_SET_CHANNELS_FILE[] = "channels.ini";
+inline constexpr char SOUND_SET_SOUNDS_FILE[] = "sounds.ini";
+
+OM_DECLARE_MODULE(SoundSet);

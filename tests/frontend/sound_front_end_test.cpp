@@ -1,14 +1,20 @@
 // The sound front end: every wrapper's "without" value when the set and the music cannot be
 // made, and what each wrapper hands to a SoundSet and a MetaMusic when they can (scripted
 // stand-ins registered under their class ids).
+#include "engine/core/lg_camera.h"
+#include "engine/core/lg_frame.h"
+#include "engine/core/lg_matrix.h"
 #include "framework/core/class_factory.h"
 #include "framework/core/component.h"
 #include "frontend/sound/sound_front_end.h"
+#include "platform/audio/audio_backend.h"
+#include "platform/paths.h"
 #include "sound/base/sound_control.h"
 #include "sound/music/music.h"
 #include "sound/set/sound_set.h"
 #include "tests/frontend/video_fixture.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -136,9 +142,14 @@ LgMatrix frame_at(float x) {
     return m;
 }
 
-TEST_F(SoundFrontEnd, WithoutTheSoundSetEveryWrapperAnswersItsWithoutValue) {
-    // The device opens (the sound system's device is built); the set and the music are not.
+TEST_F(SoundFrontEnd, WithoutASoundDeviceEveryWrapperAnswersItsWithoutValue) {
+    // No audio device opens: the device is made but its Init fails, so neither the set nor
+    // the music is.
+    platform::audio::DeviceProfile none;
+    none.no_device = true;
+    platform::audio::set_device_profile(none);
     EXPECT_LT(tvfe::TvOpenSound(), 0);
+    platform::audio::set_device_profile({});
     EXPECT_NE(tvfe::TvGetSoundDevice(), nullptr);
     EXPECT_EQ(tvfe::TvGetSoundSet(), nullptr);
     EXPECT_EQ(tvfe::TvGetMusic(), nullptr);
@@ -230,6 +241,126 @@ TEST_F(SoundFrontEnd, OpeningStopsAtTheFirstFailureAndKeepsWhatItMade) {
     tvfe::TvCloseSound();
     EXPECT_EQ(tvfe::TvGetSoundSet(), nullptr);
     EXPECT_EQ(tvfe::TvUpdateSounds(), OM_S_OK);
+}
+
+// The real set over the device on the manual backend, from a fixture program directory.
+class SoundFrontEndHeard : public SoundFrontEnd {
+protected:
+    void SetUp() override {
+        platform::set_program_dir(dir_.path()); // before the OS service reads it
+        SoundFrontEnd::SetUp();
+        platform::audio::set_backend(platform::audio::Backend::manual);
+        dir_.write_file("sound/channels.ini", "[Device]\nType=DeviceControl\n"
+                                              "[InGame]\nType=PriorityControl\nMaxSounds=8\n"
+                                              "[InGameSamples]\nType=DeviceControl\n"
+                                              "Parent=InGame\n");
+        dir_.write_file("sound/sounds.ini", "[hum]\nChannel=InGameSamples\nSample=hum.wav\n"
+                                            "3d=1\nMinRadius=1\nMaxRadius=1000\n");
+        // One second at a constant level, 16-bit mono at 22050 Hz.
+        std::string wav = "RIFF" + le32(36 + 44100) + "WAVEfmt " + le32(16) + le16(1) + le16(1) +
+                          le32(22050) + le32(44100) + le16(2) + le16(16) + "data" + le32(44100);
+        for (int i = 0; i < 22050; ++i) wav += le16(8000);
+        dir_.write_file("sound/hum.wav", wav);
+    }
+    void TearDown() override {
+        tvfe::TvCloseSound();
+        platform::audio::set_backend(platform::audio::Backend::sdl);
+        SoundFrontEnd::TearDown();
+        platform::set_program_dir("");
+    }
+    static std::string le16(uint32_t v) { return {char(v & 0xFF), char((v >> 8) & 0xFF)}; }
+    static std::string le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
+
+    // Mean left and right levels of the next tenth of a second.
+    static std::pair<double, double> heard() {
+        std::vector<int16_t> out(2 * 2205);
+        EXPECT_EQ(platform::audio::render(out.data(), 2205), 2205u);
+        double left = 0, right = 0;
+        for (size_t i = 100; i < 2205; ++i) {
+            left += std::abs(out[2 * i]);
+            right += std::abs(out[2 * i + 1]);
+        }
+        return {left / 2105, right / 2105};
+    }
+};
+
+LgVector plus(const LgVector& a, const LgVector& b, float s) {
+    return {a.x + b.x * s, a.y + b.y * s, a.z + b.z * s};
+}
+
+TEST_F(SoundFrontEndHeard, SoundsAtAFrameAreHeardOnTheirSideOfTheCamera) {
+    // Opened up to the music (not built yet): the device and the set are there.
+    EXPECT_LT(tvfe::TvOpenSound(), 0);
+    ASSERT_NE(tvfe::TvGetSoundSet(), nullptr);
+    EXPECT_EQ(tvfe::TvGetMusic(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "ormiclog.txt")) << dir_.read_file("ormiclog.txt");
+
+    // An engine camera turned and moved away from the origin.
+    LgCamera* camera = LgCameraCreate();
+    LgFrame* frame = LgFrameCreate();
+    ASSERT_TRUE(camera && frame);
+    LgCameraSetFrame(camera, frame);
+    const LgVector axis = {0.3f, 1, 0.2f};
+    LgFrameRotate(frame, &axis, 40.0f, LgCombineReplace);
+    LgFrameGetMatrix(frame)->pos = {100, 50, -20};
+    LgFrameMarkDirty(frame);
+    LgFrameSyncAllDirty();
+    const LgMatrix world = *LgFrameGetWorldMatrix(frame);
+    const LgMatrix view = *LgCameraGetViewMatrix(camera);
+    // Where a point lands across the screen (0 left edge, 0.5 centre, 1 right edge).
+    auto screen_x = [&](const LgVector& p) {
+        const float x = p.x * view.right.x + p.y * view.up.x + p.z * view.at.x + view.pos.x;
+        const float z = p.x * view.right.z + p.y * view.up.z + p.z * view.at.z + view.pos.z;
+        return x / z;
+    };
+
+    ASSERT_EQ(tvfe::TvSetListenerFrame(&world, nullptr, nullptr), OM_S_OK);
+    LgMatrix back{};
+    ASSERT_EQ(tvfe::TvGetListenerFrame(&back), OM_S_OK);
+    for (const auto& [got, set] : {std::pair{back.right, world.right},
+                                   {back.up, world.up},
+                                   {back.at, world.at},
+                                   {back.pos, world.pos}}) {
+        EXPECT_FLOAT_EQ(got.x, set.x);
+        EXPECT_FLOAT_EQ(got.y, set.y);
+        EXPECT_FLOAT_EQ(got.z, set.z);
+    }
+
+    // Sources 20 units ahead, one to each side of the camera's right vector.
+    const LgVector ahead = plus(world.pos, world.at, 20);
+    const LgVector one_side = plus(ahead, world.right, 10);
+    const LgVector other_side = plus(ahead, world.right, -10);
+    const bool right_vector_on_screen_right = screen_x(one_side) > 0.5f;
+    const LgVector on_screen_right = right_vector_on_screen_right ? one_side : other_side;
+    const LgVector on_screen_left = right_vector_on_screen_right ? other_side : one_side;
+    ASSERT_GT(screen_x(on_screen_right), 0.5f);
+    ASSERT_LT(screen_x(on_screen_left), 0.5f);
+    EXPECT_NEAR(screen_x(ahead), 0.5f, 1e-4f);
+
+    const struct {
+        const char* where;
+        LgVector position;
+        int side; // +1 louder right, -1 louder left, 0 equal
+    } cases[] = {{"screen right", on_screen_right, 1},
+                 {"screen left", on_screen_left, -1},
+                 {"straight ahead", ahead, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        LgMatrix at_source = world;
+        at_source.pos = c.position;
+        ASSERT_EQ(tvfe::TvStopAllSounds(), OM_S_OK);
+        ASSERT_EQ(tvfe::TvPlaySoundAt("hum", &at_source, nullptr), OM_S_OK);
+        ASSERT_EQ(tvfe::TvUpdateSounds(), OM_S_OK);
+        const auto [left, right] = heard();
+        EXPECT_GT(left + right, 200.0); // 20 units away: a twentieth of the level per side
+        if (c.side > 0) EXPECT_GT(right, left * 1.2);
+        if (c.side < 0) EXPECT_GT(left, right * 1.2);
+        if (c.side == 0) EXPECT_NEAR(left, right, 1.0);
+    }
+    // Still playing when the front end closes: nothing stays behind (the fixture's leak check).
+    LgCameraSetFrame(camera, nullptr);
+    LgCameraDestroy(camera);
+    LgFrameDestroy(frame);
 }
 
 } // namespace
