@@ -16,17 +16,18 @@ void observe(const platform::PresentedFrame& frame) {
     if (std::find(shot_serials.begin(), shot_serials.end(), frame.serial) == shot_serials.end())
         return;
     TvWritePpm(shot_dir + "/frame-" + std::to_string(frame.serial) + ".ppm", frame.width,
-               frame.height, frame.pixels);
+               frame.height, frame.pixels, frame.serial);
 }
 
 } // namespace
 
 bool TvWritePpm(const std::string& path, uint32_t width, uint32_t height,
-                const std::vector<uint32_t>& pixels) {
+                const std::vector<uint32_t>& pixels, uint64_t serial) {
     if (pixels.size() < size_t(width) * height) return false;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) return false;
-    std::fprintf(file.get(), "P6\n%u %u\n255\n", width, height);
+    std::fprintf(file.get(), "P6\n# frame %llu\n%u %u\n255\n",
+                 static_cast<unsigned long long>(serial), width, height);
     std::vector<uint8_t> row(size_t(width) * 3);
     for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
@@ -50,6 +51,7 @@ void TvFinishFrameShots() {
     if (shot_dir.empty()) return;
     platform::set_present_observer(nullptr);
     const platform::PresentedFrame& last = platform::last_presented_frame();
-    if (last.serial != 0) TvWritePpm(shot_dir + "/last.ppm", last.width, last.height, last.pixels);
+    if (last.serial != 0) TvWritePpm(shot_dir + "/last.ppm", last.width, last.height, last.pixels,
+                                    last.serial);
     shot_dir.clear();
 }

@@ -12,6 +12,7 @@
 void TvStartFrameShots(const std::string& dir, const std::vector<uint64_t>& serials);
 // Writes the last frame shown (if any) and stops watching.
 void TvFinishFrameShots();
-// Writes 0xFFRRGGBB pixels as a binary PPM; false when the file cannot be written.
+// Writes 0xFFRRGGBB pixels as a binary PPM with the frame's number in a "# frame N" comment;
+// false when the file cannot be written.
 bool TvWritePpm(const std::string& path, uint32_t width, uint32_t height,
-                const std::vector<uint32_t>& pixels);
+                const std::vector<uint32_t>& pixels, uint64_t serial);

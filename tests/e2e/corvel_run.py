@@ -91,11 +91,19 @@ def record(script):
 
 
 def read_ppm(path):
+    """Width, height and RGB bytes of a binary PPM as the program writes it."""
     with open(path, 'rb') as f:
         data = f.read()
-    parts = data.split(b'\n', 3)
-    width, height = map(int, parts[1].split())
-    return width, height, parts[3]
+    parts = data.split(b'\n', 4)
+    width, height = map(int, parts[2].split())
+    return width, height, parts[4]
+
+
+def ppm_frame_number(path):
+    with open(path, 'rb') as f:
+        f.readline()
+        comment = f.readline().split()
+    return int(comment[2]) if comment[:2] == [b'#', b'frame'] else 0
 
 
 def write_png(ppm_path, png_path):
@@ -123,8 +131,9 @@ def main():
     parser.add_argument('--timeout', type=float, default=120, help='wall-clock seconds')
     parser.add_argument('--frames', type=int, default=100000)
     parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
-    parser.add_argument('--expect-setting', action='append', default=[],
-                        help='SECTION.KEY=VALUE aerovant.ini must hold after the run')
+    parser.add_argument('--expect', action='append', default=[],
+                        help='FILE:SECTION.KEY=VALUE an INI file of the program directory must '
+                             'hold after the run')
     parser.add_argument('--expect-in-log', action='append', default=[],
                         help='text the error log must hold (else it must be empty)')
     parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
@@ -185,18 +194,21 @@ def main():
     debug_path = os.path.join(program, 'ormiclog.txt')
     if os.path.exists(debug_path) and '[Fatal]' in open(debug_path, errors='replace').read():
         failures.append('ormiclog.txt has a [Fatal] entry')
-    settings = read_ini(os.path.join(program, 'aerovant.ini'))
-    for expectation in options.expect_setting:
-        name, value = expectation.split('=', 1)
+    for expectation in options.expect:
+        file_name, rest = expectation.split(':', 1)
+        name, value = rest.split('=', 1)
         section, key = name.rsplit('.', 1)
-        got = settings.get(section.lower(), {}).get(key.lower())
+        got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
         if got != value:
-            failures.append('aerovant.ini [%s] %s is %r, not %r' % (section, key, got, value))
+            failures.append('%s [%s] %s is %r, not %r' % (file_name, section, key, got, value))
     last = os.path.join(work, 'shots', 'last.ppm')
     if not os.path.exists(last):
         failures.append('no frame was shown')
-    elif distinct_colours(last) < 3:
-        failures.append('the last frame is blank')
+    else:
+        if distinct_colours(last) < 3:
+            failures.append('the last frame is blank')
+        if ppm_frame_number(last) >= options.frames:
+            failures.append('the program ran to its frame limit instead of ending by itself')
     for shot in filter(None, options.shots.split(',')):
         if not os.path.exists(os.path.join(work, 'shots', 'frame-%s.ppm' % shot)):
             failures.append('frame %s was not shown' % shot)
@@ -210,18 +222,37 @@ def main():
 
 
 def strip_ground_entries(missions):
-    """Removes the [groundN] entries and the ground archetypes from every mission.ini."""
+    """Removes the [groundN] entries and the ground archetypes from every mission.ini, and the
+    [mission] GroupN conditions on groups only ground entries belonged to."""
     for mission in os.listdir(missions):
         path = os.path.join(missions, mission, 'mission.ini')
         if not os.path.exists(path):
             continue
-        kept, skipping = [], False
-        for line in open(path, errors='replace'):
+        lines = open(path, errors='replace').readlines()
+        ground_groups, other_groups, section = 0, 0, ''
+        for line in lines:
             stripped = line.strip().lower()
             if stripped.startswith('['):
+                section = stripped
+            elif stripped.startswith('groups='):
+                groups = int(stripped.split('=', 1)[1] or 0)
+                if section.startswith('[ground'):
+                    ground_groups |= groups
+                else:
+                    other_groups |= groups
+        only_ground = ground_groups & ~other_groups
+        kept, skipping = [], False
+        for line in lines:
+            stripped = line.strip().lower()
+            if stripped.startswith('['):
+                section = stripped
                 skipping = stripped.startswith('[ground')
             if skipping or stripped.startswith('ground='):
                 continue
+            if section == '[mission]' and stripped.startswith('group') and '=' in stripped:
+                number = stripped.split('=', 1)[0][len('group'):]
+                if number.isdigit() and only_ground & (1 << int(number)):
+                    continue
             kept.append(line)
         with open(path, 'w') as f:
             f.writelines(kept)
