@@ -10,6 +10,7 @@ are then checked. Used by the corvel.e2e.* ctest entries and by hand:
 import argparse
 import os
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -90,6 +91,12 @@ def record(script):
     return bytes(out)
 
 
+def closed_port():
+    with socket.socket() as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
 def read_ppm(path):
     """Width, height and RGB bytes of a binary PPM as the program writes it."""
     with open(path, 'rb') as f:
@@ -139,6 +146,10 @@ def main():
     parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
     parser.add_argument('--without-ground-objects', action='store_true',
                         help='drop the ground entries from the missions of the copy')
+    parser.add_argument('--flight-frame', type=int, action='append', default=[],
+                        help='a frame number that must show the game (a 3D view, not a page)')
+    parser.add_argument('--ini-set', action='append', default=[],
+                        help='FILE:SECTION.KEY=VALUE written into the copy before the run')
     parser.add_argument('script', help='the input script')
     parser.add_argument('args', nargs='*', help="the game's own command-line words")
     options = parser.parse_args()
@@ -150,6 +161,11 @@ def main():
         'corvel', 'TavrinErrorLog.txt', 'ormiclog.txt'))
     if options.without_ground_objects:
         strip_ground_entries(os.path.join(program, 'missions'))
+    for change in options.ini_set:
+        file_name, rest = change.split(':', 1)
+        name, value = rest.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        set_ini_value(os.path.join(program, file_name), section, key, value)
     for d in ('config', 'locks', 'shots'):
         os.makedirs(os.path.join(work, d))
     os.chmod(os.path.join(work, 'locks'), 0o700)
@@ -160,6 +176,8 @@ def main():
         f.write(recording)
 
     env = dict(os.environ)
+    shot_list = ','.join(filter(None, [options.shots] + [str(n) for n in options.flight_frame]))
+    options.shots = shot_list
     env.update(CORVEL_VIRTUAL_CLOCK='1', CORVEL_PROGRAM_DIR=program,
                CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
                XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
@@ -168,7 +186,10 @@ def main():
         env.pop('CORVEL_HEADLESS', None)
     else:
         env['CORVEL_HEADLESS'] = '1'
-    command = [options.corvel, '--frames', str(options.frames)] + options.args
+    # "{closed_port}" in the game's words: a loopback port nothing listens on.
+    words = [w.replace('{closed_port}', str(closed_port())) if '{closed_port}' in w else w
+             for w in options.args]
+    command = [options.corvel, '--frames', str(options.frames)] + words
     try:
         run = subprocess.run(command, env=env, timeout=options.timeout, capture_output=True,
                              text=True, errors='replace')
@@ -212,6 +233,11 @@ def main():
     for shot in filter(None, options.shots.split(',')):
         if not os.path.exists(os.path.join(work, 'shots', 'frame-%s.ppm' % shot)):
             failures.append('frame %s was not shown' % shot)
+    for number in options.flight_frame:
+        path = os.path.join(work, 'shots', 'frame-%d.ppm' % number)
+        # Pages have a few dozen colours; the shaded 3D view has hundreds.
+        if os.path.exists(path) and distinct_colours(path) < 150:
+            failures.append('frame %d is not a flight frame' % number)
     shots = os.path.join(work, 'shots')
     for name in sorted(os.listdir(shots)):
         if name.endswith('.ppm'):
@@ -222,40 +248,64 @@ def main():
 
 
 def strip_ground_entries(missions):
-    """Removes the [groundN] entries and the ground archetypes from every mission.ini, and the
-    [mission] GroupN conditions on groups only ground entries belonged to."""
+    """Removes the ground and vehicle entries and archetypes from every mission.ini, and the
+    [mission] GroupN conditions on groups those entries belonged to (a group's strength is
+    its ground objects')."""
     for mission in os.listdir(missions):
         path = os.path.join(missions, mission, 'mission.ini')
         if not os.path.exists(path):
             continue
         lines = open(path, errors='replace').readlines()
-        ground_groups, other_groups, section = 0, 0, ''
+        ground_groups, section = 0, ''
+        ground_sections = ('[ground', '[vehicle')
         for line in lines:
             stripped = line.strip().lower()
             if stripped.startswith('['):
                 section = stripped
             elif stripped.startswith('groups='):
                 groups = int(stripped.split('=', 1)[1] or 0)
-                if section.startswith('[ground'):
+                if section.startswith(ground_sections):
                     ground_groups |= groups
-                else:
-                    other_groups |= groups
-        only_ground = ground_groups & ~other_groups
         kept, skipping = [], False
         for line in lines:
             stripped = line.strip().lower()
             if stripped.startswith('['):
                 section = stripped
-                skipping = stripped.startswith('[ground')
-            if skipping or stripped.startswith('ground='):
+                skipping = stripped.startswith(ground_sections)
+            if skipping or stripped.startswith(('ground=', 'vehicle=')):
                 continue
             if section == '[mission]' and stripped.startswith('group') and '=' in stripped:
                 number = stripped.split('=', 1)[0][len('group'):]
-                if number.isdigit() and only_ground & (1 << int(number)):
+                if number.isdigit() and ground_groups & (1 << int(number)):
                     continue
             kept.append(line)
         with open(path, 'w') as f:
             f.writelines(kept)
+
+
+def set_ini_value(path, section, key, value):
+    """Sets KEY in [SECTION] of an INI file, adding the key or the section when missing."""
+    lines = open(path, errors='replace').readlines() if os.path.exists(path) else []
+    current, done, out = None, False, []
+    for line in lines:
+        stripped = line.strip()
+        if stripped.startswith('['):
+            if current == section.lower() and not done:
+                out.append('%s=%s\n' % (key, value))
+                done = True
+            current = stripped[1:-1].lower()
+        elif current == section.lower() and stripped.split('=', 1)[0].strip().lower() == key.lower():
+            if not done:
+                out.append('%s=%s\n' % (key, value))
+            done = True
+            continue
+        out.append(line)
+    if not done:
+        if current != section.lower():
+            out.append('\n[%s]\n' % section)
+        out.append('%s=%s\n' % (key, value))
+    with open(path, 'w') as f:
+        f.writelines(out)
 
 
 def read_ini(path):
