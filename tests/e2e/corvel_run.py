@@ -91,6 +91,22 @@ def record(script):
     return bytes(out)
 
 
+def start_xvfb():
+    """A virtual X server of our own (640 x 480 would do; a larger screen leaves room for the
+    window manager-less placement); its process and display name."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0', '800x600x24',
+                               '-nolisten', 'tcp'], pass_fds=[write_end],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        number = f.readline().strip()
+    if not number:
+        server.kill()
+        raise SystemExit('Xvfb did not start')
+    return server, ':' + number
+
+
 def closed_port():
     with socket.socket() as s:
         s.bind(('127.0.0.1', 0))
@@ -125,6 +141,58 @@ def write_png(ppm_path, png_path):
                 8, 2, 0, 0, 0)) + chunk(b'IDAT', zlib.compress(rows, 6)) + chunk(b'IEND', b''))
 
 
+def read_png(path):
+    """Width, height and RGB bytes of an 8-bit RGB PNG without interlacing (as write_png makes
+    them; every row filter is undone)."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    position, idat, width, height = 8, b'', 0, 0
+    while position < len(data):
+        length, kind = struct.unpack('>I4s', data[position:position + 8])
+        body = data[position + 8:position + 8 + length]
+        if kind == b'IHDR':
+            width, height, depth, colour = struct.unpack('>IIBB', body[:10])
+            if depth != 8 or colour != 2:
+                raise ValueError('%s: not 8-bit RGB' % path)
+        elif kind == b'IDAT':
+            idat += body
+        position += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    for y in range(height):
+        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = row[x - 3] if x >= 3 else 0
+            up, corner = previous[x], previous[x - 3] if x >= 3 else 0
+            if kind == 1:
+                row[x] = (row[x] + left) & 255
+            elif kind == 2:
+                row[x] = (row[x] + up) & 255
+            elif kind == 3:
+                row[x] = (row[x] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                row[x] = (row[x] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 255
+        rows.append(bytes(row))
+        previous = row
+    return width, height, b''.join(rows)
+
+
+def compare_with_reference(ppm_path, png_path):
+    """None when the frame matches the reviewed picture: the same size, and at most 0.5% of
+    the pixels off by more than 24 in a channel (room for rounding, not for a missing
+    picture, text or model); else what differs."""
+    width, height, pixels = read_ppm(ppm_path)
+    ref_width, ref_height, reference = read_png(png_path)
+    if (width, height) != (ref_width, ref_height):
+        return 'size %dx%d, reference %dx%d' % (width, height, ref_width, ref_height)
+    off = sum(1 for i in range(0, len(pixels), 3)
+              if max(abs(pixels[i + c] - reference[i + c]) for c in range(3)) > 24)
+    if off > width * height // 200:
+        return '%d pixels differ' % off
+    return None
+
+
 def distinct_colours(path):
     width, height, pixels = read_ppm(path)
     return len({pixels[i:i + 3] for i in range(0, width * height * 3, 3 * 7)})
@@ -148,6 +216,8 @@ def main():
                         help='drop the ground entries from the missions of the copy')
     parser.add_argument('--flight-frame', type=int, action='append', default=[],
                         help='a frame number that must show the game (a 3D view, not a page)')
+    parser.add_argument('--reference', action='append', default=[],
+                        help='N=FILE.png: frame N must match the reviewed picture')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
     parser.add_argument('script', help='the input script')
@@ -176,14 +246,20 @@ def main():
         f.write(recording)
 
     env = dict(os.environ)
-    shot_list = ','.join(filter(None, [options.shots] + [str(n) for n in options.flight_frame]))
+    references = [(int(r.split('=', 1)[0]), r.split('=', 1)[1]) for r in options.reference]
+    shot_list = ','.join(filter(None, [options.shots] + [str(n) for n in options.flight_frame] +
+                                [str(n) for n, _ in references]))
     options.shots = shot_list
     env.update(CORVEL_VIRTUAL_CLOCK='1', CORVEL_PROGRAM_DIR=program,
                CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
                XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
                CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    xvfb = None
     if options.windowed:
         env.pop('CORVEL_HEADLESS', None)
+        xvfb, env['DISPLAY'] = start_xvfb()
+        env.pop('WAYLAND_DISPLAY', None)
+        env.setdefault('SDL_AUDIODRIVER', 'dummy')  # a window, but no sound card
     else:
         env['CORVEL_HEADLESS'] = '1'
     # "{closed_port}" in the game's words: a loopback port nothing listens on.
@@ -196,6 +272,10 @@ def main():
     except subprocess.TimeoutExpired:
         print('corvel did not finish within %g s' % options.timeout)
         return 1
+    finally:
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
     sys.stdout.write(run.stdout)
     sys.stderr.write(run.stderr)
 
@@ -238,6 +318,12 @@ def main():
         # Pages have a few dozen colours; the shaded 3D view has hundreds.
         if os.path.exists(path) and distinct_colours(path) < 150:
             failures.append('frame %d is not a flight frame' % number)
+    for number, reference in references:
+        path = os.path.join(work, 'shots', 'frame-%d.ppm' % number)
+        if os.path.exists(path):
+            difference = compare_with_reference(path, reference)
+            if difference:
+                failures.append('frame %d differs from %s: %s' % (number, reference, difference))
     shots = os.path.join(work, 'shots')
     for name in sorted(os.listdir(shots)):
         if name.endswith('.ppm'):
