@@ -2,6 +2,7 @@
 // environment and runs the game's start-up, front end and shutdown.
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/frame_shots.h"
+#include "frontend/startup/stage_log.h"
 #include "frontend/startup/program_entry.h"
 #include "frontend/startup/test_hooks.h"
 #include "platform/startup.h"
@@ -43,5 +44,6 @@ int main(int argc, char** argv) {
     TvApplyTestHooks();
     const int result = TvRunProgram(options);
     TvFinishFrameShots();
+    TvFinishStageLog();
     return result;
 }

@@ -2,6 +2,7 @@
 #include "frontend/startup/test_hooks.h"
 
 #include "frontend/startup/frame_shots.h"
+#include "frontend/startup/stage_log.h"
 
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -36,6 +37,7 @@ void TvApplyTestHooks() {
         start = end + 1;
     }
     TvStartFrameShots(hooks.frame_shots, hooks.frame_shot_at);
+    TvStartStageLog(variable("CORVEL_STAGE_LOG"));
     if (!hooks.program_dir.empty()) platform::set_program_dir(hooks.program_dir);
     if (hooks.virtual_clock) platform::use_virtual_clock(true);
 }

@@ -8,6 +8,8 @@
 //                           the devices
 //   CORVEL_FRAME_SHOTS      a directory for the frames shown (frame_shots.h); with
 //   CORVEL_FRAME_SHOT_AT    a comma-separated list of frame numbers to keep besides the last
+//   CORVEL_STAGE_LOG        a file for the wall-clock time of every mission frame's stages
+//                           (stage_log.h)
 #pragma once
 
 #include <cstdint>

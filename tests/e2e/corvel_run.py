@@ -218,6 +218,9 @@ def main():
                         help='a frame number that must show the game (a 3D view, not a page)')
     parser.add_argument('--reference', action='append', default=[],
                         help='N=FILE.png: frame N must match the reviewed picture')
+    parser.add_argument('--stage-log', action='store_true',
+                        help='log the wall-clock time of every mission frame stage to '
+                             'WORK/stages.txt')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
     parser.add_argument('script', help='the input script')
@@ -254,6 +257,8 @@ def main():
                CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
                XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
                CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    if options.stage_log:
+        env['CORVEL_STAGE_LOG'] = os.path.join(work, 'stages.txt')
     xvfb = None
     if options.windowed:
         env.pop('CORVEL_HEADLESS', None)
