@@ -232,6 +232,13 @@ def main():
     program = os.path.join(work, 'program')
     shutil.copytree(options.data, program, ignore=shutil.ignore_patterns(
         'corvel', 'TavrinErrorLog.txt', 'ormiclog.txt'))
+    # The program rewrites these two as it runs (a `./build.sh run` in the build directory
+    # too): the run starts from their sources.
+    sources = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+        os.path.abspath(__file__)))), 'data', 'files')
+    for name in ('aerovant.ini', 'characters.ini'):
+        if os.path.exists(os.path.join(sources, name)):
+            shutil.copyfile(os.path.join(sources, name), os.path.join(program, name))
     if options.without_ground_objects:
         strip_ground_entries(os.path.join(program, 'missions'))
     for change in options.ini_set:
