@@ -1,6 +1,8 @@
 // Program entry of corvel: reads the program's own options, applies the test hooks of the
 // environment and runs the game's start-up, front end and shutdown.
 #include "frontend/startup/command_line.h"
+#include "frontend/startup/frame_shots.h"
+#include "frontend/startup/stage_log.h"
 #include "frontend/startup/program_entry.h"
 #include "frontend/startup/test_hooks.h"
 #include "platform/startup.h"
@@ -40,5 +42,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     TvApplyTestHooks();
-    return TvRunProgram(options);
+    const int result = TvRunProgram(options);
+    TvFinishFrameShots();
+    TvFinishStageLog();
+    return result;
 }

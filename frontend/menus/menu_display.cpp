@@ -118,6 +118,9 @@ OmResult TvSetUpMenuCamera(int32_t width, int32_t height, int32_t depth) {
         raster_factory->SetProperty(OM_RASTER_FORMAT, depth);
     }
     if (camera_raster) depth_raster = LgRasterCreate(width, height, depth, LgRasterTypeZBuffer);
+    // The game draws into the menu camera's rasters unless a mode change gives it others: it
+    // needs the depth raster with the frame raster.
+    if (depth_raster) TvGetGameSettingsRecord().depth_raster = depth_raster;
     if (depth_raster) {
         camera_frame = LgFrameCreate();
         menu_camera = camera_frame ? LgCameraCreate() : nullptr;
@@ -145,6 +148,8 @@ void TvReleaseMenuCamera() {
     menu_camera = nullptr;
     if (camera_frame) LgFrameDestroy(camera_frame);
     camera_frame = nullptr;
+    if (depth_raster && TvGetGameSettingsRecord().depth_raster == depth_raster)
+        TvGetGameSettingsRecord().depth_raster = nullptr;
     if (depth_raster) LgRasterDestroy(depth_raster);
     depth_raster = nullptr;
     if (colour_texture) LgTextureDestroy(colour_texture);

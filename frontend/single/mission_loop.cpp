@@ -24,6 +24,7 @@
 #include "frontend/single/mission_pages.h"
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/stage_log.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
@@ -261,6 +262,7 @@ void hand_input_to_game(ITvGame* game) {
 
 void mark(IProfile* profiler, const char* stage) {
     if (profiler) profiler->Sample(stage);
+    TvStageLogMark(stage);
 }
 
 // Step 10: frames until the game has an outcome or the program is asked to quit.
@@ -276,6 +278,7 @@ int32_t run_frames(ITvGame* game) {
             break;
         }
         if (profiler) profiler->BeginFrame();
+        TvStageLogBeginFrame();
         outcome = game->GetOutcome();
         hand_input_to_game(game);
         mark(profiler, "Input");
@@ -288,6 +291,7 @@ int32_t run_frames(ITvGame* game) {
         tvfe::TvUpdateSounds();
         highest_arena_use = std::max(highest_arena_use, LgResourcesGetArenaUsed());
         show_game_frame();
+        mark(nullptr, "Show");
         if (profiler) profiler->EndFrame();
     }
     return outcome;

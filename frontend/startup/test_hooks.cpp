@@ -1,7 +1,10 @@
 // Test hooks from the environment.
 #include "frontend/startup/test_hooks.h"
 
+#include "frontend/startup/frame_shots.h"
+#include "frontend/startup/stage_log.h"
 #include "platform/audio/capture.h"
+
 #include "platform/clock.h"
 #include "platform/paths.h"
 
@@ -26,6 +29,18 @@ void TvApplyTestHooks() {
     const std::string clock = variable("CORVEL_VIRTUAL_CLOCK");
     hooks.virtual_clock = clock == "1" || clock == "true" || clock == "yes";
     hooks.input_playback = variable("CORVEL_INPUT_PLAYBACK");
+    hooks.frame_shots = variable("CORVEL_FRAME_SHOTS");
+    const std::string at = variable("CORVEL_FRAME_SHOT_AT");
+    for (size_t start = 0; start < at.size();) {
+        size_t end = at.find(',', start);
+        if (end == std::string::npos) end = at.size();
+        const unsigned long long n =
+            std::strtoull(at.substr(start, end - start).c_str(), nullptr, 10);
+        if (n) hooks.frame_shot_at.push_back(n);
+        start = end + 1;
+    }
+    TvStartFrameShots(hooks.frame_shots, hooks.frame_shot_at);
+    TvStartStageLog(variable("CORVEL_STAGE_LOG"));
     if (!hooks.program_dir.empty()) platform::set_program_dir(hooks.program_dir);
     if (hooks.virtual_clock) platform::use_virtual_clock(true);
     hooks.audio_capture = variable("CORVEL_AUDIO_CAPTURE");

@@ -9,18 +9,27 @@
 //   CORVEL_VIRTUAL_CLOCK    "1": time moves only as frames are shown and the program sleeps
 //   CORVEL_INPUT_PLAYBACK   an input recording the input component plays back in place of
 //                           the devices
+//   CORVEL_FRAME_SHOTS      a directory for the frames shown (frame_shots.h); with
+//   CORVEL_FRAME_SHOT_AT    a comma-separated list of frame numbers to keep besides the last
+//   CORVEL_STAGE_LOG        a file for the wall-clock time of every mission frame's stages
+//                           (stage_log.h)
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct TvTestHooks {
     std::string audio_capture;
     std::string program_dir;
     bool virtual_clock = false;
     std::string input_playback;
+    std::string frame_shots;
+    std::vector<uint64_t> frame_shot_at;
 };
 
-// Reads the hooks and applies those the platform layer serves (program directory, clock).
+// Reads the hooks and applies those the platform layer serves (program directory, clock) and
+// starts the frame shots.
 void TvApplyTestHooks();
 // The hooks read by the last TvApplyTestHooks.
 const TvTestHooks& TvGetTestHooks();

@@ -23,6 +23,7 @@ struct RawFrame {
 
 struct Screen {
     GfxWindowHooks hooks;
+    PresentObserver observer = nullptr;
     PresentedFrame last;
     RawFrame raw;
     uint64_t serial = 0;
@@ -115,7 +116,16 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
     Screen& s = screen();
     ++s.serial;
     note_frame_shown();
-    if (headless()) {
+    if (s.observer) {
+        // An observer sees every frame converted; the last frame is then already in place.
+        to_xrgb(pixels, pitch, w, h, format, palette, s.last.pixels);
+        s.last.width = w;
+        s.last.height = h;
+        s.last.serial = s.serial;
+        s.raw.converted = true;
+        s.observer(s.last);
+        if (headless()) return;
+    } else if (headless()) {
         RawFrame& raw = s.raw;
         raw.row_bytes = (w * format_bits(format) + 7) / 8;
         raw.bytes.resize(size_t(raw.row_bytes) * h);
@@ -162,6 +172,10 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
     SDL_RenderClear(s.renderer);
     SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
     SDL_RenderPresent(s.renderer);
+}
+
+void set_present_observer(PresentObserver observer) {
+    screen().observer = observer;
 }
 
 const PresentedFrame& last_presented_frame() {

@@ -36,8 +36,13 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
                    const DDPIXELFORMAT& format, const uint32_t* palette, bool vsync);
 
 // The last frame shown (kept when headless, converted from the shown format on the first call
-// after a present; empty before the first present).
+// after a present; windowed, kept while an observer is set; empty before the first present).
 const PresentedFrame& last_presented_frame();
+
+// Called with every frame shown, headless or windowed (null: none). Test runs use it to keep
+// the frames the program shows; it costs a conversion per frame only while set.
+using PresentObserver = void (*)(const PresentedFrame& frame);
+void set_present_observer(PresentObserver observer);
 
 // Closes the presenter's own window and renderer, if any.
 void shut_down_presenter();

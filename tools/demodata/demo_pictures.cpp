@@ -217,8 +217,9 @@ bool write_editor_icons(OutputTree& out) {
 }
 
 bool write_pointer_picture(OutputTree& out) {
-    // Three 32 x 32 frames side by side on magenta (the top-left colour is transparent):
-    // 0 the arrow, 1 the arrow pressed, 2 the pointing hand over links.
+    // Three 32 x 32 frames side by side on magenta (the top-left colour is transparent, so
+    // the shapes start one pixel in): 0 the arrow, 1 the arrow pressed, 2 the pointing hand
+    // over links.
     constexpr uint32_t key = 0xff00ff;
     Picture p = solid(96, 32, key);
     for (int frame = 0; frame < 3; ++frame)
@@ -236,9 +237,9 @@ bool write_pointer_picture(OutputTree& out) {
                                       (finger && (x == 8 || x == 13 || y == 0)));
                 }
                 if (!inside) continue;
-                p.at(frame * 32 + x, y) = edge         ? rgb(0, 0, 0)
-                                          : frame == 1 ? rgb(255, 220, 120)
-                                                       : rgb(255, 255, 255);
+                p.at(frame * 32 + x + 1, y + 1) = edge         ? rgb(0, 0, 0)
+                                                  : frame == 1 ? rgb(255, 220, 120)
+                                                               : rgb(255, 255, 255);
             }
     return write_bmp(out, "Ui/pointer.bmp", p);
 }
@@ -291,6 +292,39 @@ Picture plane_card(uint32_t colour, bool greyed) {
     return p;
 }
 
+// The title screen's picture: an opaque dawn sky over hills, a biplane crossing it.
+Picture title_card() {
+    constexpr int w = 256, h = 192;
+    Picture p = rgba(w, h, 0xff000000);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float hill = 130 + 18 * noise(x, 0, 48, 7) + 10 * noise(x, 0, 16, 9);
+            const float far = 112 + 22 * noise(x, 0, 64, 3);
+            uint32_t c = mix(rgb(70, 110, 170), rgb(240, 190, 130), float(y) / 130);
+            if (y > far) c = mix(rgb(95, 110, 120), c, 0.35f);
+            if (y > hill) c = shade(mix(rgb(70, 110, 50), rgb(40, 70, 35), float(y - hill) / 60),
+                                    0.85f + 0.3f * noise(x, y, 8, 5));
+            p.at(x, y) = 0xff000000 | c;
+        }
+    // The plane: fuselage, two wings, tail and a propeller disc, dark against the sky.
+    const uint32_t ink = 0xff000000 | rgb(35, 30, 30);
+    for (int x = 80; x < 170; ++x)
+        for (int y = 60; y < 66; ++y) p.at(x, y - (x - 80) / 18) = ink;
+    for (int x = 110; x < 140; ++x)
+        for (int t = 0; t < 3; ++t) {
+            p.at(x - 8, 48 + t) = ink;
+            p.at(x - 4, 70 + t) = ink;
+        }
+    for (int y = 44; y < 74; ++y) {
+        p.at(106 + (y - 44) / 6, y) = ink;
+        p.at(132 + (y - 44) / 6, y) = ink;
+    }
+    for (int y = 48; y < 62; ++y)
+        for (int x = 82; x < 88; ++x) p.at(x, y) = ink;
+    for (int y = 50; y < 72; ++y) p.at(171, y) = 0xff000000 | rgb(120, 110, 100);
+    return p;
+}
+
 Picture map_card(uint32_t ground, uint32_t feature) {
     Picture p = solid(128, 96, ground);
     for (int y = 0; y < 96; ++y)
@@ -329,7 +363,7 @@ bool write_menu_pictures(OutputTree& out) {
         !write_png(out, i + "slider_selected.png", framed(12, 16, rgb(200, 60, 40), ink)) ||
         !write_png(out, i + "slider_left.png", framed(6, 16, ink, ink)) ||
         !write_png(out, i + "slider_right.png", framed(6, 16, ink, ink)) ||
-        !write_png(out, i + "title.png", map_card(rgb(90, 130, 200), rgb(240, 240, 250))) ||
+        !write_png(out, i + "title.png", title_card()) ||
         // The pictures of the INI image descriptions spacer.ini (black, keyed out) and
         // bt_mission_on.ini (an available mission under the pointer).
         !write_bmp(out, i + "spacer.bmp", solid(8, 8, 0)) ||

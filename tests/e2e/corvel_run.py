@@ -1,0 +1,424 @@
+#!/usr/bin/env python3
+"""Runs the real corvel program end to end on a copy of the demo data.
+
+The program runs headless on the virtual clock with an input recording made from a small
+script (see record() below), under an outer wall-clock limit; its frames, settings and logs
+are then checked. Used by the corvel.e2e.* ctest entries and by hand:
+
+    corvel_run.py --corvel build/bin/corvel --data build/bin --work /tmp/run SCENARIO.input
+"""
+import argparse
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import zlib
+
+# Device ids: the input driver is number 1; its keyboard is device 1 and its mouse device 2.
+KEYBOARD = 0x101
+MOUSE = 0x102
+KEY_RELEASED, KEY_PRESSED = 16, 17
+MOUSE_X, MOUSE_Y, MOUSE_BUTTON1 = 48, 49, 65
+MOUSE_PRESSED, MOUSE_RELEASED = 35, 36
+END_OF_BATCH, END_OF_SIDE_RECORDS = 2, 1
+
+KEYS = {
+    'escape': 0x80, 'return': 0xAB, 'backspace': 0xA8, 'tab': 0xA9, 'space': 0x20,
+    'up': 0x93, 'down': 0x94, 'left': 0x95, 'right': 0x96, 'lshift': 0xAC, 'lalt': 0xB0,
+}
+
+
+def key_code(name):
+    if name in KEYS:
+        return KEYS[name]
+    if len(name) == 1:
+        return ord(name.lower())
+    raise ValueError('unknown key ' + name)
+
+
+def record(script):
+    """Turns a script into an input recording: one batch per poll of the program.
+
+    wait N          N polls without input
+    click X Y       pointer to (X, Y) in one poll, button 1 down in the next, up in the next
+    key K           key K down in one poll and up in the next
+    down K / up K   key K down, or up, in one poll
+    hold K N        key K down, N polls, key K up
+    """
+    polls = []
+
+    def poll(*events):
+        polls.append(list(events))
+
+    for number, line in enumerate(script.splitlines(), 1):
+        words = line.split('#', 1)[0].split()
+        if not words:
+            continue
+        op, args = words[0], words[1:]
+        try:
+            if op == 'wait':
+                for _ in range(int(args[0])):
+                    poll()
+            elif op == 'click':
+                x, y = int(args[0]), int(args[1])
+                # The pointer is clamped to the screen: far up-left first, then to the spot.
+                poll((MOUSE, MOUSE_X, -4000), (MOUSE, MOUSE_Y, -4000),
+                     (MOUSE, MOUSE_X, x - 1), (MOUSE, MOUSE_Y, y - 1))
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+            elif op == 'key':
+                poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
+                poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
+            elif op in ('down', 'up'):
+                poll((KEYBOARD, KEY_PRESSED if op == 'down' else KEY_RELEASED, key_code(args[0])))
+            elif op == 'hold':
+                poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
+                for _ in range(int(args[1])):
+                    poll()
+                poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
+            else:
+                raise ValueError('unknown step ' + op)
+        except (IndexError, ValueError) as error:
+            raise SystemExit('script line %d: %s' % (number, error))
+    out = bytearray()
+    for events in polls:
+        for source, code, value in events:
+            out += struct.pack('<HHII', source, code, 0, value & 0xFFFFFFFF)
+        out += struct.pack('<HHII', 0, END_OF_BATCH, 0, 0)
+        out += struct.pack('<HHII', 0, END_OF_SIDE_RECORDS, 0, 0)
+    return bytes(out)
+
+
+def start_xvfb():
+    """A virtual X server of our own (640 x 480 would do; a larger screen leaves room for the
+    window manager-less placement); its process and display name."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(['Xvfb', '-displayfd', str(write_end), '-screen', '0', '800x600x24',
+                               '-nolisten', 'tcp'], pass_fds=[write_end],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        number = f.readline().strip()
+    if not number:
+        server.kill()
+        raise SystemExit('Xvfb did not start')
+    return server, ':' + number
+
+
+def closed_port():
+    with socket.socket() as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
+def read_ppm(path):
+    """Width, height and RGB bytes of a binary PPM as the program writes it."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    parts = data.split(b'\n', 4)
+    width, height = map(int, parts[2].split())
+    return width, height, parts[4]
+
+
+def ppm_frame_number(path):
+    with open(path, 'rb') as f:
+        f.readline()
+        comment = f.readline().split()
+    return int(comment[2]) if comment[:2] == [b'#', b'frame'] else 0
+
+
+def write_png(ppm_path, png_path):
+    width, height, pixels = read_ppm(ppm_path)
+    rows = b''.join(b'\0' + pixels[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+    def chunk(kind, body):
+        return (struct.pack('>I', len(body)) + kind + body +
+                struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF))
+    with open(png_path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height,
+                8, 2, 0, 0, 0)) + chunk(b'IDAT', zlib.compress(rows, 6)) + chunk(b'IEND', b''))
+
+
+def read_png(path):
+    """Width, height and RGB bytes of an 8-bit RGB PNG without interlacing (as write_png makes
+    them; every row filter is undone)."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    position, idat, width, height = 8, b'', 0, 0
+    while position < len(data):
+        length, kind = struct.unpack('>I4s', data[position:position + 8])
+        body = data[position + 8:position + 8 + length]
+        if kind == b'IHDR':
+            width, height, depth, colour = struct.unpack('>IIBB', body[:10])
+            if depth != 8 or colour != 2:
+                raise ValueError('%s: not 8-bit RGB' % path)
+        elif kind == b'IDAT':
+            idat += body
+        position += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    for y in range(height):
+        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = row[x - 3] if x >= 3 else 0
+            up, corner = previous[x], previous[x - 3] if x >= 3 else 0
+            if kind == 1:
+                row[x] = (row[x] + left) & 255
+            elif kind == 2:
+                row[x] = (row[x] + up) & 255
+            elif kind == 3:
+                row[x] = (row[x] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                row[x] = (row[x] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 255
+        rows.append(bytes(row))
+        previous = row
+    return width, height, b''.join(rows)
+
+
+def compare_with_reference(ppm_path, png_path):
+    """None when the frame matches the reviewed picture: the same size, and at most 0.5% of
+    the pixels off by more than 24 in a channel (room for rounding, not for a missing
+    picture, text or model); else what differs."""
+    width, height, pixels = read_ppm(ppm_path)
+    ref_width, ref_height, reference = read_png(png_path)
+    if (width, height) != (ref_width, ref_height):
+        return 'size %dx%d, reference %dx%d' % (width, height, ref_width, ref_height)
+    off = sum(1 for i in range(0, len(pixels), 3)
+              if max(abs(pixels[i + c] - reference[i + c]) for c in range(3)) > 24)
+    if off > width * height // 200:
+        return '%d pixels differ' % off
+    return None
+
+
+def distinct_colours(path):
+    width, height, pixels = read_ppm(path)
+    return len({pixels[i:i + 3] for i in range(0, width * height * 3, 3 * 7)})
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--corvel', required=True)
+    parser.add_argument('--data', required=True, help='the generated demo data (build/bin)')
+    parser.add_argument('--work', required=True, help='a scratch directory, emptied first')
+    parser.add_argument('--timeout', type=float, default=120, help='wall-clock seconds')
+    parser.add_argument('--frames', type=int, default=100000)
+    parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
+    parser.add_argument('--expect', action='append', default=[],
+                        help='FILE:SECTION.KEY=VALUE an INI file of the program directory must '
+                             'hold after the run')
+    parser.add_argument('--expect-in-log', action='append', default=[],
+                        help='text the error log must hold (else it must be empty)')
+    parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
+    parser.add_argument('--without-ground-objects', action='store_true',
+                        help='drop the ground entries from the missions of the copy')
+    parser.add_argument('--flight-frame', type=int, action='append', default=[],
+                        help='a frame number that must show the game (a 3D view, not a page)')
+    parser.add_argument('--reference', action='append', default=[],
+                        help='N=FILE.png: frame N must match the reviewed picture')
+    parser.add_argument('--stage-log', action='store_true',
+                        help='log the wall-clock time of every mission frame stage to '
+                             'WORK/stages.txt')
+    parser.add_argument('--ini-set', action='append', default=[],
+                        help='FILE:SECTION.KEY=VALUE written into the copy before the run')
+    parser.add_argument('script', help='the input script')
+    parser.add_argument('args', nargs='*', help="the game's own command-line words")
+    options = parser.parse_args()
+
+    work = os.path.abspath(options.work)
+    shutil.rmtree(work, ignore_errors=True)
+    program = os.path.join(work, 'program')
+    shutil.copytree(options.data, program, ignore=shutil.ignore_patterns(
+        'corvel', 'TavrinErrorLog.txt', 'ormiclog.txt'))
+    # The program rewrites these two as it runs (a `./build.sh run` in the build directory
+    # too): the run starts from their sources.
+    sources = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+        os.path.abspath(__file__)))), 'data', 'files')
+    for name in ('aerovant.ini', 'characters.ini'):
+        if os.path.exists(os.path.join(sources, name)):
+            shutil.copyfile(os.path.join(sources, name), os.path.join(program, name))
+    if options.without_ground_objects:
+        strip_ground_entries(os.path.join(program, 'missions'))
+    for change in options.ini_set:
+        file_name, rest = change.split(':', 1)
+        name, value = rest.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        set_ini_value(os.path.join(program, file_name), section, key, value)
+    for d in ('config', 'locks', 'shots'):
+        os.makedirs(os.path.join(work, d))
+    os.chmod(os.path.join(work, 'locks'), 0o700)
+    with open(options.script) as f:
+        recording = record(f.read())
+    recording_path = os.path.join(work, 'input.rec')
+    with open(recording_path, 'wb') as f:
+        f.write(recording)
+
+    env = dict(os.environ)
+    references = [(int(r.split('=', 1)[0]), r.split('=', 1)[1]) for r in options.reference]
+    shot_list = ','.join(filter(None, [options.shots] + [str(n) for n in options.flight_frame] +
+                                [str(n) for n, _ in references]))
+    options.shots = shot_list
+    env.update(CORVEL_VIRTUAL_CLOCK='1', CORVEL_PROGRAM_DIR=program,
+               CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
+               XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
+               CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    if options.stage_log:
+        env['CORVEL_STAGE_LOG'] = os.path.join(work, 'stages.txt')
+    xvfb = None
+    if options.windowed:
+        env.pop('CORVEL_HEADLESS', None)
+        xvfb, env['DISPLAY'] = start_xvfb()
+        env.pop('WAYLAND_DISPLAY', None)
+        env.setdefault('SDL_AUDIODRIVER', 'dummy')  # a window, but no sound card
+    else:
+        env['CORVEL_HEADLESS'] = '1'
+    # "{closed_port}" in the game's words: a loopback port nothing listens on.
+    words = [w.replace('{closed_port}', str(closed_port())) if '{closed_port}' in w else w
+             for w in options.args]
+    command = [options.corvel, '--frames', str(options.frames)] + words
+    try:
+        run = subprocess.run(command, env=env, timeout=options.timeout, capture_output=True,
+                             text=True, errors='replace')
+    except subprocess.TimeoutExpired:
+        print('corvel did not finish within %g s' % options.timeout)
+        return 1
+    finally:
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
+    sys.stdout.write(run.stdout)
+    sys.stderr.write(run.stderr)
+
+    failures = []
+    if run.returncode != 0:
+        failures.append('exit code %d' % run.returncode)
+    log_path = os.path.join(program, 'TavrinErrorLog.txt')
+    log = open(log_path, errors='replace').read() if os.path.exists(log_path) else None
+    if log is None:
+        failures.append('no TavrinErrorLog.txt')
+    elif options.expect_in_log:
+        for text in options.expect_in_log:
+            if text not in log:
+                failures.append('the error log lacks %r' % text)
+    elif log:
+        failures.append('the error log is not empty:\n' + log)
+    debug_path = os.path.join(program, 'ormiclog.txt')
+    if os.path.exists(debug_path) and '[Fatal]' in open(debug_path, errors='replace').read():
+        failures.append('ormiclog.txt has a [Fatal] entry')
+    for expectation in options.expect:
+        file_name, rest = expectation.split(':', 1)
+        name, value = rest.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
+        if got != value:
+            failures.append('%s [%s] %s is %r, not %r' % (file_name, section, key, got, value))
+    last = os.path.join(work, 'shots', 'last.ppm')
+    if not os.path.exists(last):
+        failures.append('no frame was shown')
+    else:
+        if distinct_colours(last) < 3:
+            failures.append('the last frame is blank')
+        if ppm_frame_number(last) >= options.frames:
+            failures.append('the program ran to its frame limit instead of ending by itself')
+    for shot in filter(None, options.shots.split(',')):
+        if not os.path.exists(os.path.join(work, 'shots', 'frame-%s.ppm' % shot)):
+            failures.append('frame %s was not shown' % shot)
+    for number in options.flight_frame:
+        path = os.path.join(work, 'shots', 'frame-%d.ppm' % number)
+        # Pages have a few dozen colours; the shaded 3D view has hundreds.
+        if os.path.exists(path) and distinct_colours(path) < 150:
+            failures.append('frame %d is not a flight frame' % number)
+    for number, reference in references:
+        path = os.path.join(work, 'shots', 'frame-%d.ppm' % number)
+        if os.path.exists(path):
+            difference = compare_with_reference(path, reference)
+            if difference:
+                failures.append('frame %d differs from %s: %s' % (number, reference, difference))
+    shots = os.path.join(work, 'shots')
+    for name in sorted(os.listdir(shots)):
+        if name.endswith('.ppm'):
+            write_png(os.path.join(shots, name), os.path.join(shots, name[:-4] + '.png'))
+    for failure in failures:
+        print('FAIL:', failure)
+    return 1 if failures else 0
+
+
+def strip_ground_entries(missions):
+    """Removes the ground and vehicle entries and archetypes from every mission.ini, and the
+    [mission] GroupN conditions on groups those entries belonged to (a group's strength is
+    its ground objects')."""
+    for mission in os.listdir(missions):
+        path = os.path.join(missions, mission, 'mission.ini')
+        if not os.path.exists(path):
+            continue
+        lines = open(path, errors='replace').readlines()
+        ground_groups, section = 0, ''
+        ground_sections = ('[ground', '[vehicle')
+        for line in lines:
+            stripped = line.strip().lower()
+            if stripped.startswith('['):
+                section = stripped
+            elif stripped.startswith('groups='):
+                groups = int(stripped.split('=', 1)[1] or 0)
+                if section.startswith(ground_sections):
+                    ground_groups |= groups
+        kept, skipping = [], False
+        for line in lines:
+            stripped = line.strip().lower()
+            if stripped.startswith('['):
+                section = stripped
+                skipping = stripped.startswith(ground_sections)
+            if skipping or stripped.startswith(('ground=', 'vehicle=')):
+                continue
+            if section == '[mission]' and stripped.startswith('group') and '=' in stripped:
+                number = stripped.split('=', 1)[0][len('group'):]
+                if number.isdigit() and ground_groups & (1 << int(number)):
+                    continue
+            kept.append(line)
+        with open(path, 'w') as f:
+            f.writelines(kept)
+
+
+def set_ini_value(path, section, key, value):
+    """Sets KEY in [SECTION] of an INI file, adding the key or the section when missing."""
+    lines = open(path, errors='replace').readlines() if os.path.exists(path) else []
+    current, done, out = None, False, []
+    for line in lines:
+        stripped = line.strip()
+        if stripped.startswith('['):
+            if current == section.lower() and not done:
+                out.append('%s=%s\n' % (key, value))
+                done = True
+            current = stripped[1:-1].lower()
+        elif current == section.lower() and stripped.split('=', 1)[0].strip().lower() == key.lower():
+            if not done:
+                out.append('%s=%s\n' % (key, value))
+            done = True
+            continue
+        out.append(line)
+    if not done:
+        if current != section.lower():
+            out.append('\n[%s]\n' % section)
+        out.append('%s=%s\n' % (key, value))
+    with open(path, 'w') as f:
+        f.writelines(out)
+
+
+def read_ini(path):
+    sections, current = {}, None
+    if not os.path.exists(path):
+        return sections
+    for line in open(path, errors='replace'):
+        line = line.strip()
+        if line.startswith('[') and line.endswith(']'):
+            current = sections.setdefault(line[1:-1].lower(), {})
+        elif '=' in line and current is not None:
+            key, value = line.split('=', 1)
+            current[key.strip().lower()] = value.strip()
+    return sections
+
+
+if __name__ == '__main__':
+    sys.exit(main())
