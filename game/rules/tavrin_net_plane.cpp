@@ -262,7 +262,7 @@ void TavrinNetPlane::remote_update(const TvPlaneStateRecord& r) {
     // The record's orientation; a vertical or zero heading keeps the previous right row.
     LgVector right, up, at;
     if (look_rows(heading, target_orientation.right, &right, &up, &at)) {
-        LgMatrix target;
+        LgMatrix target{};
         LgMatrixSetIdentity(&target);
         target.right = right;
         target.up = up;
@@ -275,7 +275,7 @@ void TavrinNetPlane::remote_update(const TvPlaneStateRecord& r) {
 
     // The rotation from the present orientation to the record's, and its axis and angle.
     LgMatrix current = rotation_of(*matrix);
-    LgMatrix inverse;
+    LgMatrix inverse{};
     LgMatrixInvert(&inverse, &current);
     const LgMatrix target = rotation_of(target_orientation);
     LgMatrixMultiply(&segment_rotation, &inverse, &target);
@@ -300,7 +300,7 @@ void TavrinNetPlane::remote_update(const TvPlaneStateRecord& r) {
 }
 
 void TavrinNetPlane::copy_to_model() {
-    LgMatrix tidy;
+    LgMatrix tidy{};
     LgMatrixOrthoNormalize(&tidy, matrix);
     *matrix = tidy;
     if (model_matrix && model_matrix != matrix) {
