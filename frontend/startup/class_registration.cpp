@@ -13,6 +13,7 @@
 #include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_game.h"
 #include "game/rules/tavrin_mission.h"
+#include "game/rules/tavrin_net_plane.h"
 #include "game/world/om_bezier_curve.h"
 #include "game/world/om_lg_particles.h"
 #include "game/world/om_lg_renderer.h"
@@ -42,7 +43,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinClientGame", nullptr},
     {Kind::module, "TavrinPlane", TvRegisterPlaneClass},
     {Kind::module, "TavrinAIPlane", TvRegisterAIPlaneClass},
-    {Kind::module, "TavrinNetPlane", nullptr},
+    {Kind::module, "TavrinNetPlane", TvRegisterNetPlaneClass},
     {Kind::module, "TavrinGroundObject", TvRegisterGroundObjectClass},
     {Kind::module, "TavrinAIGroundObject", TvRegisterAIGroundObjectClass},
     {Kind::module, "TavrinWeapon", TvRegisterWeaponClass},

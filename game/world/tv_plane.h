@@ -277,6 +277,9 @@ namespace tvplane {
 // Damage (set: the new damage is `value`, else damage += amount); see TavrinPlane::AddDamage.
 OmResult take_damage(Plane plane, float amount, bool set, float value);
 OmResult fire(Plane plane, int32_t kind);
+// Advances the guns' burst clock by the frame time: the rounds owed this frame (their time
+// is taken off what is owed).
+int32_t gun_rounds(Plane plane);
 OmResult pickup(Plane plane, int32_t kind);
 OmResult get_net_state(Plane plane, TvPlaneNetState* record);
 OmResult render_shadow(Plane plane);

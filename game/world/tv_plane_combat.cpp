@@ -158,9 +158,7 @@ OmResult take_damage(Plane plane, float amount, bool set, float value) {
     return OM_E_FAIL;
 }
 
-namespace {
-
-void fire_guns(Plane plane) {
+int32_t gun_rounds(Plane plane) {
     TvObjectFields& o = plane.o;
     TvPlaneFields& p = plane.p;
     const TvFlightTable& f = p.flight;
@@ -186,6 +184,17 @@ void fire_guns(Plane plane) {
         }
     }
     const auto shells = static_cast<int32_t>(p.gun_time_owed * f.fire_rate);
+    if (shells <= 0) return 0;
+    p.gun_time_owed -= static_cast<float>(shells) * f.fire_interval;
+    return shells;
+}
+
+namespace {
+
+void fire_guns(Plane plane) {
+    TvObjectFields& o = plane.o;
+    TvPlaneFields& p = plane.p;
+    const int32_t shells = gun_rounds(plane);
     if (shells <= 0 || !o.matrix) return;
     ITvWeapon* weapon = weapons_of(o);
     for (int32_t i = 0; i < shells; ++i) {
@@ -193,7 +202,6 @@ void fire_guns(Plane plane) {
         ++p.shots_fired;
     }
     if (weapon) weapon->Release();
-    p.gun_time_owed -= static_cast<float>(shells) * f.fire_interval;
 }
 
 OmResult fire_ordnance(Plane plane) {

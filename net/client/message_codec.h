@@ -5,6 +5,7 @@
 
 #include "framework/io/binary_stream_composer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // One player slot's record (also the local player's data).
@@ -24,15 +25,35 @@ struct TvPlayerInfo {
     int32_t extra[4];
 };
 
-// The net plane's update record (the plane states themselves are the game's TvPlaneState).
+// The net plane's 72-byte state record (the plane states themselves are the game's
+// TvPlaneState). It travels field by field (TvSerializePlaneState), never as raw bytes; the
+// words below byte 28 other than size and type are the network layer's, the slot among them.
 struct TvPlaneStateRecord {
     uint32_t slot;
+    uint32_t network_words[2];
+    uint32_t size; // 72
+    uint32_t network_word4;
+    uint32_t type; // 25
+    uint32_t network_word6;
     float position[3];
-    float direction[3];
-    float speed;
-    uint8_t flag;   // one bit
-    uint32_t value; // four bits
+    float direction[3]; // the heading (at-vector)
+    float speed;        // the plane's bank, degrees
+    float throttle;
+    uint32_t unused;
+    uint32_t flag;  // guns firing (one bit on the wire)
+    uint32_t value; // the serial 0..15 (four bits on the wire)
 };
+static_assert(sizeof(TvPlaneStateRecord) == 72);
+static_assert(offsetof(TvPlaneStateRecord, size) == 12);
+static_assert(offsetof(TvPlaneStateRecord, type) == 20);
+static_assert(offsetof(TvPlaneStateRecord, position) == 28);
+static_assert(offsetof(TvPlaneStateRecord, direction) == 40);
+static_assert(offsetof(TvPlaneStateRecord, speed) == 52);
+static_assert(offsetof(TvPlaneStateRecord, throttle) == 56);
+static_assert(offsetof(TvPlaneStateRecord, flag) == 64);
+static_assert(offsetof(TvPlaneStateRecord, value) == 68);
+inline constexpr uint32_t TV_PLANE_STATE_SIZE = 72;
+inline constexpr uint32_t TV_PLANE_STATE_TYPE = 25;
 
 // Player-info groups.
 inline constexpr uint32_t TV_INFO_NAMES = 0x01;

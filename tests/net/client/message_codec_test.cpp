@@ -193,7 +193,7 @@ TEST_F(MessageCodecTest, PlaneStateIs138BitsAndMessage25Adds24) {
     EXPECT_EQ(back.position[0], 10.0f);
     EXPECT_EQ(back.direction[2], 1.0f);
     EXPECT_EQ(back.speed, 55.5f);
-    EXPECT_EQ(back.flag, 1);
+    EXPECT_EQ(back.flag, 1u);
     EXPECT_EQ(back.value, 9u);
 }
 
