@@ -65,6 +65,10 @@ LgCollisionPrimitive* hit_atomic(LgCollisionPrimitive* primitive, LgAtomicSector
     uintptr_t other_id = 0;
     other->GetProperty(kTvPropId, &other_id);
     if (static_cast<int32_t>(other_id) == probe->plane.o.id) return primitive;
+    // A take-off point marks where planes start: they sit on it and roll off it unharmed.
+    uintptr_t other_flags = 0;
+    other->GetProperty(kTvPropFlags, &other_flags);
+    if ((other_flags & kTvFlagTakeoffPoint) != 0) return primitive;
     probe->other = other;
     probe->line = *primitive;
     LgAtomicForAllIntersections(atomic, &probe->line, hit_triangle, probe);

@@ -123,7 +123,11 @@ void water_test(TvPlaneFields& p, float u, float v) {
     const int32_t column = static_cast<int32_t>(u * 127.0f) & 127;
     const int32_t row = static_cast<int32_t>(v * 127.0f) & 127;
     const auto* line = reinterpret_cast<const uint16_t*>(pixels + row * LgRasterGetStride(raster));
-    if (line[column] == 0) p.crash_on_contact = 0;
+    // Land is black. A colour-keyed format stores opaque black as its darkest visible pixel
+    // (0 is kept for transparent), so that pixel is land as well.
+    const LgRGBA black{0, 0, 0, 255};
+    const uint32_t stored_black = LgRGBAToPixel(&black, LgRasterGetFormat(raster)) & 0xffffu;
+    if (line[column] == 0 || line[column] == stored_black) p.crash_on_contact = 0;
     LgRasterUnlock(raster);
 }
 

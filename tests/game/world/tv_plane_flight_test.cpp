@@ -357,3 +357,32 @@ TEST_F(PlaneTest, FlyingIntoAnObjectDamagesBoth) {
         x += 100.0f;
     }
 }
+
+TEST_F(PlaneTest, ATakeOffPointUnderThePlaneNeitherHarmsNorIsHarmed) {
+    for (const uint32_t flags : {uint32_t(kTvFlagTakeoffPoint | kTvFlagSoft | 0x40u),
+                                 uint32_t(kTvFlagTakeoffPoint)}) {
+        SCOPED_TRACE(flags);
+        gametest::TestObject marker(1, 0);
+        marker.flags = flags;
+        LgClump* box = gametest::box_model();
+        LgMatrix* at = LgFrameGetMatrix(LgClumpGetFrame(box));
+        at->pos = {800, 600, 505};
+        LgMatrixMarkChanged(at);
+        LgFrameMarkDirty(LgClumpGetFrame(box));
+        LgWorldAddClump(world, box);
+        LgFrameSyncAllDirty();
+        TvClumpSetOwner(box, &marker);
+
+        TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({800, 600, 500}));
+        plane->state = kTvPlaneFlying;
+        plane->throttle = plane->previous_throttle = 1.0f;
+        plane->speed = 100.0f;
+        plane->Update();
+        EXPECT_EQ(plane->damage, 0.0f);
+        EXPECT_EQ(marker.damage, 0.0f);
+        EXPECT_EQ(plane->IsDead(), 0);
+
+        LgWorldRemoveClump(world, box);
+        LgClumpDestroy(box);
+    }
+}

@@ -291,6 +291,39 @@ TEST_F(CockpitHud, TheMapWaterPictureDecidesCrashOnContact) {
     LgTextureDestroy(water);
 }
 
+TEST_F(CockpitHud, OpaqueBlackStoredAsTheDarkestVisiblePixelIsLand) {
+    gametest::RasterDevice rasters;
+    // A colour-keyed 5-6-5 device: 0 is kept for transparent, opaque black becomes 1.
+    LgEngineInstancePtr->standardFunctions.slot[LgStdRGBAToPixel] = [](void* out, void* in,
+                                                                     int32_t) -> int32_t {
+        const auto* c = static_cast<const LgRGBA*>(in);
+        uint32_t pixel = uint32_t(c->red & 0xf8) << 8 | uint32_t(c->green & 0xfc) << 3 |
+                         uint32_t(c->blue) >> 3;
+        if (c->alpha != 0 && pixel == 0) pixel = 1;
+        *static_cast<uint32_t*>(out) = c->alpha != 0 ? pixel : 0;
+        return 1;
+    };
+    LgRaster* raster = LgRasterCreate(128, 128, 16, LgRasterTypeTexture | 0x200);
+    ASSERT_NE(raster, nullptr);
+    const LgRGBA black{0, 0, 0, 255};
+    const auto stored_black =
+        static_cast<uint16_t>(LgRGBAToPixel(&black, LgRasterGetFormat(raster)));
+    auto* pixels = reinterpret_cast<uint16_t*>(rasters.pixels(raster));
+    for (int i = 0; i < 128 * 128; ++i) pixels[i] = 0xffff;
+    pixels[63 * 128 + 63] = stored_black;
+    LgTexture* water = LgTextureCreate(raster);
+    LgTexture* old = plane->cockpit_textures[kTvCockpitMapWater];
+    plane->cockpit_textures[kTvCockpitMapWater] = water;
+    tvplane::draw_radar(parts(plane), 0.1f);
+    ASSERT_EQ(stored_black, 1u);
+    EXPECT_EQ(plane->crash_on_contact, 0) << "opaque black is land";
+    pixels[63 * 128 + 63] = 0x0002;
+    tvplane::draw_radar(parts(plane), 0.1f);
+    EXPECT_EQ(plane->crash_on_contact, 1) << "any other colour is water";
+    plane->cockpit_textures[kTvCockpitMapWater] = old;
+    LgTextureDestroy(water);
+}
+
 TEST_F(CockpitHud, TheCameraHookDrawsPlanesOnly) {
     ASSERT_TRUE(view->begin());
     device.draws.clear();
