@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs every fuzz harness of a fuzz build for a given time, `jobs` at a time, on a working
 # corpus seeded from fuzz/corpus/<harness>/, and prints executions and crashes per harness.
+# A text format's dictionary, fuzz/dicts/<harness>.dict, is passed when it exists.
 # Crashing inputs are kept in <build dir>/fuzz-work/<harness>/artifacts/.
 # Usage: fuzz/run.sh <build dir> <seconds per harness> <jobs> [harness ...]
 # With FUZZ_RUNS=n in the environment a harness also stops after n executions, so a long run
@@ -36,8 +37,11 @@ run_one() { # name
     mkdir -p "$work/corpus" "$work/artifacts"
     seeds="fuzz/corpus/$1"
     [ -d "$seeds" ] || seeds=""
+    dict="fuzz/dicts/$1.dict"
+    [ -f "$dict" ] || dict=""
     # New inputs go to the working corpus only; the seeds in the repository stay as written.
     "$build/fuzz/fuzz_$1" -max_total_time="$seconds" ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} \
+        ${dict:+-dict=$dict} \
         -timeout=20 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" $seeds \
         >"$work/log" 2>&1 || true

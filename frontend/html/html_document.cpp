@@ -73,6 +73,9 @@ OmResult newHtmlNode(const char* type, IObjHash** out) {
 }
 
 OmResult setHtmlObject(IObjHash* node, const char* key, IUnknown* object) {
+    // The table keeps an object stored again under its key as it is, without taking the new
+    // reference (a repeated attribute such as two equal backgrounds).
+    if (object && node->Get(key) == object) return OM_S_OK;
     if (object) object->AddRef();
     OmResult r = node->Set(key, object);
     if (r < 0 && object) object->Release();

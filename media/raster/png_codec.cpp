@@ -106,6 +106,10 @@ bool create_reader(PngJob* job) {
                                         png_alloc, png_release);
     if (job->png) job->info = png_create_info_struct(job->png);
     if (!job->info) return false;
+    // Only the header, palette, transparency and image data are used. The library buffers
+    // every other chunk it knows (texts, profiles) whole before testing its checksum, so a
+    // few bytes claiming a 2 GB text would be a 2 GB allocation: those chunks are skipped.
+    png_set_keep_unknown_chunks(job->png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_read_fn(job->png, job, png_read_stream);
     return true;
 }

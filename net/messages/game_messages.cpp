@@ -221,7 +221,8 @@ public:
                      "zero direction") &&
                check(std::isfinite(state->speed), "number not finite");
     }
-    // A chat text: its length 1..287, then its characters (cut at an embedded zero).
+    // A chat text: its length 1..287, then its characters (cut at an embedded zero). A text
+    // that is empty once cut is dropped: it could not be sent on.
     bool chat(std::string* text) {
         int32_t n = 0;
         if (!i32(&n)) return false;
@@ -229,7 +230,7 @@ public:
         char buffer[TV_MAX_CHAT_LENGTH + 1] = {};
         if (!field(OM_FIELD_BYTES, uint32_t(n) * 8, buffer)) return false;
         *text = std::string(buffer, strnlen(buffer, size_t(n)));
-        return true;
+        return check(!text->empty(), "empty text");
     }
 
     template <class T>

@@ -195,6 +195,7 @@ public:
         std::string t(size_t(n), '\0');
         r_->get_bytes(t.data(), t.size());
         t.resize(std::strlen(t.c_str()));
+        if (!check(!t.empty(), "empty text")) return false;
         m_->set_text(name, t);
         return true;
     }

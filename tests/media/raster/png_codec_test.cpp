@@ -150,6 +150,10 @@ TEST_F(PngTest, GreyAndBrokenFilesAreRefused) {
     auto corrupt = good;
     corrupt[40] ^= 0xFF; // inside the image data: checksum or inflate error
     std::vector<uint8_t> garbage(64, 0x42);
+    // A text chunk after the header that claims 1.5 GB and ends at once.
+    auto huge_chunk = std::vector<uint8_t>(good.begin(), good.begin() + 33);
+    for (uint8_t b : std::initializer_list<uint8_t>{0x5B, 0, 0, 0x0F, 't', 'E', 'X', 't', 'S', 'o'})
+        huge_chunk.push_back(b);
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -157,6 +161,7 @@ TEST_F(PngTest, GreyAndBrokenFilesAreRefused) {
                  {"truncated", truncated},
                  {"corrupt", corrupt},
                  {"garbage", garbage},
+                 {"huge text chunk", huge_chunk},
                  {"empty", {}}};
     for (const Case& c : cases) {
         ComRef<IRaster> raster;

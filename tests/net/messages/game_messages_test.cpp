@@ -424,6 +424,9 @@ TEST_F(GameMessagesTest, SizesOutOfReachAreDroppedByBothCodecs) {
     short_chat.resize(4 + 9, 'a');
     Bytes huge_chat = int_bytes(INT32_MAX);
     huge_chat.resize(64, 'a');
+    Bytes empty_once_cut = int_bytes(2); // two characters, the first a zero
+    empty_once_cut.push_back(0);
+    empty_once_cut.push_back('a');
     Bytes codes_3(750, 0xFF);    // every code 3
     Bytes missing_value(750, 0); // code 2 at the last id, its value missing
     missing_value[749] = 0x80;
@@ -431,6 +434,8 @@ TEST_F(GameMessagesTest, SizesOutOfReachAreDroppedByBothCodecs) {
         {msg::chat, Direction::ToClient, long_chat},
         {msg::chat, Direction::ToServer, short_chat},
         {msg::chat, Direction::ToClient, huge_chat},
+        {msg::chat, Direction::ToClient, empty_once_cut},
+        {msg::chat, Direction::ToServer, empty_once_cut},
         {msg::damage_states, Direction::ToClient, codes_3},
         {msg::damage_states, Direction::ToClient, missing_value},
         {msg::damage_states, Direction::ToClient, Bytes(749, 0)},

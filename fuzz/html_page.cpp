@@ -1,0 +1,86 @@
+// Fuzzes the menu pages' HTML engine: the bytes are tokenized and parsed into a document, laid
+// out on a 640 x 480 page with a fixed-width font (every text node, in table cells too), and
+// then every box of every link is hit-tested at its centre, where some link must answer; the
+// link states are set and reset as the browser does. The document must give back every block.
+//
+// Input: the page text.
+#include "frontend/html/html_document.h"
+#include "frontend/html/html_hit_test.h"
+#include "frontend/html/html_layout.h"
+#include "frontend/html/html_parser.h"
+#include "fuzz/fixed_width_font.h"
+#include "fuzz/framework_harness.h"
+
+using fuzzing::require;
+
+namespace {
+
+// Links and boxes beyond these are not hit-tested (each test walks the whole document).
+constexpr int32_t kMostLinks = 64;
+constexpr int32_t kMostBoxes = 64;
+
+IFont* font() {
+    static ComRef<IFont> f = fuzzing::FixedWidthFont::make(8, 10);
+    return f.get();
+}
+
+// Gives every text node under the node's "objs", and those of its tables' cells, the font.
+void attach_font(IObjHash* node, int depth) {
+    if (depth > 64) return;
+    ICOMArray* objs = htmlArrayAt(node, "objs");
+    for (int32_t i = 0; objs && i < objs->Count(); ++i) {
+        IObjHash* child = htmlArrayNode(objs, i);
+        if (htmlNodeIs(child, "text")) setHtmlObject(child, "_font", font());
+        ICOMArray* rows = htmlArrayAt(child, "rows");
+        for (int32_t r = 0; rows && r < rows->Count(); ++r) {
+            ICOMArray* cells = htmlArrayAt(htmlArrayNode(rows, r), "cells");
+            for (int32_t c = 0; cells && c < cells->Count(); ++c)
+                attach_font(htmlArrayNode(cells, c), depth + 1);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzzing::start_framework();
+    font();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzzing::start_framework();
+    fuzzing::FrameworkBlocksBalanced balanced;
+    auto stream = fuzzing::stream_of(std::span<const uint8_t>(data, size));
+    ComRef<IObjHash> root;
+    if (parseHtmlDocument(stream.get(), root.put()) < 0) {
+        require(!root, "a refused page hands out no document");
+        return 0;
+    }
+    require(bool(root), "a parsed page has a document");
+    attach_font(root.get(), 0);
+    const OmRect page{0, 0, 640, 480};
+    if (layoutHtmlDocument(root.get(), nullptr, &page) < 0) return 0;
+
+    const int32_t links = countHtmlLinks(root.get());
+    require(links >= 0, "the link count is not negative");
+    for (int32_t link = 0; link < links && link < kMostLinks; ++link) {
+        require(getHtmlLink(root.get(), link) != nullptr, "every counted link has a node");
+        HtmlBox box;
+        for (int32_t n = 0; n < kMostBoxes && getHtmlLinkBox(root.get(), link, n, &box); ++n) {
+            if (box.width < 0 || box.height < 0) continue;
+            const int32_t hit = hitTestHtmlDocument(root.get(), int32_t(box.x + int64_t(box.width) / 2),
+                                                    int32_t(box.y + int64_t(box.height) / 2));
+            require(hit >= 0 && hit < links, "the centre of a link's box hits a link");
+        }
+        setHtmlLinkState(root.get(), link, 1);
+        markHtmlLinkFirstObjectNormal(root.get(), link);
+    }
+    require(getHtmlLink(root.get(), links) == nullptr, "no link past the count");
+    require(hitTestHtmlDocument(root.get(), -1, -1) == -1 || links > 0, "no link, no hit");
+    resetHtmlLinkStates(root.get());
+    // The break between a document and its nodes: the layout's "_font"s and the parser's
+    // back references must not keep the tree alive once the root goes.
+    root.reset();
+    return 0;
+}
