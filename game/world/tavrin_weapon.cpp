@@ -1,5 +1,6 @@
 // The weapon component: the singleton, ordinance.ini with its models, textures and impact
 // sounds, and the operations that reset, clear and tear down the projectile table.
+#include "game/world/tv_model_files.h"
 #include "game/world/tv_weapon.h"
 
 #include "engine/core/lg_image.h"
@@ -35,36 +36,8 @@ OmResult create_weapon(IUnknown* outer, IUnknown** out) {
 const OmClassRecord classes[] = {
     {&CLSID_TavrinWeapon, nullptr, nullptr, create_weapon, "TavrinWeapon"}};
 
-// Sets the engine's image path for the scope and puts the previous one back.
-class ImagePath {
-public:
-    explicit ImagePath(const char* path) {
-        const char* current = LgImageGetPath();
-        saved_ = current ? current : "";
-        LgImageSetPath(path);
-    }
-    ~ImagePath() { LgImageSetPath(saved_.c_str()); }
-    ImagePath(const ImagePath&) = delete;
-    ImagePath& operator=(const ImagePath&) = delete;
-
-private:
-    std::string saved_;
-};
-
 LgClump* read_model(const std::string& path) {
-    LgStream* stream = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
-    if (!stream) {
-        TvLogError2(kSource, __LINE__, "Couldn't open clump file", path.c_str());
-        return nullptr;
-    }
-    LgClump* clump = nullptr;
-    if (!LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr)) {
-        TvLogError2(kSource, __LINE__, "Was not a clump file", path.c_str());
-    } else if (!(clump = LgClumpStreamRead(stream))) {
-        TvLogError2(kSource, __LINE__, "Clump file corrupt.", path.c_str());
-    }
-    LgStreamClose(stream, nullptr);
-    return clump;
+    return TvReadClump(kSource, __LINE__, path);
 }
 
 // "%f" of the key into *out; 0 when absent or not a number.
@@ -96,14 +69,14 @@ void read_section(IPropertySheet* sheet, TvOrdinance& o) {
     char value[kNameValueSize];
     read_text(sheet, "raster", value);
     if (value[0]) {
-        ImagePath images(kOrdnanceImages);
+        TvImagePath images(kOrdnanceImages);
         const std::string name = std::string(value) + ".bmp";
         const std::string mask = std::string(value) + "m.bmp";
         o.texture = LgTextureRead(name.c_str(), mask.c_str());
     }
     read_text(sheet, "clump", value);
     if (value[0]) {
-        ImagePath images(kOrdnanceImages);
+        TvImagePath images(kOrdnanceImages);
         o.model = read_model(std::string(kOrdnanceImages) + value + ".dff");
     }
 }

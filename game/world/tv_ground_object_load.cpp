@@ -10,6 +10,7 @@
 #include "game/tv_frontend_services.h"
 #include "game/world/tavrin_ground_object.h"
 #include "game/world/tv_ini_sheet.h"
+#include "game/world/tv_model_files.h"
 #include "game/world/tv_plane.h"
 
 #include <algorithm>
@@ -34,59 +35,10 @@ constexpr float kGroundSurface = 1.0f;
 
 LgClump* pickup_crate = nullptr;
 
-class ImagePath {
-public:
-    explicit ImagePath(const std::string& path) {
-        const char* current = LgImageGetPath();
-        saved_ = current ? current : "";
-        LgImageSetPath(path.c_str());
-    }
-    ~ImagePath() { LgImageSetPath(saved_.c_str()); }
-    ImagePath(const ImagePath&) = delete;
-    ImagePath& operator=(const ImagePath&) = delete;
-
-private:
-    std::string saved_;
-};
-
-LgClump* read_clump(const std::string& path) {
-    LgStream* stream = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
-    if (!stream) {
-        TvLogError2(kSource, __LINE__, "Couldn't open clump file", path.c_str());
-        return nullptr;
-    }
-    LgClump* clump = nullptr;
-    if (!LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr))
-        TvLogError2(kSource, __LINE__, "Was not a clump file", path.c_str());
-    else if (!(clump = LgClumpStreamRead(stream)))
-        TvLogError2(kSource, __LINE__, "Clump file corrupt.", path.c_str());
-    LgStreamClose(stream, nullptr);
-    return clump;
-}
-
 LgClump* read_model(const char* object_name, const char* file) {
     char path[512];
     std::snprintf(path, sizeof path, ".\\objects\\%s\\%s\\%s", kKind, object_name, file);
-    return read_clump(path);
-}
-
-LgTexture* load_shadow(const char* value) {
-    if (LgTexDictionary* dictionary = LgTexDictionaryGetCurrent())
-        if (LgTexture* found = LgTexDictionaryFindNamedTexture(dictionary, value))
-            return LgTextureAddRef(found);
-    LgTexture* texture = nullptr;
-    {
-        ImagePath images(kShadowTextures);
-        texture = LgTextureRead("CLEAR", value);
-    }
-    if (!texture) return nullptr;
-    std::string name(value);
-    name = name.substr(0, name.find('.'));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    LgTextureSetName(texture, name.c_str());
-    LgTextureSetFilterMode(texture, 2);
-    return texture;
+    return TvReadClump(kSource, __LINE__, path);
 }
 
 LgAtomic* apply_surface(LgAtomic* atomic, void* data) {
@@ -155,7 +107,7 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
     canyon_gun = strcasecmp(name, "canyonaagun") == 0 ? 1 : 0;
 
     if (sheet->SetSection("appearance") >= 0) {
-        ImagePath images(std::string("objects\\") + kKind + "\\textures\\");
+        TvImagePath images((std::string("objects\\") + kKind + "\\textures\\").c_str());
         char value[kTvIniValueSize];
         model_count = 0;
         if (TvIniString(sheet.get(), "dff", value) && (models[0] = read_model(name, value)))
@@ -178,7 +130,7 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
         wanted_model = shown_model = 0;
         if (TvIniString(sheet.get(), "shadow", value)) {
             if (shadow_texture) LgTextureDestroy(shadow_texture);
-            shadow_texture = load_shadow(value);
+            shadow_texture = TvLoadShadowTexture(value, kShadowTextures);
         }
         if (TvIniString(sheet.get(), "shadowscalar", value))
             shadow_scale = static_cast<float>(std::atof(value));
@@ -226,8 +178,8 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
     TvClumpSetOwner(model, self);
 
     if (!pickup_crate) {
-        ImagePath images(std::string("objects\\") + kKind + "\\textures\\");
-        pickup_crate = read_clump(kCratePath);
+        TvImagePath images((std::string("objects\\") + kKind + "\\textures\\").c_str());
+        pickup_crate = TvReadClump(kSource, __LINE__, kCratePath);
         if (pickup_crate) tvplane::prepare_model(pickup_crate, kGroundSurface, false);
     }
     return OM_S_OK;

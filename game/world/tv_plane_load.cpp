@@ -16,6 +16,7 @@
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_bsp_landscape.h"
 #include "game/world/tv_ini_sheet.h"
+#include "game/world/tv_model_files.h"
 #include "game/world/tv_plane_internal.h"
 #include "platform/message_box.h"
 
@@ -40,22 +41,6 @@ constexpr float kStartOffsetX = 15.0f;
 constexpr float kStartOffsetZ = 150.0f;
 constexpr float kProbeTop = 800.0f;
 constexpr float kProbeBottom = 100.0f;
-
-// Sets the engine's image search path and puts the previous one back when it goes.
-class ImagePath {
-public:
-    explicit ImagePath(const char* path) {
-        const char* current = LgImageGetPath();
-        saved_ = current ? current : "";
-        LgImageSetPath(path);
-    }
-    ~ImagePath() { LgImageSetPath(saved_.c_str()); }
-    ImagePath(const ImagePath&) = delete;
-    ImagePath& operator=(const ImagePath&) = delete;
-
-private:
-    std::string saved_;
-};
 
 // Opens a data file through the storage: the stream, or null with the result in *result
 // (OM_S_INTEGRITY_FAILED when the file opened but failed its integrity check).
@@ -117,22 +102,6 @@ OmResult read_tables(IPropertySheet* sheet, TvObjectFields& o, TvFlightTable& f)
     return OM_S_OK;
 }
 
-LgClump* read_clump(const std::string& path) {
-    LgStream* stream = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
-    if (!stream) {
-        TvLogError2(kSource, __LINE__, "Couldn't open clump file", path.c_str());
-        return nullptr;
-    }
-    LgClump* clump = nullptr;
-    if (!LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr)) {
-        TvLogError2(kSource, __LINE__, "Was not a clump file", path.c_str());
-    } else if (!(clump = LgClumpStreamRead(stream))) {
-        TvLogError2(kSource, __LINE__, "Clump file corrupt.", path.c_str());
-    }
-    LgStreamClose(stream, nullptr);
-    return clump;
-}
-
 // The model named by [appearance] dff: the integrity check through the storage, then the
 // engine's read with the plane textures' image path. Null on any failure.
 LgClump* load_model(const char* plane_name, const char* file, bool* fatal) {
@@ -150,29 +119,10 @@ LgClump* load_model(const char* plane_name, const char* file, bool* fatal) {
         TvFatalDamagedFiles(kSource, __LINE__, path.c_str());
         return nullptr;
     }
-    ImagePath images(kPlaneTextures);
-    LgClump* model = read_clump(path);
+    TvImagePath images(kPlaneTextures);
+    LgClump* model = TvReadClump(kSource, __LINE__, path);
     if (model) prepare_model(model, kPlaneSurface);
     return model;
-}
-
-LgTexture* load_shadow(const char* value) {
-    if (LgTexDictionary* dictionary = LgTexDictionaryGetCurrent())
-        if (LgTexture* found = LgTexDictionaryFindNamedTexture(dictionary, value))
-            return LgTextureAddRef(found);
-    LgTexture* texture = nullptr;
-    {
-        ImagePath images(kShadowTextures);
-        texture = LgTextureRead("CLEAR", value);
-    }
-    if (!texture) return nullptr;
-    std::string name(value);
-    name = name.substr(0, name.find('.'));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-    LgTextureSetName(texture, name.c_str());
-    LgTextureSetFilterMode(texture, 2);
-    return texture;
 }
 
 struct Surface {
@@ -192,7 +142,7 @@ void read_appearance(IPropertySheet* sheet, const char* plane_name, TvObjectFiel
     if (*fatal) return;
     if (TvIniString(sheet, "shadow", value)) {
         if (p.shadow_texture) LgTextureDestroy(p.shadow_texture);
-        p.shadow_texture = load_shadow(value);
+        p.shadow_texture = TvLoadShadowTexture(value, kShadowTextures);
     }
     if (TvIniString(sheet, "shadowoffset", value))
         p.shadow_offset = static_cast<float>(std::atof(value));

@@ -1,6 +1,7 @@
 // The shrapnel module: model loading in sorted order, SHRAPNEL.INI sizes, the piece pool and
 // the ballistic update.
 #include "game/world/tv_shrapnel.h"
+#include "game/world/tv_model_files.h"
 
 #include "engine/core/lg_stream.h"
 #include "engine/world/lg_clump.h"
@@ -87,18 +88,7 @@ void build_pool(Module& m) {
 }
 
 LgClump* read_clump(const std::string& path) {
-    LgStream* stream = LgStreamOpen(LgStreamTypeFileName, LgStreamAccessRead, path.c_str());
-    if (!stream) {
-        TvLogError2(kSource, __LINE__, "Couldn't open clump file", path.c_str());
-        return nullptr;
-    }
-    LgClump* clump = nullptr;
-    if (!LgStreamFindChunk(stream, LgChunkClump, nullptr, nullptr))
-        TvLogError2(kSource, __LINE__, "Was not a clump file", path.c_str());
-    else if (!(clump = LgClumpStreamRead(stream)))
-        TvLogError2(kSource, __LINE__, "Clump file corrupt.", path.c_str());
-    LgStreamClose(stream, nullptr);
-    return clump;
+    return TvReadClump(kSource, __LINE__, path);
 }
 
 OmResult note_model_file(const char* name, uint32_t kind, void* context) {
