@@ -27,6 +27,7 @@ END_OF_BATCH, END_OF_SIDE_RECORDS = 2, 1
 KEYS = {
     'escape': 0x80, 'return': 0xAB, 'backspace': 0xA8, 'tab': 0xA9, 'space': 0x20,
     'up': 0x93, 'down': 0x94, 'left': 0x95, 'right': 0x96, 'lshift': 0xAC, 'lalt': 0xB0,
+    'f8': 0x88, 'f9': 0x89,
 }
 
 
@@ -46,6 +47,9 @@ def record(script):
     key K           key K down in one poll and up in the next
     down K / up K   key K down, or up, in one poll
     hold K N        key K down, N polls, key K up
+    point X Y       pointer to (X, Y) in one poll, no button
+    nudge DX DY     pointer moved by (DX, DY) in one poll
+    press / release mouse button 1 down, or up, in one poll
     """
     polls = []
 
@@ -61,13 +65,18 @@ def record(script):
             if op == 'wait':
                 for _ in range(int(args[0])):
                     poll()
-            elif op == 'click':
+            elif op in ('click', 'point'):
                 x, y = int(args[0]), int(args[1])
                 # The pointer is clamped to the screen: far up-left first, then to the spot.
                 poll((MOUSE, MOUSE_X, -4000), (MOUSE, MOUSE_Y, -4000),
                      (MOUSE, MOUSE_X, x - 1), (MOUSE, MOUSE_Y, y - 1))
-                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
-                poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+                if op == 'click':
+                    poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
+                    poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+            elif op == 'nudge':
+                poll((MOUSE, MOUSE_X, int(args[0])), (MOUSE, MOUSE_Y, int(args[1])))
+            elif op in ('press', 'release'):
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED if op == 'press' else MOUSE_RELEASED))
             elif op == 'key':
                 poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
                 poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
@@ -211,6 +220,12 @@ def main():
                              'hold after the run')
     parser.add_argument('--expect-in-log', action='append', default=[],
                         help='text the error log must hold (else it must be empty)')
+    parser.add_argument('--nothing-else-in-log', action='store_true',
+                        help='with --expect-in-log: every error-log line must hold one of the '
+                             'expected texts')
+    parser.add_argument('--expect-near', action='append', default=[],
+                        help='FILE:SECTION.KEY=N1 N2 ...: the numbers of an INI value after the '
+                             'run, each within 0.5 of the one given')
     parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
     parser.add_argument('--without-ground-objects', action='store_true',
                         help='drop the ground entries from the missions of the copy')
@@ -302,6 +317,10 @@ def main():
         for text in options.expect_in_log:
             if text not in log:
                 failures.append('the error log lacks %r' % text)
+        if options.nothing_else_in_log:
+            for line in log.splitlines():
+                if line.strip() and not any(text in line for text in options.expect_in_log):
+                    failures.append('the error log holds %r' % line)
     elif log:
         failures.append('the error log is not empty:\n' + log)
     debug_path = os.path.join(program, 'ormiclog.txt')
@@ -314,6 +333,18 @@ def main():
         got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
         if got != value:
             failures.append('%s [%s] %s is %r, not %r' % (file_name, section, key, got, value))
+    for expectation in options.expect_near:
+        file_name, rest = expectation.split(':', 1)
+        name, value = rest.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
+        try:
+            near = got is not None and len(got.split()) == len(value.split()) and all(
+                abs(float(a) - float(b)) <= 0.5 for a, b in zip(got.split(), value.split()))
+        except ValueError:
+            near = False
+        if not near:
+            failures.append('%s [%s] %s is %r, not near %r' % (file_name, section, key, got, value))
     last = os.path.join(work, 'shots', 'last.ppm')
     if not os.path.exists(last):
         failures.append('no frame was shown')
