@@ -347,9 +347,9 @@ void BM_SdlDeviceLockWait(benchmark::State& state) {
             return;
         }
         std::vector<ComRef<ISound>> loops;
-        for (const char* name : {"Engine.Camel", "Engine.CamelAI", "Engine.Fokker",
-                                 "Engine.FokkerAI", "Engine.Bomber", "Engine.BomberAI",
-                                 "Engine.CamelAI", "Engine.FokkerAI", "Gun.Vickers"}) {
+        for (const char* name :
+             {"Engine.Camel", "Engine.CamelAI", "Engine.Fokker", "Engine.FokkerAI", "Engine.Bomber",
+              "Engine.BomberAI", "Engine.CamelAI", "Engine.FokkerAI", "Gun.Vickers"}) {
             ComRef<ISound> s;
             demo.set->CreateSoundInstance(name, nullptr, s.put());
             if (s) {
