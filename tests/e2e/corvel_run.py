@@ -208,7 +208,7 @@ def main():
     parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
     parser.add_argument('--expect', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE an INI file of the program directory must '
-                             'hold after the run')
+                             'hold after the run (FILE:SECTION.KEY>=N: a number of at least N)')
     parser.add_argument('--expect-in-log', action='append', default=[],
                         help='text the error log must hold (else it must be empty)')
     parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
@@ -311,8 +311,14 @@ def main():
         file_name, rest = expectation.split(':', 1)
         name, value = rest.split('=', 1)
         section, key = name.rsplit('.', 1)
+        at_least = key.endswith('>')
+        key = key.rstrip('>')
         got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
-        if got != value:
+        if at_least:
+            if not (got or '').lstrip('-').isdigit() or int(got) < int(value):
+                failures.append('%s [%s] %s is %r, not at least %s' % (file_name, section, key,
+                                                                       got, value))
+        elif got != value:
             failures.append('%s [%s] %s is %r, not %r' % (file_name, section, key, got, value))
     last = os.path.join(work, 'shots', 'last.ppm')
     if not os.path.exists(last):
