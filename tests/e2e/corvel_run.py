@@ -38,16 +38,41 @@ def key_code(name):
     raise ValueError('unknown key ' + name)
 
 
-def record(script):
-    """Turns a script into an input recording: one batch per poll of the program.
+# Platform key names (SDL's) of the characters `type` can type; letters and digits are their
+# own names, capitals are typed with Shift held.
+TYPED_KEYS = {' ': 'Space', '.': 'Period', '-': 'Minus'}
+
+
+def typed_key(character):
+    if character.isascii() and character.isalnum():
+        return character.upper()
+    if character in TYPED_KEYS:
+        return TYPED_KEYS[character]
+    raise ValueError('cannot type %r' % character)
+
+
+def record(script, key_frame_offset=0):
+    """Turns a script into an input recording, one batch per poll of the program, and a key
+    script of platform key events (CORVEL_KEY_SCRIPT) for the steps that type: the window's
+    key messages (text entry reads their key-ups) come from the platform, not from Input.
 
     wait N          N polls without input
     click X Y       pointer to (X, Y) in one poll, button 1 down in the next, up in the next
     key K           key K down in one poll and up in the next
     down K / up K   key K down, or up, in one poll
     hold K N        key K down, N polls, key K up
+    type TEXT       TEXT typed as platform key events, a key a frame (capitals with Shift)
+    press NAME      the platform key NAME (SDL's name: Return, Backspace, ...) down, then up
+
+    A platform key event for poll P is given after frame P + key_frame_offset is shown; the
+    typing steps take one poll a frame, so the steps after them wait for the typing.
+    Returns the recording and the key script.
     """
     polls = []
+    keys = []
+
+    def platform_key(frame_delta, action, name):
+        keys.append('%d %s %s' % (len(polls) + frame_delta + key_frame_offset, action, name))
 
     def poll(*events):
         polls.append(list(events))
@@ -73,6 +98,29 @@ def record(script):
                 poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
             elif op in ('down', 'up'):
                 poll((KEYBOARD, KEY_PRESSED if op == 'down' else KEY_RELEASED, key_code(args[0])))
+            elif op == 'type':
+                text = line.split('#', 1)[0].strip()[len('type'):].strip()
+                for character in text:
+                    name = typed_key(character)
+                    shifted = character.isupper()
+                    if shifted:
+                        platform_key(0, 'down', 'Left Shift')
+                        poll()
+                    platform_key(0, 'down', name)
+                    poll()
+                    platform_key(0, 'up', name)
+                    poll()
+                    if shifted:
+                        platform_key(0, 'up', 'Left Shift')
+                        poll()
+            elif op == 'press':
+                name = ' '.join(args)
+                if not name:
+                    raise ValueError('press needs a key name')
+                platform_key(0, 'down', name)
+                poll()
+                platform_key(0, 'up', name)
+                poll()
             elif op == 'hold':
                 poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
                 for _ in range(int(args[1])):
@@ -88,7 +136,7 @@ def record(script):
             out += struct.pack('<HHII', source, code, 0, value & 0xFFFFFFFF)
         out += struct.pack('<HHII', 0, END_OF_BATCH, 0, 0)
         out += struct.pack('<HHII', 0, END_OF_SIDE_RECORDS, 0, 0)
-    return bytes(out)
+    return bytes(out), ''.join(k + '\n' for k in keys)
 
 
 def start_xvfb():
@@ -223,6 +271,9 @@ def main():
                              'WORK/stages.txt')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
+    parser.add_argument('--key-frame-offset', type=int, default=0,
+                        help='frames shown before the first poll of the input recording (the '
+                             'typing steps give their key events after frame poll + offset)')
     parser.add_argument('script', help='the input script')
     parser.add_argument('args', nargs='*', help="the game's own command-line words")
     options = parser.parse_args()
@@ -250,7 +301,7 @@ def main():
         os.makedirs(os.path.join(work, d))
     os.chmod(os.path.join(work, 'locks'), 0o700)
     with open(options.script) as f:
-        recording = record(f.read())
+        recording, key_script = record(f.read(), options.key_frame_offset)
     recording_path = os.path.join(work, 'input.rec')
     with open(recording_path, 'wb') as f:
         f.write(recording)
@@ -266,6 +317,10 @@ def main():
                CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
     if options.stage_log:
         env['CORVEL_STAGE_LOG'] = os.path.join(work, 'stages.txt')
+    if key_script:
+        env['CORVEL_KEY_SCRIPT'] = os.path.join(work, 'keys.txt')
+        with open(env['CORVEL_KEY_SCRIPT'], 'w') as f:
+            f.write(key_script)
     xvfb = None
     if options.windowed:
         env.pop('CORVEL_HEADLESS', None)
