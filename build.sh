@@ -82,9 +82,12 @@ bench)
         echo "== $b"
         "$b" "$@"
     done
-    # The real program flying the demo missions: time per frame stage.
+    # The real program flying the demo missions, then the synthetic stress mission at 500,
+    # 1500 and 3000 objects: time per frame stage.
     echo "== bench/e2e/mission_frames.py"
     python3 bench/e2e/mission_frames.py --corvel build-release/bin/corvel
+    echo "== bench/e2e/stress_frames.py"
+    python3 bench/e2e/stress_frames.py --corvel build-release/bin/corvel
     ;;
 fuzz)
     build_fuzz

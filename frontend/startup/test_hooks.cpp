@@ -61,6 +61,8 @@ void TvApplyTestHooks() {
     TvStartStageLog(variable("CORVEL_STAGE_LOG"));
     if (!hooks.program_dir.empty()) platform::set_program_dir(hooks.program_dir);
     if (hooks.virtual_clock) platform::use_virtual_clock(true);
+    hooks.master_list_holes =
+        int32_t(std::strtol(variable("CORVEL_MASTER_LIST_HOLES").c_str(), nullptr, 10));
     hooks.key_script = variable("CORVEL_KEY_SCRIPT");
     if (!hooks.key_script.empty()) start_key_script(hooks.key_script);
     hooks.audio_capture = variable("CORVEL_AUDIO_CAPTURE");

@@ -269,6 +269,10 @@ def main():
     parser.add_argument('--stage-log', action='store_true',
                         help='log the wall-clock time of every mission frame stage to '
                              'WORK/stages.txt')
+    parser.add_argument('--copy', action='append', default=[],
+                        help='PATH=FILE: FILE replaces PATH (relative) in the copy before the run')
+    parser.add_argument('--env', action='append', default=[],
+                        help='NAME=VALUE in the program\'s environment (test hooks)')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
     parser.add_argument('--key-frame-offset', type=int, default=0,
@@ -292,6 +296,10 @@ def main():
             shutil.copyfile(os.path.join(sources, name), os.path.join(program, name))
     if options.without_ground_objects:
         strip_ground_entries(os.path.join(program, 'missions'))
+    for copy in options.copy:
+        relative, source = copy.split('=', 1)
+        os.makedirs(os.path.dirname(os.path.join(program, relative)), exist_ok=True)
+        shutil.copyfile(source, os.path.join(program, relative))
     for change in options.ini_set:
         file_name, rest = change.split(':', 1)
         name, value = rest.split('=', 1)
@@ -315,6 +323,9 @@ def main():
                CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
                XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
                CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    for variable in options.env:
+        name, value = variable.split('=', 1)
+        env[name] = value
     if options.stage_log:
         env['CORVEL_STAGE_LOG'] = os.path.join(work, 'stages.txt')
     if key_script:
