@@ -2,8 +2,8 @@
 # One entry point for building, running, testing and benchmarking corvel.
 #   ./build.sh run [args]     build and run the game on its demo data
 #   ./build.sh test           build everything and run the whole test suite
-#   ./build.sh bench          build in Release and run the benchmarks, then the frame benchmark
-#                             of the demo missions (per-stage table)
+#   ./build.sh bench          build in Release and run the benchmarks, then the frame benchmarks
+#                             of the demo missions and of the stress mission (per-stage tables)
 #   ./build.sh sanitize       build and run the test suite under ASan+UBSan
 #   ./build.sh tsan           build and run the graphics device's and the engine's tests under
 #                             ThreadSanitizer (the rasteriser's worker threads)

@@ -116,9 +116,8 @@ bool parse_key_script(const std::string& text, std::vector<ScriptedKey>* out, st
 }
 
 void start_key_script(std::vector<ScriptedKey> keys) {
-    std::stable_sort(keys.begin(), keys.end(), [](const ScriptedKey& a, const ScriptedKey& b) {
-        return a.frame < b.frame;
-    });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const ScriptedKey& a, const ScriptedKey& b) { return a.frame < b.frame; });
     {
         Script& s = script();
         std::lock_guard guard(s.lock);

@@ -71,8 +71,8 @@ def record(script, key_frame_offset=0):
     polls = []
     keys = []
 
-    def platform_key(frame_delta, action, name):
-        keys.append('%d %s %s' % (len(polls) + frame_delta + key_frame_offset, action, name))
+    def platform_key(action, name):
+        keys.append('%d %s %s' % (len(polls) + key_frame_offset, action, name))
 
     def poll(*events):
         polls.append(list(events))
@@ -104,22 +104,22 @@ def record(script, key_frame_offset=0):
                     name = typed_key(character)
                     shifted = character.isupper()
                     if shifted:
-                        platform_key(0, 'down', 'Left Shift')
+                        platform_key('down', 'Left Shift')
                         poll()
-                    platform_key(0, 'down', name)
+                    platform_key('down', name)
                     poll()
-                    platform_key(0, 'up', name)
+                    platform_key('up', name)
                     poll()
                     if shifted:
-                        platform_key(0, 'up', 'Left Shift')
+                        platform_key('up', 'Left Shift')
                         poll()
             elif op == 'press':
                 name = ' '.join(args)
                 if not name:
                     raise ValueError('press needs a key name')
-                platform_key(0, 'down', name)
+                platform_key('down', name)
                 poll()
-                platform_key(0, 'up', name)
+                platform_key('up', name)
                 poll()
             elif op == 'hold':
                 poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))

@@ -31,7 +31,8 @@ TEST(KeyScript, LinesAreFrameActionAndSdlKeyName) {
     EXPECT_FALSE(keys[2].down);
     EXPECT_EQ(keys[3].scancode, uint32_t(SDL_SCANCODE_RETURN));
 
-    for (const char* bad : {"down A", "0 down A", "x down A", "3 press A", "3 down", "3 down Nokey"}) {
+    for (const char* bad :
+         {"down A", "0 down A", "x down A", "3 press A", "3 down", "3 down Nokey"}) {
         error.clear();
         EXPECT_FALSE(parse_key_script(std::string("1 up A\n") + bad + "\n", &keys, &error)) << bad;
         EXPECT_NE(error.find("line 2"), std::string::npos) << error;
