@@ -101,7 +101,8 @@ def fly(corvel, folder, script, capture):
     per-frame marks."""
     recording = os.path.join(folder, '.run', 'input.rec')
     with open(recording, 'wb') as f:
-        f.write(record(script))
+        events, _ = record(script)
+        f.write(events)
     env = dict(os.environ)
     env.update({'CORVEL_HEADLESS': '1', 'CORVEL_VIRTUAL_CLOCK': '1', 'CORVEL_PROGRAM_DIR': folder,
                 'CORVEL_INPUT_PLAYBACK': recording, 'CORVEL_AUDIO_CAPTURE': capture,
