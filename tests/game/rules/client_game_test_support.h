@@ -168,11 +168,13 @@ public:
 inline constexpr int32_t kFixtureMission = 61;
 inline constexpr const char* kMap = "[map]\nmap = flat\noffset = 0 0 0\n";
 // The multiplayer mission as its author writes it: no goals, no time limit, two plane types
-// and a mission plane of its own (id 7) that is no player's.
+// and two mission planes of its own (ids 7 and 8) that is no player's.
 inline const std::string kMultiplayerMission =
     std::string(kMap) + "[archetypes]\nair = multitavrincamel multifokkertriplane\n"
                         "[air0]\nname = multifokkertriplane\nid = 7\ngroups = 512\n"
-                        "pos = 700 400 700\nat = 0 0 1\nup = 0 1 0\nright = 1 0 0\n";
+                        "pos = 700 400 700\nat = 0 0 1\nup = 0 1 0\nright = 1 0 0\n"
+                        "[air1]\nname = multifokkertriplane\nid = 8\ngroups = 512\n"
+                        "pos = 760 400 760\nat = 0 0 1\nup = 0 1 0\nright = 1 0 0\n";
 
 class ClientGameTest : public missiontest::MissionTest {
 protected:
