@@ -200,8 +200,8 @@ protected:
         s.effects_detail = 1000;
         s.mission_number = kFixtureMission;
         s.network_client = client;
-        ASSERT_EQ(OmCreate(CLSID_TavrinClientGame, IID_ITvGame, reinterpret_cast<void**>(&itv)),
-                  OM_S_OK);
+        itv = create_game();
+        ASSERT_NE(itv, nullptr);
         game = static_cast<TavrinClientGame*>(itv);
         ASSERT_EQ(game->Create(&s), OM_S_OK);
     }
@@ -215,6 +215,14 @@ protected:
         rasters.reset();
         MissionTest::TearDown();
         platform::use_virtual_clock(false);
+    }
+
+    // The game under test: the registered class by default.
+    virtual ITvGame* create_game() {
+        ITvGame* made = nullptr;
+        EXPECT_EQ(OmCreate(CLSID_TavrinClientGame, IID_ITvGame, reinterpret_cast<void**>(&made)),
+                  OM_S_OK);
+        return made;
     }
 
     // The mission text read and written again by the mission writer under the fixture number.
