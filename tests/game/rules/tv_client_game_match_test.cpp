@@ -289,6 +289,11 @@ TEST_F(MatchTest, TheNearestObjectIsAPlayerPlaneOrAGroundObjectWithinTheBound) {
     EXPECT_EQ(game->FindTarget(0, &near_remote), remote);
     EXPECT_EQ(game->FindTarget(-8, &near_ground), pickup);
     EXPECT_EQ(game->FindTarget(0, &far_away), nullptr);
+    // The search starts at a squared distance of 40000 (200 units).
+    const LgVector r = matrix(remote)->pos;
+    const LgVector just_inside{r.x - 199.5f, r.y, r.z}, just_outside{r.x - 200.5f, r.y, r.z};
+    EXPECT_EQ(game->FindTarget(0, &just_inside), remote);
+    EXPECT_EQ(game->FindTarget(0, &just_outside), nullptr);
     // Standing on a plane (within 0.1) is no target.
     const LgVector on_remote = matrix(remote)->pos;
     EXPECT_EQ(game->FindTarget(0, &on_remote), nullptr);
@@ -324,6 +329,22 @@ TEST_F(MatchTest, ChangeMissionRebuildsEveryPlayersPlaneWithNoKills) {
     // A mission that cannot be loaded fails; the players stay listed.
     EXPECT_EQ(game->ChangeMission(99), OM_E_FAIL);
     EXPECT_STREQ(game->GetPlayerRecord(1)->name, "pilot1");
+}
+
+TEST_F(MatchTest, RestartAsksTheServerAndDestroyClearsTheSettingsWords) {
+    client->queued.clear();
+    ASSERT_EQ(game->Restart(), OM_S_OK);
+    ASSERT_EQ(client->queued.size(), 1u);
+    EXPECT_EQ(client->queued[0].type, msg::respawn_request);
+    EXPECT_EQ(client->queued[0].flags, 0x60);
+    EXPECT_EQ(game->GetPlayerPlane(0), local);
+    settings().placed_player_count = 3;
+    settings().viewport_count = 1;
+    ASSERT_EQ(game->Destroy(), OM_S_OK);
+    EXPECT_EQ(settings().placed_player_count, 0);
+    EXPECT_EQ(settings().viewport_count, 0);
+    EXPECT_EQ(game->GetPlayerRecord(0), nullptr);
+    EXPECT_EQ(game->network_client(), nullptr);
 }
 
 TEST_F(MatchTest, SystemEventsRemoveLeavingPortsAndALostSessionEndsTheMatch) {
@@ -411,10 +432,19 @@ TEST_F(MatchTest, EveryClientGameMessageIsAppliedFromTheServersPackets) {
               OM_S_OK);
     EXPECT_EQ(game->GetPlayerRecord(0)->kills, 3);
     EXPECT_GT(damage(other), 30.0f);
+    // A victim that is no player's plane keeps its damage; the kills still count.
+    const float mission_damage = damage(game->GetObjectById(7));
+    ASSERT_EQ(deliver(Message(msg::kill_scored).set("slot", 0).set("kills", 4).set("victim", 7)),
+              OM_S_OK);
+    EXPECT_EQ(game->GetPlayerRecord(0)->kills, 4);
+    EXPECT_EQ(damage(game->GetObjectById(7)), mission_damage);
     // 42: a quarter-eighth of the difference.
     owned->timer->total_ms = 1000;
     game->SetClock(5000, 0);
     EXPECT_EQ(game->clock_offset(), 4000);
+    const InputEvent tick{kTvTimerDeviceId, kTvInputTimerEvent, 0, 0};
+    game->HandleInput(&tick);
+    EXPECT_EQ(game->GetTimeMs(), 5000);
     ASSERT_EQ(deliver(Message(msg::clock_correction).set("time", 5080)), OM_S_OK);
     EXPECT_EQ(game->clock_adjustment(), 10);
     // 45: the aim of another player; never the local plane's.
