@@ -76,6 +76,7 @@ OmResult TvClientGameMessageHandler(void* context, uint32_t, IBinaryStreamCompos
 }
 
 TavrinClientGame::~TavrinClientGame() {
+    remove_report();
     free_records();
     if (network_client_) network_client_->Release();
     network_client_ = nullptr;
@@ -149,6 +150,7 @@ OmResult TavrinClientGame::Restart() {
 }
 
 OmResult TavrinClientGame::Destroy() {
+    remove_report();
     const OmResult r = TavrinGame::Destroy();
     free_entries();
     free_records();

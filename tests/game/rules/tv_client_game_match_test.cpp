@@ -328,6 +328,9 @@ TEST_F(MatchTest, ChangeMissionRebuildsEveryPlayersPlaneWithNoKills) {
     EXPECT_EQ(settings().mission_number, kFixtureMission);
     // A mission that cannot be loaded fails; the players stay listed.
     EXPECT_EQ(game->ChangeMission(99), OM_E_FAIL);
+    // No plane is left behind as the queue's report.
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CALLBACK], 0u);
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
     EXPECT_STREQ(game->GetPlayerRecord(1)->name, "pilot1");
 }
 
@@ -340,7 +343,9 @@ TEST_F(MatchTest, RestartAsksTheServerAndDestroyClearsTheSettingsWords) {
     EXPECT_EQ(game->GetPlayerPlane(0), local);
     settings().placed_player_count = 3;
     settings().viewport_count = 1;
+    ASSERT_NE(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
     ASSERT_EQ(game->Destroy(), OM_S_OK);
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
     EXPECT_EQ(settings().placed_player_count, 0);
     EXPECT_EQ(settings().viewport_count, 0);
     EXPECT_EQ(game->GetPlayerRecord(0), nullptr);
