@@ -65,7 +65,8 @@ OmResult TvRegisterClientGameClass(IObjectManager* manager) {
 OmResult TvClientGameSystemEvent(uintptr_t context, OmTransportMessage* event) {
     auto* client = reinterpret_cast<ITvClientGame*>(context);
     if (client) client->OnSystemEvent(event);
-    return OM_E_FAIL;
+    // A refusing callback would stop the queue's receiving for this pump.
+    return OM_S_OK;
 }
 
 OmResult TvClientGameMessageHandler(void* context, uint32_t, IBinaryStreamComposer* packet,
