@@ -357,7 +357,8 @@ TEST_F(MatchTest, SystemEventsRemoveLeavingPortsAndALostSessionEndsTheMatch) {
     game->record(0)->networkId = 88;
     OmTransportMessage event{OM_TRANSPORT_PORT_DESTROYED, 0, 0, 0, nullptr};
     // Records without a network id (as received) never match; the local one never leaves.
-    TvClientGameSystemEvent(reinterpret_cast<uintptr_t>(static_cast<ITvClientGame*>(game)), &event);
+    const auto context = reinterpret_cast<uintptr_t>(static_cast<ITvClientGame*>(game));
+    EXPECT_EQ(TvClientGameSystemEvent(context, &event), OM_S_OK);
     event.sender = 88;
     game->OnSystemEvent(&event);
     EXPECT_NE(game->GetPlayerPlane(0), nullptr);
