@@ -26,8 +26,6 @@ def fly(corvel, data, mission, work):
     command = [sys.executable, RUNNER, '--corvel', corvel, '--data', data, '--work', work,
                '--frames', '6000', '--timeout', '600', '--stage-log',
                '--ini-set=characters.ini:Character1.alliedmissionsc=1 1 0 0 0 0 0 0 0 0']
-    if mission == 3:
-        command.append('--ini-set=missions/3/mission.ini:mission.Group9=-100')
     run = subprocess.run(command + [script], capture_output=True, text=True)
     if run.returncode != 0:
         raise SystemExit('mission %d did not fly:\n%s%s' % (mission, run.stdout, run.stderr))

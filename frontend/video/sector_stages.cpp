@@ -19,8 +19,11 @@ void skip_lighting_stage(void*, void*) {}
 void* TvSectorInstanceStage(void* sector) {
     if (!engine_instance_stage) return nullptr;
     auto* work = static_cast<LgWorldRenderWork*>(engine_instance_stage(sector));
-    const LgIm3DContext* state = LgIm3DGlobal.current;
-    if (!work || !state || state->nothingToDraw != 0) return work;
+    // Every vertex of an instanced sector is filled. The context's nothing-to-draw word is no
+    // guide here: the transform stage decides it after this stage, and until then it reads
+    // "nothing to draw". With the pre-light stage switched off, a vertex left unfilled would
+    // be packed from whatever the accumulators last held.
+    if (!work || !LgIm3DGlobal.current) return work;
     LgIm3DScreenVertex* vertices = LgIm3DGlobal.screenVertices + work->im3d.first;
     for (int32_t i = 0; i < work->numVertices; ++i) {
         vertices[i].colour = TV_SECTOR_VERTEX_COLOUR;

@@ -11,7 +11,7 @@ inline constexpr uint32_t TV_SECTOR_VERTEX_COLOUR = 0xFEFFFFFF;
 // pre-light and lighting stages do nothing, and the instancing stage becomes
 // TvSectorInstanceStage. Does nothing before the world module has started.
 void TvInstallSectorStages();
-// The engine's instancing of the sector, then, when the current immediate-mode transform has
-// something to draw (its flag word is 0), TV_SECTOR_VERTEX_COLOUR in every vertex of the
-// sector in the current vertex buffer. Returns the engine's work record (null: nothing drawn).
+// The engine's instancing of the sector, then TV_SECTOR_VERTEX_COLOUR in every vertex of the
+// sector in the current vertex buffer and in its colour accumulators (which the post-light
+// stage packs). Returns the engine's work record (null: nothing drawn).
 void* TvSectorInstanceStage(void* sector);

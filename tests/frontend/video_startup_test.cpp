@@ -1,15 +1,24 @@
 // Video start-up over the real engine on the software device: the sub-system and mode lists,
-// the start in a 640 x 480 16-bit mode, the screen size, the owner slices and the sector stages.
+// the start in a 640 x 480 16-bit mode, the screen size, the owner slices and the sector stages
+// (and the landscape they draw).
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_engine.h"
+#include "engine/core/lg_frame.h"
 #include "engine/core/lg_im3d.h"
 #include "engine/core/lg_objects.h"
+#include "engine/core/lg_raster.h"
+#include "engine/core/lg_stream.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_world.h"
 #include "engine/world/lg_world_render.h"
+#include "engine/world/lg_world_tie.h"
 #include "frontend/video/sector_stages.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_object.h"
 #include "tests/frontend/video_fixture.h"
+#include "tools/modelwriter/model_shapes.h"
+#include "tools/modelwriter/world_builder.h"
+#include "tools/modelwriter/world_writer.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -118,15 +127,18 @@ struct FakeInstancing {
     int calls = 0;
 } fake;
 
+bool fake_returns_null = false;
+
 void* fake_engine_stage(void*) {
     ++fake.calls;
+    if (fake_returns_null) return nullptr;
     fake.work.im3d.first = 1;
     fake.work.numVertices = 3;
     fake.work.accumulators = fake.accumulators;
     return &fake.work;
 }
 
-TEST_F(VideoTest, TheSectorStageDrawsSectorsFullBrightUnlessNothingIsDrawn) {
+TEST_F(VideoTest, TheSectorStageFillsEveryInstancedVertexFullBright) {
     LgPipeline* pipeline = LgWorldGetDefaultSectorPipeline();
     ASSERT_NE(pipeline, nullptr);
     ASSERT_EQ(pipeline->stage0, TvSectorInstanceStage);
@@ -145,25 +157,37 @@ TEST_F(VideoTest, TheSectorStageDrawsSectorsFullBrightUnlessNothingIsDrawn) {
     LgIm3DContext context{};
     LgIm3DGlobal.current = &context;
     LgIm3DGlobal.screenVertices = fake.vertices;
-    for (uint32_t flag : {1u, 0u}) {
+    // The nothing-to-draw word is the transform's verdict, which comes after instancing: the
+    // stage fills the sector's vertices whatever it holds.
+    for (uint32_t flag : {~0u, 0u}) {
         context.nothingToDraw = flag;
         for (LgIm3DScreenVertex& v : fake.vertices) v.colour = 0x11223344;
+        for (auto& a : fake.accumulators) a[0] = a[1] = a[2] = a[3] = 7.0f;
         EXPECT_EQ(TvSectorInstanceStage(nullptr), &fake.work);
         for (int i = 0; i < 5; ++i) {
-            const bool sector_vertex = flag == 0 && i >= 1 && i <= 3;
+            const bool sector_vertex = i >= 1 && i <= 3;
             EXPECT_EQ(fake.vertices[i].colour,
                       sector_vertex ? TV_SECTOR_VERTEX_COLOUR : 0x11223344u)
                 << "flag " << flag << " vertex " << i;
         }
+        for (const auto& a : fake.accumulators) {
+            EXPECT_EQ(a[0], 255.0f);
+            EXPECT_EQ(a[2], 255.0f);
+            EXPECT_EQ(a[3], 254.0f);
+        }
     }
-    EXPECT_EQ(fake.accumulators[2][0], 255.0f);
-    EXPECT_EQ(fake.accumulators[2][3], 254.0f);
     EXPECT_EQ(fake.calls, 2);
+    // Without a work record the stage touches nothing.
+    fake_returns_null = true;
+    fake.vertices[1].colour = 0x11223344;
+    EXPECT_EQ(TvSectorInstanceStage(nullptr), nullptr);
+    EXPECT_EQ(fake.vertices[1].colour, 0x11223344u);
+    fake_returns_null = false;
     LgIm3DGlobal = saved;
     // Installing again never puts the game's stage underneath itself.
     TvInstallSectorStages();
     EXPECT_EQ(TvSectorInstanceStage(nullptr), &fake.work);
-    EXPECT_EQ(fake.calls, 3);
+    EXPECT_EQ(fake.calls, 4);
     pipeline->stage0 = engine_stage;
 
     // A restart makes a new pipeline, which gets the stages again.
@@ -171,6 +195,82 @@ TEST_F(VideoTest, TheSectorStageDrawsSectorsFullBrightUnlessNothingIsDrawn) {
     ASSERT_EQ(TvStartVideo(start_mode()), OM_S_OK);
     ASSERT_NE(LgWorldGetDefaultSectorPipeline(), nullptr);
     EXPECT_EQ(LgWorldGetDefaultSectorPipeline()->stage0, TvSectorInstanceStage);
+}
+
+// The landscape as the game draws it, through the real engine and software device: a white,
+// untextured ground with dark pre-lit colours and the landscape's world flags (pre-lit,
+// textured, not lit) comes out at full brightness, not in its pre-lit colours and not in
+// whatever the colour accumulators held before.
+TEST_F(VideoTest, LandscapeSectorsDrawFullBrightOnTheSoftwareDevice) {
+    namespace mw = modelwriter;
+    mw::Material white;
+    white.colour = {255, 255, 255, 255};
+    mw::TriangleSoup soup = mw::soup_of(mw::make_grid(4, 10.0f, white));
+    soup.prelit.assign(soup.positions.size(), {10, 20, 30, 255});
+    mw::BuildOptions options;
+    options.flags = mw::worldTextured | mw::worldPrelit;
+    options.maxSectorTriangles = 8;
+    const std::optional<mw::World> built = mw::build_world(soup, options);
+    ASSERT_TRUE(built.has_value());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(mw::write_world(*built, bytes));
+    LgStreamMemory memory = {bytes.data(), static_cast<uint32_t>(bytes.size())};
+    LgStream* stream = LgStreamOpen(LgStreamTypeMemory, LgStreamAccessRead, &memory);
+    ASSERT_NE(stream, nullptr);
+    LgWorld* world = LgStreamFindChunk(stream, LgChunkWorld, nullptr, nullptr)
+                         ? LgWorldStreamRead(stream)
+                         : nullptr;
+    LgStreamClose(stream, nullptr);
+    ASSERT_NE(world, nullptr);
+    LgObjectSetFlags(world, 13); // as the landscape sets them
+
+    LgRaster* raster = LgRasterCreate(32, 32, 0, LgRasterTypeCamera);
+    LgRaster* depth = LgRasterCreate(32, 32, 0, LgRasterTypeZBuffer);
+    LgCamera* camera = LgCameraCreate();
+    LgFrame* frame = LgFrameCreate();
+    ASSERT_TRUE(raster && depth && camera && frame);
+    LgCameraSetFrame(camera, frame);
+    LgCameraSetRaster(camera, raster);
+    LgCameraSetZRaster(camera, depth);
+    LgCameraSetNearClipPlane(camera, 1.0f);
+    LgCameraSetFarClipPlane(camera, 200.0f);
+    // Above the middle of the ground (which the builder places from (16, 16, 16)), looking
+    // straight down.
+    LgMatrix* m = LgFrameGetMatrix(frame);
+    m->right = {1, 0, 0};
+    m->up = {0, 0, 1};
+    m->at = {0, -1, 0};
+    m->pos = {36, 26, 36};
+    LgMatrixMarkChanged(m);
+    LgFrameMarkDirty(frame);
+    LgWorldAddCamera(world, camera);
+
+    const LgRGBA black = {0, 0, 0, 255};
+    ASSERT_NE(LgCameraClear(camera, &black, LgCameraClearImage | LgCameraClearZ), nullptr);
+    ASSERT_EQ(LgCameraBeginUpdate(camera), camera);
+    LgWorldRenderAtomicsInView(world);
+    LgCameraEndUpdate(camera);
+
+    ASSERT_EQ(LgRasterGetDepth(raster), 16);
+    const uint8_t* pixels = LgRasterLock(raster, 0, LgRasterLockRead);
+    ASSERT_NE(pixels, nullptr);
+    int white_pixels = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            uint16_t p;
+            std::memcpy(&p, pixels + y * LgRasterGetStride(raster) + x * 2, 2);
+            white_pixels += p == 0xFFFF;
+            if (x == 16 && y == 16) EXPECT_EQ(p, 0xFFFF) << "the middle of the ground";
+        }
+    LgRasterUnlock(raster);
+    EXPECT_EQ(white_pixels, 32 * 32) << "the ground fills the view";
+
+    LgWorldRemoveCamera(world, camera);
+    LgWorldDestroy(world);
+    LgCameraDestroy(camera);
+    LgFrameDestroy(frame);
+    LgRasterDestroy(depth);
+    LgRasterDestroy(raster);
 }
 
 } // namespace

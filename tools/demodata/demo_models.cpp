@@ -186,7 +186,7 @@ mw::Clump ammo_crate() {
 }
 
 mw::Clump takeoff_marker() {
-    MeshBuilder b;
+    MeshBuilder b(Shading::prelit);
     const uint16_t white = b.material(painted(230, 230, 230));
     const uint16_t flag = b.material(textured("canvas"));
     b.box({0, 0.05f, 0}, {3, 0.05f, 3}, white);
@@ -296,7 +296,7 @@ bool write_ground_models(OutputTree& out) {
 namespace {
 
 mw::Clump bomb() {
-    MeshBuilder b;
+    MeshBuilder b(Shading::prelit);
     const uint16_t body = b.material(textured("bombskin"));
     b.tube({0, 0, -0.8f}, {0, 0, 1}, 1.2f, 0.1f, 0.3f, 6, body);
     b.tube({0, 0, 0.4f}, {0, 0, 1}, 0.4f, 0.3f, 0.05f, 6, body);
@@ -305,7 +305,7 @@ mw::Clump bomb() {
 }
 
 mw::Clump rocket() {
-    MeshBuilder b;
+    MeshBuilder b(Shading::prelit);
     const uint16_t body = b.material(textured("rocketskin"));
     b.tube({0, 0, -0.9f}, {0, 0, 1}, 1.5f, 0.08f, 0.08f, 5, body);
     b.tube({0, 0, 0.6f}, {0, 0, 1}, 0.3f, 0.08f, 0.01f, 5, body);

@@ -41,9 +41,10 @@ mw::MaterialEntry painted(uint8_t r, uint8_t g, uint8_t b) {
     return {-1, m};
 }
 
-MeshBuilder::MeshBuilder() {
+MeshBuilder::MeshBuilder(Shading shading) {
     g_.flags =
         mw::geometryTextured | mw::geometryPrelit | mw::geometryNormals | mw::geometryModulate;
+    if (shading == Shading::lit) g_.flags |= mw::geometryLit;
     g_.targets.emplace_back();
 }
 

@@ -22,10 +22,20 @@ mw::MaterialEntry textured(const std::string& texture);
 // An untextured material of one colour.
 mw::MaterialEntry painted(uint8_t r, uint8_t g, uint8_t b);
 
+// How the game shows a model, and so what its geometries carry.
+enum class Shading {
+    // The game blackens the pre-lit colours of planes, shrapnel and ground objects without
+    // "prelit" and lets the engine light them from the map's sun: the geometries are lit.
+    lit,
+    // Ordnance and ground objects marked "prelit" keep their pre-lit colours, unlit.
+    prelit,
+};
+
 class MeshBuilder {
 public:
-    // A geometry with texture coordinates, pre-lit colours and normals.
-    MeshBuilder();
+    // A geometry with texture coordinates, pre-lit colours and normals, lit by the engine
+    // unless it is `Shading::prelit`.
+    explicit MeshBuilder(Shading shading = Shading::lit);
 
     // Adds a material; its index for the shapes.
     uint16_t material(mw::MaterialEntry entry);

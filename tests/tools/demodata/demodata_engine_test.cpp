@@ -1,13 +1,18 @@
-// The demo set through the engine: every model reads with every texture it names, the map's
+// The demo set through the engine: every model reads with every texture it names and is lit or
+// pre-lit as the game shows it (a plane under the map's sun drawn lit), the map's
 // world has textured, pre-lit sectors with collision trees whose ground faces up between
 // heights 100 and 800, and every picture the game names reads under the name it uses.
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_image.h"
 #include "engine/core/lg_stream.h"
 #include "engine/core/lg_texture.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_collision.h"
+#include "engine/world/lg_light.h"
 #include "engine/world/lg_world.h"
+#include "engine/world/lg_world_tie.h"
+#include "game/world/tv_plane.h"
 #include "platform/window/window.h"
 #include "tests/support/png_file.h"
 #include "tests/tools/demodata/demodata_fixture.h"
@@ -17,8 +22,11 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 namespace demodatatest {
@@ -120,6 +128,151 @@ TEST_F(EngineDemoData, EveryModelReadsWithEveryTextureItNames) {
         LgClumpDestroy(clump);
     }
     EXPECT_TRUE(TextureReads::failed.empty()) << TextureReads::failed.front();
+}
+
+// What the game does with a model's colours: the plane, shrapnel and ground-object loaders
+// blacken the pre-lit colours (a ground.ini with "prelit" keeps them) and leave the colour to
+// the map's sun, which the engine applies only to geometries flagged lit; the weapons draw
+// ordnance as it was written.
+bool game_lights(const std::string& model) {
+    if (model.starts_with("objects/ordinance/")) return false;
+    if (!model.starts_with("objects/ground/") || model.starts_with("objects/ground/shrapnel/"))
+        return true;
+    std::ifstream ini(program_dir() + "/" + model.substr(0, model.rfind('/')) + "/ground.ini");
+    EXPECT_TRUE(ini.good()) << "no ground.ini beside " << model;
+    for (std::string line; std::getline(ini, line);)
+        if (line.starts_with("prelit")) return false;
+    return true;
+}
+
+TEST_F(EngineDemoData, ModelsTheGameBlackensAreLitAndTheOthersKeepTheirPrelitColours) {
+    int lit = 0, prelit = 0;
+    for (const std::string& model : files_ending({".dff"})) {
+        SCOPED_TRACE(model);
+        image_path(model.starts_with("objects/planes/")   ? "objects/planes/textures"
+                   : model.starts_with("objects/ground/") ? "objects/ground/textures"
+                                                          : "objects/ordinance");
+        LgClump* clump = read(model, LgChunkClump, LgClumpStreamRead);
+        ASSERT_NE(clump, nullptr);
+        const bool lights = game_lights(model);
+        (lights ? lit : prelit) += 1;
+        LgClumpForAllAtomics(
+            clump,
+            [](LgAtomic* atomic, void* data) {
+                const bool lights = *static_cast<const bool*>(data);
+                const LgGeometry* g = atomic->geometry;
+                EXPECT_NE(g, nullptr);
+                if (g == nullptr) return atomic;
+                const uint32_t flags = g->header.flags;
+                EXPECT_EQ((flags & LgGeometryLight) != 0, lights);
+                if (lights) {
+                    EXPECT_NE(flags & LgGeometryNormals, 0u) << "the sun needs normals";
+                } else {
+                    EXPECT_NE(g->preLitLum, nullptr);
+                    const LgRGBA c = g->preLitLum ? g->preLitLum[0] : LgRGBA{};
+                    EXPECT_GT(c.red + c.green + c.blue, 0) << "drawn in its pre-lit colours";
+                }
+                return atomic;
+            },
+            const_cast<bool*>(&lights));
+        LgClumpDestroy(clump);
+    }
+    EXPECT_GE(lit, 15);
+    EXPECT_GE(prelit, 3); // the take-off marker, the bomb and the rocket
+}
+
+// A demo plane prepared as the plane loader does it (pre-lit colours black, surface
+// coefficients 0.5) under the landscape's two white lights hung from its sun frame, drawn on
+// the software device from above: its upper surfaces take the ambient half plus the sun's
+// share, so they show their colours instead of black.
+TEST_F(EngineDemoData, APlaneUnderTheMapsSunIsLitOnTheSoftwareDevice) {
+    const std::vector<std::string> planes = files_ending({".dff"});
+    const auto camel = std::find_if(planes.begin(), planes.end(), [](const std::string& m) {
+        return m.starts_with("objects/planes/") && m.find("multi") == std::string::npos;
+    });
+    ASSERT_NE(camel, planes.end());
+    image_path("objects/planes/textures");
+    LgClump* plane = read(*camel, LgChunkClump, LgClumpStreamRead);
+    ASSERT_NE(plane, nullptr);
+    tvplane::prepare_model(plane, 0.5f);
+
+    const LgBBox box = {{1000, 1000, 1000}, {0, 0, 0}};
+    LgWorld* world = LgWorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    // The sun: the at row is where the light travels, (1, -1, -1) normalised.
+    LgFrame* sun = LgFrameCreate();
+    LgMatrix* s = LgFrameGetMatrix(sun);
+    s->at = {0.57735f, -0.57735f, -0.57735f};
+    LgMatrixMarkChanged(s);
+    LgFrameMarkDirty(sun);
+    const LgRGBAReal white = {1, 1, 1, 1};
+    LgLight* lights[2] = {LgLightCreate(1), LgLightCreate(2)};
+    for (LgLight* l : lights) {
+        ASSERT_NE(l, nullptr);
+        LgLightSetColor(l, &white);
+        LgObjectSetFlags(l, 1);
+        LgLightSetFrame(l, sun);
+        LgWorldAddLight(world, l);
+    }
+    LgFrame* at = LgClumpGetFrame(plane);
+    LgFrameGetMatrix(at)->pos = {500, 500, 500};
+    LgMatrixMarkChanged(LgFrameGetMatrix(at));
+    LgFrameMarkDirty(at);
+
+    LgRaster* raster = LgRasterCreate(64, 64, 0, LgRasterTypeCamera);
+    LgRaster* depth = LgRasterCreate(64, 64, 0, LgRasterTypeZBuffer);
+    LgCamera* camera = LgCameraCreate();
+    LgFrame* eye = LgFrameCreate();
+    ASSERT_TRUE(raster && depth && camera && eye);
+    LgCameraSetFrame(camera, eye);
+    LgCameraSetRaster(camera, raster);
+    LgCameraSetZRaster(camera, depth);
+    LgCameraSetNearClipPlane(camera, 1.0f);
+    LgCameraSetFarClipPlane(camera, 100.0f);
+    LgMatrix* m = LgFrameGetMatrix(eye);
+    m->right = {1, 0, 0};
+    m->up = {0, 0, 1};
+    m->at = {0, -1, 0};
+    m->pos = {500, 508, 500};
+    LgMatrixMarkChanged(m);
+    LgFrameMarkDirty(eye);
+    LgWorldAddCamera(world, camera);
+
+    const LgRGBA magenta = {255, 0, 255, 255}; // 0xF81F at 16 bits, a colour the plane lacks
+    ASSERT_NE(LgCameraClear(camera, &magenta, LgCameraClearImage | LgCameraClearZ), nullptr);
+    ASSERT_EQ(LgCameraBeginUpdate(camera), camera);
+    LgClumpRender(plane);
+    LgCameraEndUpdate(camera);
+
+    ASSERT_EQ(LgRasterGetDepth(raster), 16);
+    const uint8_t* pixels = LgRasterLock(raster, 0, LgRasterLockRead);
+    ASSERT_NE(pixels, nullptr);
+    int drawn = 0, bright = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            uint16_t p;
+            std::memcpy(&p, pixels + y * LgRasterGetStride(raster) + x * 2, 2);
+            const int r = (p >> 11) << 3, g = ((p >> 5) & 63) << 2, b = (p & 31) << 3;
+            if (p == 0xF81F) continue;
+            ++drawn;
+            bright += std::max({r, g, b}) >= 48;
+        }
+    LgRasterUnlock(raster);
+    EXPECT_GE(drawn, 200) << "the plane fills part of the view";
+    EXPECT_GE(bright, drawn / 2) << "most of the plane seen from above is lit";
+
+    LgWorldRemoveCamera(world, camera);
+    for (LgLight* l : lights) {
+        LgWorldRemoveLight(world, l);
+        LgLightDestroy(l);
+    }
+    LgFrameDestroy(sun);
+    LgWorldDestroy(world);
+    LgCameraDestroy(camera);
+    LgFrameDestroy(eye);
+    LgRasterDestroy(depth);
+    LgRasterDestroy(raster);
+    LgClumpDestroy(plane);
 }
 
 struct Probe {
