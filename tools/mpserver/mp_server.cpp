@@ -193,6 +193,9 @@ struct Server::State {
         parameters.set("mission", options.mission).set("slot", slot);
         send(*p, parameters);
         pump(*p, now, true);
+        // The silent scenario: after its first datagram the host sends nothing at all, not
+        // even the transport's heartbeat, so the client's liveness check ends the session.
+        if (scenario == Scenario::Silent) host->set_mute(true);
         players[size_t(slot)] = std::move(p);
     }
 
