@@ -141,7 +141,7 @@ void load_and_join(TvMultiplayerSession& s) {
     tvfe::TvSelectMusic(0);
     tvfe::TvSetMusicVolume(m.music_volume);
     tvfe::TvStartMusic();
-    s.client_state = 5;
+    TvSetClientState(s, 5);
 }
 
 // --- The respawn sequence and the time sync -------------------------------------------------
@@ -149,7 +149,7 @@ void load_and_join(TvMultiplayerSession& s) {
 void request_respawn(TvMultiplayerSession& s) {
     TvSendRespawnRequest();
     if (s.game) s.game->clear_outcome();
-    s.client_state = 7;
+    TvSetClientState(s, 7);
     s.countdown = TV_RESPAWN_COUNTDOWN;
     s.respawn_deadline = now_ms() + TV_RESPAWN_DEADLINE_MS;
     TvInstallLobbyHandlers(s);
@@ -184,9 +184,12 @@ void time_sync_pass(TvMultiplayerSession& s) {
 // --- The page-running states -----------------------------------------------------------------
 
 void run_current_page(TvMultiplayerSession& s) {
-    TvShowSessionPage(s);
-    TvMenus().current_page = s.page;
-    pages.run_page(s.page);
+    // A handler that set the flag already left the page it wants acted on.
+    if (!s.leave_page) {
+        TvShowSessionPage(s);
+        TvMenus().current_page = s.page;
+        pages.run_page(s.page);
+    }
     // The flag has made the page loop return; the page it left is acted on below.
     s.leave_page = 0;
 }
@@ -216,7 +219,7 @@ void plane_pass(TvMultiplayerSession& s) {
     char plane[32] = {};
     if (std::sscanf(s.page.c_str(), "planechoice:%31s", plane) == 1) {
         TvSendPlaneChange(plane);
-        s.client_state = 8;
+        TvSetClientState(s, 8);
         set_page(s, TV_MULTIPLAYER_PAGE);
     } else if (s.page == "command:back") {
         leave(s);
@@ -234,7 +237,7 @@ void side_pass(TvMultiplayerSession& s) {
     if (s.page == "command:back") return leave(s);
     const int32_t side = s.page == TV_MP_CHOOSE_ALLIED_PAGE ? TV_SIDE_ALLIED : TV_SIDE_CENTRAL;
     TvSendSideChange(side);
-    s.client_state = 12;
+    TvSetClientState(s, 12);
 }
 
 // State 14: the level switch after a map vote.
@@ -258,7 +261,7 @@ void change_level(TvMultiplayerSession& s) {
         TvLobbyEndSession(s, TV_MP_DISCONNECTED_PAGE);
         return;
     }
-    s.client_state = 8;
+    TvSetClientState(s, 8);
     set_page(s, TV_MULTIPLAYER_PAGE);
 }
 
@@ -268,7 +271,7 @@ void state_action(TvMultiplayerSession& s) {
     switch (s.client_state) {
     case 0:
         if (is_page(s, TV_MP_DISCONNECTED_PAGE)) return leave(s);
-        s.client_state = 1;
+        TvSetClientState(s, 1);
         show(s, TV_MP_CONNECTING_PAGE);
         s.connect_deadline = now_ms() + TV_CONNECT_DEADLINE_MS;
         break;
@@ -290,18 +293,18 @@ void state_action(TvMultiplayerSession& s) {
             &search, id.data(), uint32_t(id.size()));
         if (back || TvGetQuitFlag()) {
             // "Back" on the connecting page gives up the connection.
-            s.client_state = 0;
+            TvSetClientState(s, 0);
             s.countdown = TV_CONNECT_COUNTDOWN;
             set_page(s, TV_MULTIPLAYER_PAGE);
             return leave(s);
         }
-        s.client_state = 2;
+        TvSetClientState(s, 2);
         show(s, TV_MP_CONNECTING_PAGE);
         break;
     }
     case 2:
         if (int32_t(now_ms() - s.connect_deadline) >= 0) {
-            s.client_state = 0;
+            TvSetClientState(s, 0);
             s.countdown = TV_CONNECT_COUNTDOWN;
             set_page(s, TV_MULTIPLAYER_PAGE);
             return leave(s);
@@ -314,7 +317,7 @@ void state_action(TvMultiplayerSession& s) {
         return leave(s, OM_S_OK);
     case 7:
         if (int32_t(now_ms() - s.respawn_deadline) >= 0) {
-            s.client_state = 8;
+            TvSetClientState(s, 8);
             set_page(s, TV_MULTIPLAYER_PAGE);
         } else {
             TvShowNetStatusPage(TV_MP_WAITING_PAGE, seconds_left(s.respawn_deadline, 15));
@@ -339,7 +342,7 @@ void state_action(TvMultiplayerSession& s) {
 void act_on_click(TvMultiplayerSession& s, const std::string& target) {
     if (target == "command:back") {
         if (s.client_state == 10) {
-            s.client_state = 8;
+            TvSetClientState(s, 8);
             set_page(s, TV_MULTIPLAYER_PAGE);
         } else {
             leave(s);
@@ -350,7 +353,7 @@ void act_on_click(TvMultiplayerSession& s, const std::string& target) {
         leave(s);
     } else if (target == "command:connectip" && s.client_state == 17) {
         s.countdown = TV_CONNECT_COUNTDOWN;
-        if (!is_page(s, TV_MP_DISCONNECTED_PAGE)) s.client_state = 0;
+        if (!is_page(s, TV_MP_DISCONNECTED_PAGE)) TvSetClientState(s, 0);
         set_page(s, "command:connectip");
     } else if (target == "command:changeip" && s.client_state == 17) {
         s.countdown = TV_CONNECT_COUNTDOWN;
@@ -407,7 +410,7 @@ uint32_t TvLobbyNow() {
 }
 
 void TvLobbyEndSession(TvMultiplayerSession& s, const char* page) {
-    s.client_state = 17;
+    TvSetClientState(s, 17);
     s.countdown = TV_CONNECT_COUNTDOWN;
     set_page(s, page);
 }
@@ -416,7 +419,7 @@ void TvLobbyFinishSync(TvMultiplayerSession& s) {
     const auto setting = s.time_sync.finished();
     if (!setting) return;
     if (s.game) s.game->set_clock(int32_t(setting->time), setting->offset);
-    s.client_state = 6;
+    TvSetClientState(s, 6);
     clear_input();
 }
 

@@ -73,7 +73,7 @@ void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
             queue->SetOption(OM_QUEUE_MAX_DATAGRAM, uintptr_t(uint32_t(m.info.extra[3])));
         }
     }
-    s.client_state = 8;
+    TvSetClientState(s, 8);
     set_page(s, TV_MULTIPLAYER_PAGE);
 }
 
@@ -117,7 +117,7 @@ void status_page(TvMultiplayerSession& s, const char* page) {
     set_page(s, page);
     TvShowNetStatusPage(page, TV_CONNECT_COUNTDOWN);
     set_page(s, page);
-    s.client_state = 17;
+    TvSetClientState(s, 17);
     s.countdown = TV_CONNECT_COUNTDOWN;
 }
 
@@ -126,7 +126,7 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
     switch (TvMessage(type)) {
     case TvMessage::PlayerId:
         if (!TvDecodeToClientPlayerId(packet)) return;
-        s.client_state = 3;
+        TvSetClientState(s, 3);
         if (is_page(s, TV_MULTIPLAYER_PAGE))
             TvShowSessionPage(s);
         else
@@ -141,14 +141,14 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
         if (!m) return;
         TvLobbyStoreGameParameters(m->mission, int32_t(m->slot));
         s.local_slot = int32_t(m->slot);
-        s.client_state = 4;
+        TvSetClientState(s, 4);
         show(s, TV_MP_CONNECTING_PAGE);
         break;
     }
     case TvMessage::Respawn: {
         auto m = TvDecodeToClientRespawn(packet);
         if (!m || int32_t(m->slot) != s.local_slot) return;
-        s.client_state = 9;
+        TvSetClientState(s, 9);
         s.countdown = TV_RESPAWN_COUNTDOWN;
         break;
     }
@@ -168,7 +168,7 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
         if (!m) return;
         const TvClockSetting setting = s.time_sync.start(m->time, now_ms());
         if (s.game) s.game->set_clock(int32_t(setting.time), setting.offset);
-        s.client_state = 10;
+        TvSetClientState(s, 10);
         break;
     }
     case TvMessage::TimeAnswer: {
@@ -195,7 +195,7 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
         auto m = TvDecodeToClientNewMission(packet);
         if (!m) return;
         TvLobbyStoreMission(m->mission);
-        s.client_state = 14;
+        TvSetClientState(s, 14);
         s.leave_page = 1;
         break;
     }

@@ -88,10 +88,11 @@ OmResult game_system_event(uintptr_t context, OmTransportMessage* event) {
     return OM_E_FAIL;
 }
 
+// The pause page of a match is the overlay: the match goes on under it. (The pause page
+// routine would only raise this request for a client game.)
 void raise_overlay() {
-    // The pause page routine only raises the request while a client game runs.
-    TvRunPauseMenu();
-    if (TvTakeMultiplayerPauseRequest()) overlay = true;
+    TvTakeMultiplayerPauseRequest();
+    overlay = true;
 }
 
 // Alt and Tab: the player switched away; the match goes on, the overlay is up on return.

@@ -19,9 +19,6 @@
 namespace {
 
 constexpr char source_name[] = "tvnetmenu";
-// The client game component's class.
-constexpr GUID client_game_class = om_guid("6d20b2b9-2fdd-4c23-9645-11113489d702");
-
 // Pages a session that ended keeps: the player reads why it ended (state 17), or goes to the
 // main menu as chosen.
 bool keeps_end_page(const TvMultiplayerSession& s) {
@@ -32,7 +29,7 @@ bool keeps_end_page(const TvMultiplayerSession& s) {
 void tear_down(TvMultiplayerSession& s) {
     s.session_running = 0;
     if (!keeps_end_page(s)) TvSetSessionPage(s, TV_MULTIPLAYER_PAGE);
-    s.client_state = 0;
+    TvSetClientState(s, 0);
     s.countdown = TV_CONNECT_COUNTDOWN;
     TvMenus().mission_loaded = 0;
     if (ITvGame* game = TvGetGameComponent()) game->Destroy();
@@ -40,8 +37,8 @@ void tear_down(TvMultiplayerSession& s) {
         client->Stop();
         client->Close();
     }
-    s.game.reset();
     TvSetGameComponent(nullptr);
+    s.game.reset();
 }
 
 // After a match: the page the end flags call for, and the lobby's handlers again.
@@ -49,10 +46,10 @@ void back_to_lobby(TvMultiplayerSession& s) {
     if (s.end_flags & TV_END_DISCONNECTED) {
         TvSetSessionPage(s, TV_MP_DISCONNECTED_PAGE);
         TvShowSessionPage(s);
-        s.client_state = 17;
+        TvSetClientState(s, 17);
         s.countdown = TV_CONNECT_COUNTDOWN;
     } else {
-        s.client_state = 8;
+        TvSetClientState(s, 8);
         if (s.end_flags & TV_END_FINISHED)
             TvSetSessionPage(s, TV_MP_FINISHED_PAGE);
         else if (s.end_flags & TV_END_FINISHED_NO_VOTE)
@@ -74,7 +71,7 @@ OmResult TvRunMultiplayerSession(const char* server_address) {
     TvMultiplayerSession& s = TvGetMultiplayerSession();
     TvResetMultiplayerSession();
     TvSetSessionPage(s, TV_MP_CONNECTING_PAGE);
-    s.client_state = 0;
+    TvSetClientState(s, 0);
     s.countdown = TV_CONNECT_COUNTDOWN;
     TvGameSettings& record = TvGetGameSettingsRecord();
     record.placed_player_count = 0;
@@ -82,25 +79,19 @@ OmResult TvRunMultiplayerSession(const char* server_address) {
     record.suppress_default_plane = 1;
 
     TvDiscardGameComponent();
-    ITvGame* made = nullptr;
-    if (OmCreate(client_game_class, IID_ITvGame, &made) < 0 || !made) {
+    s.game = TvMakeSessionGame();
+    if (!s.game || !s.game->game()) {
         TvWriteErrorLine(source_name, __LINE__, "Couldn't create a game component.");
+        s.game.reset();
         return OM_E_FAIL;
     }
-    TvSetGameComponent(made);
-    made->Release();
-    s.game = TvMakeSessionGame(made);
-    if (!s.game) {
-        TvWriteErrorLine(source_name, __LINE__, "Couldn't create a game component.");
-        TvDiscardGameComponent();
-        return OM_E_FAIL;
-    }
+    TvSetGameComponent(s.game->game());
 
     IOmAerovantClient* client = TvGetNetworkClient();
     if (!client || client->Init(server_address) < 0) {
         TvWriteErrorLine(source_name, __LINE__, "Couldn't init client component.");
+        TvSetGameComponent(nullptr);
         s.game.reset();
-        TvDiscardGameComponent();
         return OM_E_FAIL;
     }
     record.network_client = client;

@@ -7,6 +7,7 @@ namespace {
 
 TvMultiplayerSession session;
 TvSessionPageObserver page_observer = nullptr;
+TvClientStateObserver state_observer = nullptr;
 
 } // namespace
 
@@ -38,4 +39,13 @@ void TvShowSessionPage(TvMultiplayerSession& s) {
 
 void TvSetSessionPageObserver(TvSessionPageObserver observer) {
     page_observer = observer;
+}
+
+void TvSetClientState(TvMultiplayerSession& s, int32_t state) {
+    s.client_state = state;
+    if (state_observer) state_observer(state);
+}
+
+void TvSetClientStateObserver(TvClientStateObserver observer) {
+    state_observer = observer;
 }

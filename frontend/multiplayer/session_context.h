@@ -66,6 +66,12 @@ TvMultiplayerSession& TvGetMultiplayerSession();
 // Back to a new session's words (the game is dropped).
 void TvResetMultiplayerSession();
 
+// Sets the client state (the observer sees every change).
+void TvSetClientState(TvMultiplayerSession& s, int32_t state);
+// Every client state set, in order; tests read them. Null removes it.
+using TvClientStateObserver = void (*)(int32_t state);
+void TvSetClientStateObserver(TvClientStateObserver observer);
+
 // Sets the current page (cut to the link buffer's size).
 void TvSetSessionPage(TvMultiplayerSession& s, const char* page);
 // Loads and shows the current page (the lobby's "show").

@@ -3,7 +3,7 @@
 
 namespace {
 
-std::unique_ptr<TvSessionGame> view_of_client_game(ITvGame*) {
+std::unique_ptr<TvSessionGame> view_of_client_game() {
     return nullptr;
 }
 
@@ -15,6 +15,6 @@ void TvSetSessionGameFactory(TvSessionGameFactory given) {
     factory = given ? given : view_of_client_game;
 }
 
-std::unique_ptr<TvSessionGame> TvMakeSessionGame(ITvGame* game) {
-    return factory(game);
+std::unique_ptr<TvSessionGame> TvMakeSessionGame() {
+    return factory();
 }

@@ -49,9 +49,9 @@ public:
     virtual OmResult change_mission(int32_t mission) = 0;
 };
 
-// Makes the session's view of a created client game component (null when `game` does not
-// answer the client-game interface).
-using TvSessionGameFactory = std::unique_ptr<TvSessionGame> (*)(ITvGame* game);
+// Creates the client game component and the session's view of it (which holds one reference
+// on the component); null when the component cannot be created.
+using TvSessionGameFactory = std::unique_ptr<TvSessionGame> (*)();
 // The factory TvRunMultiplayer uses; tests install their own (null restores the default).
 void TvSetSessionGameFactory(TvSessionGameFactory factory);
-std::unique_ptr<TvSessionGame> TvMakeSessionGame(ITvGame* game);
+std::unique_ptr<TvSessionGame> TvMakeSessionGame();

@@ -240,7 +240,9 @@ struct Server::State {
     void handle(Player& p, const Message& m, uint32_t now) {
         switch (m.type) {
         case msg::join: join(p, m); break;
-        case msg::respawn_request: respawn(p); break;
+        case msg::respawn_request:
+            if (!options.ignore_respawns) respawn(p);
+            break;
         case msg::time_request:
             if (p.time_owed) {
                 p.time_owed = false;

@@ -36,6 +36,8 @@ struct ServerOptions {
     bool finish_without_vote = false;
     // Refuse newcomers with this message instead of 21 (49 or 50; 0 accepts).
     uint16_t refusal = 0;
+    // Respawn requests (24) are logged but never granted (the client's respawn deadline).
+    bool ignore_respawns = false;
 };
 
 // One message the server received.
