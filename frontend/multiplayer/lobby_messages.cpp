@@ -69,8 +69,11 @@ void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
     }
     if (IOmAerovantClient* c = client()) {
         if (IPacketQueue* queue = c->GetPacketQueue()) {
-            queue->SetOption(OM_QUEUE_SEND_INTERVAL, uintptr_t(uint32_t(m.info.extra[2])));
-            queue->SetOption(OM_QUEUE_MAX_DATAGRAM, uintptr_t(uint32_t(m.info.extra[3])));
+            // A record without them keeps the queue's own (0 would be clamped to the least).
+            if (m.info.extra[2] > 0)
+                queue->SetOption(OM_QUEUE_SEND_INTERVAL, uintptr_t(uint32_t(m.info.extra[2])));
+            if (m.info.extra[3] > 0)
+                queue->SetOption(OM_QUEUE_MAX_DATAGRAM, uintptr_t(uint32_t(m.info.extra[3])));
         }
     }
     TvSetClientState(s, 8);

@@ -13,6 +13,8 @@
 #include "frontend/setup/game_setup.h"
 #include "frontend/single/single_player.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/menus/page_tokens.h"
+#include "game/rules/tv_client_game.h"
 #include "game/rules/tv_game.h"
 #include "net/client/om_aerovant_client.h"
 
@@ -65,6 +67,15 @@ OmResult run_multiplayer(const char* address) {
     return TvRunMultiplayerSession(address);
 }
 
+// The "players" token: the client game's table of the players.
+OmResult build_scoreboard(std::string* html) {
+    ITvClientGame* client = TvQueryClientGame(TvGetGameComponent());
+    if (!client) return OM_E_FAIL;
+    const OmResult r = client->BuildScoreboard(html);
+    client->Release();
+    return r;
+}
+
 } // namespace
 
 OmResult TvRunMultiplayerSession(const char* server_address) {
@@ -112,4 +123,5 @@ void TvInstallMultiplayerEntryPoint() {
     TvMenuEntryPoints entry_points = TvSinglePlayerEntryPoints();
     entry_points.run_multiplayer = run_multiplayer;
     TvInstallMenuEntryPoints(&entry_points);
+    TvInstallScoreboardBuilder(build_scoreboard);
 }

@@ -107,6 +107,16 @@ def start_xvfb():
     return server, ':' + number
 
 
+def write_full_page_link(program, name, link):
+    """Replaces a page of the copy by one link over the whole page below a title line, so a
+    click anywhere under the title chooses it."""
+    path = os.path.join(program, 'Language', 'english', *name.replace('\\', '/').split('/'))
+    with open(path, 'w') as f:
+        f.write('<html><body bgcolor="#203040"><font face="Liberation Sans" color="#FFFFFF">'
+                '%s</font><br><a href="%s"><img width=640 height=440></a></body></html>\n'
+                % (name, link))
+
+
 def closed_port():
     with socket.socket() as s:
         s.bind(('127.0.0.1', 0))
@@ -223,6 +233,9 @@ def main():
                              'WORK/stages.txt')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
+    parser.add_argument('--page', action='append', default=[],
+                        help='NAME=LINK: the page NAME (under Language/english) of the copy '
+                             'becomes one full-page link to LINK')
     parser.add_argument('script', help='the input script')
     parser.add_argument('args', nargs='*', help="the game's own command-line words")
     options = parser.parse_args()
@@ -241,6 +254,9 @@ def main():
             shutil.copyfile(os.path.join(sources, name), os.path.join(program, name))
     if options.without_ground_objects:
         strip_ground_entries(os.path.join(program, 'missions'))
+    for page in options.page:
+        name, link = page.split('=', 1)
+        write_full_page_link(program, name, link)
     for change in options.ini_set:
         file_name, rest = change.split(':', 1)
         name, value = rest.split('=', 1)

@@ -4,8 +4,12 @@
 //   corvel-mpserver [scenario] [--port N] [--bot] [--time real|echo] [-country N] [-name TEXT]
 // Without a scenario it runs the relay scenario; the port is 6113 unless given. The game's
 // "-host" starts it as "aerovantnet_server_release.exe -country 1 -name Aerovant": the country
-// and the session's display name are accepted and printed.
+// and the session's display name are accepted and printed, and the server then ends when the
+// game that started it ends.
 #include "tools/mpserver/mp_server.h"
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -68,6 +72,11 @@ int main(int argc, char** argv) {
         } else {
             return usage(("unknown option " + a).c_str());
         }
+    }
+    // Started by the game's "-host" (with its name): the server ends with the game.
+    if (!announced.empty()) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() == 1) return 0;
     }
     options.address = nullptr; // every interface
     std::string error;
