@@ -58,7 +58,9 @@ uint32_t now_ms() {
 
 // Message 19: the server accepted the join; the local plane is made from the record.
 void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
-    // A record for another slot than the one message 21 gave is not ours.
+    // Only the answer to our join request is taken (state 5), and only for the slot that
+    // message 21 gave: another 19 would make a second local plane.
+    if (s.client_state != 5) return;
     if (s.local_slot >= 0 && int32_t(m.slot) != s.local_slot) return;
     if (!s.game || s.game->add_player(m.info, int32_t(m.slot), true) < 0) {
         TvWriteErrorLine2(source_name, __LINE__, "Couldn't create the player's plane",

@@ -116,6 +116,8 @@ OmResult TvRunMultiplayerSession(const char* server_address) {
         back_to_lobby(s);
     }
     s.session_running = 1;
+    // The page loop outside the session has no handler to answer the flag.
+    s.leave_page = 0;
     return OM_S_OK;
 }
 

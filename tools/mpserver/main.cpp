@@ -1,7 +1,8 @@
 // corvel-mpserver: runs one scenario of the multiplayer test server and prints every message
 // it receives and sends, until it is interrupted.
 //
-//   corvel-mpserver [scenario] [--port N] [--bot] [--time real|echo] [-country N] [-name TEXT]
+//   corvel-mpserver [scenario] [--port N] [--bot] [--time real|echo] [--finish-after N]
+//                   [--disconnect-delay MS] [--refuse 49|50] [-country N] [-name TEXT]
 // Without a scenario it runs the relay scenario; the port is 6113 unless given. The game's
 // "-host" starts it as "aerovantnet_server_release.exe -country 1 -name Aerovant": the country
 // and the session's display name are accepted and printed, and the server then ends when the
@@ -31,7 +32,8 @@ int usage(const char* why) {
     std::fprintf(stderr,
                  "corvel-mpserver: %s\n"
                  "usage: corvel-mpserver [lobby|start|match|chat|kills|end|hostile|silent|relay] "
-                 "[--port N] [--bot] [--time real|echo] [-country N] [-name TEXT]\n",
+                 "[--port N] [--bot] [--time real|echo] [--finish-after N] "
+                 "[--disconnect-delay MS] [--refuse 49|50] [-country N] [-name TEXT]\n",
                  why);
     return 2;
 }
@@ -57,6 +59,17 @@ int main(int argc, char** argv) {
                 if (value.empty() || !end || *end || country < 0) return usage("bad country");
             }
             announced += " " + a + " " + value;
+        } else if ((a == "--finish-after" || a == "--disconnect-delay" || a == "--refuse") &&
+                   i + 1 < argc) {
+            char* end = nullptr;
+            const long value = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || value < 0 || value > 600000) return usage("bad number");
+            if (a == "--finish-after") options.finish_after_respawns = int32_t(value);
+            if (a == "--disconnect-delay") options.disconnect_delay_ms = uint32_t(value);
+            if (a == "--refuse") {
+                if (value != 49 && value != 50) return usage("refusal is 49 or 50");
+                options.refusal = uint16_t(value);
+            }
         } else if (a == "--bot") {
             options.bot = true;
         } else if (a == "--time" && i + 1 < argc) {

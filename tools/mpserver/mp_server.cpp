@@ -96,6 +96,8 @@ struct Server::State {
     float bot_angle = 0;
     uint32_t bot_serial = 0;
     bool vote_open = false;
+    bool disconnect_pending = false;
+    uint32_t disconnect_at = 0;
     bool kills_played = false;
 
     bool uses_bot() const {
@@ -292,11 +294,11 @@ struct Server::State {
             if (vote_open) {
                 vote_open = false;
                 to_all(Message(msg::new_mission).set("mission", options.next_mission & 0xFF));
-                if (options.end_by_closing) {
-                    pump_all(now, true);
-                    host->disconnect_members();
+                if (options.disconnect_delay_ms) {
+                    disconnect_at = now + options.disconnect_delay_ms;
+                    disconnect_pending = true;
                 } else {
-                    to_all(Message(msg::disconnected));
+                    end_session(now);
                 }
             }
             break;
@@ -326,6 +328,17 @@ struct Server::State {
                 vote_open = true;
                 to_all(Message(msg::match_finished).set("slot", p.slot));
             }
+        }
+    }
+
+    // After the vote: 48 to everyone, or every connection closed.
+    void end_session(uint32_t now) {
+        disconnect_pending = false;
+        if (options.end_by_closing) {
+            pump_all(now, true);
+            host->disconnect_members();
+        } else {
+            to_all(Message(msg::disconnected));
         }
     }
 
@@ -491,7 +504,13 @@ struct Server::State {
 
     void status(Player& p, const Message& m) {
         int32_t s = int32_t(m.num("status"));
+        const bool back_in_lobby = s == 7 && p.status != 7;
         p.status = s;
+        if (back_in_lobby && options.finish_after_respawns > 0 &&
+            p.respawns >= options.finish_after_respawns && !vote_open) {
+            vote_open = true;
+            to_all(Message(msg::match_finished).set("slot", p.slot));
+        }
         to_all(Message(msg::status).set("slot", p.slot).set("status", s), p.slot);
         if ((s == 2 || s == 3) && p.last_attacker >= 0 && p.last_attacker != p.slot) {
             Player* scorer = players[size_t(p.last_attacker)].get();
@@ -547,6 +566,7 @@ struct Server::State {
     // --- Time ------------------------------------------------------------------------------
 
     void tick(uint32_t now) {
+        if (disconnect_pending && int32_t(now - disconnect_at) >= 0) end_session(now);
         if ((scenario == Scenario::Match || scenario == Scenario::Relay) && uses_bot() &&
             players[bot_slot] && now - last_states >= states_interval_ms)
             fly_bot(now);
