@@ -56,6 +56,13 @@ uint32_t now_ms() {
     return TvLobbyNow();
 }
 
+// Reads the packet again from its first bit: a rewind alone keeps the reader's partial byte,
+// which would shift every field of a message that does not end on a byte boundary.
+void read_again(IBinaryStreamComposer* packet) {
+    packet->Attach(packet->GetStream(), packet->GetMode());
+    packet->Rewind();
+}
+
 // Message 19: the server accepted the join; the local plane is made from the record.
 void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
     // Only the answer to our join request is taken (state 5), and only for the slot that
@@ -253,12 +260,13 @@ OmResult TvLobbyHandleMessage(void* context, uint32_t, IBinaryStreamComposer* pa
     if (!s || !packet) return OM_E_FAIL;
     int32_t status_before = -1;
     if (TvMessage(type) == TvMessage::Status) {
-        if (auto m = TvDecodeToClientStatus(packet)) status_before = plane_status(*s, int32_t(m->slot));
-        packet->Rewind();
+        if (auto m = TvDecodeToClientStatus(packet))
+            status_before = plane_status(*s, int32_t(m->slot));
+        read_again(packet);
     }
     if (client_game_type(type) && s->game) {
         s->game->handle_message(packet, type, flags);
-        packet->Rewind();
+        read_again(packet);
     }
     lobby_reaction(*s, type, packet, status_before);
     return OM_E_FAIL;
