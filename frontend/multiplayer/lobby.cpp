@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 namespace {
 
@@ -194,6 +195,18 @@ void run_current_page(TvMultiplayerSession& s) {
     s.leave_page = 0;
 }
 
+bool same_page(const std::string& a, const char* b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+// "planechoice:%s": the plane change goes to the server, the lobby page again.
+void choose_plane(TvMultiplayerSession& s) {
+    char plane[32] = {};
+    if (std::sscanf(s.page.c_str(), "planechoice:%31s", plane) == 1) TvSendPlaneChange(plane);
+    TvSetClientState(s, 8);
+    set_page(s, TV_MULTIPLAYER_PAGE);
+}
+
 void connected_pass(TvMultiplayerSession& s) {
     menu_sound_for_lobby();
     run_current_page(s);
@@ -208,6 +221,11 @@ void connected_pass(TvMultiplayerSession& s) {
         s.countdown = TV_CONNECT_COUNTDOWN;
         set_page(s, TV_MULTIPLAYER_PAGE);
         leave(s);
+    } else if (same_page(s.page, TV_MP_CHOOSE_SIDE_PAGE)) {
+        // The multiplayer page's "Change side": the side page, then the plane page.
+        TvSetClientState(s, 13);
+    } else if (s.page.rfind("planechoice:", 0) == 0) {
+        choose_plane(s);
     } else if (TvDispatchLink() < 0) {
         leave(s);
     }
@@ -216,11 +234,8 @@ void connected_pass(TvMultiplayerSession& s) {
 void plane_pass(TvMultiplayerSession& s) {
     run_current_page(s);
     if (TvGetQuitFlag()) return leave(s);
-    char plane[32] = {};
-    if (std::sscanf(s.page.c_str(), "planechoice:%31s", plane) == 1) {
-        TvSendPlaneChange(plane);
-        TvSetClientState(s, 8);
-        set_page(s, TV_MULTIPLAYER_PAGE);
+    if (s.page.rfind("planechoice:", 0) == 0) {
+        choose_plane(s);
     } else if (s.page == "command:back") {
         leave(s);
     } else if (s.page == TV_TIMEOUT_LINK) {
@@ -235,7 +250,8 @@ void side_pass(TvMultiplayerSession& s) {
     run_current_page(s);
     if (TvGetQuitFlag()) return leave(s);
     if (s.page == "command:back") return leave(s);
-    const int32_t side = s.page == TV_MP_CHOOSE_ALLIED_PAGE ? TV_SIDE_ALLIED : TV_SIDE_CENTRAL;
+    const int32_t side =
+        same_page(s.page, TV_MP_CHOOSE_ALLIED_PAGE) ? TV_SIDE_ALLIED : TV_SIDE_CENTRAL;
     TvSendSideChange(side);
     TvSetClientState(s, 12);
 }

@@ -140,6 +140,34 @@ TEST_F(LobbyTest, EachLinkLeadsToItsStateAndPage) {
     }
 }
 
+// "Change side" on the multiplayer page: the side page (state 13) sends the side, the plane
+// page (state 12) the plane, and the lobby page comes back.
+TEST_F(LobbyTest, ChangingSideThenPlaneSendsBothAndReturnsToTheLobby) {
+    auto server = serve(scenario("lobby"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html", {"Menus\\chooseside.html", "menus\\main.html"});
+    script_page("menus\\chooseside.html", {"menus\\choosecentral.html"});
+    script_page("menus\\choosecentral.html", {"planechoice:multifokkertriplane"});
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    EXPECT_TRUE(in_order(states(), {8, 13, 12, 8, 0})) << dump(*server);
+    ASSERT_TRUE(server->wait_for(
+        [](const std::vector<LogEntry>& log) {
+            return std::count_if(log.begin(), log.end(), [](const LogEntry& e) {
+                       return e.type == 33 || e.type == 34;
+                   }) == 2;
+        },
+        5000))
+        << dump(*server);
+    const auto log = server->log();
+    const auto side = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 34; });
+    const auto plane = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 33; });
+    ASSERT_TRUE(side != log.end() && plane != log.end());
+    EXPECT_LT(side - log.begin(), plane - log.begin());
+    EXPECT_EQ(side->decoded->num("side"), 9);
+    EXPECT_EQ(plane->decoded->text("plane"), "multifokkertriplane");
+}
+
 struct MessageCase {
     const char* name;
     mpserver::ServerOptions options;
