@@ -65,7 +65,8 @@ OmResult TvRegisterClientGameClass(IObjectManager* manager) {
 OmResult TvClientGameSystemEvent(uintptr_t context, OmTransportMessage* event) {
     auto* client = reinterpret_cast<ITvClientGame*>(context);
     if (client) client->OnSystemEvent(event);
-    return OM_E_FAIL;
+    // A refusing callback would stop the queue's receiving for this pump.
+    return OM_S_OK;
 }
 
 OmResult TvClientGameMessageHandler(void* context, uint32_t, IBinaryStreamComposer* packet,
@@ -76,6 +77,7 @@ OmResult TvClientGameMessageHandler(void* context, uint32_t, IBinaryStreamCompos
 }
 
 TavrinClientGame::~TavrinClientGame() {
+    remove_report();
     free_records();
     if (network_client_) network_client_->Release();
     network_client_ = nullptr;
@@ -149,6 +151,7 @@ OmResult TavrinClientGame::Restart() {
 }
 
 OmResult TavrinClientGame::Destroy() {
+    remove_report();
     const OmResult r = TavrinGame::Destroy();
     free_entries();
     free_records();

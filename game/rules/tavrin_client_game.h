@@ -127,6 +127,10 @@ protected:
     void remove_player(int32_t slot);
     void free_records();
     void free_entries();
+    // The local plane as the packet queue's pre-send callback (its report), and taken out
+    // again before the plane goes.
+    void install_report(ITvObject* plane);
+    void remove_report();
     // Sends a message built by `encode` (the network client's packet). OM_E_FAIL without a
     // client or when encoding fails.
     template <class Message>
@@ -141,6 +145,7 @@ protected:
     std::string chat_line_;
     std::string chat_lines_[kTvChatLineCount]; // oldest first
     bool shift_held_ = false;
+    bool report_installed_ = false;
 };
 
 OM_DECLARE_MODULE(TavrinClientGame);

@@ -86,7 +86,8 @@ inline ITvClientGame* TvQueryClientGame(ITvGame* game) {
 }
 
 // The queue's system callback and the network client's message handler over a client game
-// (context: its ITvClientGame). Both answer OM_E_FAIL, as callers ignore them.
+// (context: its ITvClientGame). The system callback answers 0 (a negative answer would stop
+// the queue's receiving for that pump); the handler's answer is ignored by the client.
 OmResult TvClientGameSystemEvent(uintptr_t context, OmTransportMessage* event);
 OmResult TvClientGameMessageHandler(void* context, uint32_t player_id,
                                     IBinaryStreamComposer* packet, uint16_t type, uint16_t flags);

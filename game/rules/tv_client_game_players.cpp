@@ -22,9 +22,10 @@ void normalise_right(LgMatrix* m) {
     if (l > 1e-6f && std::isfinite(l)) r = {r.x / l, r.y / l, r.z / l};
 }
 
-// The queue asks the local plane for its report before every timed send.
-void install_report(IOmAerovantClient* client, ITvObject* plane) {
-    IPacketQueue* queue = client ? client->GetPacketQueue() : nullptr;
+} // namespace
+
+void TavrinClientGame::install_report(ITvObject* plane) {
+    IPacketQueue* queue = network_client_ ? network_client_->GetPacketQueue() : nullptr;
     ITvPlane* net = nullptr;
     if (!queue || plane->QueryInterface(IID_ITvNetPlane, reinterpret_cast<void**>(&net)) < 0 ||
         !net)
@@ -33,9 +34,17 @@ void install_report(IOmAerovantClient* client, ITvObject* plane) {
     net->Release();
     queue->SetOption(OM_QUEUE_PRESEND_CALLBACK, reinterpret_cast<uintptr_t>(&TvNetPlanePreSend));
     queue->SetOption(OM_QUEUE_PRESEND_CONTEXT, reinterpret_cast<uintptr_t>(context));
+    report_installed_ = true;
 }
 
-} // namespace
+void TavrinClientGame::remove_report() {
+    IPacketQueue* queue = network_client_ ? network_client_->GetPacketQueue() : nullptr;
+    if (report_installed_ && queue) {
+        queue->SetOption(OM_QUEUE_PRESEND_CALLBACK, 0);
+        queue->SetOption(OM_QUEUE_PRESEND_CONTEXT, 0);
+    }
+    report_installed_ = false;
+}
 
 OmResult TavrinClientGame::CreatePlayerPlane(const TvPlayerInfo* info, int32_t slot, int32_t local,
                                              ITvObject** out) {
@@ -84,7 +93,7 @@ OmResult TavrinClientGame::JoinLocalPlayer(const TvPlayerInfo* info, int32_t slo
     if (r < 0) return r;
     settings_->local_player = slot;
     AddPlayer(plane, 1, info, slot);
-    install_report(network_client_, plane);
+    install_report(plane);
     if (IPacketQueue* queue = network_client_ ? network_client_->GetPacketQueue() : nullptr) {
         // The server's send interval and datagram size for this client, when it gives them.
         if (info->extra[2] > 0)
@@ -101,6 +110,8 @@ OmResult TavrinClientGame::ChangeMission(int32_t mission_number) {
     settings_->mission_number = mission_number;
     std::vector<std::unique_ptr<TvPlayerInfo>> players = std::move(records_);
     records_.clear();
+    // The queue must not ask a plane that is about to go for its report.
+    remove_report();
     // The session is torn down and built again on the new mission, as Destroy and Create do.
     TavrinGame::Destroy();
     free_entries();
@@ -127,7 +138,7 @@ OmResult TavrinClientGame::ChangeMission(int32_t mission_number) {
             continue;
         }
         AddPlayer(plane, is_local, &info, slot);
-        if (is_local) install_report(network_client_, plane);
+        if (is_local) install_report(plane);
         plane->Release();
     }
     return result;

@@ -289,6 +289,11 @@ TEST_F(MatchTest, TheNearestObjectIsAPlayerPlaneOrAGroundObjectWithinTheBound) {
     EXPECT_EQ(game->FindTarget(0, &near_remote), remote);
     EXPECT_EQ(game->FindTarget(-8, &near_ground), pickup);
     EXPECT_EQ(game->FindTarget(0, &far_away), nullptr);
+    // The search starts at a squared distance of 40000 (200 units).
+    const LgVector r = matrix(remote)->pos;
+    const LgVector just_inside{r.x - 199.5f, r.y, r.z}, just_outside{r.x - 200.5f, r.y, r.z};
+    EXPECT_EQ(game->FindTarget(0, &just_inside), remote);
+    EXPECT_EQ(game->FindTarget(0, &just_outside), nullptr);
     // Standing on a plane (within 0.1) is no target.
     const LgVector on_remote = matrix(remote)->pos;
     EXPECT_EQ(game->FindTarget(0, &on_remote), nullptr);
@@ -323,7 +328,28 @@ TEST_F(MatchTest, ChangeMissionRebuildsEveryPlayersPlaneWithNoKills) {
     EXPECT_EQ(settings().mission_number, kFixtureMission);
     // A mission that cannot be loaded fails; the players stay listed.
     EXPECT_EQ(game->ChangeMission(99), OM_E_FAIL);
+    // No plane is left behind as the queue's report.
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CALLBACK], 0u);
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
     EXPECT_STREQ(game->GetPlayerRecord(1)->name, "pilot1");
+}
+
+TEST_F(MatchTest, RestartAsksTheServerAndDestroyClearsTheSettingsWords) {
+    client->queued.clear();
+    ASSERT_EQ(game->Restart(), OM_S_OK);
+    ASSERT_EQ(client->queued.size(), 1u);
+    EXPECT_EQ(client->queued[0].type, msg::respawn_request);
+    EXPECT_EQ(client->queued[0].flags, 0x60);
+    EXPECT_EQ(game->GetPlayerPlane(0), local);
+    settings().placed_player_count = 3;
+    settings().viewport_count = 1;
+    ASSERT_NE(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
+    ASSERT_EQ(game->Destroy(), OM_S_OK);
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
+    EXPECT_EQ(settings().placed_player_count, 0);
+    EXPECT_EQ(settings().viewport_count, 0);
+    EXPECT_EQ(game->GetPlayerRecord(0), nullptr);
+    EXPECT_EQ(game->network_client(), nullptr);
 }
 
 TEST_F(MatchTest, SystemEventsRemoveLeavingPortsAndALostSessionEndsTheMatch) {
@@ -331,7 +357,8 @@ TEST_F(MatchTest, SystemEventsRemoveLeavingPortsAndALostSessionEndsTheMatch) {
     game->record(0)->networkId = 88;
     OmTransportMessage event{OM_TRANSPORT_PORT_DESTROYED, 0, 0, 0, nullptr};
     // Records without a network id (as received) never match; the local one never leaves.
-    TvClientGameSystemEvent(reinterpret_cast<uintptr_t>(static_cast<ITvClientGame*>(game)), &event);
+    const auto context = reinterpret_cast<uintptr_t>(static_cast<ITvClientGame*>(game));
+    EXPECT_EQ(TvClientGameSystemEvent(context, &event), OM_S_OK);
     event.sender = 88;
     game->OnSystemEvent(&event);
     EXPECT_NE(game->GetPlayerPlane(0), nullptr);
@@ -411,10 +438,19 @@ TEST_F(MatchTest, EveryClientGameMessageIsAppliedFromTheServersPackets) {
               OM_S_OK);
     EXPECT_EQ(game->GetPlayerRecord(0)->kills, 3);
     EXPECT_GT(damage(other), 30.0f);
+    // A victim that is no player's plane keeps its damage; the kills still count.
+    const float mission_damage = damage(game->GetObjectById(7));
+    ASSERT_EQ(deliver(Message(msg::kill_scored).set("slot", 0).set("kills", 4).set("victim", 7)),
+              OM_S_OK);
+    EXPECT_EQ(game->GetPlayerRecord(0)->kills, 4);
+    EXPECT_EQ(damage(game->GetObjectById(7)), mission_damage);
     // 42: a quarter-eighth of the difference.
     owned->timer->total_ms = 1000;
     game->SetClock(5000, 0);
     EXPECT_EQ(game->clock_offset(), 4000);
+    const InputEvent tick{kTvTimerDeviceId, kTvInputTimerEvent, 0, 0};
+    game->HandleInput(&tick);
+    EXPECT_EQ(game->GetTimeMs(), 5000);
     ASSERT_EQ(deliver(Message(msg::clock_correction).set("time", 5080)), OM_S_OK);
     EXPECT_EQ(game->clock_adjustment(), 10);
     // 45: the aim of another player; never the local plane's.
