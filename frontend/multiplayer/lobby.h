@@ -18,7 +18,8 @@ OmResult TvRunMultiplayerLobby();
 // The lobby's message handler (context: the session). Always OM_E_FAIL (ignored).
 OmResult TvLobbyHandleMessage(void* context, uint32_t player_id, IBinaryStreamComposer* packet,
                               uint16_t type, uint16_t flags);
-// The lobby's queue callback (context: the session). OM_E_FAIL.
+// The lobby's queue callback (context: the session). 0: a negative answer would stop the
+// queue's receiving for the rest of its pump.
 OmResult TvLobbyHandleSystemEvent(uintptr_t context, OmTransportMessage* event);
 // Installs both in the network client.
 void TvInstallLobbyHandlers(TvMultiplayerSession& s);

@@ -283,6 +283,7 @@ OmResult TvLobbyHandleSystemEvent(uintptr_t context, OmTransportMessage* event) 
     } else if (event->kind == TV_EVENT_REFRESH) {
         refresh_multiplayer_page(*s);
     }
-    return OM_E_FAIL;
+    // A refusing callback would stop the queue's receiving for the rest of the pump.
+    return OM_S_OK;
 }
 

@@ -85,7 +85,8 @@ OmResult game_system_event(uintptr_t context, OmTransportMessage* event) {
         s->end_flags |= TV_END_DISCONNECTED;
         s->leave_page = 1;
     }
-    return OM_E_FAIL;
+    // A refusing callback would stop the queue's receiving for the rest of the pump.
+    return OM_S_OK;
 }
 
 // The pause page of a match is the overlay: the match goes on under it. (The pause page
