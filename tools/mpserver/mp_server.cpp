@@ -97,6 +97,7 @@ struct Server::State {
     uint32_t bot_serial = 0;
     bool vote_open = false;
     bool disconnect_pending = false;
+    bool hostile_played = false;
     uint32_t disconnect_at = 0;
     bool kills_played = false;
 
@@ -271,6 +272,12 @@ struct Server::State {
         case msg::chat: {
             std::string line = (p.name + ": " + m.text("text")).substr(0, max_chat);
             to_all(Message(msg::chat).set_text("text", line));
+            // The hostile scenario in the match: after the player's first chat line there.
+            if (scenario == Scenario::Hostile && options.finish_after_respawns > 0 &&
+                p.respawns > 0 && !hostile_played) {
+                hostile_played = true;
+                play_hostile(p);
+            }
             break;
         }
         case msg::remote_fire: remote_fire(p, m); break;
@@ -320,8 +327,10 @@ struct Server::State {
         to_all(info_message(msg::player_joined, p), p.slot);
         if (uses_bot()) bot_joins();
         if (scenario == Scenario::Chat) to_all(Message(msg::chat).set_text("text", "Bot: hello"));
-        if (scenario == Scenario::Hostile) play_hostile(p);
-        if (scenario == Scenario::End || scenario == Scenario::Hostile) {
+        // With a finish after respawns, the hostile scenario plays during the match instead.
+        const bool hostile_in_match = options.finish_after_respawns > 0;
+        if (scenario == Scenario::Hostile && !hostile_in_match) play_hostile(p);
+        if (scenario == Scenario::End || (scenario == Scenario::Hostile && !hostile_in_match)) {
             if (options.finish_without_vote) {
                 to_all(Message(msg::finished_no_vote).set("slot", p.slot));
             } else {

@@ -39,7 +39,8 @@ struct ServerOptions {
     // Respawn requests (24) are logged but never granted (the client's respawn deadline).
     bool ignore_respawns = false;
     // The match finishes (39, the vote open) when a player who respawned this many times
-    // comes back to the lobby (26 with status 7); 0: never.
+    // comes back to the lobby (26 with status 7); 0: never. The hostile scenario then plays
+    // its bad values after the player's first chat line of a match instead of at the join.
     int32_t finish_after_respawns = 0;
     // The vote is answered with 41 at once and with 48 (or the closed connection) this many
     // milliseconds later, the time a new level takes to load.
