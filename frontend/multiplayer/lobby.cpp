@@ -39,7 +39,6 @@ namespace {
 constexpr char source_name[] = "tvnetmenu";
 constexpr uint32_t page_timeout_ms = 180000;
 constexpr char multi_prefix[] = "multi";
-constexpr uint32_t status_value = 517;
 
 OmResult default_run_page(std::string& link) {
     return TvRunPage(link, page_timeout_ms);
@@ -102,15 +101,14 @@ TvPlayerInfo join_request() {
     const TvGameSettings& record = TvGetGameSettingsRecord();
     std::snprintf(info.name, sizeof info.name, "%s",
                   pilot && pilot->full_name[0] ? pilot->full_name : "Pilot");
-    const char* plane = pilot && pilot->favourite_plane[0] ? pilot->favourite_plane
-                                                            : TV_DEFAULT_FAVOURITE_PLANE;
+    const char* plane =
+        pilot && pilot->favourite_plane[0] ? pilot->favourite_plane : TV_DEFAULT_FAVOURITE_PLANE;
     // Only the network kinds ("multi...") exist in a multiplayer mission.
     if (std::strncmp(plane, multi_prefix, sizeof multi_prefix - 1) == 0)
         std::snprintf(info.planeId, sizeof info.planeId, "%s", plane);
     else
         std::snprintf(info.planeId, sizeof info.planeId, "%s%.26s", multi_prefix, plane);
-    const int32_t side = pilot && pilot->side == TV_SIDE_CENTRAL ? TV_SIDE_CENTRAL
-                                                                  : TV_SIDE_ALLIED;
+    const int32_t side = pilot && pilot->side == TV_SIDE_CENTRAL ? TV_SIDE_CENTRAL : TV_SIDE_ALLIED;
     info.sideFlags = (1u << side) + 2;
     info.settings[0] = record.join_values[0];
     info.settings[1] = record.join_values[1];
@@ -177,8 +175,7 @@ void time_sync_pass(TvMultiplayerSession& s) {
         }
     }
     const uint32_t game_time = s.game ? s.game->game_time_ms() : 0;
-    if (auto estimate = s.time_sync.pass(now_ms(), game_time))
-        TvSendTimeSample(*estimate);
+    if (auto estimate = s.time_sync.pass(now_ms(), game_time)) TvSendTimeSample(*estimate);
     TvLobbyFinishSync(s);
 }
 
@@ -406,7 +403,8 @@ bool default_menu_pass(std::string* clicked) {
         if (hit >= 0 && !m.focus) tvfe::TvPlaySound("Menu.Focus");
         m.focus = hit >= 0 ? 1 : 0;
         char href[1024] = "", target[256] = "";
-        if (hit >= 0 && m.click && page->GetLink(hit, href, sizeof href, target, sizeof target) >= 0) {
+        if (hit >= 0 && m.click &&
+            page->GetLink(hit, href, sizeof href, target, sizeof target) >= 0) {
             *clicked = href;
             chosen = true;
         }

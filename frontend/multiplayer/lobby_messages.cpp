@@ -254,8 +254,8 @@ void TvSendSideChange(int32_t side) {
     send(TvToServerSideChange{.side = side});
 }
 
-OmResult TvLobbyHandleMessage(void* context, uint32_t, IBinaryStreamComposer* packet,
-                              uint16_t type, uint16_t flags) {
+OmResult TvLobbyHandleMessage(void* context, uint32_t, IBinaryStreamComposer* packet, uint16_t type,
+                              uint16_t flags) {
     auto* s = static_cast<TvMultiplayerSession*>(context);
     if (!s || !packet) return OM_E_FAIL;
     int32_t status_before = -1;
@@ -286,4 +286,3 @@ OmResult TvLobbyHandleSystemEvent(uintptr_t context, OmTransportMessage* event) 
     // A refusing callback would stop the queue's receiving for the rest of the pump.
     return OM_S_OK;
 }
-

@@ -15,7 +15,7 @@
 // End flags of a match (the frame loop's result for the session driver).
 inline constexpr int32_t TV_END_QUIT = 0x30;
 inline constexpr int32_t TV_END_DISCONNECTED = 0x40;
-inline constexpr int32_t TV_END_FINISHED = 0x100;       // + winner
+inline constexpr int32_t TV_END_FINISHED = 0x100;         // + winner
 inline constexpr int32_t TV_END_FINISHED_NO_VOTE = 0x200; // + slot
 
 // Deadlines of the connect phase and of a respawn, in platform-clock milliseconds.

@@ -19,8 +19,7 @@ public:
     ClientGameView& operator=(const ClientGameView&) = delete;
 
     ITvGame* game() override { return game_; }
-    OmResult handle_message(IBinaryStreamComposer* packet, uint16_t type,
-                            uint16_t flags) override {
+    OmResult handle_message(IBinaryStreamComposer* packet, uint16_t type, uint16_t flags) override {
         return client_->HandleMessage(packet, type, flags);
     }
     OmResult system_event(OmTransportMessage* event) override {

@@ -24,8 +24,8 @@ enum class TimeMode {
 struct ServerOptions {
     std::string scenario = "relay"; // lobby, start, match, chat, kills, end, hostile, silent, relay
     const char* address = "127.0.0.1";
-    uint16_t port = 0; // 0: an ephemeral port
-    int32_t mission = 101; // the multiplayer missions are 101..103
+    uint16_t port = 0;          // 0: an ephemeral port
+    int32_t mission = 101;      // the multiplayer missions are 101..103
     int32_t next_mission = 102; // message 41 of the end scenario
     TimeMode time_mode = TimeMode::Real;
     std::vector<int32_t> scripted_differences;

@@ -1,10 +1,10 @@
 // The multiplayer frame loop inside a whole session against the test server: the pause
 // overlay and "Q", Escape while a chat line is typed, and a disconnection during the match.
+#include "framework/io/binary_stream_composer.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/multiplayer/multiplayer_frames.h"
 #include "frontend/multiplayer/session_context.h"
 #include "frontend/setup/game_setup.h"
-#include "framework/io/binary_stream_composer.h"
 #include "net/client/om_aerovant_client.h"
 #include "tests/frontend/multiplayer/session_fixture.h"
 
@@ -52,9 +52,8 @@ protected:
         script_page("menus\\multiplayer.html", links);
     }
     bool game_got_key(uint32_t code) {
-        return std::any_of(game_.inputs.begin(), game_.inputs.end(), [&](const InputEvent& e) {
-            return e.code == 0x10 && e.value == code;
-        });
+        return std::any_of(game_.inputs.begin(), game_.inputs.end(),
+                           [&](const InputEvent& e) { return e.code == 0x10 && e.value == code; });
     }
 };
 

@@ -48,8 +48,7 @@ TEST_F(LobbyTest, ConnectsJoinsRespawnsSyncsAndFliesTheMatch) {
 
     const std::vector<int32_t> to_match = {0, 1, 2, 3, 4, 5, 8, 7, 9, 10, 6};
     ASSERT_GE(states().size(), to_match.size()) << dump(*server);
-    EXPECT_EQ(std::vector<int32_t>(states().begin(), states().begin() + to_match.size()),
-              to_match)
+    EXPECT_EQ(std::vector<int32_t>(states().begin(), states().begin() + to_match.size()), to_match)
         << dump(*server);
     // After the match: the finished page in the lobby, then the main menu ends the session.
     EXPECT_EQ(TvMenus().last_outcome, 0x101);
@@ -87,9 +86,8 @@ TEST_F(LobbyTest, ConnectsJoinsRespawnsSyncsAndFliesTheMatch) {
     EXPECT_EQ(game_record().player_slots[0], TvGetGameSettingsRecord().local_player);
     EXPECT_GE(game_record().clock_sets, 2); // at 27, and when the sync ends
     EXPECT_EQ(game_record().outcome_clears, 1);
-    EXPECT_TRUE(contains(std::vector<int32_t>(game_record().messages.begin(),
-                                              game_record().messages.end()),
-                         23));
+    EXPECT_TRUE(contains(
+        std::vector<int32_t>(game_record().messages.begin(), game_record().messages.end()), 23));
 }
 
 struct LinkCase {
@@ -105,17 +103,35 @@ struct LinkCase {
 TEST_F(LobbyTest, EachLinkLeadsToItsStateAndPage) {
     const std::vector<LinkCase> cases = {
         {"back leaves", {"command:back"}, {}, false, "menus\\multiplayer.html", {8, 0}, {7}},
-        {"killconnect leaves", {"command:killconnect"}, {}, false, "menus\\multiplayer.html",
-         {8, 0}, {7}},
+        {"killconnect leaves",
+         {"command:killconnect"},
+         {},
+         false,
+         "menus\\multiplayer.html",
+         {8, 0},
+         {7}},
         {"main menu leaves", {"menus\\main.html"}, {}, false, "menus\\main.html", {8, 0}, {7}},
         {"timeout shows the page again",
-         {"command:timeout", "menus\\main.html"}, {}, false, "menus\\main.html", {8, 0}, {7}},
+         {"command:timeout", "menus\\main.html"},
+         {},
+         false,
+         "menus\\main.html",
+         {8, 0},
+         {7}},
         {"the respawn deadline returns to the lobby",
-         {"command:rejoin", "menus\\main.html"}, {}, true, "menus\\main.html", {8, 7, 8, 0},
+         {"command:rejoin", "menus\\main.html"},
+         {},
+         true,
+         "menus\\main.html",
+         {8, 7, 8, 0},
          {9}},
         {"back while syncing only returns to the lobby",
-         {"command:rejoin", "menus\\main.html"}, {{10, {"command:back"}}}, false,
-         "menus\\main.html", {8, 7, 9, 10, 8, 0}, {6}},
+         {"command:rejoin", "menus\\main.html"},
+         {{10, {"command:back"}}},
+         false,
+         "menus\\main.html",
+         {8, 7, 9, 10, 8, 0},
+         {6}},
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.name);

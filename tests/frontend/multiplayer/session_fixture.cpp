@@ -87,7 +87,8 @@ bool menu_pass(std::string* clicked) {
 }
 
 // A message the client game would send, written field by field.
-void send_raw(uint16_t type, uint16_t flags, std::initializer_list<std::pair<int32_t, uint32_t>> fields) {
+void send_raw(uint16_t type, uint16_t flags,
+              std::initializer_list<std::pair<int32_t, uint32_t>> fields) {
     IOmAerovantClient* client = TvGetNetworkClient();
     if (!client) return;
     IBinaryStreamComposer* packet = client->NewPacket();
