@@ -6,7 +6,8 @@
 #                             of the demo missions and of the stress mission (per-stage tables)
 #   ./build.sh sanitize       build and run the test suite under ASan+UBSan
 #   ./build.sh tsan           build and run the graphics device's and the engine's tests under
-#                             ThreadSanitizer (the rasteriser's worker threads)
+#                             ThreadSanitizer (the rasteriser's worker threads), and the
+#                             network client's and the multiplayer lobby's (the join thread)
 #   ./build.sh fuzz [seconds] build the fuzz harnesses with clang and run each for the given
 #                             time (default 60 s), printing executions and crashes per harness
 #   ./build.sh fuzz-seeds     regenerate the seed corpora in fuzz/corpus/
@@ -67,12 +68,14 @@ sanitize)
 tsan)
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVEL_SANITIZE=thread \
         -DCORVEL_BENCH=OFF $launcher >/dev/null
-    cmake --build build-tsan -j "$jobs" --target test_platform test_engine
+    cmake --build build-tsan -j "$jobs" --target test_platform test_engine test_net test_frontend
     export CORVEL_HEADLESS=1 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
     for threads in 1 8; do
         CORVEL_RASTER_THREADS=$threads build-tsan/tests/test_platform
         CORVEL_RASTER_THREADS=$threads build-tsan/tests/test_engine
     done
+    build-tsan/tests/test_net
+    build-tsan/tests/test_frontend --gtest_filter='LobbyTest.*:FramesTest.*'
     ;;
 bench)
     configure build-release Release -DCORVEL_BENCH=ON

@@ -21,7 +21,11 @@
 #include "game/tv_frontend_services.h"
 #include "game/world/tavrin_ground_object.h"
 #include "net/client/om_aerovant_client.h"
+#include "platform/clock.h"
 #include "platform/message_box.h"
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -47,9 +51,14 @@ OmResult fail(int line, const char* message) {
     return OM_E_FAIL;
 }
 
-// The network client's countdown goes to the menus' status page.
+// The network client's countdown goes to the menus' status page. The client calls it on every
+// turn of its wait for the join; each turn also waits a millisecond, so the wait does not spin
+// and, on the virtual clock (which otherwise moves only with shown frames), the countdown's
+// clock moves on too, never faster than the join thread's wall clock.
 void show_status_page(void*, const char* page, int32_t seconds) {
     TvShowStatusPage(page, seconds);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (platform::virtual_clock_active()) platform::advance_virtual_clock(1);
 }
 
 void create_profiler() {

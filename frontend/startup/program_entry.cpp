@@ -17,6 +17,7 @@
 #include "frontend/settings/settings_file.h"
 #include "frontend/settings/settings_values.h"
 #include "frontend/setup/game_setup.h"
+#include "frontend/multiplayer/multiplayer_session.h"
 #include "frontend/single/single_player.h"
 #include "frontend/startup/class_registration.h"
 #include "frontend/startup/command_line.h"
@@ -328,6 +329,7 @@ int TvRunProgram(const TvProgramOptions& options) {
     bool front_end_failed = false;
     if (TvSetUpGame(run.sheet.get()) >= 0) {
         TvInstallSinglePlayerEntryPoints();
+        TvInstallMultiplayerEntryPoint();
         TvTraceStep("front end " + run.command_line.start_command);
         front_end_failed = TvRunFrontEnd(run.command_line.start_command.c_str()) < 0;
     }

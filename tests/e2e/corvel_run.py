@@ -14,6 +14,8 @@ import socket
 import struct
 import subprocess
 import sys
+import re
+import threading
 import zlib
 
 # Device ids: the input driver is number 1; its keyboard is device 1 and its mouse device 2.
@@ -164,6 +166,91 @@ def start_xvfb():
     return server, ':' + number
 
 
+def write_full_page_link(program, name, link):
+    """Replaces a page of the copy by one link over the whole page below a title line, so a
+    click anywhere under the title chooses it."""
+    path = os.path.join(program, 'Language', 'english', *name.replace('\\', '/').split('/'))
+    with open(path, 'w') as f:
+        f.write('<html><body bgcolor="#203040"><font face="Liberation Sans" color="#FFFFFF">'
+                '%s</font><br><a href="%s"><img width=640 height=440></a></body></html>\n'
+                % (name, link))
+
+
+class TestServer:
+    """The multiplayer test server program on an ephemeral loopback port, its printed log
+    collected as it runs."""
+
+    def __init__(self, program, words):
+        self.process = subprocess.Popen([program] + words + ['--port', '0'],
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                        text=True, errors='replace')
+        first = self.process.stdout.readline()
+        match = re.search(r'on port (\d+)', first)
+        if not match:
+            raise RuntimeError('the test server did not start: ' + first + self.process.stdout.read())
+        self.port = int(match.group(1))
+        self.lines = []
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append(line.rstrip('\n'))
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+        self.process.wait()
+        self.reader.join(5)
+
+    def received(self):
+        """(type, fields text) of every message the server received, in order."""
+        out = []
+        for line in self.lines:
+            match = re.match(r'received slot -?\d+ (\d+):(.*)', line)
+            if match:
+                out.append((int(match.group(1)), match.group(2)))
+        return out
+
+
+def in_order(seen, wanted):
+    position = 0
+    for item in seen:
+        if position < len(wanted) and item == wanted[position]:
+            position += 1
+    return position == len(wanted)
+
+
+def check_server(server, options, failures):
+    received = server.received()
+    types = [t for t, _ in received if t != 25]
+    if options.expect_server_order:
+        wanted = [int(t) for t in options.expect_server_order.split(',')]
+        if not in_order(types, wanted):
+            failures.append('the server did not receive %s in order; it received %s'
+                            % (wanted, types))
+    for text in options.expect_server_text:
+        if not any(text in line for line in server.lines):
+            failures.append('the server log lacks %r' % text)
+    if options.expect_plane_reports:
+        serials = [int(m.group(1)) for t, fields in received if t == 25
+                   for m in [re.search(r'value=(\d+)', fields)] if m]
+        steps = sum(1 for a, b in zip(serials, serials[1:]) if b == (a + 1) % 16)
+        if len(serials) < options.expect_plane_reports:
+            failures.append('only %d plane reports (25)' % len(serials))
+        elif steps < 0.95 * (len(serials) - 1):
+            failures.append('the plane reports\' serials do not count on mod 16: %s' % serials[:60])
+
+
+def port_taken(port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        try:
+            s.bind(('', port))
+        except OSError:
+            return True
+    return False
+
+
 def closed_port():
     with socket.socket() as s:
         s.bind(('127.0.0.1', 0))
@@ -293,10 +380,33 @@ def main():
     parser.add_argument('--key-frame-offset', type=int, default=0,
                         help='frames shown before the first poll of the input recording (the '
                              'typing steps give their key events after frame poll + offset)')
+    parser.add_argument('--page', action='append', default=[],
+                        help='NAME=LINK: the page NAME (under Language/english) of the copy '
+                             'becomes one full-page link to LINK')
+    parser.add_argument('--mpserver', help='the multiplayer test server program')
+    parser.add_argument('--server', help='"SCENARIO [OPTIONS]": the test server to run; '
+                        '{server_port} in the game\'s words becomes its port')
+    parser.add_argument('--stop-server-after', type=float, default=0,
+                        help='wall-clock seconds after which the test server is stopped')
+    parser.add_argument('--expect-server-order', default='',
+                        help='message types (comma-separated) the server must receive in '
+                             'this order (25 aside)')
+    parser.add_argument('--expect-server-text', action='append', default=[],
+                        help='text a line of the server\'s log must hold')
+    parser.add_argument('--expect-plane-reports', type=int, default=0,
+                        help='at least this many 25s, their serials counting on mod 16')
+    parser.add_argument('--expect-output', action='append', default=[],
+                        help='text the program\'s standard output must hold')
+    parser.add_argument('--skip-if-port-taken', type=int, default=0,
+                        help='a loopback port the run needs free; the run is skipped (77) '
+                             'when something listens on it')
     parser.add_argument('script', help='the input script')
     parser.add_argument('args', nargs='*', help="the game's own command-line words")
     options = parser.parse_args()
 
+    if options.skip_if_port_taken and port_taken(options.skip_if_port_taken):
+        print('port %d is taken: skipped' % options.skip_if_port_taken)
+        return 77
     work = os.path.abspath(options.work)
     shutil.rmtree(work, ignore_errors=True)
     program = os.path.join(work, 'program')
@@ -315,6 +425,9 @@ def main():
         relative, source = copy.split('=', 1)
         os.makedirs(os.path.dirname(os.path.join(program, relative)), exist_ok=True)
         shutil.copyfile(source, os.path.join(program, relative))
+    for page in options.page:
+        name, link = page.split('=', 1)
+        write_full_page_link(program, name, link)
     for change in options.ini_set:
         file_name, rest = change.split(':', 1)
         name, value = rest.split('=', 1)
@@ -358,14 +471,28 @@ def main():
     # "{closed_port}" in the game's words: a loopback port nothing listens on.
     words = [w.replace('{closed_port}', str(closed_port())) if '{closed_port}' in w else w
              for w in options.args]
+    server = None
+    if options.server:
+        server = TestServer(options.mpserver, options.server.split())
+        words = [w.replace('{server_port}', str(server.port)) for w in words]
+        if options.stop_server_after:
+            stopper = threading.Timer(options.stop_server_after, server.stop)
+            stopper.daemon = True
+            stopper.start()
     command = [options.corvel, '--frames', str(options.frames)] + words
     try:
         run = subprocess.run(command, env=env, timeout=options.timeout, capture_output=True,
                              text=True, errors='replace')
     except subprocess.TimeoutExpired:
         print('corvel did not finish within %g s' % options.timeout)
+        if server:
+            server.stop()
+            with open(os.path.join(work, 'server.log'), 'w') as f:
+                f.write('\n'.join(server.lines) + '\n')
         return 1
     finally:
+        if server:
+            server.stop()
         if xvfb:
             xvfb.terminate()
             xvfb.wait()
@@ -373,6 +500,13 @@ def main():
     sys.stderr.write(run.stderr)
 
     failures = []
+    if server:
+        check_server(server, options, failures)
+        with open(os.path.join(work, 'server.log'), 'w') as f:
+            f.write('\n'.join(server.lines) + '\n')
+    for text in options.expect_output:
+        if text not in run.stdout:
+            failures.append('the program\'s output lacks %r' % text)
     if run.returncode != 0:
         failures.append('exit code %d' % run.returncode)
     log_path = os.path.join(program, 'TavrinErrorLog.txt')

@@ -96,6 +96,9 @@ struct Server::State {
     float bot_angle = 0;
     uint32_t bot_serial = 0;
     bool vote_open = false;
+    bool disconnect_pending = false;
+    bool hostile_played = false;
+    uint32_t disconnect_at = 0;
     bool kills_played = false;
 
     bool uses_bot() const {
@@ -193,6 +196,9 @@ struct Server::State {
         parameters.set("mission", options.mission).set("slot", slot);
         send(*p, parameters);
         pump(*p, now, true);
+        // The silent scenario: after its first datagram the host sends nothing at all, not
+        // even the transport's heartbeat, so the client's liveness check ends the session.
+        if (scenario == Scenario::Silent) host->set_mute(true);
         players[size_t(slot)] = std::move(p);
     }
 
@@ -237,7 +243,9 @@ struct Server::State {
     void handle(Player& p, const Message& m, uint32_t now) {
         switch (m.type) {
         case msg::join: join(p, m); break;
-        case msg::respawn_request: respawn(p); break;
+        case msg::respawn_request:
+            if (!options.ignore_respawns) respawn(p);
+            break;
         case msg::time_request:
             if (p.time_owed) {
                 p.time_owed = false;
@@ -264,6 +272,12 @@ struct Server::State {
         case msg::chat: {
             std::string line = (p.name + ": " + m.text("text")).substr(0, max_chat);
             to_all(Message(msg::chat).set_text("text", line));
+            // The hostile scenario in the match: after the player's first chat line there.
+            if (scenario == Scenario::Hostile && options.finish_after_respawns > 0 &&
+                p.respawns > 0 && !hostile_played) {
+                hostile_played = true;
+                play_hostile(p);
+            }
             break;
         }
         case msg::remote_fire: remote_fire(p, m); break;
@@ -287,11 +301,11 @@ struct Server::State {
             if (vote_open) {
                 vote_open = false;
                 to_all(Message(msg::new_mission).set("mission", options.next_mission & 0xFF));
-                if (options.end_by_closing) {
-                    pump_all(now, true);
-                    host->disconnect_members();
+                if (options.disconnect_delay_ms) {
+                    disconnect_at = now + options.disconnect_delay_ms;
+                    disconnect_pending = true;
                 } else {
-                    to_all(Message(msg::disconnected));
+                    end_session(now);
                 }
             }
             break;
@@ -313,14 +327,27 @@ struct Server::State {
         to_all(info_message(msg::player_joined, p), p.slot);
         if (uses_bot()) bot_joins();
         if (scenario == Scenario::Chat) to_all(Message(msg::chat).set_text("text", "Bot: hello"));
-        if (scenario == Scenario::Hostile) play_hostile(p);
-        if (scenario == Scenario::End || scenario == Scenario::Hostile) {
+        // With a finish after respawns, the hostile scenario plays during the match instead.
+        const bool hostile_in_match = options.finish_after_respawns > 0;
+        if (scenario == Scenario::Hostile && !hostile_in_match) play_hostile(p);
+        if (scenario == Scenario::End || (scenario == Scenario::Hostile && !hostile_in_match)) {
             if (options.finish_without_vote) {
                 to_all(Message(msg::finished_no_vote).set("slot", p.slot));
             } else {
                 vote_open = true;
                 to_all(Message(msg::match_finished).set("slot", p.slot));
             }
+        }
+    }
+
+    // After the vote: 48 to everyone, or every connection closed.
+    void end_session(uint32_t now) {
+        disconnect_pending = false;
+        if (options.end_by_closing) {
+            pump_all(now, true);
+            host->disconnect_members();
+        } else {
+            to_all(Message(msg::disconnected));
         }
     }
 
@@ -486,7 +513,13 @@ struct Server::State {
 
     void status(Player& p, const Message& m) {
         int32_t s = int32_t(m.num("status"));
+        const bool back_in_lobby = s == 7 && p.status != 7;
         p.status = s;
+        if (back_in_lobby && options.finish_after_respawns > 0 &&
+            p.respawns >= options.finish_after_respawns && !vote_open) {
+            vote_open = true;
+            to_all(Message(msg::match_finished).set("slot", p.slot));
+        }
         to_all(Message(msg::status).set("slot", p.slot).set("status", s), p.slot);
         if ((s == 2 || s == 3) && p.last_attacker >= 0 && p.last_attacker != p.slot) {
             Player* scorer = players[size_t(p.last_attacker)].get();
@@ -542,6 +575,7 @@ struct Server::State {
     // --- Time ------------------------------------------------------------------------------
 
     void tick(uint32_t now) {
+        if (disconnect_pending && int32_t(now - disconnect_at) >= 0) end_session(now);
         if ((scenario == Scenario::Match || scenario == Scenario::Relay) && uses_bot() &&
             players[bot_slot] && now - last_states >= states_interval_ms)
             fly_bot(now);

@@ -24,9 +24,9 @@ enum class TimeMode {
 struct ServerOptions {
     std::string scenario = "relay"; // lobby, start, match, chat, kills, end, hostile, silent, relay
     const char* address = "127.0.0.1";
-    uint16_t port = 0; // 0: an ephemeral port
-    int32_t mission = 1;
-    int32_t next_mission = 2; // message 41 of the end scenario
+    uint16_t port = 0;          // 0: an ephemeral port
+    int32_t mission = 101;      // the multiplayer missions are 101..103
+    int32_t next_mission = 102; // message 41 of the end scenario
     TimeMode time_mode = TimeMode::Real;
     std::vector<int32_t> scripted_differences;
     bool bot = false; // relay: one bot plays along
@@ -36,6 +36,15 @@ struct ServerOptions {
     bool finish_without_vote = false;
     // Refuse newcomers with this message instead of 21 (49 or 50; 0 accepts).
     uint16_t refusal = 0;
+    // Respawn requests (24) are logged but never granted (the client's respawn deadline).
+    bool ignore_respawns = false;
+    // The match finishes (39, the vote open) when a player who respawned this many times
+    // comes back to the lobby (26 with status 7); 0: never. The hostile scenario then plays
+    // its bad values after the player's first chat line of a match instead of at the join.
+    int32_t finish_after_respawns = 0;
+    // The vote is answered with 41 at once and with 48 (or the closed connection) this many
+    // milliseconds later, the time a new level takes to load.
+    uint32_t disconnect_delay_ms = 0;
 };
 
 // One message the server received.

@@ -174,7 +174,7 @@ TEST_F(ScenarioTest, LobbyAnswersTheJoinAndABotJoins) {
     ASSERT_GE(game.received.size(), 2u);
     EXPECT_EQ(game.received[0].first, 17);
     EXPECT_EQ(game.get<TvToClientPlayerId>()->playerId, 1u);
-    EXPECT_EQ(game.get<TvToClientGameParameters>()->mission, 1);
+    EXPECT_EQ(game.get<TvToClientGameParameters>()->mission, 101);
     EXPECT_EQ(game.get<TvToClientGameParameters>()->slot, 0u);
 
     game.request_join("Pilot");

@@ -1,0 +1,28 @@
+// What the lobby's passes and its message handlers share inside the multiplayer front end:
+// the game's messages the lobby sends, and the state changes both sides make.
+#pragma once
+
+#include "net/client/message_codec.h"
+
+#include <cstdint>
+
+struct TvMultiplayerSession;
+
+// The lobby's messages to the server (through the network client; nothing without one).
+void TvSendJoinRequest(const TvPlayerInfo& info);
+void TvSendRespawnRequest();
+void TvSendTimeRequest();
+void TvSendTimeSample(int32_t estimate);
+void TvSendPlaneChange(const char* plane_id);
+void TvSendSideChange(int32_t side);
+
+// State 17 with `page`: the session cannot go on; the lobby leaves at its next pass.
+void TvLobbyEndSession(TvMultiplayerSession& s, const char* page);
+// The time sync has ended: the clock set, state 6, the input queue cleared.
+void TvLobbyFinishSync(TvMultiplayerSession& s);
+// Message 21's game parameters into the game's settings record.
+void TvLobbyStoreGameParameters(int32_t mission, int32_t slot);
+// Message 41's mission number.
+void TvLobbyStoreMission(int32_t mission);
+// Milliseconds of the platform clock (virtual in tests).
+uint32_t TvLobbyNow();
