@@ -30,6 +30,9 @@ function(corvel_add_tests name)
         return()
     endif()
     add_executable(test_${name} ${sources})
+    # The test code itself is compiled lightly (the code under test keeps the build's own
+    # optimisation): test sources are many and template-heavy, and their speed hardly matters.
+    target_compile_options(test_${name} PRIVATE $<$<CXX_COMPILER_ID:GNU,Clang>:-O1 -g1>)
     target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} corvel_testsupport GTest::gtest
                           GTest::gmock)
     gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
