@@ -1,0 +1,28 @@
+// Seeds of the game-data harnesses: the demo data's texden.ini with each section and budgets
+// around its loads, and the Control.ini binding sections of aerovant.ini and of the control
+// layouts (keyboard, mouse, joystick and joystick-with-keys), as the demo data ships them.
+#include "fuzz/seeds/demo_files.h"
+#include "fuzz/seeds/seed_set.h"
+
+#include <string>
+
+using fuzzing::FuzzInputWriter;
+
+FUZZ_SEEDS(gamedata_texden) {
+    const std::string texden = fuzzing::demo_file("texden.ini");
+    const uint32_t budgets[] = {0, 100, 250, 1000, 0xFFFFFFFF};
+    for (uint8_t section = 0; section < 4; ++section)
+        for (uint32_t budget : budgets) {
+            FuzzInputWriter input;
+            input.byte(section);
+            for (int i = 0; i < 4; ++i) input.byte(uint8_t(budget >> (8 * i)));
+            seeds.add("section" + std::to_string(section) + "_budget" + std::to_string(budget),
+                      input.rest(texden));
+        }
+}
+
+FUZZ_SEEDS(gamedata_control_bindings) {
+    for (const char* file :
+         {"aerovant.ini", "keyboard.ini", "mousekeys.ini", "joystick.ini", "joystickkeys.ini"})
+        seeds.add(file, fuzzing::demo_file(file));
+}
