@@ -1,5 +1,5 @@
 // The shared storage object of the data-file harnesses: every storage the code makes through
-// CLSID_Storage or CLSID_FileStorage opens its paths in one map in memory. Files written are kept as the streams the
+// CLSID_Storage, CLSID_FileStorage or CLSID_Win32Storage opens its paths in one map in memory. Files written are kept as the streams the
 // writer wrote to and read back from them, so writer/reader round trips need no disk. `reset`
 // empties the map between inputs.
 #pragma once
@@ -134,13 +134,14 @@ inline OmResult shared_storage_class_object(const GUID& clsid, const GUID& iid, 
     return OmGetClassObjectFromTable(shared_storage_classes, 1, clsid, iid, out);
 }
 
-// Makes CLSID_Storage and the disk storage class open the shared map (after the storage modules are registered).
+// Makes CLSID_Storage and the disk storage classes open the shared map (after the storage modules are registered).
 inline void use_shared_storage() {
     require(OmRegisterClassTable(shared_storage_classes, 1, shared_storage_class_object,
                                  OmGetObjectManager()) >= 0,
             "the shared storage is registered");
     require(OmSetTreatAsClass(CLSID_Storage, &CLSID_FuzzSharedStorage) >= 0 &&
-                OmSetTreatAsClass(CLSID_FileStorage, &CLSID_FuzzSharedStorage) >= 0,
+                OmSetTreatAsClass(CLSID_FileStorage, &CLSID_FuzzSharedStorage) >= 0 &&
+                OmSetTreatAsClass(CLSID_Win32Storage, &CLSID_FuzzSharedStorage) >= 0,
             "the storage is the shared one");
 }
 

@@ -3,6 +3,9 @@
 #include "fuzz/seeds/demo_files.h"
 #include "fuzz/seeds/seed_set.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 using fuzzing::FuzzInputWriter;
@@ -30,4 +33,61 @@ FUZZ_SEEDS(frontend_characters_ini) {
                   "centralmissionsc=0 1 0 0 0 0 0 0 0 0\nalliedmission=3\nvideomode=2\npicture=4\n"
                   "score=120\ncurrentcampaign=1\nmission1=5\ngermankills=3\nbritkills=2\n";
     seeds.add("full_roster", roster + "[meta]\ncurrent=4\n");
+}
+
+namespace {
+
+std::string le(uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += char(v >> (8 * i));
+    return out;
+}
+
+// A bottom-up 24-bit bitmap: a key-coloured border, a diagonal in each 32-pixel frame.
+std::string pointer_bitmap(uint32_t width, uint32_t height) {
+    const uint32_t row = (width * 3 + 3) & ~3u;
+    std::string pixels;
+    for (uint32_t y = 0; y < height; ++y) {
+        std::string line;
+        for (uint32_t x = 0; x < width; ++x)
+            line += (x % 32 == y % 32) ? std::string("\xff\xff\xff", 3) : std::string("\x00\xff\x00", 3);
+        line.resize(row, '\0');
+        pixels += line;
+    }
+    const uint32_t offset = 14 + 40;
+    return "BM" + le(offset + uint32_t(pixels.size()), 4) + le(0, 4) + le(offset, 4) + le(40, 4) +
+           le(width, 4) + le(height, 4) + le(1, 2) + le(24, 2) + le(0, 4) +
+           le(uint32_t(pixels.size()), 4) + le(0, 4) + le(0, 4) + le(0, 4) + le(0, 4) + pixels;
+}
+
+void add_pages(fuzzing::SeedSet& seeds, const std::string& prefix, const std::filesystem::path& dir) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        if (entry.path().extension() != ".html") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        seeds.add(prefix + entry.path().stem().string(), text.str());
+    }
+    fuzzing::require(!error, "a page directory is listed");
+}
+
+} // namespace
+
+FUZZ_SEEDS(frontend_mouse_ini) {
+    const std::string demo = fuzzing::demo_file("mouse.ini");
+    const std::string picture = pointer_bitmap(96, 32);
+    for (uint8_t place : {0x44, 0x00, 0xff, 0x7c})
+        seeds.add("demo_" + std::to_string(place), FuzzInputWriter().byte(place).part(demo).rest(picture));
+    seeds.add("ini_picture",
+              FuzzInputWriter().byte(0x33).part("[Raster]\nImage=pointer.ini\n[0]\nWidth=16\n"
+                                                "Height=16\nNextImage=1\nNextTime=5\n[1]\nOffsetX=16\n"
+                                                "Width=16\nHeight=16\nHotspotX=8\nHotspotY=8\n")
+                  .rest("Image=pointer.bmp\n"));
+}
+
+FUZZ_SEEDS(frontend_page_tokens) {
+    const std::filesystem::path source = CORVEL_SOURCE_DIR;
+    add_pages(seeds, "menu_", source / "data/files/Language/english/menus");
+    add_pages(seeds, "allied_", source / "data/files/Language/english/missions/allied");
 }
