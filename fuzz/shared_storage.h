@@ -22,6 +22,18 @@ namespace fuzzing {
 
 inline constexpr GUID CLSID_FuzzSharedStorage = om_guid("3B8F6C2E-51A4-4E07-9D1B-7A2C5E9F0B64");
 
+// Backslashes read as slashes, letters in either case name the same file and a leading "./"
+// is dropped, as the disk storage does.
+inline std::string storage_key(std::string_view path) {
+    std::string key(path);
+    for (char& c : key) {
+        if (c == '\\') c = '/';
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    while (key.rfind("./", 0) == 0) key.erase(0, 2);
+    return key;
+}
+
 struct SharedFiles {
     std::map<std::string, std::string> files;
     std::map<std::string, ComRef<IByteStream>> written;
@@ -31,20 +43,23 @@ struct SharedFiles {
         written.clear();
     }
     void put(const std::string& path, std::span<const uint8_t> bytes) {
-        written.erase(path);
-        files[path].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        const std::string key = storage_key(path);
+        written.erase(key);
+        files[key].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     void put(const std::string& path, std::string_view text) {
-        written.erase(path);
-        files[path] = std::string(text);
+        const std::string key = storage_key(path);
+        written.erase(key);
+        files[key] = std::string(text);
     }
     // The bytes at a path (written or put); false when there is no such file.
     bool get(const std::string& path, std::string& out) const {
-        if (auto w = written.find(path); w != written.end()) {
+        const std::string key = storage_key(path);
+        if (auto w = written.find(key); w != written.end()) {
             out = bytes_of(w->second.get());
             return true;
         }
-        auto f = files.find(path);
+        auto f = files.find(key);
         if (f == files.end()) return false;
         out = f->second;
         return true;
@@ -54,15 +69,6 @@ struct SharedFiles {
 inline SharedFiles& shared_files() {
     static SharedFiles files;
     return files;
-}
-
-// Backslashes read as slashes and a leading "./" is dropped, as the disk storage does.
-inline std::string storage_key(const char* path) {
-    std::string key(path);
-    for (char& c : key)
-        if (c == '\\') c = '/';
-    while (key.rfind("./", 0) == 0) key.erase(0, 2);
-    return key;
 }
 
 class SharedMemoryStorage final : public OmObject<SharedMemoryStorage, IFileStorage> {

@@ -26,3 +26,11 @@ FUZZ_SEEDS(gamedata_control_bindings) {
          {"aerovant.ini", "keyboard.ini", "mousekeys.ini", "joystick.ini", "joystickkeys.ini"})
         seeds.add(file, fuzzing::demo_file(file));
 }
+
+FUZZ_SEEDS(gamedata_lensflare) {
+    const std::string demo = fuzzing::demo_file("objects/particles/lensflare.ini");
+    for (uint8_t screen = 0; screen < 4; ++screen)
+        seeds.add("demo_" + std::to_string(screen),
+                  FuzzInputWriter().byte(screen).byte(uint8_t(40 * screen)).byte(127).rest(demo));
+    seeds.add("sun_off_screen", FuzzInputWriter().byte(1).byte(255).byte(3).rest(demo));
+}
