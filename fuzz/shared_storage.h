@@ -72,6 +72,12 @@ inline SharedFiles& shared_files() {
 }
 
 class SharedMemoryStorage final : public OmObject<SharedMemoryStorage, IFileStorage> {
+    static bool matches(const char* glob, const char* name) {
+        if (*glob == '\0') return *name == '\0';
+        if (*glob == '*') return matches(glob + 1, name) || (*name && matches(glob, name + 1));
+        return *name && (*glob == '?' || *glob == *name) && matches(glob + 1, name + 1);
+    }
+
 public:
     OmResult QueryInterface(const GUID& iid, void** out) override {
         return om_query_interface(iid, out, {{&IID_IFileStorage, this}});
@@ -122,7 +128,32 @@ public:
     OmResult MakeDirectory(const char*) override { return OM_S_OK; }
     OmResult Reserved1(void*, void*) override { return OM_E_FAIL; }
     OmResult Reserved2(void*, void*) override { return OM_E_FAIL; }
-    OmResult Enumerate(const char*, OmEnumerateCallback, void*) override { return OM_E_FAIL; }
+    // The files of the pattern's directory whose names match its last component ('*', '?'),
+    // by name; directories are not listed.
+    OmResult Enumerate(const char* pattern, OmEnumerateCallback callback, void* context) override {
+        if (!pattern || !callback) return OM_E_FAIL;
+        const std::string key = storage_key(pattern);
+        const size_t slash = key.rfind('/');
+        const std::string directory = slash == std::string::npos ? "" : key.substr(0, slash + 1);
+        const std::string glob = key.substr(directory.size());
+        std::map<std::string, bool> names;
+        const SharedFiles& shared = shared_files();
+        auto note = [&](const std::string& path) {
+            if (path.compare(0, directory.size(), directory) != 0) return;
+            const std::string name = path.substr(directory.size());
+            if (name.find('/') == std::string::npos && matches(glob.c_str(), name.c_str()))
+                names[name] = true;
+        };
+        for (const auto& file : shared.files) note(file.first);
+        for (const auto& file : shared.written) note(file.first);
+        if (names.empty()) return OM_E_NOTHINGENUMERATED;
+        OmResult r = OM_S_OK;
+        for (const auto& name : names) {
+            r = callback(name.first.c_str(), OM_FILE_NONE, context);
+            if (r < 0) return r;
+        }
+        return r;
+    }
     OmResult GetInfo(const char* path, OmFileInfo* out) override {
         if (!path || !out) return OM_E_FAIL;
         std::string bytes;

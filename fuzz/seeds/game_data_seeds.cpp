@@ -4,7 +4,9 @@
 #include "fuzz/seeds/demo_files.h"
 #include "fuzz/seeds/seed_set.h"
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 using fuzzing::FuzzInputWriter;
 
@@ -33,4 +35,20 @@ FUZZ_SEEDS(gamedata_lensflare) {
         seeds.add("demo_" + std::to_string(screen),
                   FuzzInputWriter().byte(screen).byte(uint8_t(40 * screen)).byte(127).rest(demo));
     seeds.add("sun_off_screen", FuzzInputWriter().byte(1).byte(255).byte(3).rest(demo));
+}
+
+FUZZ_SEEDS(gamedata_shrapnel) {
+    const std::string demo = fuzzing::demo_file("objects/ground/shrapnel/SHRAPNEL.INI");
+    // The demo's model names, read from the pairs after the heading line.
+    std::vector<std::string> names;
+    std::istringstream lines(demo.substr(demo.find('\n') + 1));
+    for (std::string name, size; lines >> name >> size;) names.push_back(name);
+    FuzzInputWriter input;
+    input.byte(uint8_t(names.size()));
+    for (const std::string& name : names) input.part(name);
+    seeds.add("demo", input.rest(demo));
+    seeds.add("mixed_case", FuzzInputWriter().byte(4).part("plank").part("Beam").part("wheel")
+                                .part("a_name_longer_than_thirty_one_characters")
+                                .rest("Shrapnel pieces: name and size\nPLANK 2.0\nbeam 0.5\n"
+                                      "unknown 3\nwheel -1\n"));
 }
