@@ -52,3 +52,13 @@ FUZZ_SEEDS(gamedata_shrapnel) {
                                 .rest("Shrapnel pieces: name and size\nPLANK 2.0\nbeam 0.5\n"
                                       "unknown 3\nwheel -1\n"));
 }
+
+FUZZ_SEEDS(gamedata_ordinance) {
+    seeds.add("demo", fuzzing::demo_file("objects/ordinance/ordinance.ini"));
+    std::string ten;
+    for (int n = 1; n <= 11; ++n)
+        ten += "[ordinance" + std::to_string(n) + "]\nname=o" + std::to_string(n) + "\ndamage=" +
+               std::to_string(n) + "\nblast=0.5\nreleasespeed=200\nmaxspeed=300\naccel=10\n"
+               "size=0.2\njitter=0.01\ngroundhit=Hit.Ground\n";
+    seeds.add("eleven", ten + "[hitsounds]\nwater=Hit.Water\ngrass=Hit.Grass\n");
+}
