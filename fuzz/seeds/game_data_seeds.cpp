@@ -62,3 +62,38 @@ FUZZ_SEEDS(gamedata_ordinance) {
                "size=0.2\njitter=0.01\ngroundhit=Hit.Ground\n";
     seeds.add("eleven", ten + "[hitsounds]\nwater=Hit.Water\ngrass=Hit.Grass\n");
 }
+
+namespace {
+
+// A demo ground.ini with its model and picture names changed to those the harness serves.
+std::string served_names(std::string ini) {
+    std::istringstream lines(ini);
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+        if (key == "dff")
+            line = "dff=turret.dff";
+        else if (key == "deaddff" || key.rfind("damagedff", 0) == 0)
+            line = key + "=wreck.dff";
+        else if (key == "shadow")
+            line = "shadow=shadow.bmp";
+        out += line + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+FUZZ_SEEDS(gamedata_ground) {
+    for (const char* kind : {"aagun", "ammodump", "hangar", "healthpickup", "rocketpickup", "tent",
+                             "takeoffpoint"}) {
+        const std::string ini = served_names(fuzzing::demo_file(std::string("objects/ground/") + kind + "/ground.ini"));
+        seeds.add(std::string(kind), FuzzInputWriter().byte(0).rest(ini));
+        seeds.add(std::string(kind) + "_armed", FuzzInputWriter().byte(1).rest(ini));
+    }
+    seeds.add("stages", FuzzInputWriter().byte(0).rest(
+                            "[appearance]\ndff=box.dff\ndamagedff1=wreck.dff\ndamagedff3=turret.dff\n"
+                            "damagedff5=wreck.dff\nprelit=1\n[physics]\nendurance=40\nsoft=1\n"
+                            "[behaviour]\npickup=rockets\nheight=12\nbubble=40\n"));
+}
