@@ -97,3 +97,17 @@ FUZZ_SEEDS(gamedata_ground) {
                             "damagedff5=wreck.dff\nprelit=1\n[physics]\nendurance=40\nsoft=1\n"
                             "[behaviour]\npickup=rockets\nheight=12\nbubble=40\n"));
 }
+
+FUZZ_SEEDS(gamedata_plane) {
+    for (const char* kind : {"tavrincamel", "fokkertriplane", "handleypage", "multitavrincamel"}) {
+        std::string ini = fuzzing::demo_file(std::string("objects/planes/") + kind + "/plane.ini");
+        std::istringstream lines(ini);
+        std::string out;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("dff=", 0) == 0) line = "dff=box.dff";
+            if (line.rfind("shadow=", 0) == 0) line = "shadow=shadow.bmp";
+            out += line + "\n";
+        }
+        seeds.add(kind, out);
+    }
+}
