@@ -8,6 +8,8 @@
 #include "fuzz/model_harness.h"
 #include "tools/modelwriter/model_shapes.h"
 #include "tools/modelwriter/model_writer.h"
+#include "tools/modelwriter/world_builder.h"
+#include "tools/modelwriter/world_writer.h"
 
 #include <cstdio>
 #include <string>
@@ -77,6 +79,33 @@ inline std::string box_model(float half, bool child = false) {
     }
     std::vector<uint8_t> out;
     require(bool(mw::write_clump(clump, out)), "a box model is written");
+    return std::string(out.begin(), out.end());
+}
+
+// A world file's bytes: one textured, prelit quad of `size` at `height`, its corner at the
+// origin in x and z.
+inline std::string flat_world(float height, float size = 1000.0f) {
+    namespace mw = modelwriter;
+    mw::TriangleSoup soup;
+    mw::Material m;
+    m.colour = {255, 255, 255, 255};
+    mw::Texture t;
+    t.name = "planks";
+    m.texture = t;
+    soup.materials.push_back({-1, m});
+    soup.positions = {{0, height, 0}, {0, height, size}, {size, height, size}, {size, height, 0}};
+    for (int i = 0; i < 4; ++i) {
+        soup.texCoords.push_back({float(i == 2 || i == 3), float(i == 1 || i == 2)});
+        soup.prelit.push_back({200, 200, 200, 255});
+    }
+    soup.triangles = {{0, 1, 3, 0}, {1, 2, 3, 0}};
+    mw::BuildOptions options;
+    options.flags = mw::worldTextured | mw::worldPrelit;
+    options.margin = height;
+    std::optional<mw::World> world = mw::build_world(soup, options);
+    require(world.has_value(), "a flat world is built");
+    std::vector<uint8_t> out;
+    require(bool(mw::write_world(*world, out)), "a flat world is written");
     return std::string(out.begin(), out.end());
 }
 

@@ -111,3 +111,20 @@ FUZZ_SEEDS(gamedata_plane) {
         seeds.add(kind, out);
     }
 }
+
+FUZZ_SEEDS(gamedata_map) {
+    std::string demo = fuzzing::demo_file("maps/demo/map.ini");
+    std::istringstream lines(demo);
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+        if (key == "bsp")
+            line = "bsp=flat";
+        else if (key == "front" || key == "left" || key == "back" || key == "right" || key == "up")
+            line = key + "=sky";
+        out += line + "\n";
+    }
+    seeds.add("demo", out);
+    seeds.add("flat", "[appearance]\nbsp=flat\nheightadjust=-20\nfogcolour=10 20\n");
+}
