@@ -4,6 +4,7 @@
 #include "fuzz/seeds/demo_files.h"
 #include "fuzz/seeds/seed_set.h"
 
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -127,4 +128,30 @@ FUZZ_SEEDS(gamedata_map) {
     }
     seeds.add("demo", out);
     seeds.add("flat", "[appearance]\nbsp=flat\nheightadjust=-20\nfogcolour=10 20\n");
+}
+
+FUZZ_SEEDS(gamedata_mission) {
+    // The demo missions with their map and kinds renamed to those the harness serves.
+    const std::vector<std::pair<std::string, std::string>> renames = {
+        {"demo", "flat"},           {"tavrincamel", "camel"},  {"multitavrincamel", "camel"},
+        {"fokkertriplane", "fokker"}, {"multifokkertriplane", "fokker"}, {"handleypage", "camel"},
+        {"multihandleypage", "camel"}, {"rocketpickup", "tent"}, {"healthpickup", "tent"}};
+    for (int number : {1, 2, 3, 101, 102, 103}) {
+        std::string text = fuzzing::demo_file("missions/" + std::to_string(number) + "/mission.ini");
+        for (const auto& [from, to] : renames) {
+            size_t at = 0;
+            while ((at = text.find(from, at)) != std::string::npos) {
+                const size_t end = at + from.size();
+                const bool whole = (at == 0 || !std::isalnum(static_cast<unsigned char>(text[at - 1]))) &&
+                                   (end >= text.size() || !std::isalnum(static_cast<unsigned char>(text[end])));
+                if (whole) {
+                    text.replace(at, from.size(), to);
+                    at += to.size();
+                } else {
+                    at = end;
+                }
+            }
+        }
+        seeds.add("mission" + std::to_string(number), FuzzInputWriter().byte(uint8_t(number % 9)).rest(text));
+    }
 }
