@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
 
 using fuzzing::FuzzInputWriter;
@@ -90,4 +91,31 @@ FUZZ_SEEDS(frontend_page_tokens) {
     const std::filesystem::path source = CORVEL_SOURCE_DIR;
     add_pages(seeds, "menu_", source / "data/files/Language/english/menus");
     add_pages(seeds, "allied_", source / "data/files/Language/english/missions/allied");
+}
+
+// Every link the demo menu pages hold, with the stand-ins answering yes and no.
+FUZZ_SEEDS(frontend_link_dispatch) {
+    const std::filesystem::path source = CORVEL_SOURCE_DIR;
+    std::set<std::string> links = {"command:quit", "command:timeout", "menus\\missing.html"};
+    std::error_code error;
+    for (const char* dir : {"data/files/Language/english/menus", "data/files/Language/english/missions/allied"})
+        for (const auto& entry : std::filesystem::directory_iterator(source / dir, error)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            const std::string page = text.str();
+            for (size_t at = 0; (at = page.find("href=\"", at)) != std::string::npos;) {
+                at += 6;
+                const size_t end = page.find('"', at);
+                if (end == std::string::npos) break;
+                links.insert(page.substr(at, end - at));
+            }
+        }
+    fuzzing::require(!error, "the page directories are listed");
+    int n = 0;
+    for (const std::string& link : links) {
+        if (link.find('^') != std::string::npos) continue; // a token, expanded before dispatch
+        seeds.add("link" + std::to_string(n), FuzzInputWriter().byte(0).rest(link));
+        seeds.add("link" + std::to_string(n++) + "_refused", FuzzInputWriter().byte(0xff).rest(link));
+    }
 }
