@@ -149,3 +149,12 @@ FUZZ_SEEDS(sound_adpcm) {
                   FuzzInputWriter().byte(1).byte(uint8_t(channels - 1)).byte(24).rest(block));
     }
 }
+
+// Track files as the demo's CD folder holds them: 16-bit stereo at 44.1 kHz, and others.
+FUZZ_SEEDS(sound_cd_track) {
+    seeds.add("stereo44k", fuzzing::tone_wav(2, 44100, 300));
+    seeds.add("mono22k", fuzzing::tone_wav(1, 22050, 100));
+    SoundFiles files;
+    for (const auto& [name, bytes] : files.wav) seeds.add("written_" + name, bytes);
+    seeds.add("adpcm_refused", files.adpcm[0].second);
+}
