@@ -5,10 +5,10 @@
 // pilot name read is at most 31 characters and terminated; blocks balance.
 //
 // Input: characters.ini.
-#include "fuzz/data_harness.h"
 #include "frontend/menus/pilot_roster.h"
 #include "frontend/pilots/pilots_file.h"
 #include "frontend/video/video_modes.h"
+#include "fuzz/data_harness.h"
 
 #include <cstring>
 

@@ -12,10 +12,10 @@
 //
 // Input: a byte of stand-in answers (bit i: stand-in i fails), then the link (to its first
 // NUL).
-#include "fuzz/data_harness.h"
-#include "fuzz/frontend_state.h"
 #include "frontend/menus/dispatcher.h"
 #include "frontend/menus/menu_entry_points.h"
+#include "fuzz/data_harness.h"
+#include "fuzz/frontend_state.h"
 
 #include <string>
 
@@ -33,7 +33,9 @@ OmResult answer(int stand_in, const std::string& call) {
 
 const TvMenuEntryPoints kRecorders = {
     [](int32_t mission) { return answer(0, "play " + std::to_string(mission)); },
-    [](const char* address) { return answer(1, std::string("multiplayer ") + (address ? address : "-")); },
+    [](const char* address) {
+        return answer(1, std::string("multiplayer ") + (address ? address : "-"));
+    },
     [](int32_t pilot) { return answer(2, "create " + std::to_string(pilot)); },
     [] { return answer(3, "save"); },
     [] { return answer(4, "address"); },
@@ -71,8 +73,8 @@ std::string dispatch(const std::string& link) {
            std::to_string(m.music_volume) + " " + std::to_string(m.effects_volume_game) + " " +
            std::to_string(m.sensitivity[0]) + "|" + std::to_string(p.shadows) + " " +
            std::to_string(p.control_type) + " " + p.server_address + "|" +
-           std::to_string(g.effects_detail) + " " + std::to_string(g.far_clip) + " " +
-           g.plane_id + "|" + std::to_string(TvGetPilotRoster().current);
+           std::to_string(g.effects_detail) + " " + std::to_string(g.far_clip) + " " + g.plane_id +
+           "|" + std::to_string(TvGetPilotRoster().current);
 }
 
 } // namespace

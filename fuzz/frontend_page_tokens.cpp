@@ -7,9 +7,9 @@
 //
 // Input: the template.
 #include "framework/io/memory_stream.h"
+#include "frontend/menus/page_tokens.h"
 #include "fuzz/data_harness.h"
 #include "fuzz/frontend_state.h"
-#include "frontend/menus/page_tokens.h"
 
 #include <cstring>
 #include <string>
@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::FrameworkBlocksBalanced balanced;
         const std::string first = expand(page);
         if (std::memchr(data, '^', size) == nullptr)
-            require(first == std::string(fuzzing::as_text(page)), "a page without tokens is copied");
+            require(first == std::string(fuzzing::as_text(page)),
+                    "a page without tokens is copied");
         require(expand(page) == first, "the same page from the same state expands the same");
     }
     fixture().restore();

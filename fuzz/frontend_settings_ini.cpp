@@ -10,11 +10,11 @@
 //
 // Input: a byte (bit 0: cheats unlocked), aerovant.ini as a part, and as the rest strings.ini.
 #include "framework/containers/property_sheet.h"
-#include "fuzz/data_harness.h"
 #include "frontend/settings/data_storage.h"
 #include "frontend/settings/language_strings.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/settings/settings_file.h"
+#include "fuzz/data_harness.h"
 
 #include <optional>
 #include <string>
@@ -77,7 +77,8 @@ void settings_round_trip(IFileStorage* storage, std::span<const uint8_t> file, b
                 OmCreate(CLSID_PropertySheet, IID_IPropertySheet, again.put()) >= 0,
             "sheets");
     TvResetProgramSettings();
-    const TvSettingsFileState state = TvLoadSettingsFile(storage, sheet.get(), TV_SETTINGS_FILE_NAME);
+    const TvSettingsFileState state =
+        TvLoadSettingsFile(storage, sheet.get(), TV_SETTINGS_FILE_NAME);
     require(state.read, "a file in storage is read");
     TvVideoChoice video;
     TvReadStartupSettings(sheet.get(), "", &video);
@@ -91,11 +92,13 @@ void settings_round_trip(IFileStorage* storage, std::span<const uint8_t> file, b
                 "a damaged file is kept as it was read");
     const std::string saved = file_bytes(TV_SETTINGS_FILE_NAME);
 
-    const TvSettingsFileState second = TvLoadSettingsFile(storage, again.get(), TV_SETTINGS_FILE_NAME);
+    const TvSettingsFileState second =
+        TvLoadSettingsFile(storage, again.get(), TV_SETTINGS_FILE_NAME);
     require(second.read && !second.damaged, "a saved file loads whole");
     require(TvSaveSettingsFile(storage, again.get(), TV_SETTINGS_FILE_NAME, second) >= 0,
             "the settings are saved again");
-    require(file_bytes(TV_SETTINGS_FILE_NAME) == saved, "saving what was saved gives the same bytes");
+    require(file_bytes(TV_SETTINGS_FILE_NAME) == saved,
+            "saving what was saved gives the same bytes");
     // What the strings step reads of the settings.
     TvLoadLanguageStrings(sheet.get());
 }
@@ -134,7 +137,8 @@ void run_input(const uint8_t* data, size_t size, bool checked) {
         settings_round_trip(f.storage.get(), settings, cheats);
         // The language the settings named may be another: its file is the same strings.
         const std::string own = "language/" + TvGetProgramSettings().language + "/strings.ini";
-        if (own != "language/english/strings.ini" && TvGetProgramSettings().language.find('\0') == std::string::npos) {
+        if (own != "language/english/strings.ini" &&
+            TvGetProgramSettings().language.find('\0') == std::string::npos) {
             files.put(own, strings);
             TvLoadLanguageStrings(nullptr);
         }

@@ -74,7 +74,8 @@ struct MenuSessionState {
         program.shadows = 2;
         program.control_type = 2;
         program.server_address = "10.0.0.1";
-        return MenuSessionState{TvMenus(), TvGetPilotRoster(), TvGetProgramSettings(), TvGetGameSettingsRecord()};
+        return MenuSessionState{TvMenus(), TvGetPilotRoster(), TvGetProgramSettings(),
+                                TvGetGameSettingsRecord()};
     }
     void restore() const {
         TvMenus() = menus;
@@ -83,6 +84,5 @@ struct MenuSessionState {
         TvGetGameSettingsRecord() = record;
     }
 };
-
 
 } // namespace fuzzing

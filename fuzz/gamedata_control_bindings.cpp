@@ -27,17 +27,14 @@ bool known_key(int32_t code) {
 
 void check_axis(const TvAxisBinding& b) {
     switch (b.kind) {
-    case kTvBindNone:
-        return;
+    case kTvBindNone: return;
     case kTvBindKeyboard:
         require(known_key(b.first) && known_key(b.second), "an axis's keys are key codes");
         break;
     case kTvBindMouseAxis:
     case kTvBindJoystickAxis:
-    case kTvBindJoystickButtons:
-        break;
-    default:
-        require(false, "an axis binding is of a known kind");
+    case kTvBindJoystickButtons: break;
+    default: require(false, "an axis binding is of a known kind");
     }
     require(std::isfinite(b.sensitivity), "a sensitivity is a finite number");
     require(b.value == 0.0f, "an axis's value is 0 as read");
@@ -45,16 +42,12 @@ void check_axis(const TvAxisBinding& b) {
 
 void check_button(const TvButtonBinding& b) {
     switch (b.kind) {
-    case kTvBindNone:
-        return;
-    case kTvBindKeyboard:
-        require(known_key(b.code), "a button's key is a key code");
-        break;
+    case kTvBindNone: return;
+    case kTvBindKeyboard: require(known_key(b.code), "a button's key is a key code"); break;
     case kTvBindMouseButton:    // the plane matches 1..31 and ignores other codes
     case kTvBindJoystickButton: // hat directions -1..-4, buttons from 1; others match nothing
         break;
-    default:
-        require(false, "a button binding is of a known kind");
+    default: require(false, "a button binding is of a known kind");
     }
     require(b.value == 0.0f, "a button's value is 0 as read");
 }

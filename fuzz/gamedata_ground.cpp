@@ -25,7 +25,8 @@ struct Fixture {
     Fixture() {
         fuzzing::start_game_data();
         IObjectManager* manager = OmGetObjectManager();
-        require(TvRegisterGroundObjectClass(manager) >= 0 && TvRegisterAIGroundObjectClass(manager) >= 0,
+        require(TvRegisterGroundObjectClass(manager) >= 0 &&
+                    TvRegisterAIGroundObjectClass(manager) >= 0,
                 "the ground classes");
         box = fuzzing::box_model(2.0f);
         turret = fuzzing::box_model(1.0f, true);
@@ -41,8 +42,10 @@ struct Fixture {
     void serve() const {
         auto& files = fuzzing::shared_files();
         files.reset();
-        for (const auto& [name, bytes] : {std::pair{"box.dff", &box}, {"turret.dff", &turret},
-                                          {"wreck.dff", &wreck}, {"shadow.bmp", &shadow}})
+        for (const auto& [name, bytes] : {std::pair{"box.dff", &box},
+                                          {"turret.dff", &turret},
+                                          {"wreck.dff", &wreck},
+                                          {"shadow.bmp", &shadow}})
             files.put(std::string("objects/ground/kind/") + name, std::string_view(*bytes));
         files.put("objects/ground/textures/shadow.bmp", std::string_view(shadow));
         files.put("objects/ground/ammodump/ammodump.dff", std::string_view(box));
@@ -78,8 +81,8 @@ void check(TavrinGroundObject* g, bool armed) {
 
 void Fixture::load(bool armed) {
     ComRef<ITvGroundObject> kind;
-    require(OmCreate(armed ? CLSID_TavrinAIGroundObject : CLSID_TavrinGroundObject, IID_ITvGroundObject,
-                     kind.put()) >= 0,
+    require(OmCreate(armed ? CLSID_TavrinAIGroundObject : CLSID_TavrinGroundObject,
+                     IID_ITvGroundObject, kind.put()) >= 0,
             "a ground archetype is made");
     if (kind->LoadObject("kind") >= 0) check(TavrinGroundObject::from(kind.get()), armed);
     kind->Unload();

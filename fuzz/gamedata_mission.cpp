@@ -39,7 +39,8 @@ struct Fixture {
         fuzzing::start_game_data();
         IObjectManager* manager = OmGetObjectManager();
         require(TvRegisterMissionClass(manager) >= 0 && TvRegisterPlaneClass(manager) >= 0 &&
-                    TvRegisterAIPlaneClass(manager) >= 0 && TvRegisterGroundObjectClass(manager) >= 0 &&
+                    TvRegisterAIPlaneClass(manager) >= 0 &&
+                    TvRegisterGroundObjectClass(manager) >= 0 &&
                     TvRegisterAIGroundObjectClass(manager) >= 0 &&
                     TvRegisterBSPLandscapeClass(manager) >= 0,
                 "the mission's classes");
@@ -59,11 +60,13 @@ struct Fixture {
         files.put("maps/flat/map.ini", std::string_view("[appearance]\nbsp=flat\n"));
         files.put("maps/flat/flat.bsp", std::string_view(world));
         for (const char* kind : kGroundKinds) {
-            files.put(std::string("objects/ground/") + kind + "/ground.ini", std::string_view(kGroundIni));
+            files.put(std::string("objects/ground/") + kind + "/ground.ini",
+                      std::string_view(kGroundIni));
             files.put(std::string("objects/ground/") + kind + "/box.dff", std::string_view(box));
         }
         for (const char* kind : kPlaneKinds) {
-            files.put(std::string("objects/planes/") + kind + "/plane.ini", std::string_view(kPlaneIni));
+            files.put(std::string("objects/planes/") + kind + "/plane.ini",
+                      std::string_view(kPlaneIni));
             files.put(std::string("objects/planes/") + kind + "/box.dff", std::string_view(box));
         }
         files.put("missions/" + std::to_string(number) + "/mission.ini", ini);
@@ -98,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::ModelRunBalanced engine_balanced(fuzzing::start_model_engine());
         char plane[kTvPlayerPlaneNameSize] = {};
         if (f.mission->LoadMission(number, plane) >= 0) {
-            require(strnlen(plane, sizeof plane) < sizeof plane, "the player plane name is terminated");
+            require(strnlen(plane, sizeof plane) < sizeof plane,
+                    "the player plane name is terminated");
             require(f.mission->SaveMission(number) >= 0, "a loaded mission saves");
             const std::string saved = mission_file(number);
             f.mission->Unload();

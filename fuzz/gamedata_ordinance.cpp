@@ -25,7 +25,8 @@ struct Fixture {
         fuzzing::start_engine();
         require(TavrinWeapon_RegisterClasses(OmGetObjectManager()) >= 0, "the weapon class");
         require(OmCreate(CLSID_TavrinWeapon, IID_ITvWeapon, weapon.put()) >= 0, "the weapon");
-        fuzzing::shared_files().put("objects/ordinance/ordinance.ini", std::string_view("[ordinance1]\nname=warm\n"));
+        fuzzing::shared_files().put("objects/ordinance/ordinance.ini",
+                                    std::string_view("[ordinance1]\nname=warm\n"));
         weapon->Create(nullptr); // the first load's lasting allocations
         fuzzing::shared_files().reset();
         weapon->Create(nullptr); // and empty again, as each input leaves it
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 require(strnlen(o.name, sizeof o.name) < sizeof o.name &&
                             strnlen(o.ground_hit, sizeof o.ground_hit) < sizeof o.ground_hit,
                         "a record's texts are terminated");
-                for (float v : {o.size, o.release_speed, o.max_speed, o.accel, o.damage, o.blast, o.jitter})
+                for (float v :
+                     {o.size, o.release_speed, o.max_speed, o.accel, o.damage, o.blast, o.jitter})
                     require(std::isfinite(v), "a record's numbers are finite");
             }
         }

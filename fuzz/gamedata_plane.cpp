@@ -50,9 +50,9 @@ void check(TavrinPlane* plane) {
     require(f.fire_rate > 0.0f && f.fire_interval == 1.0f / f.fire_rate,
             "the fire interval is the reciprocal of a positive rate");
     require(std::isfinite(plane->endurance), "an endurance is a number");
-    for (const char* text : {plane->engine_sound_name, plane->gun_sound_name, plane->rocket_sound_name,
-                             plane->bomb_sound_name, plane->hit_sound, plane->alt_hit_sound,
-                             plane->explosion_sound})
+    for (const char* text :
+         {plane->engine_sound_name, plane->gun_sound_name, plane->rocket_sound_name,
+          plane->bomb_sound_name, plane->hit_sound, plane->alt_hit_sound, plane->explosion_sound})
         require(strnlen(text, 32) < 32, "a sound name is terminated");
     require(strnlen(plane->spiral_sound_path, sizeof plane->spiral_sound_path) <
                 sizeof plane->spiral_sound_path,

@@ -25,8 +25,8 @@ struct Played {
     std::vector<uint8_t> payload;
     bool operator==(const Played& o) const {
         return event.source == o.event.source && event.code == o.event.code &&
-               event.length == o.event.length && (event.length > 0 || event.value == o.event.value) &&
-               payload == o.payload;
+               event.length == o.event.length &&
+               (event.length > 0 || event.value == o.event.value) && payload == o.payload;
     }
 };
 using Batch = std::vector<Played>;
@@ -64,7 +64,8 @@ struct Fixture {
     Fixture() {
         fuzzing::start_data_framework();
         IObjectManager* manager = OmGetObjectManager();
-        require(Input_RegisterClasses(manager) >= 0 && FuzzInputDriver_RegisterClasses(manager) >= 0,
+        require(Input_RegisterClasses(manager) >= 0 &&
+                    FuzzInputDriver_RegisterClasses(manager) >= 0,
                 "Input and the fake driver are registered");
         require(OmCreate(CLSID_Input, IID_IInput, input.put()) >= 0 && input->Init(kCapacity) >= 0,
                 "Input starts");

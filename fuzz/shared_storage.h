@@ -1,7 +1,7 @@
 // The shared storage object of the data-file harnesses: every storage the code makes through
-// CLSID_Storage, CLSID_FileStorage or CLSID_Win32Storage opens its paths in one map in memory. Files written are kept as the streams the
-// writer wrote to and read back from them, so writer/reader round trips need no disk. `reset`
-// empties the map between inputs.
+// CLSID_Storage, CLSID_FileStorage or CLSID_Win32Storage opens its paths in one map in memory.
+// Files written are kept as the streams the writer wrote to and read back from them, so
+// writer/reader round trips need no disk. `reset` empties the map between inputs.
 #pragma once
 
 #include "framework/core/class_factory.h"
@@ -163,15 +163,16 @@ public:
     }
 };
 
-inline const OmClassRecord shared_storage_classes[] = {
-    {&CLSID_FuzzSharedStorage, nullptr, nullptr, OmCreateComponent<SharedMemoryStorage>,
-     "FuzzSharedStorage"}};
+inline const OmClassRecord shared_storage_classes[] = {{&CLSID_FuzzSharedStorage, nullptr, nullptr,
+                                                        OmCreateComponent<SharedMemoryStorage>,
+                                                        "FuzzSharedStorage"}};
 
 inline OmResult shared_storage_class_object(const GUID& clsid, const GUID& iid, void** out) {
     return OmGetClassObjectFromTable(shared_storage_classes, 1, clsid, iid, out);
 }
 
-// Makes CLSID_Storage and the disk storage classes open the shared map (after the storage modules are registered).
+// Makes CLSID_Storage and the disk storage classes open the shared map (after the storage modules
+// are registered).
 inline void use_shared_storage() {
     require(OmRegisterClassTable(shared_storage_classes, 1, shared_storage_class_object,
                                  OmGetObjectManager()) >= 0,

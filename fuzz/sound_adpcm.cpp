@@ -9,10 +9,10 @@
 // Input: a byte (bit 0: a single block; else a file), for a block a channel-count byte and a
 // samples-per-block byte, then the bytes.
 #include "fuzz/data_harness.h"
+#include "sound/base/base_sound_create.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_create.h"
 #include "sound/base/sound_format.h"
-#include "sound/base/base_sound_create.h"
 #include "sound/files/ima_adpcm.h"
 #include "sound/files/win32_adpcm.h"
 

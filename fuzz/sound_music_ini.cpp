@@ -61,7 +61,9 @@ public:
     OmResult Eject() override { return OM_S_OK; }
     int32_t GetCount() override { return 1; }
     // A CD track outside 0..99 is refused, as the drive does.
-    OmResult Select(int32_t track) override { return track >= 0 && track < 100 ? OM_S_OK : OM_E_FAIL; }
+    OmResult Select(int32_t track) override {
+        return track >= 0 && track < 100 ? OM_S_OK : OM_E_FAIL;
+    }
     int32_t GetSelection() override { return 0; }
     OmResult GetStatus(uint32_t* flags) override {
         *flags = 0;
@@ -79,9 +81,12 @@ public:
 };
 
 const OmClassRecord fake_players[] = {
-    {&CLSID_Win32Dx7DirectMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>, "Win32Dx7DirectMusic"},
-    {&CLSID_Win32Dx5StreamedMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>, "Win32Dx5StreamedMusic"},
-    {&CLSID_Win32RedBookMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>, "Win32RedBookMusic"},
+    {&CLSID_Win32Dx7DirectMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>,
+     "Win32Dx7DirectMusic"},
+    {&CLSID_Win32Dx5StreamedMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>,
+     "Win32Dx5StreamedMusic"},
+    {&CLSID_Win32RedBookMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>,
+     "Win32RedBookMusic"},
     {&CLSID_MediaMusic, nullptr, nullptr, OmCreateComponent<FakePlayer>, "MediaMusic"},
 };
 OM_DEFINE_MODULE(FuzzFakeMusicPlayers, fake_players)

@@ -12,7 +12,8 @@ namespace fuzzing {
 
 // A file of data/files/ (the program directory's sources), whole.
 inline std::string demo_file(const std::string& relative) {
-    const std::filesystem::path path = std::filesystem::path(CORVEL_SOURCE_DIR) / "data/files" / relative;
+    const std::filesystem::path path =
+        std::filesystem::path(CORVEL_SOURCE_DIR) / "data/files" / relative;
     std::ifstream in(path, std::ios::binary);
     require(bool(in), "a demo data file is there");
     std::ostringstream text;

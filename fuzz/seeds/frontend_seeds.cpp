@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 using fuzzing::FuzzInputWriter;
@@ -16,11 +16,15 @@ FUZZ_SEEDS(frontend_settings_ini) {
     const std::string strings = fuzzing::demo_file("Language/english/strings.ini");
     seeds.add("demo", FuzzInputWriter().byte(0).part(settings).rest(strings));
     seeds.add("demo_cheats", FuzzInputWriter().byte(1).part(settings).rest(strings));
-    seeds.add("damaged", FuzzInputWriter().byte(0).part("[graphics]\nshadows=0\n[broken\nkey=1\n"
-                                                        "not a line\n[sound]\nchannel0vol=0.2\n")
+    seeds.add("damaged", FuzzInputWriter()
+                             .byte(0)
+                             .part("[graphics]\nshadows=0\n[broken\nkey=1\n"
+                                   "not a line\n[sound]\nchannel0vol=0.2\n")
                              .rest(strings));
-    seeds.add("german", FuzzInputWriter().byte(0).part("[language]\nlanguage=german\n[server]\n"
-                                                       "ipaddress=10.9.8.7\n[cheat]\nboost=1\n")
+    seeds.add("german", FuzzInputWriter()
+                            .byte(0)
+                            .part("[language]\nlanguage=german\n[server]\n"
+                                  "ipaddress=10.9.8.7\n[cheat]\nboost=1\n")
                             .rest("[strings]\ntitle=Aerovant auf Deutsch\n\"quoted key\" = "
                                   "\"Quoted value\"\n\"half=\"open\n\"\"=empty key\n"));
 }
@@ -29,10 +33,11 @@ FUZZ_SEEDS(frontend_characters_ini) {
     seeds.add("demo", fuzzing::demo_file("characters.ini"));
     std::string roster;
     for (int slot = 1; slot <= 7; ++slot)
-        roster += "[Character" + std::to_string(slot) + "]\nforenames=First" + std::to_string(slot) +
-                  "\nsirname=Last\nfavouriteplane=fokkertriplane\nalliedmissionsc=1 0 1 0 0 0 0 0 0 1\n"
-                  "centralmissionsc=0 1 0 0 0 0 0 0 0 0\nalliedmission=3\nvideomode=2\npicture=4\n"
-                  "score=120\ncurrentcampaign=1\nmission1=5\ngermankills=3\nbritkills=2\n";
+        roster +=
+            "[Character" + std::to_string(slot) + "]\nforenames=First" + std::to_string(slot) +
+            "\nsirname=Last\nfavouriteplane=fokkertriplane\nalliedmissionsc=1 0 1 0 0 0 0 0 0 1\n"
+            "centralmissionsc=0 1 0 0 0 0 0 0 0 0\nalliedmission=3\nvideomode=2\npicture=4\n"
+            "score=120\ncurrentcampaign=1\nmission1=5\ngermankills=3\nbritkills=2\n";
     seeds.add("full_roster", roster + "[meta]\ncurrent=4\n");
 }
 
@@ -51,7 +56,8 @@ std::string pointer_bitmap(uint32_t width, uint32_t height) {
     for (uint32_t y = 0; y < height; ++y) {
         std::string line;
         for (uint32_t x = 0; x < width; ++x)
-            line += (x % 32 == y % 32) ? std::string("\xff\xff\xff", 3) : std::string("\x00\xff\x00", 3);
+            line += (x % 32 == y % 32) ? std::string("\xff\xff\xff", 3)
+                                       : std::string("\x00\xff\x00", 3);
         line.resize(row, '\0');
         pixels += line;
     }
@@ -61,7 +67,8 @@ std::string pointer_bitmap(uint32_t width, uint32_t height) {
            le(uint32_t(pixels.size()), 4) + le(0, 4) + le(0, 4) + le(0, 4) + le(0, 4) + pixels;
 }
 
-void add_pages(fuzzing::SeedSet& seeds, const std::string& prefix, const std::filesystem::path& dir) {
+void add_pages(fuzzing::SeedSet& seeds, const std::string& prefix,
+               const std::filesystem::path& dir) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
         if (entry.path().extension() != ".html") continue;
@@ -79,12 +86,14 @@ FUZZ_SEEDS(frontend_mouse_ini) {
     const std::string demo = fuzzing::demo_file("mouse.ini");
     const std::string picture = pointer_bitmap(96, 32);
     for (uint8_t place : {0x44, 0x00, 0xff, 0x7c})
-        seeds.add("demo_" + std::to_string(place), FuzzInputWriter().byte(place).part(demo).rest(picture));
-    seeds.add("ini_picture",
-              FuzzInputWriter().byte(0x33).part("[Raster]\nImage=pointer.ini\n[0]\nWidth=16\n"
-                                                "Height=16\nNextImage=1\nNextTime=5\n[1]\nOffsetX=16\n"
-                                                "Width=16\nHeight=16\nHotspotX=8\nHotspotY=8\n")
-                  .rest("Image=pointer.bmp\n"));
+        seeds.add("demo_" + std::to_string(place),
+                  FuzzInputWriter().byte(place).part(demo).rest(picture));
+    seeds.add("ini_picture", FuzzInputWriter()
+                                 .byte(0x33)
+                                 .part("[Raster]\nImage=pointer.ini\n[0]\nWidth=16\n"
+                                       "Height=16\nNextImage=1\nNextTime=5\n[1]\nOffsetX=16\n"
+                                       "Width=16\nHeight=16\nHotspotX=8\nHotspotY=8\n")
+                                 .rest("Image=pointer.bmp\n"));
 }
 
 FUZZ_SEEDS(frontend_page_tokens) {
@@ -98,7 +107,8 @@ FUZZ_SEEDS(frontend_link_dispatch) {
     const std::filesystem::path source = CORVEL_SOURCE_DIR;
     std::set<std::string> links = {"command:quit", "command:timeout", "menus\\missing.html"};
     std::error_code error;
-    for (const char* dir : {"data/files/Language/english/menus", "data/files/Language/english/missions/allied"})
+    for (const char* dir :
+         {"data/files/Language/english/menus", "data/files/Language/english/missions/allied"})
         for (const auto& entry : std::filesystem::directory_iterator(source / dir, error)) {
             std::ifstream in(entry.path(), std::ios::binary);
             std::ostringstream text;
@@ -116,6 +126,7 @@ FUZZ_SEEDS(frontend_link_dispatch) {
     for (const std::string& link : links) {
         if (link.find('^') != std::string::npos) continue; // a token, expanded before dispatch
         seeds.add("link" + std::to_string(n), FuzzInputWriter().byte(0).rest(link));
-        seeds.add("link" + std::to_string(n++) + "_refused", FuzzInputWriter().byte(0xff).rest(link));
+        seeds.add("link" + std::to_string(n++) + "_refused",
+                  FuzzInputWriter().byte(0xff).rest(link));
     }
 }

@@ -48,7 +48,11 @@ FUZZ_SEEDS(gamedata_shrapnel) {
     input.byte(uint8_t(names.size()));
     for (const std::string& name : names) input.part(name);
     seeds.add("demo", input.rest(demo));
-    seeds.add("mixed_case", FuzzInputWriter().byte(4).part("plank").part("Beam").part("wheel")
+    seeds.add("mixed_case", FuzzInputWriter()
+                                .byte(4)
+                                .part("plank")
+                                .part("Beam")
+                                .part("wheel")
                                 .part("a_name_longer_than_thirty_one_characters")
                                 .rest("Shrapnel pieces: name and size\nPLANK 2.0\nbeam 0.5\n"
                                       "unknown 3\nwheel -1\n"));
@@ -58,8 +62,9 @@ FUZZ_SEEDS(gamedata_ordinance) {
     seeds.add("demo", fuzzing::demo_file("objects/ordinance/ordinance.ini"));
     std::string ten;
     for (int n = 1; n <= 11; ++n)
-        ten += "[ordinance" + std::to_string(n) + "]\nname=o" + std::to_string(n) + "\ndamage=" +
-               std::to_string(n) + "\nblast=0.5\nreleasespeed=200\nmaxspeed=300\naccel=10\n"
+        ten += "[ordinance" + std::to_string(n) + "]\nname=o" + std::to_string(n) +
+               "\ndamage=" + std::to_string(n) +
+               "\nblast=0.5\nreleasespeed=200\nmaxspeed=300\naccel=10\n"
                "size=0.2\njitter=0.01\ngroundhit=Hit.Ground\n";
     seeds.add("eleven", ten + "[hitsounds]\nwater=Hit.Water\ngrass=Hit.Grass\n");
 }
@@ -87,16 +92,18 @@ std::string served_names(std::string ini) {
 } // namespace
 
 FUZZ_SEEDS(gamedata_ground) {
-    for (const char* kind : {"aagun", "ammodump", "hangar", "healthpickup", "rocketpickup", "tent",
-                             "takeoffpoint"}) {
-        const std::string ini = served_names(fuzzing::demo_file(std::string("objects/ground/") + kind + "/ground.ini"));
+    for (const char* kind :
+         {"aagun", "ammodump", "hangar", "healthpickup", "rocketpickup", "tent", "takeoffpoint"}) {
+        const std::string ini =
+            served_names(fuzzing::demo_file(std::string("objects/ground/") + kind + "/ground.ini"));
         seeds.add(std::string(kind), FuzzInputWriter().byte(0).rest(ini));
         seeds.add(std::string(kind) + "_armed", FuzzInputWriter().byte(1).rest(ini));
     }
-    seeds.add("stages", FuzzInputWriter().byte(0).rest(
-                            "[appearance]\ndff=box.dff\ndamagedff1=wreck.dff\ndamagedff3=turret.dff\n"
-                            "damagedff5=wreck.dff\nprelit=1\n[physics]\nendurance=40\nsoft=1\n"
-                            "[behaviour]\npickup=rockets\nheight=12\nbubble=40\n"));
+    seeds.add("stages",
+              FuzzInputWriter().byte(0).rest(
+                  "[appearance]\ndff=box.dff\ndamagedff1=wreck.dff\ndamagedff3=turret.dff\n"
+                  "damagedff5=wreck.dff\nprelit=1\n[physics]\nendurance=40\nsoft=1\n"
+                  "[behaviour]\npickup=rockets\nheight=12\nbubble=40\n"));
 }
 
 FUZZ_SEEDS(gamedata_plane) {
@@ -133,17 +140,25 @@ FUZZ_SEEDS(gamedata_map) {
 FUZZ_SEEDS(gamedata_mission) {
     // The demo missions with their map and kinds renamed to those the harness serves.
     const std::vector<std::pair<std::string, std::string>> renames = {
-        {"demo", "flat"},           {"tavrincamel", "camel"},  {"multitavrincamel", "camel"},
-        {"fokkertriplane", "fokker"}, {"multifokkertriplane", "fokker"}, {"handleypage", "camel"},
-        {"multihandleypage", "camel"}, {"rocketpickup", "tent"}, {"healthpickup", "tent"}};
+        {"demo", "flat"},
+        {"tavrincamel", "camel"},
+        {"multitavrincamel", "camel"},
+        {"fokkertriplane", "fokker"},
+        {"multifokkertriplane", "fokker"},
+        {"handleypage", "camel"},
+        {"multihandleypage", "camel"},
+        {"rocketpickup", "tent"},
+        {"healthpickup", "tent"}};
     for (int number : {1, 2, 3, 101, 102, 103}) {
-        std::string text = fuzzing::demo_file("missions/" + std::to_string(number) + "/mission.ini");
+        std::string text =
+            fuzzing::demo_file("missions/" + std::to_string(number) + "/mission.ini");
         for (const auto& [from, to] : renames) {
             size_t at = 0;
             while ((at = text.find(from, at)) != std::string::npos) {
                 const size_t end = at + from.size();
-                const bool whole = (at == 0 || !std::isalnum(static_cast<unsigned char>(text[at - 1]))) &&
-                                   (end >= text.size() || !std::isalnum(static_cast<unsigned char>(text[end])));
+                const bool whole =
+                    (at == 0 || !std::isalnum(static_cast<unsigned char>(text[at - 1]))) &&
+                    (end >= text.size() || !std::isalnum(static_cast<unsigned char>(text[end])));
                 if (whole) {
                     text.replace(at, from.size(), to);
                     at += to.size();
@@ -152,6 +167,7 @@ FUZZ_SEEDS(gamedata_mission) {
                 }
             }
         }
-        seeds.add("mission" + std::to_string(number), FuzzInputWriter().byte(uint8_t(number % 9)).rest(text));
+        seeds.add("mission" + std::to_string(number),
+                  FuzzInputWriter().byte(uint8_t(number % 9)).rest(text));
     }
 }

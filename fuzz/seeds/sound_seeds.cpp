@@ -121,20 +121,28 @@ FUZZ_SEEDS(sound_wave_convert) {
         seeds.add("adpcm_" + name, FuzzInputWriter().byte(1).rest(bytes));
         seeds.add("adpcm_3d_" + name, FuzzInputWriter().byte(5).rest(bytes));
     }
-    seeds.add("ini_keys", FuzzInputWriter().byte(2).part(
-                              "Priority = true\nVolume = 0.5\nPan = -0.25\nMinRadius = 7\n"
-                              "MaxRadius = 70\nLoopControl = always\nFrequency = 11khz\n"
-                              "PositionX = 1\nPositionY = 2\nPositionZ = 3\nAtX = 0\nAtY = 0\n"
-                              "AtZ = 1\nUpX = 0\nUpY = 1\nUpZ = 0\n").rest(files.wav[2].second));
-    seeds.add("ini_format", FuzzInputWriter().byte(6).part("[a]\nFormat = mono8\n[b]\nVolume=0.7\n")
+    seeds.add("ini_keys",
+              FuzzInputWriter()
+                  .byte(2)
+                  .part("Priority = true\nVolume = 0.5\nPan = -0.25\nMinRadius = 7\n"
+                        "MaxRadius = 70\nLoopControl = always\nFrequency = 11khz\n"
+                        "PositionX = 1\nPositionY = 2\nPositionZ = 3\nAtX = 0\nAtY = 0\n"
+                        "AtZ = 1\nUpX = 0\nUpY = 1\nUpZ = 0\n")
+                  .rest(files.wav[2].second));
+    seeds.add("ini_format", FuzzInputWriter()
+                                .byte(6)
+                                .part("[a]\nFormat = mono8\n[b]\nVolume=0.7\n")
                                 .rest(files.wav[1].second));
-    seeds.add("ini_adpcm_sample", FuzzInputWriter().byte(2).part("Sample = s.adpcm\n3d = true\n")
+    seeds.add("ini_adpcm_sample", FuzzInputWriter()
+                                      .byte(2)
+                                      .part("Sample = s.adpcm\n3d = true\n")
                                       .rest(files.adpcm[0].second));
 }
 
 FUZZ_SEEDS(sound_adpcm) {
     SoundFiles files;
-    for (const auto& [name, bytes] : files.adpcm) seeds.add("file_" + name, FuzzInputWriter().byte(0).rest(bytes));
+    for (const auto& [name, bytes] : files.adpcm)
+        seeds.add("file_" + name, FuzzInputWriter().byte(0).rest(bytes));
     // Single blocks made by the encoder: mono and stereo, whole and cut short.
     for (uint32_t channels : {1u, 2u}) {
         std::vector<int16_t> in(size_t(25) * channels);

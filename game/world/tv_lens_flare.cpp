@@ -64,7 +64,8 @@ void read_series(IPropertySheet* sheet, const char* section, const char* key, fl
         // A value that is no finite number is 0; the rest are kept to +-kLargestValue (a part
         // that many screens away or across is off the screen anyway).
         const float read = static_cast<float>(std::atof(value));
-        values[n - 1] = std::isfinite(read) ? std::clamp(read, -kLargestValue, kLargestValue) : 0.0f;
+        values[n - 1] =
+            std::isfinite(read) ? std::clamp(read, -kLargestValue, kLargestValue) : 0.0f;
     }
 }
 

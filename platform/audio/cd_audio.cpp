@@ -425,7 +425,8 @@ bool read_track_layout(std::istream& in, TrackLayout& layout) {
             layout.data_bytes = uint32_t(std::min<uint64_t>(size, end - body));
             const WAVEFORMATEX& f = layout.format;
             if (f.format_tag != WAVE_FORMAT_PCM || f.block_align == 0 ||
-                f.samples_per_second == 0 || f.block_align != uint32_t(f.channels) * f.bits_per_sample / 8)
+                f.samples_per_second == 0 ||
+                f.block_align != uint32_t(f.channels) * f.bits_per_sample / 8)
                 return false;
             layout.data_bytes -= layout.data_bytes % f.block_align;
             layout.length_ms =

@@ -108,7 +108,8 @@ TEST_F(ShrapnelTest, ModelsLoadInSortedOrderWithTheirSizes) {
 TEST_F(ShrapnelTest, SizesWithoutAFiniteScaleAreIgnored) {
     for (const char* size : {"1e-40", "0", "-2", "nan", "inf"}) {
         dir.write_file("objects/ground/shrapnel/SHRAPNEL.INI",
-                       std::string("Shrapnel pieces: name and size\nplank ") + size + "\nbeam 0.5\n");
+                       std::string("Shrapnel pieces: name and size\nplank ") + size +
+                           "\nbeam 0.5\n");
         EXPECT_EQ(TvInitShrapnel(), 1);
         EXPECT_EQ(TvShrapnelModelScale(1), 0.0f) << size; // plank
         EXPECT_FLOAT_EQ(TvShrapnelModelScale(0), 2.0f) << size;
