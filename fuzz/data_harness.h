@@ -1,8 +1,9 @@
 // The framework as the data-file harnesses (sound, input, game data, front end) run it: every
 // module group but the network and the input drivers (a harness registers what it needs), the
-// debug-message service left out (reports of bad input cost nothing and write no log),
-// CLSID_Storage opening the shared map in memory, the program directory "/fuzz", the virtual clock
-// and the manual audio backend (no device, no thread).
+// debug-message service left out (reports of bad input cost nothing and write no log), the
+// storage classes opening the shared map in memory, the program directory "/fuzz", the virtual
+// clock and the manual audio backend (no audio device; a sound device made on it runs one
+// worker thread, idle while nothing renders).
 #pragma once
 
 #include "framework/core/module_groups.h"
