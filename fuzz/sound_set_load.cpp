@@ -4,7 +4,8 @@
 // before each load), with the files the sections may name: a meta
 // sound's member file, a function sound's expression file and a sample of its own, beside two
 // small writer-made samples that are always there ("a.wav" mono, "b.wav" stereo). Every sound
-// the sounds file names is then played, the set stepped and stopped, and everything released.
+// the sounds file names is then played, every channel's volume set, the set stepped and
+// stopped, and everything released.
 // Checks: a load ends with a result and nothing leaked (framework blocks balance; ASan's leak
 // check sees the rest); the device takes back its first output format.
 //
@@ -49,7 +50,8 @@ struct DeviceState {
     }
 };
 
-OmResult load_once(ISoundControl* device, const std::vector<std::string>& names);
+OmResult load_once(ISoundControl* device, const std::vector<std::string>& sounds,
+                   const std::vector<std::string>& channels = {});
 
 struct Fixture {
     std::string mono, stereo;
@@ -96,17 +98,16 @@ std::vector<std::string> section_names(std::string_view text, size_t most) {
     return names;
 }
 
-OmResult load_once(ISoundControl* device, const std::vector<std::string>& names) {
+OmResult load_once(ISoundControl* device, const std::vector<std::string>& sounds,
+                   const std::vector<std::string>& channels) {
     ComRef<ISoundSet> set;
     require(OmCreate(CLSID_SoundSet, IID_ISoundSet, set.put()) >= 0, "a sound set is made");
     OmResult r = set->Init(device, 0);
     if (r < 0) return r;
     r = set->Load("sound/");
     if (r >= 0) {
-        for (const std::string& name : names) {
-            set->PlaySound(name.c_str(), 0);
-            set->SetChannelVolume(name.c_str(), 0.5f);
-        }
+        for (const std::string& name : sounds) set->PlaySound(name.c_str(), 0);
+        for (const std::string& name : channels) set->SetChannelVolume(name.c_str(), 0.5f);
         platform::advance_virtual_clock(50);
         set->Update();
         set->StopAllSounds();
@@ -141,10 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.put(fuzzing::program_path("sound/c.wav"), sample);
 
     const auto names = section_names(fuzzing::as_text(sounds), kMostSoundsPlayed);
+    const auto channel_names = section_names(fuzzing::as_text(channels), kMostSoundsPlayed);
     {
         fuzzing::FrameworkBlocksBalanced balanced;
         f.initial.restore(f.device.get());
-        load_once(f.device.get(), names);
+        load_once(f.device.get(), names, channel_names);
     }
     files.reset();
     return 0;
