@@ -111,9 +111,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fixture();
     // What the first load, save and lookup make once (the error log's state, the strings'
     // data storage) is made here, outside the inputs' balance checks.
-    const std::string warm = std::string("\x01\x20\x00", 3) + "[language]\nlanguage=english\n   " +
-                             "[strings]\ntitle=Aerovant\n";
-    run_input(reinterpret_cast<const uint8_t*>(warm.data()), warm.size(), false);
+    fuzzing::FuzzInputWriter warm;
+    warm.byte(1).part("[language]\nlanguage=english\n").rest("[strings]\ntitle=Aerovant\n");
+    run_input(warm.bytes().data(), warm.bytes().size(), false);
     return 0;
 }
 
