@@ -36,7 +36,8 @@ public:
     // A part: a little-endian u16 length, then that many bytes (cut at the end of the input).
     std::span<const uint8_t> part() {
         const size_t low = byte();
-        const size_t length = std::min(low | size_t{byte()} << 8, bytes_.size());
+        const size_t high = byte(); // before the size below is taken
+        const size_t length = std::min(low | high << 8, bytes_.size());
         const auto out = bytes_.first(length);
         bytes_ = bytes_.subspan(length);
         return out;

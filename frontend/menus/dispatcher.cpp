@@ -326,7 +326,8 @@ bool dispatch_pilots(const std::string& link) {
         TvSavePilots();
         next_page(choose_mission_page);
     } else if (match(link, "characterplay:", "%d", &n)) {
-        if (TvIsPilotUsed(n - 1)) {
+        // A number outside the slots plays no pilot (and n - 1 of the lowest int overflows).
+        if (n >= 1 && n <= TV_PILOT_SLOTS && TvIsPilotUsed(n - 1)) {
             roster.current = n - 1;
             TvSavePilots();
             next_page(choose_mission_page);

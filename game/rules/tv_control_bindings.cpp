@@ -8,6 +8,7 @@
 #include "game/tv_frontend_services.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -109,11 +110,14 @@ bool read_key(IPropertySheet* sheet, const char* key, int32_t* out) {
     return true;
 }
 
-// "sensitivity" ("%f"); absent or not a number: 1.0.
+// "sensitivity" ("%f"); absent, not a number, or infinite ("nan", "inf" read as numbers and
+// would spread into the plane's controls): 1.0.
 float read_sensitivity(IPropertySheet* sheet) {
     char text[kValueSize];
     float value = 1.0f;
-    if (read_text(sheet, "sensitivity", text) && std::sscanf(text, "%f", &value) == 1) return value;
+    if (read_text(sheet, "sensitivity", text) && std::sscanf(text, "%f", &value) == 1 &&
+        std::isfinite(value))
+        return value;
     return 1.0f;
 }
 

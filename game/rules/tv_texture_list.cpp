@@ -14,8 +14,9 @@ constexpr int32_t kSizeClasses = 4;
 constexpr int32_t kMaxShift = 3;
 constexpr const char* kClassKeys[kSizeClasses] = {"64", "128", "256", "512"};
 
-int32_t total_of(const int32_t load[kSizeClasses]) {
-    int32_t total = 0;
+// In 64 bits: four loads as large as a file may spell do not fit in 32.
+int64_t total_of(const int32_t load[kSizeClasses]) {
+    int64_t total = 0;
     for (int32_t k = 0; k < kSizeClasses; ++k) total += load[k];
     return total;
 }
@@ -25,10 +26,10 @@ int32_t total_of(const int32_t load[kSizeClasses]) {
 void TvTextureShifts(const int32_t initial[4], int32_t budget, int32_t shift[4]) {
     int32_t load[kSizeClasses];
     for (int32_t k = 0; k < kSizeClasses; ++k) {
-        load[k] = initial[k];
+        load[k] = std::max(initial[k], 0); // a negative load is no load
         shift[k] = 0;
     }
-    int32_t total = total_of(load);
+    int64_t total = total_of(load);
     int32_t c = 0;
     // The classes are taken largest first (3, 2, 1, 0, 3, ...); within a turn the largest
     // class whose reduction alone meets the budget is reduced. Once every load is 0 nothing

@@ -138,6 +138,8 @@ LgRaster* raster_of(const LgTexture* texture) {
 OM_DEFINE_MODULE(TavrinBSPLandscape, classes)
 
 TavrinBSPLandscape::~TavrinBSPLandscape() {
+    // The last reference takes the map with it: its world, lights, sky and flare textures.
+    FreeMap();
     if (instance == this) instance = nullptr;
 }
 

@@ -15,6 +15,7 @@
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_ini_sheet.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -60,8 +61,12 @@ void read_section(IPropertySheet* sheet, TvOrdinance& o) {
     read_float(sheet, "accel", &o.accel);
     read_float(sheet, "damage", &o.damage);
     read_float(sheet, "blast", &o.blast);
-    // With a blast radius the damage is kept per unit of radius.
-    if (o.blast > 0.0f) o.damage /= o.blast;
+    // With a blast radius the damage is kept per unit of radius; a radius too small for that
+    // to be a number is no blast.
+    if (o.blast > 0.0f && std::isfinite(o.damage / o.blast))
+        o.damage /= o.blast;
+    else if (o.blast > 0.0f)
+        o.blast = 0.0f;
     read_float(sheet, "size", &o.size);
     read_float(sheet, "jitter", &o.jitter);
     read_text(sheet, "groundhit", o.ground_hit);

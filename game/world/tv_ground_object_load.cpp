@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,11 +49,13 @@ LgAtomic* apply_surface(LgAtomic* atomic, void* data) {
     return atomic;
 }
 
-// The key's number with "%f"; a key that is there but does not read gives `unreadable`.
+// The key's number with "%f"; a key that is there but does not read as a finite number gives
+// `unreadable`.
 void read_reach(IPropertySheet* sheet, const char* key, float* field, float unreadable) {
     char value[kTvIniValueSize];
     if (!TvIniString(sheet, key, value)) return;
-    if (std::sscanf(value, "%f", field) != 1) *field = unreadable;
+    float read = 0.0f;
+    *field = std::sscanf(value, "%f", &read) == 1 && std::isfinite(read) ? read : unreadable;
 }
 
 void read_name(IPropertySheet* sheet, const char* key, char (&field)[32]) {
@@ -132,8 +135,10 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
             if (shadow_texture) LgTextureDestroy(shadow_texture);
             shadow_texture = TvLoadShadowTexture(value, kShadowTextures);
         }
-        if (TvIniString(sheet.get(), "shadowscalar", value))
-            shadow_scale = static_cast<float>(std::atof(value));
+        if (TvIniString(sheet.get(), "shadowscalar", value)) {
+            const float scale = static_cast<float>(std::atof(value));
+            if (std::isfinite(scale)) shadow_scale = scale;
+        }
         char shrapnel_names[kShrapnelValueSize];
         if (sheet->GetString("shrapnel", shrapnel_names, kShrapnelValueSize) >= 0)
             TvShrapnelMaskFromNames(shrapnel_names, &shrapnel.mask, &shrapnel.count);
@@ -152,6 +157,8 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
     endurance = kDefaultEndurance;
     if (sheet->SetSection("physics") >= 0) {
         TvIniFloat(sheet.get(), "endurance", &endurance);
+        // An endurance not above zero has no reciprocal to scale damage by: the default.
+        if (!(endurance > 0.0f) || !std::isfinite(1.0f / endurance)) endurance = kDefaultEndurance;
         if (sheet->GetStringLength("soft") > 0) flags |= kTvFlagSoft;
     }
     reciprocal_endurance = 1.0f / endurance;

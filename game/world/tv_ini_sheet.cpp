@@ -6,6 +6,7 @@
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
 
+#include <cmath>
 #include <cstdio>
 
 OmResult TvLoadIniSheet(const char* path, IPropertySheet** out) {
@@ -40,5 +41,9 @@ bool TvIniString(IPropertySheet* sheet, const char* key, char (&value)[kTvIniVal
 bool TvIniFloat(IPropertySheet* sheet, const char* key, float* out) {
     char value[kTvIniValueSize];
     if (!TvIniString(sheet, key, value)) return false;
-    return std::sscanf(value, "%f", out) == 1;
+    // "nan", "inf" and numbers beyond a float scan as numbers; none is a value of a data file.
+    float read = 0.0f;
+    if (std::sscanf(value, "%f", &read) != 1 || !std::isfinite(read)) return false;
+    *out = read;
+    return true;
 }

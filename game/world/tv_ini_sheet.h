@@ -17,5 +17,5 @@ OmResult TvLoadIniSheet(const char* path, IPropertySheet** out);
 OmResult TvLoadIniSheet(const char* path, IPropertySheet** out, bool* open_failed);
 // The key's value of the current section; false when missing or longer than 31 characters.
 bool TvIniString(IPropertySheet* sheet, const char* key, char (&value)[kTvIniValueSize]);
-// "%f" of the key's value into *out; unchanged when missing or not a number.
+// "%f" of the key's value into *out; unchanged when missing or not a finite number.
 bool TvIniFloat(IPropertySheet* sheet, const char* key, float* out);

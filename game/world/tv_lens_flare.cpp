@@ -5,6 +5,8 @@
 #include "framework/core/com_ref.h"
 #include "game/world/tv_ini_sheet.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +25,8 @@ constexpr int32_t kStateDestinationBlend = 10;
 constexpr int32_t kStateVertexAlpha = 11;
 constexpr uintptr_t kBlendOne = 2, kBlendSourceAlpha = 5, kBlendInverseSourceAlpha = 6;
 constexpr int32_t kPrimitiveFan = 5;
+constexpr float kLargestValue = 100.0f;
+constexpr float kLargestPixel = 1.0e6f;
 
 TvLensFlareState state;
 
@@ -57,8 +61,19 @@ void read_series(IPropertySheet* sheet, const char* section, const char* key, fl
         std::snprintf(name, sizeof name, "%s%d", key, n);
         char value[kTvIniValueSize];
         if (!TvIniString(sheet, name, value)) return;
-        values[n - 1] = static_cast<float>(std::atof(value));
+        // A value that is no finite number is 0; the rest are kept to +-kLargestValue (a part
+        // that many screens away or across is off the screen anyway).
+        const float read = static_cast<float>(std::atof(value));
+        values[n - 1] =
+            std::isfinite(read) ? std::clamp(read, -kLargestValue, kLargestValue) : 0.0f;
     }
+}
+
+// A pixel position or size as the rasteriser takes it: saturated, so that no layout of a
+// hostile file or screen size leaves the range of an int.
+int32_t to_pixels(float value) {
+    if (!(value == value)) return 0;
+    return static_cast<int32_t>(std::clamp(value, -kLargestPixel, kLargestPixel));
 }
 
 bool sun_on_screen() {
@@ -126,10 +141,9 @@ void TvUpdateLensFlare() {
     for (int32_t i = 0; i < n; ++i) {
         // The glow at the sun is sized by the whole chain, the rings by their place in it.
         const int32_t m = (i == 0 ? n : i + 1) * kPartSizeStep;
-        const auto s =
-            static_cast<int32_t>(float(static_cast<int32_t>(float(m) * state.scales[i])) * k);
-        const auto x = static_cast<int32_t>(px - float(s / 2));
-        const auto y = static_cast<int32_t>(py - float(s / 2));
+        const int32_t s = to_pixels(float(to_pixels(float(m) * state.scales[i])) * k);
+        const int32_t x = to_pixels(px - float(s / 2));
+        const int32_t y = to_pixels(py - float(s / 2));
         set_quad(state.quads[i], float(x), float(y), float(s), float(s), kFlareColour);
         px += step_x * state.offsets[i];
         py += step_y * state.offsets[i];

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,7 +90,8 @@ OmResult read_tables(IPropertySheet* sheet, TvObjectFields& o, TvFlightTable& f)
     if (sheet->SetSection("armaments") < 0) return OM_E_FAIL;
     TvIniFloat(sheet, "endurance", &o.endurance);
     read_or(sheet, "firerate", &f.fire_rate, -1.0f);
-    if (f.fire_rate == -1.0f) f.fire_rate = 10.0f;
+    // -1 (absent) stands for the default; so does any rate without a finite positive interval.
+    if (!(f.fire_rate > 0.0f) || !std::isfinite(1.0f / f.fire_rate)) f.fire_rate = 10.0f;
     f.fire_interval = 1.0f / f.fire_rate;
     read_or(sheet, "fireon", &f.fire_on_time, -1.0f);
     if (f.fire_on_time == -1.0f) f.fire_on_time = 1.0f;

@@ -139,11 +139,13 @@ void read_sizes(Module& m) {
     int consumed = 0;
     while (std::sscanf(p, " %31s %f%n", word, &value, &consumed) == 2) {
         p += consumed;
-        // A longer name reads on as the next word and so matches nothing.
-        if (!(value > 0.0f) || !std::isfinite(value)) continue;
+        // A longer name reads on as the next word and so matches nothing. A size too small
+        // for its reciprocal to be a float is no size either.
+        const float scale = 1.0f / value;
+        if (!(value > 0.0f) || !std::isfinite(value) || !std::isfinite(scale)) continue;
         for (int32_t i = 0; i < m.model_count; ++i)
             if (strcasecmp(m.names[i], word) == 0) {
-                m.scales[i] = 1.0f / value;
+                m.scales[i] = scale;
                 break;
             }
     }

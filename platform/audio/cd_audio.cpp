@@ -41,45 +41,16 @@ uint32_t le32(const uint8_t* p) {
     return le16(p) | le16(p + 2) << 16;
 }
 
-// The PCM format and data chunk of a WAV file; false for anything else.
+// The PCM format and data chunk of a track's WAV file; false for anything else.
 bool read_wav_layout(const std::string& path, Track& track) {
     std::ifstream in(path, std::ios::binary);
-    uint8_t header[12];
-    if (!in.read(reinterpret_cast<char*>(header), 12)) return false;
-    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
-        return false;
-    bool have_format = false;
-    uint8_t chunk[8];
-    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
-        uint32_t size = le32(chunk + 4);
-        uint64_t body = uint64_t(in.tellg());
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
-            uint8_t f[16];
-            if (!in.read(reinterpret_cast<char*>(f), 16)) return false;
-            track.format.format_tag = uint16_t(le16(f));
-            track.format.channels = uint16_t(le16(f + 2));
-            track.format.samples_per_second = le32(f + 4);
-            track.format.average_bytes_per_second = le32(f + 8);
-            track.format.block_align = uint16_t(le16(f + 12));
-            track.format.bits_per_sample = uint16_t(le16(f + 14));
-            have_format = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0 && have_format) {
-            in.seekg(0, std::ios::end);
-            uint64_t end = uint64_t(in.tellg());
-            track.data_offset = body;
-            track.data_bytes = uint32_t(std::min<uint64_t>(size, end - body));
-            const WAVEFORMATEX& f = track.format;
-            if (f.format_tag != WAVE_FORMAT_PCM || f.block_align == 0 ||
-                f.samples_per_second == 0 || f.block_align != f.channels * f.bits_per_sample / 8)
-                return false;
-            track.data_bytes -= track.data_bytes % f.block_align;
-            track.length_ms =
-                uint32_t(uint64_t(track.data_bytes / f.block_align) * 1000 / f.samples_per_second);
-            return true;
-        }
-        in.seekg(std::streamoff(body + size + (size & 1)));
-    }
-    return false;
+    mci::TrackLayout layout;
+    if (!mci::read_track_layout(in, layout)) return false;
+    track.format = layout.format;
+    track.data_offset = layout.data_offset;
+    track.data_bytes = layout.data_bytes;
+    track.length_ms = layout.length_ms;
+    return true;
 }
 
 // The tracks of <program directory>/cd/ in number order; false when there is no folder.
@@ -425,6 +396,46 @@ uint32_t close(DeviceId id) {
     d.playing = false;
     d.open = false;
     return 0;
+}
+
+bool read_track_layout(std::istream& in, TrackLayout& layout) {
+    uint8_t header[12];
+    if (!in.read(reinterpret_cast<char*>(header), 12)) return false;
+    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return false;
+    bool have_format = false;
+    uint8_t chunk[8];
+    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
+        uint32_t size = le32(chunk + 4);
+        uint64_t body = uint64_t(in.tellg());
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+            uint8_t f[16];
+            if (!in.read(reinterpret_cast<char*>(f), 16)) return false;
+            layout.format.format_tag = uint16_t(le16(f));
+            layout.format.channels = uint16_t(le16(f + 2));
+            layout.format.samples_per_second = le32(f + 4);
+            layout.format.average_bytes_per_second = le32(f + 8);
+            layout.format.block_align = uint16_t(le16(f + 12));
+            layout.format.bits_per_sample = uint16_t(le16(f + 14));
+            have_format = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && have_format) {
+            in.seekg(0, std::ios::end);
+            uint64_t end = uint64_t(in.tellg());
+            layout.data_offset = body;
+            layout.data_bytes = uint32_t(std::min<uint64_t>(size, end - body));
+            const WAVEFORMATEX& f = layout.format;
+            if (f.format_tag != WAVE_FORMAT_PCM || f.block_align == 0 ||
+                f.samples_per_second == 0 ||
+                f.block_align != uint32_t(f.channels) * f.bits_per_sample / 8)
+                return false;
+            layout.data_bytes -= layout.data_bytes % f.block_align;
+            layout.length_ms =
+                uint32_t(uint64_t(layout.data_bytes / f.block_align) * 1000 / f.samples_per_second);
+            return true;
+        }
+        in.seekg(std::streamoff(body + size + (size & 1)));
+    }
+    return false;
 }
 
 bool error_text(uint32_t error, char* buffer, uint32_t size) {

@@ -9,6 +9,7 @@
 #include "platform/audio/tick_source.h"
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,17 @@ void set_hardware_error(bool failing);
 void set_in_use(bool in_use);
 // Forgets the drive (closed, tray shut, hooks cleared, output released).
 void reset();
+
+// Where an audio track's samples are: the PCM format and the data chunk of a WAV file.
+struct TrackLayout {
+    WAVEFORMATEX format{};
+    uint64_t data_offset = 0;
+    uint32_t data_bytes = 0; // whole frames, within the file
+    uint32_t length_ms = 0;
+};
+// Reads the layout of the track file in `in` (read from its start); false for anything but a
+// PCM WAV file whose block alignment matches its channels and bits.
+bool read_track_layout(std::istream& in, TrackLayout& layout);
 
 } // namespace platform::audio::mci
 

@@ -224,7 +224,8 @@ TEST_F(Dispatcher, PilotLinksCreateChooseAndDeletePilots) {
 
     EXPECT_EQ(dispatch("characterplay:3"), "menus\\choosemission.html");
     EXPECT_EQ(roster.current, 2);
-    for (const char* nothing : {"characterplay:2", "characterplay:0", "characterplay:9"})
+    for (const char* nothing : {"characterplay:2", "characterplay:0", "characterplay:9",
+                                "characterplay:-2147483648", "characterplay:2147483647"})
         EXPECT_EQ(dispatch(nothing), nothing);
     EXPECT_EQ(roster.current, 2);
 

@@ -133,6 +133,10 @@ TEST_F(BindingsTest, AxisSectionsOfEveryKind) {
          OM_S_OK,
          {1, 0x9d, 0x9e, 2.0f, 0},
          nullptr},
+        // A sensitivity that reads as no finite number is the default.
+        {"type=mouse\naxis=1\nsensitivity=nan\n", OM_S_OK, {2, 1, 1, 1.0f, 0}, nullptr},
+        {"type=mouse\naxis=1\nsensitivity=-inf\n", OM_S_OK, {2, 1, 1, 1.0f, 0}, nullptr},
+        {"type=mouse\naxis=1\nsensitivity=1e39\n", OM_S_OK, {2, 1, 1, 1.0f, 0}, nullptr},
         // A long name not in the table is code 0, without a message.
         {"type=keyboard\nupkey=joystick\ndownkey=end\n", OM_S_OK, {1, 0, 0x90, 1.0f, 0}, nullptr},
         {"axis=1\n",

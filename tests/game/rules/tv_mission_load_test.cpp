@@ -296,6 +296,11 @@ TEST(TextureBudget, ShiftsBringTheLoadWithinTheBudget) {
         {1000, {0, 0, 0, 1000000}, {3, 3, 3, 3}},
         {100, {400, 400, 0, 0}, {2, 2, 2, 2}},
         {-5, {10, 10, 10, 10}, {2, 2, 2, 2}},
+        // Hostile loads: their sum does not fit in 32 bits; a negative load counts as none
+        // (it cannot make room for the others).
+        {1000, {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, {3, 3, 3, 3}},
+        {1000, {0, -1000, 1500, 0}, {0, 0, 1, 0}},
+        {100, {INT32_MIN, 400, INT32_MIN, 0}, {0, 1, 0, 0}},
     };
     for (const Case& c : cases) {
         int32_t shift[4];

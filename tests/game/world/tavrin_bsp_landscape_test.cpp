@@ -263,6 +263,16 @@ TEST_F(LandscapeTest, FreeMapReleasesEverythingOnceAndClearsThePublishedWorld) {
     EXPECT_EQ(record.sound("gusts")->releases, 1);
 }
 
+TEST_F(LandscapeTest, TheLastReleaseTakesTheMapWithIt) {
+    ASSERT_EQ(load_flat("front = f\n", "[sound]\nwind = gusts\n"), OM_S_OK);
+    ASSERT_NE(TvCurrentMapWorld, nullptr);
+    EXPECT_EQ(landscape->Release(), 0u);
+    landscape = nullptr;
+    EXPECT_EQ(TvCurrentMapWorld, nullptr);
+    EXPECT_EQ(record.sound("gusts")->releases, 1);
+    EXPECT_EQ(LgWorldGetDefaultSectorPipeline()->stage6, TvSavedSectorStage());
+}
+
 TEST_F(LandscapeTest, LoadingOverALoadedMapReleasesTheOldOne) {
     ASSERT_EQ(load_flat("", "[sound]\nwind = gusts\n"), OM_S_OK);
     landscapetest::FakeSound* first = record.sound("gusts");

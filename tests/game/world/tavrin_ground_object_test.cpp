@@ -137,7 +137,8 @@ TEST_F(GroundTest, BehaviourAndPhysicsValues) {
                           {"pickup=health\nheight=tall\nbubble=wide\n", kTvPickupHealth, 30, 30},
                           {"pickup=repairman\n", kTvPickupRepairman, 0, 0},
                           {"pickup=boost\n", kTvPickupBoost, 0, 0},
-                          {"pickup=Rockets\n", kTvPickupNone, 0, 0}};
+                          {"pickup=Rockets\n", kTvPickupNone, 0, 0},
+                          {"pickup=health\nheight=nan\nbubble=-inf\n", kTvPickupHealth, 30, 30}};
     int i = 0;
     for (const Case& c : cases) {
         const std::string name = "kind" + std::to_string(i++);
@@ -154,6 +155,21 @@ TEST_F(GroundTest, BehaviourAndPhysicsValues) {
     }
     write_kind("CanyonAAGun", "[appearance]\ndff=c.dff\n", {{"c.dff", box_file()}});
     EXPECT_EQ(load("CanyonAAGun")->canyon_gun, 1);
+    // An endurance without a finite reciprocal is the default.
+    for (const char* endurance : {"0", "-5", "1e-40", "nan"}) {
+        const std::string name = std::string("weak") + std::to_string(i++);
+        write_kind(name,
+                   std::string("[appearance]\ndff=w.dff\nshadowscalar=") + endurance +
+                       "e40\n[physics]\nendurance=" + endurance + "\n",
+                   {{"w.dff", box_file()}});
+        TavrinGroundObject* kind = load(name);
+        // "-5e40" and "nane40" are no finite float and keep the scale 1; the others read.
+        const std::string scalar = std::string(endurance) + "e40";
+        const float scale = float(std::atof(scalar.c_str()));
+        EXPECT_EQ(kind->shadow_scale, std::isfinite(scale) ? scale : 1.0f) << endurance;
+        EXPECT_EQ(kind->endurance, 30.0f) << endurance;
+        EXPECT_EQ(kind->reciprocal_endurance, 1.0f / 30.0f) << endurance;
+    }
 }
 
 TEST_F(GroundTest, ModelStagesFollowTheDamageAndTheExplosionComesOnce) {

@@ -110,6 +110,31 @@ TEST_F(WeaponTest, SectionsStopAtTheFirstGapAndAfterTheTenth) {
     EXPECT_EQ(weapon->ordnance_count(), 0);
 }
 
+TEST_F(WeaponTest, HostileNumbersReadAsAbsentOrAsNoBlast) {
+    struct Case {
+        const char* keys;
+        float damage, blast, size;
+    };
+    const Case cases[] = {
+        {"damage=nan\nsize=inf\n", 0.0f, 0.0f, 0.0f},
+        {"damage=1e39\nblast=-inf\nsize=-1e39\n", 0.0f, 0.0f, 0.0f},
+        // A blast radius too small for the damage per unit of radius to be a number.
+        {"damage=5\nblast=1e-40\nsize=2\n", 5.0f, 0.0f, 2.0f},
+        {"damage=6\nblast=2\n", 3.0f, 2.0f, 0.0f},
+    };
+    make_weapon();
+    TvCreateDescriptor d{};
+    d.game = game;
+    for (const Case& c : cases) {
+        dir.write_file("objects/ordinance/ordinance.ini", std::string("[ordinance1]\n") + c.keys);
+        ASSERT_EQ(weapon->Create(&d), OM_S_OK);
+        const TvOrdinance& o = weapon->GetOrdinanceTable()[0];
+        EXPECT_EQ(o.damage, c.damage) << c.keys;
+        EXPECT_EQ(o.blast, c.blast) << c.keys;
+        EXPECT_EQ(o.size, c.size) << c.keys;
+    }
+}
+
 TEST_F(WeaponTest, IsOneInstanceAnsweringItsThreeInterfaces) {
     make_weapon();
     ITvObject* again = nullptr;

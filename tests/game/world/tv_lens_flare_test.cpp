@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 using landscapetest::ViewCamera;
@@ -77,6 +78,34 @@ TEST_F(LensFlare, AMissingOffsetLeavesTheLaterPartsInPlace) {
     TvSetLensFlareScreenSize(1280, 960);
     TvUpdateLensFlare();
     EXPECT_EQ(size(0), 40.0f);
+}
+
+TEST_F(LensFlare, HostileValuesLeaveWholePixelsOnAnyScreen) {
+    struct Case {
+        const char* values;
+        float offset, scale; // of part 1 as read
+    };
+    const Case cases[] = {
+        {"[scales]\nscale1 = 1e30\n[offsets]\noffset1 = -1e30\n", -100.0f, 100.0f},
+        {"[scales]\nscale1 = nan\n[offsets]\noffset1 = inf\n", 0.0f, 0.0f},
+        {"[scales]\nscale1 = -inf\n[offsets]\noffset1 = 0.5\n", 0.5f, 0.0f},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(load(std::string("[flare]\nparts = 2\n") + c.values), OM_S_OK) << c.values;
+        EXPECT_EQ(TvLensFlare().offsets[0], c.offset) << c.values;
+        EXPECT_EQ(TvLensFlare().scales[0], c.scale) << c.values;
+        // A screen far wider than any display scales the parts past an int's range.
+        for (int32_t width : {640, 2000000000}) {
+            ASSERT_EQ(TvSetLensFlareScreenSize(width, 480), OM_S_OK);
+            TvSetLensFlareSunPosition(0, 0);
+            TvUpdateLensFlare();
+            for (int i = 0; i < 2; ++i)
+                for (const LgIm3DScreenVertex& v : TvLensFlare().quads[i]) {
+                    EXPECT_TRUE(std::isfinite(v.x) && std::fabs(v.x) <= 2e6f) << c.values;
+                    EXPECT_TRUE(std::isfinite(v.y) && std::fabs(v.y) <= 2e6f) << c.values;
+                }
+        }
+    }
 }
 
 TEST_F(LensFlare, DrawsOnlyWhileTheSunIsOnTheScreen) {

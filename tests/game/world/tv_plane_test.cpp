@@ -160,6 +160,17 @@ TEST_F(PlaneLoadTest, LoadsTablesModelShadowAndSounds) {
     EXPECT_STREQ(plane->spiral_sound_path, "Sound\\spin.wav");
 }
 
+TEST_F(PlaneLoadTest, FireRatesWithoutAPositiveIntervalAreTheDefault) {
+    for (const char* rate : {"0", "-5", "1e-40", "nan"}) {
+        write_plane(std::string("[physics]\n[collision]\n[armaments]\nfirerate = ") + rate +
+                    "\n[appearance]\ndff = camel.dff\n");
+        TavrinPlane* plane = archetype();
+        ASSERT_EQ(plane->LoadPlane("camel"), OM_S_OK) << rate;
+        EXPECT_EQ(plane->flight.fire_rate, 10.0f) << rate;
+        EXPECT_FLOAT_EQ(plane->flight.fire_interval, 0.1f) << rate;
+    }
+}
+
 TEST_F(PlaneLoadTest, RequiredSectionsAndTheModel) {
     // Without [armaments] the earlier sections stay read.
     write_plane("[physics]\nhighspeed = 90\n[collision]\n");

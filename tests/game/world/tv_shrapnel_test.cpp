@@ -105,6 +105,17 @@ TEST_F(ShrapnelTest, ModelsLoadInSortedOrderWithTheirSizes) {
     EXPECT_EQ(TvShrapnelModelCount(), 3);
 }
 
+TEST_F(ShrapnelTest, SizesWithoutAFiniteScaleAreIgnored) {
+    for (const char* size : {"1e-40", "0", "-2", "nan", "inf"}) {
+        dir.write_file("objects/ground/shrapnel/SHRAPNEL.INI",
+                       std::string("Shrapnel pieces: name and size\nplank ") + size +
+                           "\nbeam 0.5\n");
+        EXPECT_EQ(TvInitShrapnel(), 1);
+        EXPECT_EQ(TvShrapnelModelScale(1), 0.0f) << size; // plank
+        EXPECT_FLOAT_EQ(TvShrapnelModelScale(0), 2.0f) << size;
+    }
+}
+
 TEST_F(ShrapnelTest, MoreThanThirtyTwoModelsStopAtThirtyTwo) {
     for (int i = 0; i < 33; ++i) {
         char name[64];

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,40 @@ std::string wav(uint32_t frames, int16_t value) {
     std::string fmt = le(1, 2) + le(1, 2) + le(22050, 4) + le(44100, 4) + le(2, 2) + le(16, 2);
     std::string body = "WAVEfmt " + le(16, 4) + fmt + "data" + le(uint32_t(data.size()), 4) + data;
     return "RIFF" + le(uint32_t(body.size()), 4) + body;
+}
+
+// A track file with the given "fmt " words and data bytes.
+std::string track(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t align, uint16_t bits,
+                  const std::string& data, uint32_t claimed) {
+    std::string fmt = le(tag, 2) + le(channels, 2) + le(rate, 4) + le(rate * align, 4) +
+                      le(align, 2) + le(bits, 2);
+    std::string body = "WAVEfmt " + le(16, 4) + fmt + "data" + le(claimed, 4) + data;
+    return "RIFF" + le(uint32_t(body.size()), 4) + body;
+}
+
+TEST(CdTrackLayout, HostileTrackFilesAreRefusedOrKeptWithinTheFile) {
+    struct Row {
+        const char* what;
+        std::string file;
+        bool reads;
+        uint32_t data_bytes;
+    };
+    const std::string six(6, '\x11');
+    const Row rows[] = {
+        {"whole frames", track(1, 2, 44100, 4, 16, six, 6), true, 4},
+        {"a data size past the end", track(1, 1, 22050, 2, 16, six, 0xFFFFFFF0u), true, 6},
+        // Channels times bits overflowed an int before it was compared with the alignment.
+        {"channels x bits beyond an int", track(1, 59650, 8000, 0xFFF7, 65527, six, 6), false, 0},
+        {"no rate", track(1, 1, 0, 2, 16, six, 6), false, 0},
+        {"not PCM", track(0x11, 1, 22050, 2, 16, six, 6), false, 0},
+        {"cut in the header", std::string("RIFF\x04\0\0\0WAV", 11), false, 0},
+    };
+    for (const Row& row : rows) {
+        std::istringstream in(row.file);
+        mci::TrackLayout layout;
+        EXPECT_EQ(mci::read_track_layout(in, layout), row.reads) << row.what;
+        if (row.reads) EXPECT_EQ(layout.data_bytes, row.data_bytes) << row.what;
+    }
 }
 
 class CdAudio : public ::testing::Test {
