@@ -4,8 +4,9 @@
 // the body stream's time-out runs out on the virtual clock). The client sets host, path and
 // file name, fetches (following redirects) and the body is read to its end. Checks:
 // - at most 11 connections (the first and 10 redirects);
-// - every request is "GET <path><file> HTTP/1.1\nHost: <host> \n\n", host, path and file
-//   together at most 2040 characters, sent to the host and port the Host header names;
+// - every request is "GET <path><file> HTTP/1.1\nHost: <host> \n\n" with no other line end,
+//   host, path and file together at most 2040 characters, sent to the host and port the Host
+//   header names;
 // - a fetched body is exactly what followed the head on the last connection, and the bytes
 //   delivered (sync option 5) count it;
 // - every framework block taken is given back.
@@ -19,6 +20,7 @@
 #include "net/tcp/win32_tcp.h"
 #include "net/web/url_parts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -127,6 +129,8 @@ void check_request(const Script::Connection& c) {
                 r.size() >= mid + version.size() + end.size() &&
                 r.compare(r.size() - end.size(), end.size(), end) == 0,
             "a request has its form");
+    require(std::count(r.begin(), r.end(), '\n') == 3 && r.find('\r') == std::string::npos,
+            "a request holds no line end of its parts");
     const std::string target = r.substr(get.size(), mid - get.size());
     const std::string host =
         r.substr(mid + version.size(), r.size() - end.size() - mid - version.size());
