@@ -2,8 +2,8 @@
 # One entry point for building, running, testing and benchmarking corvel.
 #   ./build.sh run [args]     build and run the game on its demo data
 #   ./build.sh test           build everything and run the whole test suite
-#   ./build.sh bench          build in Release and run the benchmarks, then the frame benchmark
-#                             of the demo missions (per-stage table)
+#   ./build.sh bench          build in Release and run the benchmarks, then the frame benchmarks
+#                             of the demo missions and of the stress mission (per-stage tables)
 #   ./build.sh sanitize       build and run the test suite under ASan+UBSan
 #   ./build.sh tsan           build and run the graphics device's and the engine's tests under
 #                             ThreadSanitizer (the rasteriser's worker threads)
@@ -82,9 +82,12 @@ bench)
         echo "== $b"
         "$b" "$@"
     done
-    # The real program flying the demo missions: time per frame stage.
+    # The real program flying the demo missions, then the synthetic stress mission at 500,
+    # 1500 and 3000 objects: time per frame stage.
     echo "== bench/e2e/mission_frames.py"
     python3 bench/e2e/mission_frames.py --corvel build-release/bin/corvel
+    echo "== bench/e2e/stress_frames.py"
+    python3 bench/e2e/stress_frames.py --corvel build-release/bin/corvel
     ;;
 fuzz)
     build_fuzz

@@ -6,6 +6,7 @@
 #include "frontend/startup/program_entry.h"
 #include "frontend/startup/test_hooks.h"
 #include "platform/startup.h"
+#include "platform/window/key_script.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,5 +46,6 @@ int main(int argc, char** argv) {
     const int result = TvRunProgram(options);
     TvFinishFrameShots();
     TvFinishStageLog();
+    platform::stop_key_script();
     return result;
 }

@@ -1,6 +1,7 @@
 // Real clocks over CLOCK_MONOTONIC, and the virtual clock tests switch to.
 #include "platform/clock.h"
 
+#include <array>
 #include <atomic>
 #include <ctime>
 #include <mutex>
@@ -109,10 +110,30 @@ void set_virtual_frame_step(uint32_t milliseconds) {
 
 namespace {
 std::atomic<void (*)()> frame_shown_hook{nullptr};
-}
+std::array<std::atomic<void (*)()>, 4> frame_shown_listeners{};
+std::mutex listeners_lock;
+} // namespace
 
 void set_frame_shown_hook(void (*hook)()) {
     frame_shown_hook.store(hook);
+}
+
+bool add_frame_shown_listener(void (*listener)()) {
+    std::lock_guard guard(listeners_lock);
+    for (auto& slot : frame_shown_listeners)
+        if (slot.load() == listener) return true;
+    for (auto& slot : frame_shown_listeners)
+        if (!slot.load()) {
+            slot.store(listener);
+            return true;
+        }
+    return false;
+}
+
+void remove_frame_shown_listener(void (*listener)()) {
+    std::lock_guard guard(listeners_lock);
+    for (auto& slot : frame_shown_listeners)
+        if (slot.load() == listener) slot.store(nullptr);
 }
 
 void note_frame_shown() {
@@ -126,6 +147,8 @@ void note_frame_shown() {
         advance_virtual_ns(uint64_t(step) * nanoseconds_per_millisecond);
     }
     if (void (*hook)() = frame_shown_hook.load()) hook();
+    for (auto& slot : frame_shown_listeners)
+        if (void (*listener)() = slot.load()) listener();
 }
 
 } // namespace platform

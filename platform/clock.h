@@ -33,5 +33,9 @@ void note_frame_shown();
 // A function called at every frame shown, after the clock moved (null: none). The audio
 // capture (platform/audio/capture.h) mixes up to the clock's time there.
 void set_frame_shown_hook(void (*hook)());
+// More functions called at every frame shown, after the hook above (test hooks that act at
+// given frames). At most four at a time; false when full. Adding one twice adds it once.
+bool add_frame_shown_listener(void (*listener)());
+void remove_frame_shown_listener(void (*listener)());
 
 } // namespace platform

@@ -3,38 +3,15 @@
 #include "frontend/html/html_blit_renderer.h"
 
 #include "framework/core/com_ref.h"
-#include "frontend/html/html_document.h"
-#include "frontend/html/html_quad.h"
+#include "frontend/html/html_page_walk.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr uint32_t opaque = 0xFF000000u;
-constexpr uint32_t white = 0xFFFFFFFFu;
 constexpr uint32_t copy_mode = OM_BLIT_CONVERT; // the source's colour key applied
-
-struct LinkColour {
-    const char* key;
-    int32_t fallback;
-};
-constexpr LinkColour link_colours[] = {
-    {"alink", 0xFF00FF}, {"vlink", 0xFF0000}, {"link", 0x0000FF}, {"alink", 0x00FFFF}};
-
-template <class T>
-T* borrow(IUnknown* object, const GUID& iid) {
-    T* result = nullptr;
-    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0)
-        return nullptr;
-    result->Release();
-    return result;
-}
-
-IRaster* raster_of(IObjHash* node) {
-    return node ? borrow<IRaster>(node->Get("_raster"), IID_IRaster) : nullptr;
-}
 
 // The clipped rectangle in whole pixels, {x, y, width, height}.
 OmRect pixel_rect(const HtmlRect& r) {
@@ -42,7 +19,7 @@ OmRect pixel_rect(const HtmlRect& r) {
     return {left, top, int32_t(std::floor(r.right)) - left, int32_t(std::floor(r.bottom)) - top};
 }
 
-class PageBlitter {
+class PageBlitter : HtmlPageWalk<PageBlitter> {
 public:
     PageBlitter(const HtmlBlitOutput& output, IObjHash* root) : out_(output), root_(root) {}
 
@@ -65,6 +42,8 @@ public:
     }
 
 private:
+    friend class HtmlPageWalk<PageBlitter>;
+
     // "backgroundstretch" before "background"; null when the node has neither.
     static IObjHash* picture_node(IObjHash* node) {
         if (IObjHash* stretch = htmlNodeAt(node, "backgroundstretch")) return stretch;
@@ -88,7 +67,7 @@ private:
     // The node's picture repeated at its "width" x "height" from (x0, y0) over the area,
     // each tile cut to the clip.
     void tile(IObjHash* node, float x0, float y0, const HtmlRect& area, const HtmlRect& clip) {
-        IRaster* raster = raster_of(node);
+        IRaster* raster = htmlNodeRaster(node);
         if (!raster) return;
         const int32_t tw = std::max(1, node->GetInt("width", 1));
         const int32_t th = std::max(1, node->GetInt("height", 1));
@@ -105,45 +84,14 @@ private:
         }
     }
 
-    OmResult walk(IObjHash* cell, const HtmlRect& clip, float x, float y) {
-        ICOMArray* objs = htmlArrayAt(cell, "objs");
-        if (!objs) return OM_E_FAIL;
-        const int32_t count = objs->Count();
-        for (int32_t i = 0; i < count; ++i) {
-            IObjHash* object = htmlArrayNode(objs, i);
-            if (!object) continue;
-            const char* type = htmlNodeType(object);
-            if (std::strcmp(type, "text") == 0)
-                text(object, clip, x, y);
-            else if (std::strcmp(type, "image") == 0)
-                image(object, clip, x, y);
-            else if (std::strcmp(type, "table") == 0)
-                table(object, clip, x, y);
-        }
-        return OM_S_OK;
-    }
-
-    uint32_t text_colour(IObjHash* text) {
-        int32_t colour;
-        if (text->Has("_state")) {
-            const int32_t state = text->GetInt("_state", HTML_STATE_NORMAL);
-            if (state < 0 || state > 3) return white;
-            colour = root_->GetInt(link_colours[state].key, link_colours[state].fallback);
-        } else {
-            IObjHash* font = htmlNodeAt(text, "font");
-            colour = font ? font->GetInt("color", HTML_NO_COLOUR) : HTML_NO_COLOUR;
-            if (colour == HTML_NO_COLOUR) colour = root_->GetInt("text", HTML_NO_COLOUR);
-        }
-        return opaque | (uint32_t(colour) & 0xFFFFFF);
-    }
-
     // The character's raster in the colour, made and kept in the font node on first use.
     IRaster* character(IObjHash* font_node, IFont* font, const char* font_name, uint32_t colour,
                        unsigned char code) {
         IObjHash* table = htmlNodeAt(font_node, "_charcolors");
         if (!table) return nullptr;
         const std::string key = htmlCharacterKey(colour, code, font_name);
-        if (IRaster* known = borrow<IRaster>(table->Get(key.c_str()), IID_IRaster)) return known;
+        if (IRaster* known = htmlBorrow<IRaster>(table->Get(key.c_str()), IID_IRaster))
+            return known;
         int32_t width = 0;
         intptr_t height = 0;
         if (font->GetGlyphWidth(code, nullptr, &width) < 0 ||
@@ -166,11 +114,11 @@ private:
     }
 
     void text(IObjHash* text, const HtmlRect& clip, float x, float y) {
-        IFont* font = borrow<IFont>(text->Get("_font"), IID_IFont);
+        IFont* font = htmlTextFont(text);
         ICOMArray* frags = htmlArrayAt(text, "_frags");
         IObjHash* font_node = htmlNodeAt(text, "font");
         if (!font || !frags || !font_node) return;
-        const uint32_t colour = text_colour(text);
+        const uint32_t colour = htmlTextColour(root_, text);
         const char* font_name = text->GetString("_fontname", "");
         const int32_t count = frags->Count();
         for (int32_t i = 0; i < count; ++i) {
@@ -192,55 +140,15 @@ private:
 
     void image(IObjHash* image, const HtmlRect& clip, float x, float y) {
         if (!image->Has("_x")) return;
-        IObjHash* node = htmlNodeAt(image, "src");
-        if (!node) return;
-        if (image->Has("_state")) {
-            const int32_t state = image->GetInt("_state", HTML_STATE_NORMAL);
-            IObjHash* rollover = htmlNodeAt(image, "rolloversrc");
-            if (rollover && (state == HTML_STATE_ACTIVE || state == HTML_STATE_HIGHLIGHTED))
-                node = rollover;
-        }
-        IRaster* raster = raster_of(node);
+        IRaster* raster = htmlNodeRaster(htmlImageSource(image));
         if (!raster) return;
-        const float left = x + float(image->GetInt("_x", 0));
-        const float top = y + float(image->GetInt("_y", 0));
         const float w = float(image->GetInt("_width", 0)), h = float(image->GetInt("_height", 0));
-        copy(raster, {left, top, left + w, top + h}, {0, 0, w, h}, clip);
+        copy(raster, htmlBoxAt(image, x, y), {0, 0, w, h}, clip);
     }
 
-    OmResult table(IObjHash* table, const HtmlRect& clip, float x, float y) {
-        if (!table->Has("_x")) return OM_S_OK;
-        const float tx = x + float(table->GetInt("_x", 0));
-        const float ty = y + float(table->GetInt("_y", 0));
-        HtmlRect visible{tx, ty, tx + float(table->GetInt("_width", 0)),
-                         ty + float(table->GetInt("_height", 0))};
-        if (!clipHtmlRect(clip, &visible)) return OM_S_OK;
-        ICOMArray* rows = htmlArrayAt(table, "rows");
-        const int32_t row_count = rows ? rows->Count() : 0;
-        float cell_y = ty;
-        for (int32_t row = 0; row < row_count; ++row) {
-            ICOMArray* cells = htmlArrayAt(htmlArrayNode(rows, row), "cells");
-            const int32_t cell_count = cells ? cells->Count() : 0;
-            float cell_x = tx;
-            float last_height = 0;
-            for (int32_t c = 0; c < cell_count; ++c) {
-                IObjHash* cell = htmlArrayNode(cells, c);
-                if (!cell) continue;
-                const float width = float(cell->GetInt("_width", 0));
-                last_height = float(cell->GetInt("_height", 0));
-                HtmlRect rect{cell_x, cell_y, cell_x + width, cell_y + last_height};
-                if (clipHtmlRect(clip, &rect)) {
-                    if (cell->Has("bgcolor")) fill(rect, uint32_t(cell->GetInt("bgcolor", 0)));
-                    if (IObjHash* picture = picture_node(cell))
-                        tile(picture, rect.left, rect.top, rect, clip);
-                    OmResult r = walk(cell, rect, cell_x, cell_y);
-                    if (r < 0) return r;
-                }
-                cell_x += width;
-            }
-            cell_y += last_height;
-        }
-        return OM_S_OK;
+    void cell_backgrounds(IObjHash* cell, const HtmlRect& rect, const HtmlRect& clip) {
+        if (cell->Has("bgcolor")) fill(rect, uint32_t(cell->GetInt("bgcolor", 0)));
+        if (IObjHash* picture = picture_node(cell)) tile(picture, rect.left, rect.top, rect, clip);
     }
 
     const HtmlBlitOutput& out_;

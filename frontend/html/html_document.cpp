@@ -6,32 +6,16 @@
 
 #include <cstring>
 
-namespace {
-
-// The interface of an object held by a parent, borrowed: the parent's reference keeps it.
-template <class T>
-T* borrow_interface(IUnknown* object, const GUID& iid) {
-    if (!object) return nullptr;
-    T* result = nullptr;
-    if (object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0 || !result) {
-        return nullptr;
-    }
-    result->Release();
-    return result;
-}
-
-} // namespace
-
 IObjHash* htmlNodeAt(IObjHash* node, const char* key) {
-    return node ? borrow_interface<IObjHash>(node->Get(key), IID_IObjHash) : nullptr;
+    return node ? htmlBorrow<IObjHash>(node->Get(key), IID_IObjHash) : nullptr;
 }
 
 ICOMArray* htmlArrayAt(IObjHash* node, const char* key) {
-    return node ? borrow_interface<ICOMArray>(node->Get(key), IID_ICOMArray) : nullptr;
+    return node ? htmlBorrow<ICOMArray>(node->Get(key), IID_ICOMArray) : nullptr;
 }
 
 IObjHash* htmlArrayNode(ICOMArray* array, int32_t index) {
-    return array ? borrow_interface<IObjHash>(array->GetAt(index), IID_IObjHash) : nullptr;
+    return array ? htmlBorrow<IObjHash>(array->GetAt(index), IID_IObjHash) : nullptr;
 }
 
 const char* htmlNodeType(IObjHash* node) {

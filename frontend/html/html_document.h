@@ -24,6 +24,17 @@ constexpr int32_t htmlFontPixelHeight(int32_t size) {
 }
 static_assert(htmlFontPixelHeight(3) == 18);
 
+// The interface of an object a node holds, borrowed (no reference added: the node's keeps it
+// alive); null when there is none or it lacks the interface.
+template <class T>
+T* htmlBorrow(IUnknown* object, const GUID& iid) {
+    T* result = nullptr;
+    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0 || !result)
+        return nullptr;
+    result->Release();
+    return result;
+}
+
 // The node under `key` when it is an ObjHash, else null (no reference added).
 IObjHash* htmlNodeAt(IObjHash* node, const char* key);
 // The array under `key`, else null (no reference added).

@@ -3,10 +3,7 @@
 #include "frontend/html/html_page_renderer.h"
 
 #include "framework/core/com_ref.h"
-#include "frontend/html/html_document.h"
-#include "frontend/html/html_quad.h"
-
-#include <cstring>
+#include "frontend/html/html_page_walk.h"
 
 namespace {
 
@@ -21,31 +18,7 @@ constexpr float glyph_texel = 1.0f / float(HTML_GLYPH_PAGE_SIDE);
 constexpr uint32_t opaque = 0xFF000000u;
 constexpr uint32_t white = 0xFFFFFFFFu;
 
-// Default link colours by state 0..3: "alink", "vlink", "link", "alink".
-struct LinkColour {
-    const char* key;
-    int32_t fallback;
-};
-constexpr LinkColour link_colours[] = {
-    {"alink", 0xFF00FF}, {"vlink", 0xFF0000}, {"link", 0x0000FF}, {"alink", 0x00FFFF}};
-
-template <class T>
-T* borrow(IUnknown* object, const GUID& iid) {
-    T* result = nullptr;
-    if (!object || object->QueryInterface(iid, reinterpret_cast<void**>(&result)) < 0)
-        return nullptr;
-    result->Release(); // the document keeps it alive
-    return result;
-}
-
-HtmlRect box_at(IObjHash* node, float x, float y) {
-    const float left = x + float(node->GetInt("_x", 0));
-    const float top = y + float(node->GetInt("_y", 0));
-    return {left, top, left + float(node->GetInt("_width", 0)),
-            top + float(node->GetInt("_height", 0))};
-}
-
-class PageDrawer {
+class PageDrawer : HtmlPageWalk<PageDrawer> {
 public:
     PageDrawer(const HtmlRenderOutput& output, IObjHash* root)
         : out_(output), root_(root),
@@ -76,6 +49,8 @@ public:
     }
 
 private:
+    friend class HtmlPageWalk<PageDrawer>;
+
     // The drawing offset and the scale, then one quad.
     void emit(HtmlRect r, const HtmlRect* texture, uint32_t colour) {
         r.left = (r.left + offset_) * out_.scale_x;
@@ -95,16 +70,12 @@ private:
         out_.renderer->SetRenderState(state_background_42, 0);
     }
 
-    static IRaster* raster_of(IObjHash* node) {
-        return node ? borrow<IRaster>(node->Get("_raster"), IID_IRaster) : nullptr;
-    }
-
     // "background" repeats the picture at its own size from the page origin, else
     // "backgroundstretch" stretches one copy, else "bgcolor" fills.
     void page_background(const HtmlRect& page_box, const HtmlRect& page) {
         if (root_->Has("background")) {
             IObjHash* node = htmlNodeAt(root_, "background");
-            IRaster* raster = raster_of(node);
+            IRaster* raster = htmlNodeRaster(node);
             if (!raster) return;
             float iw = float(node->GetInt("width", 1));
             float ih = float(node->GetInt("height", 1));
@@ -118,7 +89,7 @@ private:
             emit(r, &t, white);
             return;
         }
-        if (IRaster* raster = raster_of(htmlNodeAt(root_, "backgroundstretch"))) {
+        if (IRaster* raster = htmlNodeRaster(htmlNodeAt(root_, "backgroundstretch"))) {
             HtmlRect r = page;
             HtmlRect t{0, 0, 1, 1};
             if (!clipHtmlRectTextured(page_box, &r, &t)) return;
@@ -134,44 +105,11 @@ private:
         }
     }
 
-    OmResult walk(IObjHash* cell, const HtmlRect& clip, float x, float y) {
-        ICOMArray* objs = htmlArrayAt(cell, "objs");
-        if (!objs) return OM_E_FAIL;
-        const int32_t count = objs->Count();
-        for (int32_t i = 0; i < count; ++i) {
-            IObjHash* object = htmlArrayNode(objs, i);
-            if (!object) continue;
-            const char* type = htmlNodeType(object);
-            if (std::strcmp(type, "text") == 0)
-                text(object, clip, x, y);
-            else if (std::strcmp(type, "image") == 0)
-                image(object, clip, x, y);
-            else if (std::strcmp(type, "table") == 0)
-                table(object, clip, x, y);
-        }
-        return OM_S_OK;
-    }
-
-    uint32_t text_colour(IObjHash* text) {
-        int32_t colour;
-        if (text->Has("_state")) {
-            const int32_t state = text->GetInt("_state", HTML_STATE_NORMAL);
-            if (state < 0 || state > 3) return white;
-            colour = root_->GetInt(link_colours[state].key, link_colours[state].fallback);
-        } else {
-            // The parser marks a font without its own colour with -1: the page's text colour.
-            IObjHash* font = htmlNodeAt(text, "font");
-            colour = font ? font->GetInt("color", HTML_NO_COLOUR) : HTML_NO_COLOUR;
-            if (colour == HTML_NO_COLOUR) colour = root_->GetInt("text", HTML_NO_COLOUR);
-        }
-        return opaque | (uint32_t(colour) & 0xFFFFFF);
-    }
-
     void text(IObjHash* text, const HtmlRect& clip, float x, float y) {
-        IFont* font = borrow<IFont>(text->Get("_font"), IID_IFont);
+        IFont* font = htmlTextFont(text);
         ICOMArray* frags = htmlArrayAt(text, "_frags");
         if (!font || !frags || !out_.font_cache) return;
-        const uint32_t colour = text_colour(text);
+        const uint32_t colour = htmlTextColour(root_, text);
         IRenderer* r = out_.renderer;
         uintptr_t saved_filter = 0;
         r->GetRenderState(OM_RS_TEXTURE_MAG, &saved_filter);
@@ -211,15 +149,7 @@ private:
 
     void image(IObjHash* image, const HtmlRect& clip, float x, float y) {
         if (!image->Has("_x")) return;
-        IObjHash* node = htmlNodeAt(image, "src");
-        if (!node) return;
-        if (image->Has("_state")) {
-            const int32_t state = image->GetInt("_state", HTML_STATE_NORMAL);
-            IObjHash* rollover = htmlNodeAt(image, "rolloversrc");
-            if (rollover && (state == HTML_STATE_ACTIVE || state == HTML_STATE_HIGHLIGHTED))
-                node = rollover;
-        }
-        IRaster* raster = raster_of(node);
+        IRaster* raster = htmlNodeRaster(htmlImageSource(image));
         if (!raster) return;
         const float raster_width = float(raster->GetWidth());
         float inset = 0;
@@ -230,48 +160,17 @@ private:
                 inset = 1.0f / raster_width;
         }
         out_.renderer->SetRenderState(OM_RS_TEXTURE, reinterpret_cast<uintptr_t>(raster));
-        HtmlRect screen = box_at(image, x, y);
+        HtmlRect screen = htmlBoxAt(image, x, y);
         HtmlRect texture{inset, inset, 1 - inset, 1 - inset};
         if (clipHtmlRectTextured(clip, &screen, &texture)) emit(screen, &texture, white);
     }
 
-    OmResult table(IObjHash* table, const HtmlRect& clip, float x, float y) {
-        if (!table->Has("_x")) return OM_S_OK;
-        const HtmlRect box = box_at(table, x, y);
-        HtmlRect visible = box;
-        if (!clipHtmlRect(clip, &visible)) return OM_S_OK;
-        ICOMArray* rows = htmlArrayAt(table, "rows");
-        const int32_t row_count = rows ? rows->Count() : 0;
-        float cell_y = box.top;
-        for (int32_t row = 0; row < row_count; ++row) {
-            ICOMArray* cells = htmlArrayAt(htmlArrayNode(rows, row), "cells");
-            const int32_t cell_count = cells ? cells->Count() : 0;
-            float cell_x = box.left;
-            float last_height = 0;
-            for (int32_t c = 0; c < cell_count; ++c) {
-                IObjHash* cell = htmlArrayNode(cells, c);
-                if (!cell) continue;
-                const float width = float(cell->GetInt("_width", 0));
-                last_height = float(cell->GetInt("_height", 0));
-                HtmlRect rect{cell_x, cell_y, cell_x + width, cell_y + last_height};
-                if (clipHtmlRect(clip, &rect)) {
-                    cell_backgrounds(cell, rect);
-                    OmResult r = walk(cell, rect, cell_x, cell_y);
-                    if (r < 0) return r;
-                }
-                cell_x += width;
-            }
-            cell_y += last_height;
-        }
-        return OM_S_OK;
-    }
-
-    void cell_backgrounds(IObjHash* cell, const HtmlRect& rect) {
+    void cell_backgrounds(IObjHash* cell, const HtmlRect& rect, const HtmlRect&) {
         if (cell->Has("bgcolor")) {
             background_states(nullptr);
             emit(rect, nullptr, uint32_t(cell->GetInt("bgcolor", 0)));
         }
-        if (IRaster* raster = raster_of(htmlNodeAt(cell, "background"))) {
+        if (IRaster* raster = htmlNodeRaster(htmlNodeAt(cell, "background"))) {
             background_states(raster);
             const float w = rect.right - rect.left, h = rect.bottom - rect.top;
             const float rw = float(raster->GetWidth()), rh = float(raster->GetHeight());
@@ -282,7 +181,7 @@ private:
             }
             emit(rect, &texture, white);
         }
-        if (IRaster* raster = raster_of(htmlNodeAt(cell, "backgroundstretch"))) {
+        if (IRaster* raster = htmlNodeRaster(htmlNodeAt(cell, "backgroundstretch"))) {
             background_states(raster);
             const HtmlRect texture{0, 0, 1, 1};
             emit(rect, &texture, white);

@@ -15,6 +15,7 @@
 #include "frontend/setup/window_hook.h"
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/stage_log.h"
 #include "frontend/startup/startup_trace.h"
 #include "frontend/video/video_startup.h"
 #include "game/tv_frontend_services.h"
@@ -123,7 +124,7 @@ OmResult TvSetUpGame(IPropertySheet* sheet) {
     TvTraceStep("settings record");
     create_profiler();
     fill_settings_record();
-    TvGetGameSettingsRecord().profiler = profiler;
+    TvGetGameSettingsRecord().profiler = TvStageLogProfiler(profiler);
     return OM_S_OK;
 }
 

@@ -24,7 +24,9 @@
 #include "frontend/single/mission_pages.h"
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/master_list_holes.h"
 #include "frontend/startup/stage_log.h"
+#include "frontend/startup/test_hooks.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
@@ -434,6 +436,7 @@ OmResult TvRunSinglePlayerMission(int32_t mission) {
     }
     TvSetLastMissionCreated(mission);
     m.mission_loaded = 1;
+    TvAddMasterListHoles(game, TvGetTestHooks().master_list_holes);
 
     fade_into_game(game);
     last_outcome = run_frames(game);

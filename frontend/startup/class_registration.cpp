@@ -11,6 +11,7 @@
 #include "framework/platform/registry.h"
 #include "frontend/startup/startup_trace.h"
 #include "game/rules/tavrin_ai_plane.h"
+#include "game/rules/tavrin_client_game.h"
 #include "game/rules/tavrin_game.h"
 #include "game/rules/tavrin_mission.h"
 #include "game/rules/tavrin_net_plane.h"
@@ -40,7 +41,7 @@ const TvRegistrationStep registration_order[] = {
     {Kind::module, "TavrinObject", TvRegisterObjectClass},
     {Kind::module, "TavrinCamera", TvRegisterCameraClass},
     {Kind::module, "TavrinGame", TvRegisterGameClass},
-    {Kind::module, "TavrinClientGame", nullptr},
+    {Kind::module, "TavrinClientGame", TvRegisterClientGameClass},
     {Kind::module, "TavrinPlane", TvRegisterPlaneClass},
     {Kind::module, "TavrinAIPlane", TvRegisterAIPlaneClass},
     {Kind::module, "TavrinNetPlane", TvRegisterNetPlaneClass},

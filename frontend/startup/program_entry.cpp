@@ -24,6 +24,7 @@
 #include "frontend/startup/game_services.h"
 #include "frontend/startup/machine_game_id.h"
 #include "frontend/startup/program_directory.h"
+#include "frontend/startup/program_icon.h"
 #include "frontend/startup/startup_trace.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
@@ -173,6 +174,9 @@ int create_window(Run& run) {
     window->SetTitle(TV_WINDOW_NAME);
     // Refused when another copy holds the window's lock: that copy stays, this one leaves.
     if (window->Create(nullptr) < 0) return -1;
+    const std::vector<uint32_t> icon = TvProgramIcon(TV_PROGRAM_ICON_SIZE);
+    platform::set_window_icon(window->GetHandle(), icon.data(), TV_PROGRAM_ICON_SIZE,
+                              TV_PROGRAM_ICON_SIZE);
     TvGetOS()->Pump();
     return 0;
 }
@@ -220,6 +224,7 @@ int start_video(Run& run) {
 int hide_cursor(Run&) {
     TvTraceStep("cursor hidden");
     while (platform::show_cursor(false) >= 0) {}
+    platform::set_cursor_pos(0, 0);
     return 0;
 }
 

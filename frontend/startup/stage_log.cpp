@@ -1,6 +1,8 @@
 // The stage log of whole-program benchmark runs.
 #include "frontend/startup/stage_log.h"
 
+#include "framework/platform/profile.h"
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -21,7 +23,48 @@ std::vector<Entry> entries;
 long frame = -1;
 Clock::time_point last_mark;
 
+// Passes every call to the front end's profiler; samples also mark the stage log. It lives as
+// long as the program, so its count stays at 1.
+class LoggingProfile final : public IProfile {
+public:
+    IProfile* real = nullptr;
+
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_IProfile, this}});
+    }
+    uint32_t AddRef() override { return 1; }
+    uint32_t Release() override { return 1; }
+    OmResult Init(uint32_t samples, uint32_t history) override {
+        return real ? real->Init(samples, history) : OM_E_FAIL;
+    }
+    OmResult Free() override { return real ? real->Free() : OM_E_FAIL; }
+    OmResult BeginFrame() override { return real ? real->BeginFrame() : OM_E_FAIL; }
+    OmResult EndFrame() override { return real ? real->EndFrame() : OM_E_FAIL; }
+    OmResult Sample(const char* name) override {
+        TvStageLogMark(name);
+        return real ? real->Sample(name) : OM_S_OK;
+    }
+    int32_t GetHistory() override { return real ? real->GetHistory() : 0; }
+    int32_t GetSampleCount(uint32_t frame) override {
+        return real ? real->GetSampleCount(frame) : 0;
+    }
+    int32_t GetSample(uint32_t frames_back, uint32_t sample) override {
+        return real ? real->GetSample(frames_back, sample) : 0;
+    }
+    const char* GetSampleName(uint32_t sample) override {
+        return real ? real->GetSampleName(sample) : nullptr;
+    }
+};
+
+LoggingProfile logging_profile;
+
 } // namespace
+
+IProfile* TvStageLogProfiler(IProfile* real) {
+    if (log_path.empty()) return real;
+    logging_profile.real = real;
+    return &logging_profile;
+}
 
 void TvStartStageLog(const std::string& path) {
     log_path = path;

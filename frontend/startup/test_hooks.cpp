@@ -7,10 +7,13 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/window/key_script.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -19,6 +22,21 @@ TvTestHooks hooks;
 std::string variable(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+// Starts the scripted key events of the file; a file that cannot be read or parsed is
+// reported and delivers nothing.
+void start_key_script(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    if (file.is_open()) text << file.rdbuf();
+    std::vector<platform::ScriptedKey> keys;
+    std::string error = "cannot be read";
+    if (!file.is_open() || !platform::parse_key_script(text.str(), &keys, &error)) {
+        std::fprintf(stderr, "corvel: the key script %s: %s\n", path.c_str(), error.c_str());
+        return;
+    }
+    platform::start_key_script(std::move(keys));
 }
 
 } // namespace
@@ -43,6 +61,10 @@ void TvApplyTestHooks() {
     TvStartStageLog(variable("CORVEL_STAGE_LOG"));
     if (!hooks.program_dir.empty()) platform::set_program_dir(hooks.program_dir);
     if (hooks.virtual_clock) platform::use_virtual_clock(true);
+    hooks.master_list_holes =
+        int32_t(std::strtol(variable("CORVEL_MASTER_LIST_HOLES").c_str(), nullptr, 10));
+    hooks.key_script = variable("CORVEL_KEY_SCRIPT");
+    if (!hooks.key_script.empty()) start_key_script(hooks.key_script);
     hooks.audio_capture = variable("CORVEL_AUDIO_CAPTURE");
     if (!hooks.audio_capture.empty() && !platform::audio::start_capture(hooks.audio_capture))
         std::fprintf(stderr, "corvel: cannot write the audio capture %s\n",

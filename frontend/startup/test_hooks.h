@@ -13,6 +13,10 @@
 //   CORVEL_FRAME_SHOT_AT    a comma-separated list of frame numbers to keep besides the last
 //   CORVEL_STAGE_LOG        a file for the wall-clock time of every mission frame's stages
 //                           (stage_log.h)
+//   CORVEL_MASTER_LIST_HOLES  a number of empty entries added to the game's master object
+//                           list after each mission is created (master_list_holes.h)
+//   CORVEL_KEY_SCRIPT       a file of key events given to the program as typed keys after
+//                           given frames ("FRAME down|up KEY" lines, platform/window/key_script.h)
 #pragma once
 
 #include <cstdint>
@@ -26,6 +30,8 @@ struct TvTestHooks {
     std::string input_playback;
     std::string frame_shots;
     std::vector<uint64_t> frame_shot_at;
+    std::string key_script;
+    int32_t master_list_holes = 0;
 };
 
 // Reads the hooks and applies those the platform layer serves (program directory, clock) and

@@ -140,7 +140,8 @@ protected:
     void mark(const char* stage);
     void release_player_slots();
     void release_registered_objects(bool destroy_each);
-    void update_outcome();
+    // The per-frame judgement of the outcome (the client game judges its own).
+    virtual void update_outcome();
     void give_net_plane_sound(ITvObject* plane);
     // Loads the settings' mission and lets it populate the game. OM_E_FAIL.
     OmResult build_mission();

@@ -3,9 +3,9 @@
 #include "engine/world/lg_random.h"
 #include "framework/core/object_manager.h"
 #include "game/rules/tavrin_game.h"
+#include "game/world/tv_model_files.h"
 
 #include <algorithm>
-#include <string>
 
 namespace {
 
@@ -81,8 +81,7 @@ OmResult TavrinGame::SetUpParticles() {
         return r;
     }
     particles_->Init();
-    const std::string saved_path = LgImageGetPath() ? LgImageGetPath() : "";
-    LgImageSetPath(kParticleImagePath);
+    TvImagePath images(kParticleImagePath);
     for (const KindRow& row : kKinds) {
         LgTexture* texture = LgTextureRead(row.texture, row.mask);
         const OmParticleType type{
@@ -91,7 +90,6 @@ OmResult TavrinGame::SetUpParticles() {
         particles_->AddType(row.kind, &type, row.capacity);
         if (texture) LgTextureDestroy(texture);
     }
-    LgImageSetPath(saved_path.c_str());
     return OM_S_OK;
 }
 

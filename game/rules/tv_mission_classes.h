@@ -5,10 +5,10 @@
 
 #include "game/world/tavrin_ai_ground_object.h"
 #include "game/world/tv_object.h"
+#include "game/world/tv_weapon.h"
 
-// The ground objects' class and interface ids come from their own headers.
-// No class id is given for the weapons; this one is the project's own.
-inline constexpr GUID CLSID_TavrinWeapon = om_guid("C41E8A77-2B6D-4F09-8E35-7A90D1F3B2C8");
+// The ground objects' and the weapons' class and interface ids come from their own headers:
+// the game creates its weapons by the id the weapon component registers.
 
 // A ground kind is loaded through the ground object's own interface.
 using TvGroundKindLoading = ITvGroundObject;

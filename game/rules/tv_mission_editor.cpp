@@ -3,7 +3,6 @@
 // entries of the chosen archetypes and deleting entries. Edits change the mission's entry
 // tables (the next spawn and the saved file); moving, deleting and placing also reach the
 // live objects.
-#include "engine/core/lg_image.h"
 #include "engine/core/lg_texture.h"
 #include "engine/world/lg_world_tie.h"
 #include "game/rules/tavrin_ai_plane.h"
@@ -11,12 +10,12 @@
 #include "game/rules/tv_game.h"
 #include "game/rules/tv_mission_classes.h"
 #include "game/rules/tv_mission_values.h"
+#include "game/world/tv_model_files.h"
 #include "media/input/input_event.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <utility>
 
 using namespace tvmission;
@@ -92,14 +91,12 @@ void add_clamped(float& value, float step) {
 
 void TavrinMission::load_goal_icons() {
     release_goal_icons();
-    const std::string saved = LgImageGetPath() ? LgImageGetPath() : "";
-    LgImageSetPath(kIconFolder);
+    TvImagePath icons(kIconFolder);
     for (int32_t code : kTvEditorGoalTypes) {
         char name[16];
         std::snprintf(name, sizeof(name), "%d", code);
         goal_icons[code] = LgTextureRead(name, nullptr);
     }
-    LgImageSetPath(saved.c_str());
 }
 
 void TavrinMission::release_goal_icons() {

@@ -1,5 +1,6 @@
 // Writing a mission back as mission.ini in the form the reader takes: positions as they stand
-// (offset already applied, so the offset is written as zero), sections numbered densely.
+// (offset already applied, so the offset is written as zero), sections numbered densely, the
+// safe height and the reinforcement thresholds kept.
 #include "framework/core/com_ref.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
@@ -77,6 +78,8 @@ OmResult TavrinMission::SaveMission(int32_t number) {
     out.section("map");
     out.text("map", map_name);
     out.text("offset", "0 0 0");
+    // Kept when it is not the default a reload would give anyway.
+    if (safe_height != kTvDefaultSafeHeight) out.real("safeheight", safe_height);
     out.section("mission");
     for (int32_t g = 0; g < kTvMissionGroupGoals; ++g) {
         if (group_goals[g] == 0.0f) continue;
@@ -85,6 +88,15 @@ OmResult TavrinMission::SaveMission(int32_t number) {
         out.real(key, group_goals[g]);
     }
     if (time_limit != 0.0f) out.real("timelimit", time_limit);
+
+    if (reinforcement_count > 0) {
+        out.section("reinforcements");
+        for (int32_t k = 0; k < reinforcement_count && k < kTvMissionMaxReinforcements; ++k) {
+            char key[16];
+            std::snprintf(key, sizeof(key), "%d", k + 1);
+            out.integer(key, reinforcement_thresholds[k]);
+        }
+    }
 
     out.section("archetypes");
     out.text("ground", name_list(ground_kind_names, ground_kind_count, [&](int32_t i) {

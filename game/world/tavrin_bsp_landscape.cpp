@@ -8,6 +8,7 @@
 #include "game/world/tv_effects.h"
 #include "game/world/tv_ini_sheet.h"
 #include "game/world/tv_lens_flare.h"
+#include "game/world/tv_model_files.h"
 
 #include <cstdio>
 #include <string>
@@ -35,22 +36,6 @@ OmResult create_landscape(IUnknown* outer, IUnknown** out) {
 
 const OmClassRecord classes[] = {
     {&CLSID_TavrinBSPLandscape, nullptr, nullptr, create_landscape, "TavrinBSPLandscape"}};
-
-// Sets the engine's image search path and puts the previous one back when it goes.
-class ImagePathScope {
-public:
-    explicit ImagePathScope(const std::string& path) {
-        const char* current = LgImageGetPath();
-        saved_ = current != nullptr ? current : "";
-        LgImageSetPath(path.c_str());
-    }
-    ~ImagePathScope() { LgImageSetPath(saved_.c_str()); }
-    ImagePathScope(const ImagePathScope&) = delete;
-    ImagePathScope& operator=(const ImagePathScope&) = delete;
-
-private:
-    std::string saved_;
-};
 
 LgAtomicSector* raise_sector_top(LgAtomicSector* sector, void*) {
     LgWorldSectorGetBoundingBox(sector)->sup.y += kTopRaise;
@@ -169,7 +154,7 @@ OmResult TavrinBSPLandscape::LoadMap(const char* name) {
     if (TvLoadIniSheet((directory + "map.ini").c_str(), sheet.put()) < 0) return OM_E_FAIL;
     if (sheet->SetSection("appearance") < 0) return OM_E_FAIL;
     {
-        ImagePathScope map_images(directory);
+        TvImagePath map_images(directory.c_str());
         char value[kTvIniValueSize];
         if (!TvIniString(sheet.get(), "bsp", value)) return OM_E_FAIL;
         const std::string path = directory + value + ".bsp";
@@ -223,7 +208,7 @@ OmResult TavrinBSPLandscape::LoadMap(const char* name) {
     TvLoadLensFlare();
     TvSetLensFlareScreenSize(TvGetScreenWidth(), TvGetScreenHeight());
     {
-        ImagePathScope flare_images(kFlareImagePath);
+        TvImagePath flare_images(kFlareImagePath);
         flare_ring = LgTextureRead("flarepart.bmp", nullptr);
         flare_glow = LgTextureRead("flareburst.bmp", nullptr);
         TvSetLensFlareRingTexture(raster_of(flare_ring));
@@ -266,7 +251,7 @@ OmResult TavrinBSPLandscape::FreeMap() {
 
 OmResult TavrinBSPLandscape::LoadTestMap(const char* world_file) {
     FreeMap();
-    ImagePathScope test_images("maps\\test\\");
+    TvImagePath test_images("maps\\test\\");
     TvLogError(kSource, __LINE__, "Mothball code. Should not be here.");
     if (world_file == nullptr) return OM_E_FAIL;
     bool opened = false;

@@ -1,6 +1,5 @@
 // The plane component: interfaces, creation from an archetype and a mission air entry, the
 // cockpit textures and sounds it owns, its properties with their side effects, and teardown.
-#include "engine/core/lg_image.h"
 #include "engine/core/lg_texture.h"
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_world_tie.h"
@@ -8,11 +7,11 @@
 #include "game/rules/tv_game.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_effects.h"
+#include "game/world/tv_model_files.h"
 #include "game/world/tv_plane.h"
 
 #include <bit>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -52,16 +51,13 @@ LgTexture* dictionary_or_read(const char* name) {
 }
 
 void read_cockpit_textures(TvPlaneFields& p) {
-    const char* current = LgImageGetPath();
-    const std::string saved = current ? current : "";
-    LgImageSetPath(".\\Ui\\");
+    TvImagePath images(".\\Ui\\");
     for (const CockpitImage& image : kCockpitImages)
         p.cockpit_textures[image.slot] = LgTextureRead(image.name, image.mask);
     p.cockpit_textures[kTvCockpitMap] = dictionary_or_read("map");
     p.cockpit_textures[kTvCockpitMapWater] = dictionary_or_read("mapwater");
     for (const CockpitImage& image : kCockpitImagesAfterMap)
         p.cockpit_textures[image.slot] = LgTextureRead(image.name, image.mask);
-    LgImageSetPath(saved.c_str());
 }
 
 void release_sound(ISound*& sound) {

@@ -179,9 +179,7 @@ LgAtomic* first_atomic(LgClump* clump) {
 OmResult TvInitShrapnel() {
     Module& m = state();
     TvReleaseShrapnel();
-    const char* current = LgImageGetPath();
-    const std::string saved = current ? current : "";
-    LgImageSetPath(kTextures);
+    TvImagePath textures(kTextures);
     m.model_count = 0;
     for (int32_t i = 0; i < kTvShrapnelModelCapacity; ++i) {
         m.models[i] = nullptr;
@@ -192,7 +190,6 @@ OmResult TvInitShrapnel() {
     read_sizes(m);
     build_pool(m);
     m.last_update = platform::timeGetTime();
-    LgImageSetPath(saved.c_str());
     return 1;
 }
 

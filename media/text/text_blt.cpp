@@ -15,12 +15,11 @@ constexpr uint16_t wide_line_break = 10;
 constexpr uint16_t narrow_line_break = 13;
 constexpr uint16_t narrow_skipped = 10;
 
-class TextBlt final : public OmObject<TextBlt, ITextBlt> {
+class TextBlt final : public OmObject<TextBlt, ITextBlt>, OmTextFontHolder {
 public:
     OmResult init() { return Reset(); }
     ~TextBlt() {
-        om_release_text_font(font_, cache_);
-        if (cache_) cache_->Release();
+        release_font_and_cache();
         if (target_) target_->Release();
     }
 
@@ -34,19 +33,8 @@ public:
         return OM_S_OK;
     }
 
-    OmResult SetFont(IFont* font) override {
-        if (font == font_) return OM_S_OK;
-        if (!font) return OM_E_FAIL;
-        om_release_text_font(font_, cache_);
-        font->AddRef();
-        font_ = font;
-        return in_batch_ ? OM_S_OK : om_prime_font_cache(cache_, font_);
-    }
-    OmResult GetFont(IFont** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = font_;
-        return OM_S_OK;
-    }
+    OmResult SetFont(IFont* font) override { return set_text_font(font, in_batch_); }
+    OmResult GetFont(IFont** out) override { return get_text_font(out); }
 
     OmResult SetProperty(uint32_t id, intptr_t value) override {
         int32_t v = int32_t(value);
@@ -61,13 +49,7 @@ public:
         case OM_TEXT_PEN_X: pen_x_ = v; break;
         case OM_TEXT_PEN_Y: pen_y_ = v; break;
         case OM_TEXT_TARGET: return set_target(reinterpret_cast<IRaster*>(value));
-        case OM_TEXT_CACHE: {
-            auto* cache = reinterpret_cast<IFontCache*>(value);
-            if (cache) cache->AddRef();
-            if (cache_) cache_->Release();
-            cache_ = cache;
-            break;
-        }
+        case OM_TEXT_CACHE: hold_text_cache(reinterpret_cast<IFontCache*>(value)); break;
         case OM_TEXT_WIDE: wide_ = v; break;
         case OM_TEXT_TOP: top_ = v; break;
         case OM_TEXT_BOTTOM: bottom_ = v; break;
@@ -103,12 +85,8 @@ public:
 
     OmResult DrawText(const void* text) override {
         if (!target_ || !cache_ || !text) return OM_E_FAIL;
-        if (!font_) {
-            OmResult r = om_create_default_text_font(&font_);
-            if (r < 0) return r;
-        }
         intptr_t size = 0;
-        font_->GetProperty(OM_FONT_SIZE, &size);
+        if (const OmResult r = ready_text_font(&size); r < 0) return r;
         line_height_ = int32_t(size);
         if (pen_y_ >= int32_t(target_->GetHeight())) return OM_S_OK;
         const auto* narrow = static_cast<const uint8_t*>(text);
@@ -185,8 +163,6 @@ private:
     }
 
     OmSharedOSReference os_;
-    IFont* font_ = nullptr;
-    IFontCache* cache_ = nullptr;
     IRaster* target_ = nullptr;
     bool in_batch_ = false;
     bool cache_full_ = false;

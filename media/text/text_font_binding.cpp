@@ -51,3 +51,41 @@ OmResult om_prime_font_cache(IFontCache* cache, IFont* font) {
 OmResult om_create_default_text_font(IFont** out) {
     return OmCreate(CLSID_TrueTypeFont, IID_IFont, out);
 }
+
+OmResult OmTextFontHolder::set_text_font(IFont* font, bool in_batch) {
+    if (font == font_) return OM_S_OK;
+    if (!font) return OM_E_FAIL;
+    om_release_text_font(font_, cache_);
+    font->AddRef();
+    font_ = font;
+    return in_batch ? OM_S_OK : om_prime_font_cache(cache_, font_);
+}
+
+OmResult OmTextFontHolder::get_text_font(IFont** out) const {
+    if (!out) return OM_E_FAIL;
+    *out = font_;
+    return OM_S_OK;
+}
+
+void OmTextFontHolder::hold_text_cache(IFontCache* cache) {
+    if (cache) cache->AddRef();
+    if (cache_) cache_->Release();
+    cache_ = cache;
+}
+
+OmResult OmTextFontHolder::ready_text_font(intptr_t* height) {
+    if (!font_) {
+        const OmResult r = om_create_default_text_font(&font_);
+        if (r < 0) return r;
+    }
+    *height = 0;
+    font_->GetProperty(OM_FONT_SIZE, height);
+    return OM_S_OK;
+}
+
+void OmTextFontHolder::release_font_and_cache() {
+    om_release_text_font(font_, cache_);
+    font_ = nullptr;
+    if (cache_) cache_->Release();
+    cache_ = nullptr;
+}

@@ -43,7 +43,7 @@ const std::array<uint16_t, max_quads * 6>& quad_indices() {
     return table;
 }
 
-class TextRenderer final : public OmObject<TextRenderer, ITextRenderer> {
+class TextRenderer final : public OmObject<TextRenderer, ITextRenderer>, OmTextFontHolder {
 public:
     OmResult init() {
         quad_indices();
@@ -51,8 +51,7 @@ public:
         return OM_S_OK;
     }
     ~TextRenderer() {
-        om_release_text_font(font_, cache_);
-        if (cache_) cache_->Release();
+        release_font_and_cache();
         if (factory_) factory_->Release();
         if (renderer_) renderer_->Release();
     }
@@ -71,19 +70,8 @@ public:
         return OM_S_OK;
     }
 
-    OmResult SetFont(IFont* font) override {
-        if (font == font_) return OM_S_OK;
-        if (!font) return OM_E_FAIL;
-        om_release_text_font(font_, cache_);
-        font->AddRef();
-        font_ = font;
-        return in_batch_ ? OM_S_OK : om_prime_font_cache(cache_, font_);
-    }
-    OmResult GetFont(IFont** out) override {
-        if (!out) return OM_E_FAIL;
-        *out = font_;
-        return OM_S_OK;
-    }
+    OmResult SetFont(IFont* font) override { return set_text_font(font, in_batch_); }
+    OmResult GetFont(IFont** out) override { return get_text_font(out); }
 
     OmResult SetProperty(uint32_t id, intptr_t value) override {
         switch (id) {
@@ -122,12 +110,8 @@ public:
 
     OmResult DrawText(const uint16_t* text) override {
         if (!renderer_ || !cache_ || !text) return OM_E_FAIL;
-        if (!font_) {
-            OmResult r = om_create_default_text_font(&font_);
-            if (r < 0) return r;
-        }
         intptr_t size = 0;
-        font_->GetProperty(OM_FONT_SIZE, &size);
+        if (const OmResult r = ready_text_font(&size); r < 0) return r;
         IRaster* page;
         OmRect rect;
         if (!in_batch_) {
@@ -221,9 +205,7 @@ private:
 
     OmResult set_cache(IFontCache* cache) {
         if (!cache) return OM_E_FAIL;
-        cache->AddRef();
-        if (cache_) cache_->Release();
-        cache_ = cache;
+        hold_text_cache(cache);
         IRasterCreate* target = nullptr;
         if (factory_ && (cache_->GetTarget(&target) < 0 || !target)) cache_->SetTarget(factory_);
         return OM_S_OK;
@@ -281,9 +263,7 @@ private:
     bool previous_full_ = false;
     int32_t draw_spaces_ = 0;
     int32_t background_box_ = 0;
-    IFontCache* cache_ = nullptr;
     IRenderer* renderer_ = nullptr;
-    IFont* font_ = nullptr;
     float pen_x_ = default_pen;
     float pen_y_ = default_pen;
     uint32_t colour_ = white;

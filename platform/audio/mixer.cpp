@@ -15,8 +15,10 @@ constexpr int32_t unity_gain = 65536;
 // The far channel of a 3D source fully to one side keeps half its gain (-6 dB).
 constexpr float far_side_attenuation = 0.5f;
 
-// A level in hundredths of a decibel as a linear gain: 10^(v / 2000).
+// A level in hundredths of a decibel as a linear gain: 10^(v / 2000); the minimum (-100 dB)
+// is silence, as a buffer at minimum volume or panned fully to one side is.
 double db_gain(int32_t hundredths) {
+    if (hundredths <= DSBVOLUME_MIN) return 0.0;
     return hundredths >= 0 ? 1.0 : std::pow(10.0, hundredths / 2000.0);
 }
 

@@ -26,6 +26,8 @@ struct Window {
     // ignores minimising and maximising, and a window manager may refuse a request.
     int show = SW_HIDE;
     int x = 0, y = 0, width = 0, height = 0;
+    std::vector<uint32_t> icon;
+    int icon_width = 0, icon_height = 0;
 };
 
 namespace {
@@ -36,6 +38,7 @@ struct WindowList {
     Window* capture = nullptr;
     int cursor_count = 0;
     bool arrow = true;
+    Point cursor{0, 0};
 };
 
 WindowList& windows() {
@@ -292,6 +295,51 @@ Window* input_window(uint32_t sdl_window_id) {
     WindowList& list = windows();
     std::lock_guard guard(list.lock);
     return list.live.empty() ? nullptr : list.live.front().get();
+}
+
+bool set_window_icon(Window* window, const uint32_t* pixels, int width, int height) {
+    if (!pixels || width <= 0 || height <= 0 || width > 1024 || height > 1024) return false;
+    SDL_Window* sdl;
+    {
+        WindowList& list = windows();
+        std::lock_guard guard(list.lock);
+        if (!alive_locked(list, window)) return false;
+        window->icon.assign(pixels, pixels + static_cast<size_t>(width) * height);
+        window->icon_width = width;
+        window->icon_height = height;
+        sdl = window->sdl;
+    }
+    if (!sdl) return true;
+    // SDL copies the picture; the surface only borrows the pixels for the call.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(pixels), width, height, 32, width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!surface) return true;
+    SDL_SetWindowIcon(sdl, surface);
+    SDL_FreeSurface(surface);
+    return true;
+}
+
+Point window_icon_size(Window* window) {
+    WindowList& list = windows();
+    std::lock_guard guard(list.lock);
+    if (!alive_locked(list, window)) return {0, 0};
+    return {window->icon_width, window->icon_height};
+}
+
+void set_cursor_pos(int x, int y) {
+    {
+        WindowList& list = windows();
+        std::lock_guard guard(list.lock);
+        list.cursor = {x, y};
+    }
+    // Only a real display has a pointer to move; the dummy driver has none.
+    if (SDL_WasInit(SDL_INIT_VIDEO) && !headless()) SDL_WarpMouseGlobal(x, y);
+}
+
+Point cursor_pos() {
+    WindowList& list = windows();
+    std::lock_guard guard(list.lock);
+    return list.cursor;
 }
 
 int show_cursor(bool show) {

@@ -58,6 +58,11 @@ bool window_client_rect(Window* window, int* x, int* y, int* width, int* height)
 Point desktop_size();
 
 void set_window_title(Window* window, std::string_view title);
+// The window's icon: width x height pixels, 0xAARRGGBB, row by row. The window keeps a copy
+// (a virtual window too); false for a dead window or an empty picture.
+bool set_window_icon(Window* window, const uint32_t* pixels, int width, int height);
+// The icon's size, (0, 0) when the window has none.
+Point window_icon_size(Window* window);
 std::string window_title(Window* window);
 std::string window_class_name(Window* window);
 
@@ -77,6 +82,10 @@ Window* input_window(uint32_t sdl_window_id);
 
 // The cursor's display count: the cursor shows while it is 0 or more. Returns the new count.
 int show_cursor(bool show);
+// Puts the pointer at a desktop position (remembered without a display).
+void set_cursor_pos(int x, int y);
+// The position last put with set_cursor_pos, (0, 0) before any.
+Point cursor_pos();
 // Whether the cursor, when shown, is the arrow (true) or none.
 void set_arrow_cursor(bool arrow);
 // Mouse capture: the window keeps the mouse (confined to it) until released.

@@ -27,6 +27,7 @@ END_OF_BATCH, END_OF_SIDE_RECORDS = 2, 1
 KEYS = {
     'escape': 0x80, 'return': 0xAB, 'backspace': 0xA8, 'tab': 0xA9, 'space': 0x20,
     'up': 0x93, 'down': 0x94, 'left': 0x95, 'right': 0x96, 'lshift': 0xAC, 'lalt': 0xB0,
+    'f8': 0x88, 'f9': 0x89,
 }
 
 
@@ -38,16 +39,44 @@ def key_code(name):
     raise ValueError('unknown key ' + name)
 
 
-def record(script):
-    """Turns a script into an input recording: one batch per poll of the program.
+# Platform key names (SDL's) of the characters `type` can type; letters and digits are their
+# own names, capitals are typed with Shift held.
+TYPED_KEYS = {' ': 'Space', '.': 'Period', '-': 'Minus'}
+
+
+def typed_key(character):
+    if character.isascii() and character.isalnum():
+        return character.upper()
+    if character in TYPED_KEYS:
+        return TYPED_KEYS[character]
+    raise ValueError('cannot type %r' % character)
+
+
+def record(script, key_frame_offset=0):
+    """Turns a script into an input recording, one batch per poll of the program, and a key
+    script of platform key events (CORVEL_KEY_SCRIPT) for the steps that type: the window's
+    key messages (text entry reads their key-ups) come from the platform, not from Input.
 
     wait N          N polls without input
     click X Y       pointer to (X, Y) in one poll, button 1 down in the next, up in the next
     key K           key K down in one poll and up in the next
     down K / up K   key K down, or up, in one poll
     hold K N        key K down, N polls, key K up
+    point X Y       pointer to (X, Y) in one poll, no button
+    nudge DX DY     pointer moved by (DX, DY) in one poll
+    press / release mouse button 1 down, or up, in one poll
+    type TEXT       TEXT typed as platform key events, a key a frame (capitals with Shift)
+    tap NAME        the platform key NAME (SDL's name: Return, Backspace, ...) down, then up
+
+    A platform key event for poll P is given after frame P + key_frame_offset is shown; the
+    typing steps take one poll a frame, so the steps after them wait for the typing.
+    Returns the recording and the key script.
     """
     polls = []
+    keys = []
+
+    def platform_key(action, name):
+        keys.append('%d %s %s' % (len(polls) + key_frame_offset, action, name))
 
     def poll(*events):
         polls.append(list(events))
@@ -61,18 +90,46 @@ def record(script):
             if op == 'wait':
                 for _ in range(int(args[0])):
                     poll()
-            elif op == 'click':
+            elif op in ('click', 'point'):
                 x, y = int(args[0]), int(args[1])
                 # The pointer is clamped to the screen: far up-left first, then to the spot.
                 poll((MOUSE, MOUSE_X, -4000), (MOUSE, MOUSE_Y, -4000),
                      (MOUSE, MOUSE_X, x - 1), (MOUSE, MOUSE_Y, y - 1))
-                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
-                poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+                if op == 'click':
+                    poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED))
+                    poll((MOUSE, MOUSE_BUTTON1, MOUSE_RELEASED))
+            elif op == 'nudge':
+                poll((MOUSE, MOUSE_X, int(args[0])), (MOUSE, MOUSE_Y, int(args[1])))
+            elif op in ('press', 'release'):
+                poll((MOUSE, MOUSE_BUTTON1, MOUSE_PRESSED if op == 'press' else MOUSE_RELEASED))
             elif op == 'key':
                 poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
                 poll((KEYBOARD, KEY_RELEASED, key_code(args[0])))
             elif op in ('down', 'up'):
                 poll((KEYBOARD, KEY_PRESSED if op == 'down' else KEY_RELEASED, key_code(args[0])))
+            elif op == 'type':
+                text = line.split('#', 1)[0].strip()[len('type'):].strip()
+                for character in text:
+                    name = typed_key(character)
+                    shifted = character.isupper()
+                    if shifted:
+                        platform_key('down', 'Left Shift')
+                        poll()
+                    platform_key('down', name)
+                    poll()
+                    platform_key('up', name)
+                    poll()
+                    if shifted:
+                        platform_key('up', 'Left Shift')
+                        poll()
+            elif op == 'tap':
+                name = ' '.join(args)
+                if not name:
+                    raise ValueError('tap needs a key name')
+                platform_key('down', name)
+                poll()
+                platform_key('up', name)
+                poll()
             elif op == 'hold':
                 poll((KEYBOARD, KEY_PRESSED, key_code(args[0])))
                 for _ in range(int(args[1])):
@@ -88,7 +145,7 @@ def record(script):
             out += struct.pack('<HHII', source, code, 0, value & 0xFFFFFFFF)
         out += struct.pack('<HHII', 0, END_OF_BATCH, 0, 0)
         out += struct.pack('<HHII', 0, END_OF_SIDE_RECORDS, 0, 0)
-    return bytes(out)
+    return bytes(out), ''.join(k + '\n' for k in keys)
 
 
 def start_xvfb():
@@ -208,9 +265,15 @@ def main():
     parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
     parser.add_argument('--expect', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE an INI file of the program directory must '
-                             'hold after the run')
+                             'hold after the run (FILE:SECTION.KEY>=N: a number of at least N)')
     parser.add_argument('--expect-in-log', action='append', default=[],
                         help='text the error log must hold (else it must be empty)')
+    parser.add_argument('--nothing-else-in-log', action='store_true',
+                        help='with --expect-in-log: every error-log line must hold one of the '
+                             'expected texts')
+    parser.add_argument('--expect-near', action='append', default=[],
+                        help='FILE:SECTION.KEY=N1 N2 ...: the numbers of an INI value after the '
+                             'run, each within 0.5 of the one given')
     parser.add_argument('--windowed', action='store_true', help='use the display, not headless')
     parser.add_argument('--without-ground-objects', action='store_true',
                         help='drop the ground entries from the missions of the copy')
@@ -221,8 +284,15 @@ def main():
     parser.add_argument('--stage-log', action='store_true',
                         help='log the wall-clock time of every mission frame stage to '
                              'WORK/stages.txt')
+    parser.add_argument('--copy', action='append', default=[],
+                        help='PATH=FILE: FILE replaces PATH (relative) in the copy before the run')
+    parser.add_argument('--env', action='append', default=[],
+                        help='NAME=VALUE in the program\'s environment (test hooks)')
     parser.add_argument('--ini-set', action='append', default=[],
                         help='FILE:SECTION.KEY=VALUE written into the copy before the run')
+    parser.add_argument('--key-frame-offset', type=int, default=0,
+                        help='frames shown before the first poll of the input recording (the '
+                             'typing steps give their key events after frame poll + offset)')
     parser.add_argument('script', help='the input script')
     parser.add_argument('args', nargs='*', help="the game's own command-line words")
     options = parser.parse_args()
@@ -241,6 +311,10 @@ def main():
             shutil.copyfile(os.path.join(sources, name), os.path.join(program, name))
     if options.without_ground_objects:
         strip_ground_entries(os.path.join(program, 'missions'))
+    for copy in options.copy:
+        relative, source = copy.split('=', 1)
+        os.makedirs(os.path.dirname(os.path.join(program, relative)), exist_ok=True)
+        shutil.copyfile(source, os.path.join(program, relative))
     for change in options.ini_set:
         file_name, rest = change.split(':', 1)
         name, value = rest.split('=', 1)
@@ -250,7 +324,7 @@ def main():
         os.makedirs(os.path.join(work, d))
     os.chmod(os.path.join(work, 'locks'), 0o700)
     with open(options.script) as f:
-        recording = record(f.read())
+        recording, key_script = record(f.read(), options.key_frame_offset)
     recording_path = os.path.join(work, 'input.rec')
     with open(recording_path, 'wb') as f:
         f.write(recording)
@@ -264,8 +338,15 @@ def main():
                CORVEL_INPUT_PLAYBACK=recording_path, XDG_CONFIG_HOME=os.path.join(work, 'config'),
                XDG_RUNTIME_DIR=os.path.join(work, 'locks'),
                CORVEL_FRAME_SHOTS=os.path.join(work, 'shots'), CORVEL_FRAME_SHOT_AT=options.shots)
+    for variable in options.env:
+        name, value = variable.split('=', 1)
+        env[name] = value
     if options.stage_log:
         env['CORVEL_STAGE_LOG'] = os.path.join(work, 'stages.txt')
+    if key_script:
+        env['CORVEL_KEY_SCRIPT'] = os.path.join(work, 'keys.txt')
+        with open(env['CORVEL_KEY_SCRIPT'], 'w') as f:
+            f.write(key_script)
     xvfb = None
     if options.windowed:
         env.pop('CORVEL_HEADLESS', None)
@@ -302,6 +383,10 @@ def main():
         for text in options.expect_in_log:
             if text not in log:
                 failures.append('the error log lacks %r' % text)
+        if options.nothing_else_in_log:
+            for line in log.splitlines():
+                if line.strip() and not any(text in line for text in options.expect_in_log):
+                    failures.append('the error log holds %r' % line)
     elif log:
         failures.append('the error log is not empty:\n' + log)
     debug_path = os.path.join(program, 'ormiclog.txt')
@@ -311,9 +396,27 @@ def main():
         file_name, rest = expectation.split(':', 1)
         name, value = rest.split('=', 1)
         section, key = name.rsplit('.', 1)
+        at_least = key.endswith('>')
+        key = key.rstrip('>')
         got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
-        if got != value:
+        if at_least:
+            if not (got or '').lstrip('-').isdigit() or int(got) < int(value):
+                failures.append('%s [%s] %s is %r, not at least %s' % (file_name, section, key,
+                                                                       got, value))
+        elif got != value:
             failures.append('%s [%s] %s is %r, not %r' % (file_name, section, key, got, value))
+    for expectation in options.expect_near:
+        file_name, rest = expectation.split(':', 1)
+        name, value = rest.split('=', 1)
+        section, key = name.rsplit('.', 1)
+        got = read_ini(os.path.join(program, file_name)).get(section.lower(), {}).get(key.lower())
+        try:
+            near = got is not None and len(got.split()) == len(value.split()) and all(
+                abs(float(a) - float(b)) <= 0.5 for a, b in zip(got.split(), value.split()))
+        except ValueError:
+            near = False
+        if not near:
+            failures.append('%s [%s] %s is %r, not near %r' % (file_name, section, key, got, value))
     last = os.path.join(work, 'shots', 'last.ppm')
     if not os.path.exists(last):
         failures.append('no frame was shown')

@@ -8,6 +8,7 @@
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/program_entry.h"
+#include "frontend/startup/program_icon.h"
 #include "frontend/startup/startup_trace.h"
 #include "platform/fault_injection.h"
 #include "platform/os/named_mutex.h"
@@ -83,7 +84,10 @@ private:
 
 TEST_F(Program, StartsAndShutsDownInItsFixedOrder) {
     const int64_t blocks = OmLiveHeapBlocks();
+    platform::set_cursor_pos(7, 9);
     ASSERT_EQ(run(), 0);
+    EXPECT_EQ(platform::cursor_pos().x, 0) << "the pointer is put at the screen's corner";
+    EXPECT_EQ(platform::cursor_pos().y, 0);
     EXPECT_EQ(OmLiveHeapBlocks(), blocks) << "framework heap blocks left after shutdown";
     std::vector<std::string> expected = {"framework start", "class registration"};
     for (const TvRegistrationStep& step : TvRegistrationOrder()) {
@@ -126,6 +130,20 @@ TEST_F(Program, StartsAndShutsDownInItsFixedOrder) {
         expected.push_back(step);
     EXPECT_EQ(steps(), expected);
     EXPECT_EQ(TvMenuPassCount(), 1);
+}
+
+TEST(ProgramIcon, ARoundelOnAClearGroundWithSmoothedEdges) {
+    const int n = TV_PROGRAM_ICON_SIZE;
+    const std::vector<uint32_t> icon = TvProgramIcon(n);
+    ASSERT_EQ(icon.size(), size_t(n * n));
+    const auto at = [&](int x, int y) { return icon[size_t(y) * n + x]; };
+    EXPECT_EQ(at(0, 0), 0u) << "corners stay transparent";
+    EXPECT_EQ(at(n / 2, n / 2), 0xffc8241cu) << "red centre";
+    EXPECT_EQ(at(n / 2, n / 2 - n / 4), 0xfff4f4eeu) << "white ring";
+    EXPECT_EQ(at(n / 2, 2), 0xff1f3f8fu) << "blue ring";
+    const uint32_t edge_alpha = at(n / 8, n / 8) >> 24;
+    EXPECT_GT(edge_alpha, 0u);
+    EXPECT_LT(edge_alpha, 255u) << "the outer edge blends into the ground";
 }
 
 TEST_F(Program, RegistrationFollowsTheFixedModuleOrder) {

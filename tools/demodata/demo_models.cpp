@@ -112,6 +112,7 @@ mw::Clump plane_clump(const PlaneLook& p) {
 
 bool write_plane_models(OutputTree& out) {
     const PlaneLook planes[] = {
+        {"aircodh2", "dh2skin", rgb(175, 160, 120), rgb(150, 30, 30), 2, 0.9f, 1},
         {"tavrincamel", "camelskin", rgb(150, 140, 90), rgb(40, 60, 140), 2, 1.0f, 1},
         {"fokkertriplane", "fokkerskin", rgb(170, 40, 35), rgb(20, 20, 20), 3, 1.0f, 1},
         {"handleypage", "handleyskin", rgb(110, 120, 80), rgb(200, 200, 200), 2, 2.0f, 2},

@@ -32,11 +32,12 @@ const std::map<std::string, Recipe>& effect_recipes() {
         {"engine_fokker.wav", [] { return synth_engine(126, 3, 175, 0xf0cce2u); }},
         {"engine_bomber.wav", [] { return synth_engine(210, 2, 105, 0xb0b3e3u); }},
         {"boost.wav", [] { return synth_boost(98, 225, 0xb0057u); }},
-        // Guns: loops of whole shots.
+        // The planes' guns: loops of whole shots.
         {"gun_vickers.wav", [] { return synth_gun_burst(4, 2205, 180, 0x61c1u); }},
         {"gun_spandau.wav", [] { return synth_gun_burst(5, 1764, 200, 0x5ba2u); }},
         {"gun_lewis.wav", [] { return synth_gun_burst(4, 2450, 160, 0x1e3u); }},
-        {"gun_flak.wav", [] { return synth_gun_burst(2, 11025, 70, 0xf1a4u); }},
+        // The AA gun plays its sound once for every shot: one shot, half a second.
+        {"gun_flak.wav", [] { return synth_gun_burst(1, 11025, 70, 0xf1a4u); }},
         {"hit_plane.wav", [] { return synth_hit(900, 0.18, 0x4101u); }},
         {"hit_plane2.wav", [] { return synth_hit(1300, 0.15, 0x4102u); }},
         {"hit_building.wav", [] { return synth_hit(300, 0.25, 0x4103u); }},

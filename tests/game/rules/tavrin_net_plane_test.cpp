@@ -42,6 +42,23 @@ public:
         deducted.push_back(slot);
         return OM_S_OK;
     }
+    OmResult OnSystemEvent(const OmTransportMessage*) override { return OM_E_FAIL; }
+    OmResult HandleMessage(IBinaryStreamComposer*, uint16_t, uint16_t) override {
+        return OM_E_FAIL;
+    }
+    OmResult ClearOutcome() override { return OM_S_OK; }
+    OmResult AddPlayer(ITvObject*, int32_t, const TvPlayerInfo*, int32_t) override {
+        return OM_E_FAIL;
+    }
+    OmResult SetClock(int32_t, int32_t) override { return OM_S_OK; }
+    OmResult BuildScoreboard(std::string*) override { return OM_E_FAIL; }
+    OmResult ChangeMission(int32_t) override { return OM_E_FAIL; }
+    OmResult CreatePlayerPlane(const TvPlayerInfo*, int32_t, int32_t, ITvObject**) override {
+        return OM_E_FAIL;
+    }
+    OmResult JoinLocalPlayer(const TvPlayerInfo*, int32_t) override { return OM_E_FAIL; }
+    const TvPlayerInfo* GetPlayerRecord(int32_t) override { return nullptr; }
+    int32_t IsChatActive() override { return 0; }
     OmResult SendObjectUpdate(ITvObject* object, uintptr_t) override {
         reported.push_back(object);
         return OM_S_OK;

@@ -328,6 +328,11 @@ void expect_same_tables(TavrinMission* a, TavrinMission* b) {
     EXPECT_EQ(a->music_track, b->music_track);
     EXPECT_FLOAT_EQ(a->time_limit, b->time_limit);
     for (int g = 0; g < 10; ++g) EXPECT_FLOAT_EQ(a->group_goals[g], b->group_goals[g]);
+    // An edited mission saved keeps its safe height and reinforcement thresholds.
+    EXPECT_FLOAT_EQ(a->safe_height, b->safe_height);
+    ASSERT_EQ(a->reinforcement_count, b->reinforcement_count);
+    for (int k = 0; k < a->reinforcement_count; ++k)
+        EXPECT_EQ(a->reinforcement_thresholds[k], b->reinforcement_thresholds[k]);
     ASSERT_EQ(a->plane_kind_count, b->plane_kind_count);
     ASSERT_EQ(a->ground_kind_count, b->ground_kind_count);
     ASSERT_EQ(a->vehicle_kind_count, b->vehicle_kind_count);

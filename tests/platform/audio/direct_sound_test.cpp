@@ -177,6 +177,29 @@ TEST_F(DirectSoundStandIn, VolumeAndPanScaleTheChannels) {
     }
 }
 
+TEST_F(DirectSoundStandIn, TheMinimumVolumeAndAFullPanAreSilent) {
+    // -100 dB scaled by the mixer's fixed-point gain would still leave -1 for every negative
+    // sample.
+    struct Case {
+        int32_t volume, pan;
+        bool left_heard, right_heard;
+    };
+    for (Case c : {Case{DSBVOLUME_MIN, 0, false, false}, Case{0, DSBPAN_LEFT, true, false},
+                   Case{0, DSBPAN_RIGHT, false, true}}) {
+        IDirectSoundBuffer* b = buffer(pcm(1, 16, 22050), 100, DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN,
+                                       [](uint32_t i) { return i % 2 ? -30000 : 30000; });
+        ASSERT_EQ(b->SetVolume(c.volume), DS_OK);
+        ASSERT_EQ(b->SetPan(c.pan), DS_OK);
+        b->Play(0, 0, 0);
+        std::vector<int16_t> out = mix(10);
+        for (size_t i = 0; i < 10; ++i) {
+            EXPECT_EQ(out[2 * i] != 0, c.left_heard) << c.volume << " " << c.pan << " " << i;
+            EXPECT_EQ(out[2 * i + 1] != 0, c.right_heard) << c.volume << " " << c.pan << " " << i;
+        }
+        b->Stop();
+    }
+}
+
 TEST_F(DirectSoundStandIn, ControlsAndRangesAreChecked) {
     IDirectSoundBuffer* plain = buffer(pcm(1, 16, 22050), 100, 0, [](uint32_t) { return 0; });
     EXPECT_EQ(plain->SetVolume(-100), DSERR_CONTROLUNAVAIL);

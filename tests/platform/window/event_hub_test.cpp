@@ -272,6 +272,26 @@ TEST_F(EventHubTest, HeadlessWindowsAreInTheForegroundAndKeepTheirState) {
     EXPECT_EQ(window_title(window_), "other");
 }
 
+TEST_F(EventHubTest, TheIconAndThePointerPositionAreKeptWithoutADisplay) {
+    EXPECT_EQ(window_icon_size(window_).x, 0);
+    const std::vector<uint32_t> pixels(16 * 8, 0xff102030);
+    EXPECT_FALSE(set_window_icon(window_, pixels.data(), 0, 8));
+    EXPECT_FALSE(set_window_icon(window_, nullptr, 16, 8));
+    ASSERT_TRUE(set_window_icon(window_, pixels.data(), 16, 8));
+    EXPECT_EQ(window_icon_size(window_).x, 16);
+    EXPECT_EQ(window_icon_size(window_).y, 8);
+    Window* dead = window_;
+    destroy_window(window_);
+    window_ = nullptr;
+    EXPECT_FALSE(set_window_icon(dead, pixels.data(), 16, 8));
+    EXPECT_EQ(window_icon_size(dead).x, 0);
+
+    set_cursor_pos(12, 34);
+    EXPECT_EQ(cursor_pos().x, 12);
+    EXPECT_EQ(cursor_pos().y, 34);
+    set_cursor_pos(0, 0);
+}
+
 TEST(KeyMap, DeviceKeyNumbersRoundTrip) {
     for (int code = 0; code < SDL_NUM_SCANCODES; ++code) {
         KeyCode k = key_code_of_scancode(code);

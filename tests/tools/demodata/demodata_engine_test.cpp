@@ -196,6 +196,30 @@ TEST_F(EngineDemoData, MapWorldIsTexturedPrelitCollidableGroundFacingUp) {
     LgWorldDestroy(world);
 }
 
+// The game places mission objects where their entries say (a ground object is put on the
+// ground only when it has a world at its creation, which a mission's objects do not), so an
+// entry's height has to be the ground's under it: a target above it floats, one below it is
+// buried and out of reach of every gun.
+TEST_F(EngineDemoData, MissionGroundObjectsStandOnTheGround) {
+    image_path("maps/demo");
+    LgWorld* world = read("maps/demo/demo.bsp", LgChunkWorld, LgWorldStreamRead);
+    ASSERT_NE(world, nullptr);
+    for (int n : {1, 2, 3, 101, 102, 103}) {
+        Ini ini("missions/" + std::to_string(n) + "/mission.ini");
+        for (const char* kind : {"ground", "vehicle"})
+            for (int i = 0; i < 100; ++i) {
+                const std::string section = kind + std::to_string(i);
+                if (!ini.has_section(section.c_str())) continue;
+                float pos[3];
+                ASSERT_TRUE(read_vector(ini.get(section.c_str(), "pos").value_or(""), pos));
+                const Probe ground = probe(world, pos[0], pos[2], 2000, 0);
+                EXPECT_NEAR(pos[1], ground.highest, 0.5f)
+                    << "mission " << n << " [" << section << "] at " << pos[0] << ", " << pos[2];
+            }
+    }
+    LgWorldDestroy(world);
+}
+
 // Reads a texture as a reader names it, with the image path of its folder.
 void expect_texture(const std::string& folder, const char* name, const char* mask) {
     const std::string path = program_dir() + "/" + folder + "/";

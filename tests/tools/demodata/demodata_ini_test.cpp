@@ -45,8 +45,8 @@ TEST_F(DemoDataTest, EveryIniFileLoadsThroughThePropertySheet) {
 TEST_F(DemoDataTest, PlanesHaveEveryKeyOfTheirSectionsAndTheirModelAndShadow) {
     const std::set<std::string> sounds = sound_names();
     const std::vector<std::string> planes = subdirectories("objects/planes");
-    for (const char* id : {"tavrincamel", "fokkertriplane", "handleypage", "multitavrincamel",
-                           "multifokkertriplane", "multihandleypage"})
+    for (const char* id : {"aircodh2", "tavrincamel", "fokkertriplane", "handleypage",
+                           "multitavrincamel", "multifokkertriplane", "multihandleypage"})
         EXPECT_NE(std::find(planes.begin(), planes.end(), id), planes.end()) << id;
     const std::vector<std::pair<const char*, std::vector<const char*>>> keys = {
         {"physics",
