@@ -2,7 +2,8 @@
 // message type and direction, the game's decoder and the server's must both accept the
 // payload or both drop it. An accepted message re-encoded by the game reads back through the
 // server's codec to the same fields the server read from the payload (but for the flag word
-// of a matrix replaced by the identity), and no number in it is a NaN or an infinity.
+// of a matrix replaced by the identity), no number in it is a NaN or an infinity, and every
+// 32-byte text in the record is terminated inside its field.
 //
 // Input: the type (a byte, 17 + value % 36), the direction (low bit of a byte: 1 = to the
 // client), then the payload.
@@ -12,6 +13,7 @@
 #include "tools/mpserver/mp_messages.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,6 +58,19 @@ bool same_number(const std::string& name, double a, double b) {
     return a == b || std::fabs(a - b) <= tolerance;
 }
 
+// Every 32-byte text of an accepted record ends inside its field.
+template <class Record>
+void check_texts(const Record& record) {
+    const auto terminated = [](const char (&text)[32]) {
+        return std::memchr(text, 0, sizeof text) != nullptr;
+    };
+    if constexpr (requires { record.planeId; })
+        require(terminated(record.planeId), "a plane id from the network is terminated");
+    if constexpr (requires { record.info; })
+        require(terminated(record.info.name) && terminated(record.info.planeId),
+                "a player's texts from the network are terminated");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -79,12 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (auto decoded = TvDecodeToClient(type, packet.get())) {
             game_accepts = true;
             std::visit([&](const auto& record) {
+                check_texts(record);
                 require(TvEncode(out.get(), record) >= 0, "an accepted message encodes");
             }, *decoded);
         }
     } else if (auto decoded = TvDecodeToServer(type, packet.get())) {
         game_accepts = true;
         std::visit([&](const auto& record) {
+            check_texts(record);
             require(TvEncode(out.get(), record) >= 0, "an accepted message encodes");
         }, *decoded);
     }

@@ -541,12 +541,14 @@ private:
         ready_ = false;
     }
 
-    // What is left of a session after it closed: no players, no host.
+    // What is left of a session after it closed: no players, no host, and numbering that
+    // starts again (a later session numbers from 2, not from where this one stopped).
     void forget_session() {
         clear_players();
         host_ = false;
         host_taken_ = false;
         host_port_ = 0;
+        counter_ = first_counter;
     }
 
     // A user's block as a transport message: the body alone travels. False for a block that
@@ -678,6 +680,11 @@ private:
         case OM_NETWORK_LIST: {
             uint32_t pairs = (length - 4) / 8;
             if (pairs > OM_NETWORK_MAX_PLAYERS) return OM_S_OK;
+            // A list naming a number twice is no list of players: dropped whole.
+            std::vector<uint32_t> listed(pairs);
+            for (uint32_t i = 0; i < pairs; ++i) listed[i] = read_word(body, 1 + 2 * i);
+            std::sort(listed.begin(), listed.end());
+            if (std::adjacent_find(listed.begin(), listed.end()) != listed.end()) return OM_S_OK;
             clear_players();
             for (uint32_t i = 0; i < pairs; ++i) {
                 if (!append(read_word(body, 1 + 2 * i), read_word(body, 2 + 2 * i), 1))
@@ -701,10 +708,15 @@ private:
     OmResult handle_request(uint32_t sender, uint32_t receiver, const uint8_t* body,
                             uint32_t length) {
         if (!host_ || receiver != host_port_) return OM_S_OK;
-        if (player_count_ >= OM_NETWORK_MAX_PLAYERS ||
+        // The new number is above every number in use (others' code 4 and lists may have
+        // brought numbers past the counter), so it is never given twice; none is left
+        // after 0xFFFFFFFF.
+        uint32_t highest = counter_;
+        for (PlayerNode* p = first_; p; p = p->next) highest = std::max(highest, p->number);
+        if (player_count_ >= OM_NETWORK_MAX_PLAYERS || highest == UINT32_MAX ||
             tell_user(sender, receiver, body, length) != 0)
             return send_words(receiver, sender, {OM_NETWORK_REFUSED, 0}, false);
-        uint32_t number = counter_ + 1;
+        uint32_t number = highest + 1;
         if (!append(number, sender, 0)) return OM_E_OUTOFMEMORY;
         counter_ = number;
         uint8_t added[12];

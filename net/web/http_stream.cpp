@@ -15,6 +15,7 @@
 #include "net/web/url_parts.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -138,6 +139,10 @@ private:
         for (int redirects = 0;; ++redirects) {
             if (host_.length() + path_.length() + file_.length() > requestPartsMax)
                 return OM_E_FAIL;
+            // A line end inside a part would end the request line or the Host header early
+            // and let the rest pass for headers of the caller's making.
+            for (const char* part : {host_.text, path_.text, file_.text})
+                if (std::strpbrk(part, "\r\n") != nullptr) return OM_E_FAIL;
             std::string name;
             uint16_t port;
             split_host(host_.text, name, port);

@@ -6,6 +6,7 @@
 #include "net/web/url_fields.h"
 #include "net/web/url_parts.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -109,7 +110,8 @@ public:
 private:
     // Absolute texts give every part; relative ones keep the scheme and host and give the
     // path (from the current one unless the text begins with '/') and the file name. Nothing
-    // changes when a part is too long or the text is malformed.
+    // changes when a part is too long, the text is malformed, or the parts' whole text would
+    // not read back as them.
     OmResult parse(const std::string& text) {
         omweb::Field<OM_URL_SCHEME_MAX> scheme = scheme_;
         omweb::Field<OM_URL_HOST_MAX> host = host_;
@@ -137,6 +139,11 @@ private:
                     return OM_E_FAIL;
             }
         }
+        // The whole text must read back as these parts: a relative path beginning with "//"
+        // after a host ending in ':' would make a second "://" of it.
+        const std::string whole =
+            std::string(scheme.text) + "://" + host.text + path.text + file.text;
+        if (whole.find("://", std::strlen(scheme.text) + 1) != std::string::npos) return OM_E_FAIL;
         scheme_ = scheme;
         host_ = host;
         path_ = path;

@@ -4,6 +4,7 @@
 #include "platform/dplay/dplay.h"
 #include "platform/dplay/dplay_address.h"
 #include "platform/dplay/dplay_connection.h"
+#include "platform/dplay/dplay_member.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -26,25 +27,9 @@ using std::chrono::milliseconds;
 
 constexpr char provider_name[] = "TCP/IP";
 
-// A received message as the inbox keeps it.
-struct Message {
-    uint32_t system_type = 0; // 0 for a player message
-    DPID from = 0;
-    DPID to = 0;
-    DPID player = 0; // system messages: the player created or destroyed
-    std::vector<uint8_t> bytes;
-};
-
-struct Session {
-    GUID instance;
-    GUID application;
-    std::string name;
-};
-
-struct PortAnswer {
-    uint32_t result;
-    uint32_t id;
-};
+using Message = DirectPlayMember::Message;
+using Session = DirectPlayMember::Session;
+using PortAnswer = DirectPlayMember::PortAnswer;
 
 enum class Link { none, connecting, connected };
 
@@ -78,13 +63,13 @@ public:
 
     int32_t Close() override {
         std::unique_lock guard(lock_);
-        bool had_any = joined_ || link_ != Link::none;
+        bool had_any = member_.joined || link_ != Link::none;
         ++generation_; // ends the blocking calls of other threads
-        joined_ = false;
-        players_.clear();
-        inbox_.clear();
-        sessions_.clear();
-        enum_outstanding_ = false;
+        member_.joined = false;
+        member_.players.clear();
+        member_.inbox.clear();
+        member_.sessions.clear();
+        member_.enum_outstanding = false;
         drop_link(guard);
         cv_.notify_all();
         return had_any ? DP_OK : DPERR_NOCONNECTION;
@@ -96,40 +81,40 @@ public:
         *id = 0;
         if ((size && !data) || size > dplay_wire::max_body - 1) return DPERR_INVALIDPARAMS;
         std::unique_lock guard(lock_);
-        if (!joined_ || link_ != Link::connected) return DPERR_NOCONNECTION;
+        if (!member_.joined || link_ != Link::connected) return DPERR_NOCONNECTION;
         Frame f;
         f.op = dplay_wire::CREATE_PORT;
         if (size)
             f.bytes.assign(static_cast<const uint8_t*>(data),
                            static_cast<const uint8_t*>(data) + size);
-        uint64_t ticket = ports_requested_++;
+        uint64_t ticket = member_.ports_requested++;
         conn_.queue(f);
         dplay_socket::wake(wake_fd_);
         uint64_t generation = generation_;
         auto deadline = Clock::now() + milliseconds(timing_.port_ms);
         cv_.wait_until(guard, deadline, [&] {
-            return port_answers_.count(ticket) || generation != generation_ || !joined_;
+            return member_.port_answers.count(ticket) || generation != generation_ || !member_.joined;
         });
-        auto found = port_answers_.find(ticket);
-        if (found == port_answers_.end()) {
+        auto found = member_.port_answers.find(ticket);
+        if (found == member_.port_answers.end()) {
             // A late answer names a port nobody here will use: it is given back.
-            abandoned_.insert(ticket);
-            return generation != generation_ || !joined_ ? DPERR_NOCONNECTION
+            member_.abandoned.insert(ticket);
+            return generation != generation_ || !member_.joined ? DPERR_NOCONNECTION
                                                          : DPERR_CANTCREATEPLAYER;
         }
         PortAnswer answer = found->second;
-        port_answers_.erase(found);
+        member_.port_answers.erase(found);
         if (answer.result != 0 || answer.id == 0) return DPERR_CANTCREATEPLAYER;
-        players_.push_back(answer.id);
+        member_.players.push_back(answer.id);
         *id = answer.id;
         return DP_OK;
     }
 
     int32_t DestroyPlayer(DPID id) override {
         std::lock_guard guard(lock_);
-        auto found = std::find(players_.begin(), players_.end(), id);
-        if (found == players_.end()) return DPERR_INVALIDPLAYER;
-        players_.erase(found);
+        auto found = std::find(member_.players.begin(), member_.players.end(), id);
+        if (found == member_.players.end()) return DPERR_INVALIDPLAYER;
+        member_.players.erase(found);
         give_back_port(id);
         return DP_OK;
     }
@@ -155,19 +140,19 @@ public:
             enum_application_ = desc->guidApplication;
             start_link();
             if (flags & DPENUMSESSIONS_ASYNC) {
-                if (!enum_outstanding_) request_enumeration();
+                if (!member_.enum_outstanding) request_enumeration();
             } else {
-                uint64_t replies = enum_replies_;
+                uint64_t replies = member_.enum_replies;
                 request_enumeration();
                 uint64_t generation = generation_;
                 auto deadline =
                     Clock::now() + milliseconds(timeout ? timeout : timing_.enumeration_ms);
                 cv_.wait_until(guard, deadline, [&] {
-                    return enum_replies_ != replies || generation != generation_ ||
+                    return member_.enum_replies != replies || generation != generation_ ||
                            link_ == Link::none;
                 });
             }
-            for (const Session& s : sessions_) {
+            for (const Session& s : member_.sessions) {
                 if (is_null(desc->guidApplication) || s.application == desc->guidApplication)
                     found.push_back(s);
             }
@@ -189,9 +174,9 @@ public:
         if (!count) return DPERR_INVALIDPARAMS;
         std::lock_guard guard(lock_);
         *count = 0;
-        if (id && std::find(players_.begin(), players_.end(), id) == players_.end())
+        if (id && std::find(member_.players.begin(), member_.players.end(), id) == member_.players.end())
             return DPERR_INVALIDPLAYER;
-        for (const Message& m : inbox_)
+        for (const Message& m : member_.inbox)
             if (!id || m.to == id || m.to == 0) ++*count;
         return DP_OK;
     }
@@ -223,59 +208,43 @@ public:
         if (flags != DPOPEN_JOIN) return DPERR_INVALIDFLAGS;
         std::unique_lock guard(lock_);
         if (!initialized_) return DPERR_UNINITIALIZED;
-        if (joined_) return DPERR_ALREADYINITIALIZED;
-        auto known = std::find_if(sessions_.begin(), sessions_.end(), [&](const Session& s) {
+        if (member_.joined) return DPERR_ALREADYINITIALIZED;
+        auto known = std::find_if(member_.sessions.begin(), member_.sessions.end(), [&](const Session& s) {
             return s.instance == desc->guidInstance;
         });
-        if (known == sessions_.end()) return DPERR_NOSESSIONS;
+        if (known == member_.sessions.end()) return DPERR_NOSESSIONS;
         start_link();
         if (link_ == Link::none) return DPERR_CONNECTIONLOST;
         Frame f;
         f.op = dplay_wire::JOIN;
         f.instance = desc->guidInstance;
-        join_answer_.reset();
+        member_.join_answer.reset();
         conn_.queue(f, link_ == Link::connecting);
         dplay_socket::wake(wake_fd_);
         uint64_t generation = generation_;
         auto deadline = Clock::now() + milliseconds(timing_.join_ms);
         bool answered = cv_.wait_until(guard, deadline, [&] {
-            return join_answer_.has_value() || generation != generation_ || link_ == Link::none;
+            return member_.join_answer.has_value() || generation != generation_ || link_ == Link::none;
         });
         if (!answered) return DPERR_TIMEOUT;
-        if (!join_answer_) return DPERR_CONNECTIONLOST;
-        if (*join_answer_ != 0) return DPERR_NOSESSIONS;
-        joined_ = true;
-        lost_reported_ = false;
+        if (!member_.join_answer) return DPERR_CONNECTIONLOST;
+        if (*member_.join_answer != 0) return DPERR_NOSESSIONS;
+        member_.joined = true;
+        member_.lost_reported = false;
         return DP_OK;
     }
 
     int32_t Receive(DPID* from, DPID* to, uint32_t flags, void* data, uint32_t* size) override {
         if (!size || !from || !to) return DPERR_INVALIDPARAMS;
         std::lock_guard guard(lock_);
-        auto m = inbox_.begin();
-        if (flags & DPRECEIVE_TOPLAYER) {
-            m = std::find_if(inbox_.begin(), inbox_.end(),
-                             [&](const Message& x) { return x.to == *to || x.to == 0; });
-        }
-        if (m == inbox_.end()) return DPERR_NOMESSAGES;
-        uint32_t needed = needed_size(*m);
-        if (!data || *size < needed) {
-            *size = needed;
-            return DPERR_BUFFERTOOSMALL;
-        }
-        fill(*m, data);
-        *size = needed;
-        *from = m->system_type ? DPID_SYSMSG : m->from;
-        *to = m->to;
-        if (!(flags & DPRECEIVE_PEEK)) inbox_.erase(m);
-        return DP_OK;
+        return member_.receive(from, to, flags, data, size);
     }
 
     int32_t Send(DPID from, DPID to, uint32_t flags, const void* data, uint32_t size) override {
         if (size && !data) return DPERR_INVALIDPARAMS;
         std::lock_guard guard(lock_);
-        if (!joined_ || link_ != Link::connected) return DPERR_NOCONNECTION;
-        if (std::find(players_.begin(), players_.end(), from) == players_.end())
+        if (!member_.joined || link_ != Link::connected) return DPERR_NOCONNECTION;
+        if (std::find(member_.players.begin(), member_.players.end(), from) == member_.players.end())
             return DPERR_INVALIDPLAYER;
         if (size > dplay_wire::max_data) return DPERR_SENDTOOBIG;
         if (conn_.backlogged()) return DPERR_BUSY; // the host is not reading
@@ -298,40 +267,6 @@ private:
         return g == zero;
     }
 
-    static uint32_t needed_size(const Message& m) {
-        switch (m.system_type) {
-        case 0: return uint32_t(m.bytes.size());
-        case DPSYS_CREATEPLAYERORGROUP:
-            return uint32_t(sizeof(DPMSG_CREATEPLAYERORGROUP) + m.bytes.size());
-        case DPSYS_DESTROYPLAYERORGROUP: return sizeof(DPMSG_DESTROYPLAYERORGROUP);
-        default: return sizeof(DPMSG_GENERIC);
-        }
-    }
-
-    static void fill(const Message& m, void* data) {
-        switch (m.system_type) {
-        case 0:
-            if (!m.bytes.empty()) std::memcpy(data, m.bytes.data(), m.bytes.size());
-            break;
-        case DPSYS_CREATEPLAYERORGROUP: {
-            auto* record = static_cast<DPMSG_CREATEPLAYERORGROUP*>(data);
-            *record = DPMSG_CREATEPLAYERORGROUP{};
-            record->dwType = DPSYS_CREATEPLAYERORGROUP;
-            record->dpId = m.player;
-            record->dwDataSize = uint32_t(m.bytes.size());
-            record->lpData = m.bytes.empty() ? nullptr : record + 1;
-            if (!m.bytes.empty()) std::memcpy(record + 1, m.bytes.data(), m.bytes.size());
-            break;
-        }
-        case DPSYS_DESTROYPLAYERORGROUP: {
-            auto* record = static_cast<DPMSG_DESTROYPLAYERORGROUP*>(data);
-            *record = DPMSG_DESTROYPLAYERORGROUP{DPSYS_DESTROYPLAYERORGROUP, 0, m.player};
-            break;
-        }
-        default: static_cast<DPMSG_GENERIC*>(data)->dwType = m.system_type;
-        }
-    }
-
     // Starts a connection to the host unless one is up or being made, or a refused attempt
     // was too recent. Called with the lock held.
     void start_link() {
@@ -345,6 +280,7 @@ private:
             return;
         }
         conn_ = Connection(fd);
+        member_.reset_stream();
         connect_started_ = Clock::now();
         link_ = pending ? Link::connecting : Link::connected;
         if (!io_.joinable()) io_ = std::thread([this] { run_io(); });
@@ -365,7 +301,7 @@ private:
         f.op = dplay_wire::ENUM;
         f.application = enum_application_;
         conn_.queue(f, link_ == Link::connecting);
-        enum_outstanding_ = true;
+        member_.enum_outstanding = true;
         dplay_socket::wake(wake_fd_);
     }
 
@@ -382,66 +318,18 @@ private:
     void lose_link() {
         conn_.close();
         link_ = Link::none;
-        enum_outstanding_ = false;
-        sessions_.clear();
+        member_.enum_outstanding = false;
+        member_.sessions.clear();
         next_attempt_ = Clock::now() + milliseconds(timing_.reconnect_ms);
-        if (joined_ && !lost_reported_) {
+        if (member_.joined && !member_.lost_reported) {
             Message m;
             m.system_type = DPSYS_SESSIONLOST;
-            m.to = players_.empty() ? 0 : players_.front();
-            inbox_.push_back(std::move(m));
-            lost_reported_ = true;
+            m.to = member_.players.empty() ? 0 : member_.players.front();
+            member_.inbox.push_back(std::move(m));
+            member_.lost_reported = true;
         }
-        joined_ = false;
+        member_.joined = false;
         cv_.notify_all();
-    }
-
-    void take_frame(Frame& f) {
-        switch (f.op) {
-        case dplay_wire::ENUM_REPLY: {
-            auto same = std::find_if(sessions_.begin(), sessions_.end(),
-                                     [&](const Session& s) { return s.instance == f.instance; });
-            if (same != sessions_.end())
-                *same = Session{f.instance, f.application, f.name};
-            else
-                sessions_.push_back(Session{f.instance, f.application, f.name});
-            enum_outstanding_ = false;
-            ++enum_replies_;
-            break;
-        }
-        case dplay_wire::JOIN_REPLY: join_answer_ = f.result; break;
-        case dplay_wire::PORT_CREATED: {
-            uint64_t ticket = ports_answered_++;
-            if (abandoned_.erase(ticket)) {
-                if (f.result == 0 && f.id) give_back_port(f.id);
-            } else {
-                port_answers_[ticket] = PortAnswer{f.result, f.id};
-            }
-            break;
-        }
-        case dplay_wire::DATA:
-            if (joined_) {
-                Message m;
-                m.from = f.from;
-                m.to = f.to;
-                m.bytes = std::move(f.bytes);
-                inbox_.push_back(std::move(m));
-            }
-            break;
-        case dplay_wire::SYSTEM:
-            if (joined_ &&
-                (f.kind == dplay_wire::system_created || f.kind == dplay_wire::system_destroyed)) {
-                Message m;
-                m.system_type = f.kind == dplay_wire::system_created ? DPSYS_CREATEPLAYERORGROUP
-                                                                     : DPSYS_DESTROYPLAYERORGROUP;
-                m.player = f.id;
-                m.to = players_.empty() ? 0 : players_.front();
-                if (f.kind == dplay_wire::system_created) m.bytes = std::move(f.bytes);
-                inbox_.push_back(std::move(m));
-            }
-            break;
-        default: break; // requests only a host answers
-        }
     }
 
     void run_io() {
@@ -496,9 +384,12 @@ private:
             conn_.reset_times();
         }
         if (revents & (POLLIN | POLLERR | POLLHUP)) {
-            bool alive = conn_.read_available();
-            while (std::optional<Frame> f = conn_.next_frame()) take_frame(*f);
-            if (!alive || conn_.malformed()) {
+            // A port given back while the host's frames are taken goes out on this link.
+            const DirectPlayMember::Reply reply = [this](const Frame& f) { conn_.queue(f); };
+            bool alive = conn_.read_available([&](const uint8_t* bytes, size_t count) {
+                member_.take_bytes(bytes, count, reply);
+            });
+            if (!alive || member_.malformed()) {
                 lose_link();
                 return;
             }
@@ -538,19 +429,7 @@ private:
     uint64_t generation_ = 0;
 
     GUID enum_application_{};
-    std::vector<Session> sessions_;
-    bool enum_outstanding_ = false;
-    uint64_t enum_replies_ = 0;
-
-    bool joined_ = false;
-    bool lost_reported_ = false;
-    std::optional<uint32_t> join_answer_;
-    uint64_t ports_requested_ = 0;
-    uint64_t ports_answered_ = 0;
-    std::map<uint64_t, PortAnswer> port_answers_;
-    std::set<uint64_t> abandoned_;
-    std::vector<DPID> players_;
-    std::deque<Message> inbox_;
+    DirectPlayMember member_;
 };
 
 } // namespace

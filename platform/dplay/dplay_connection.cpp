@@ -98,14 +98,13 @@ void drain_wake(int fd) {
 }
 
 Connection::Connection(Connection&& o) noexcept
-    : fd_(std::exchange(o.fd_, -1)), reader_(std::move(o.reader_)), out_(std::move(o.out_)),
+    : fd_(std::exchange(o.fd_, -1)), out_(std::move(o.out_)),
       sent_(o.sent_), last_heard_(o.last_heard_), last_sent_(o.last_sent_) {}
 
 Connection& Connection::operator=(Connection&& o) noexcept {
     if (this != &o) {
         close();
         fd_ = std::exchange(o.fd_, -1);
-        reader_ = std::move(o.reader_);
         out_ = std::move(o.out_);
         sent_ = o.sent_;
         last_heard_ = o.last_heard_;
@@ -144,27 +143,20 @@ bool Connection::flush() {
     return true;
 }
 
-bool Connection::read_available() {
+bool Connection::read_available(const std::function<void(const uint8_t*, size_t)>& take) {
     if (fd_ < 0) return false;
     uint8_t chunk[16384];
     for (;;) {
         ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
-            reader_.append(chunk, size_t(n));
             last_heard_ = Clock::now();
+            take(chunk, size_t(n));
             continue;
         }
         if (n == 0) return false;
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return !reader_.failed();
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
         return false;
-    }
-}
-
-std::optional<dplay_wire::Frame> Connection::next_frame() {
-    for (;;) {
-        std::optional<dplay_wire::Frame> f = reader_.next();
-        if (!f || f->op != dplay_wire::PING) return f;
     }
 }
 

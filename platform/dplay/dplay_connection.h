@@ -1,12 +1,14 @@
 // One framed TCP connection of the DirectPlay stand-in (either side): a non-blocking socket, its
-// incoming frame reader, its outgoing bytes and its heartbeat times; and the socket calls both
-// sides need.
+// outgoing frames and its heartbeat times; and the socket calls both sides need. The incoming
+// bytes go to the side's own frame reader (DirectPlayMember, DirectPlayHostSession), so
+// everything decided about received bytes happens without a socket.
 #pragma once
 
 #include "platform/dplay/dplay_wire.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace platform::dplay_socket {
@@ -48,13 +50,9 @@ public:
     // More is waiting to go out than a live peer would leave unread.
     bool backlogged() const { return out_.size() - sent_ > backlog_limit; }
     static constexpr size_t backlog_limit = size_t(8) << 20;
-    // The incoming stream broke the framing; the connection is to be dropped.
-    bool malformed() const { return reader_.failed(); }
-    // Reads what the socket holds into the frame reader. False at end of stream, on an error
-    // or on a malformed stream.
-    bool read_available();
-    // The next whole frame read (PING frames only refresh the time heard).
-    std::optional<dplay_wire::Frame> next_frame();
+    // Reads what the socket holds, handing each chunk to `take`. False at end of stream or on
+    // an error.
+    bool read_available(const std::function<void(const uint8_t*, size_t)>& take);
 
     Clock::time_point last_heard() const { return last_heard_; }
     Clock::time_point last_sent() const { return last_sent_; }
@@ -62,7 +60,6 @@ public:
 
 private:
     int fd_;
-    dplay_wire::FrameReader reader_;
     std::vector<uint8_t> out_;
     size_t sent_ = 0;
     Clock::time_point last_heard_;

@@ -6,6 +6,7 @@
 
 #include "platform/dplay/dplay.h"
 #include "platform/dplay/dplay_wire.h"
+#include "platform/dplay/host/dplay_host_session.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -26,16 +27,6 @@ struct DirectPlayHostOptions {
     GUID application{}; // answered to enumerations for it (and for zero)
     uint32_t heartbeat_ms = 2000;
     uint32_t silence_ms = 15000;
-};
-
-// What the host's own side receives: data for one of its ports (kind 16), or a member's port
-// created (kind 0, with the port's data) or destroyed (kind 1), reported once each.
-struct DirectPlayHostMessage {
-    uint32_t kind = 16;
-    DPID from = 0; // kind 16: the sending port; kinds 0 and 1: the port created or destroyed
-    DPID to = 0;
-    uint32_t flags = 0;
-    std::vector<uint8_t> data;
 };
 
 class DirectPlayHost {
@@ -75,15 +66,12 @@ public:
 
 private:
     struct Member;
-    DirectPlayHost() = default;
+    DirectPlayHost();
     void run();
     void service(uint64_t member_id, short revents);
-    void handle(uint64_t member_id, dplay_wire::Frame& frame);
     void drop_member(uint64_t member_id);
-    void route(DPID from, DPID to, uint32_t flags, const std::vector<uint8_t>& bytes);
-    void announce(uint32_t kind, DPID port, const std::vector<uint8_t>& data,
-                  uint64_t except_member);
-    void send_frame(Member& member, const dplay_wire::Frame& frame);
+    void send_frame(uint64_t member_id, const dplay_wire::Frame& frame);
+    void note_arrivals();
 
     std::mutex lock_;
     std::condition_variable arrived_;
@@ -96,12 +84,9 @@ private:
     bool stop_ = false;
     bool disconnect_requested_ = false;
     bool mute_ = false;
-    bool answer_joins_ = true;
     uint64_t next_member_ = 1;
-    std::map<uint64_t, std::unique_ptr<Member>> members_;
-    std::map<DPID, uint64_t> port_owner_; // 0: the host's own side
-    DPID next_port_ = 1;
-    std::deque<DirectPlayHostMessage> inbox_;
+    std::map<uint64_t, std::unique_ptr<Member>> members_; // their connections
+    std::unique_ptr<DirectPlayHostSession> session_;
 };
 
 } // namespace platform

@@ -242,6 +242,27 @@ TEST_F(NetworkTest, HostNumbersItsOwnPorts) {
     EXPECT_EQ(codes_seen(0), Words(OM_NETWORK_MAX_PLAYERS, OM_NETWORK_REMOVE));
 }
 
+// Numbers the host gives stay unique when others' code 4 brought numbers past its counter, and
+// a session created after Close numbers from 2 again.
+TEST_F(NetworkTest, HostNumbersStayUniqueAndStartAgainInANewSession) {
+    ComRef<IOmNetwork> n = make_null();
+    uint32_t port = 0, number = 0;
+    ASSERT_EQ(n->CreateSession("s", &port), OM_S_OK);
+    ASSERT_EQ(send_words(n.get(), port, port, {4, 5, 9}), OM_S_OK);
+    ASSERT_EQ(send_words(n.get(), port, port, {4, 3, 9}), OM_S_OK);
+    ASSERT_EQ(n->RequestPlayer(port, &number, 0), OM_S_OK);
+    EXPECT_EQ(number, 6u);
+    EXPECT_EQ(numbers(n.get()), (Words{5, 3, 6}));
+    ASSERT_EQ(send_words(n.get(), port, port, {4, 0xFFFFFFFF, 9}), OM_S_OK);
+    EXPECT_EQ(n->RequestPlayer(port, &number, 0), OM_E_FAIL); // no number left above it
+    EXPECT_EQ(numbers(n.get()), (Words{5, 3, 6, 0xFFFFFFFF}));
+
+    EXPECT_EQ(n->Close(), OM_S_OK);
+    ASSERT_EQ(n->CreateSession("s", &port), OM_S_OK);
+    ASSERT_EQ(n->RequestPlayer(port, &number, 0), OM_S_OK);
+    EXPECT_EQ(number, 2u);
+}
+
 TEST_F(NetworkTest, PlayerRecords) {
     ComRef<IOmNetwork> n = make_null();
     n->SetCallback(record<0>);
@@ -739,6 +760,10 @@ TEST_F(NetworkTest, DamagedBodiesAreDropped) {
         deliver(list);
         unchanged(("list of " + std::to_string(pairs)).c_str());
     }
+
+    // A list naming a number twice.
+    deliver(body_of({8, 7, stranger, 7, stranger}));
+    unchanged("list naming a number twice");
 
     // The whole forms do act (the cuts above were not dropped for another reason).
     deliver(body_of({0}));

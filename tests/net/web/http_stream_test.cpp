@@ -133,6 +133,12 @@ TEST_F(HttpStream, RefusedPartsSendNothing) {
     // Each part fits, but not all three in one request (2040 characters at most).
     EXPECT_EQ(fetch(h.get(), server.host(), std::string(1010, 'p'), std::string(1023, 'f')),
               OM_E_FAIL);
+    // A line end in any part would put text of the caller's making among the headers.
+    for (const auto& [path, file] : {std::pair{"/a\r\nX-Injected: 1\r\n/", "f"},
+                                     std::pair{"/", "f.txt HTTP/1.1\nHost: elsewhere\n\n"},
+                                     std::pair{"/", "f\r"}})
+        EXPECT_EQ(fetch(h.get(), server.host(), path, file), OM_E_FAIL) << file;
+    EXPECT_EQ(fetch(h.get(), server.host() + "\n", "/", "f"), OM_E_FAIL);
     char b[8];
     EXPECT_EQ(h->GetPart(OM_PART_HOST, b, sizeof b), OM_E_FAIL); // "127.0.0.1:port" is longer
     EXPECT_EQ(h->GetPart(4, b, sizeof b), OM_E_FAIL);

@@ -59,6 +59,12 @@ TEST_F(WebTest, UrlPartsFollowTheirRules) {
         {OM_URL_TEXT, "http://" + host127 + "h/a/b", OM_E_FAIL, nullptr},
         {OM_URL_TEXT, "abcdefghi://h/a/b", OM_E_FAIL, nullptr},
         {OM_URL_TEXT, "http://h/a/" + file1023 + "f", OM_E_FAIL, nullptr},
+        // A relative "//" path after a host ending in ':' would give a text that does not
+        // read back as its parts (a second "://").
+        {OM_URL_TEXT, "ftp://h:/a/b.txt", 0, "ftp|h:|/a/|b.txt"},
+        {OM_URL_RELATIVE, "//e.txt", OM_E_FAIL, "ftp|h:|/a/|b.txt"},
+        {OM_URL_TEXT, "http://h/a/b", 0, "http|h|/a/|b"},
+        {OM_URL_RELATIVE, "//e.txt", 0, "http|h|//|e.txt"},
         {OM_URL_TEXT, "http://h/a/b", 0, "http|h|/a/|b"},
         {8, "x", OM_E_FAIL, "http|h|/a/|b"},
         {0, "x", OM_E_FAIL, "http|h|/a/|b"},
