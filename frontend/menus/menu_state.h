@@ -70,6 +70,3 @@ TvMenuState& TvMenus();
 void TvResetMenuState();
 // Copies `text` into the link buffer, cut to its 255 characters.
 void TvSetLink(const std::string& text);
-
-// The client state's name (18 states; 17 and out-of-range states have none).
-const char* TvClientStateName(int32_t state);

@@ -11,6 +11,7 @@
 #include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
 #include "game/rules/tv_game.h"
+#include "net/messages/client_states.h"
 
 #include <cstdarg>
 #include <cstdio>
