@@ -1,7 +1,8 @@
 // The game-data harnesses' shared fixture: the data framework, the engine as the model
 // harnesses start it (the game's plug-in slots attached), with the engine's file functions
-// opening the shared storage in memory first, so the models, textures and worlds a data file
-// names are read from memory; and small models made once by the model writer.
+// opening the shared storage in memory and the texture directory's files kept in memory, so
+// the models, textures and worlds a data file names are read from memory and no lookup
+// touches the disk; and small models made once by the model writer.
 #pragma once
 
 #include "fuzz/data_harness.h"
@@ -12,6 +13,7 @@
 #include "tools/modelwriter/world_writer.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,27 +21,46 @@ namespace fuzzing {
 
 namespace detail {
 
-inline void* (*disk_open)(const char*, const char*) = nullptr;
-inline int32_t (*disk_exists)(const char*) = nullptr;
+// The texture directory's files by storage key, read from memory: the image path is searched
+// for every texture name, in several spellings, and a walk of the disk directory for each
+// try would cost more than the data file under test.
+inline const std::map<std::string, std::string>& texture_directory_files() {
+    static const std::map<std::string, std::string> files = [] {
+        std::map<std::string, std::string> out;
+        for (const auto& [name, bytes] : texture_files())
+            out[storage_key(texture_directory() + name + ".bmp")] = bytes;
+        return out;
+    }();
+    return files;
+}
 
-// A file of the shared storage as a read-only stream of the C library (in memory).
+// The bytes at a path: the shared storage first, then the texture directory. No other file
+// exists: nothing is read from the disk.
+inline bool memory_file(const char* path, std::string& bytes) {
+    if (!path) return false;
+    if (shared_files().get(path, bytes)) return true;
+    const auto& textures = texture_directory_files();
+    const auto texture = textures.find(storage_key(path));
+    if (texture == textures.end()) return false;
+    bytes = texture->second;
+    return true;
+}
+
+// A file in memory as a read-only stream of the C library.
 inline void* memory_open(const char* path, const char* mode) {
     std::string bytes;
-    if (path && mode && mode[0] == 'r' && shared_files().get(path, bytes)) {
-        if (bytes.empty()) return std::fopen("/dev/null", "rb");
-        FILE* file = fmemopen(nullptr, bytes.size(), "w+b");
-        if (!file) return nullptr;
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::rewind(file);
-        return file;
-    }
-    return disk_open(path, mode);
+    if (!mode || mode[0] != 'r' || !memory_file(path, bytes)) return nullptr;
+    if (bytes.empty()) return std::fopen("/dev/null", "rb");
+    FILE* file = fmemopen(nullptr, bytes.size(), "w+b");
+    if (!file) return nullptr;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return file;
 }
 
 inline int32_t memory_exists(const char* path) {
-    std::string bytes;
-    if (path && shared_files().get(path, bytes)) return 1;
-    return disk_exists(path);
+    if (!path) return 0;
+    return shared_files().has(path) || texture_directory_files().count(storage_key(path)) != 0;
 }
 
 } // namespace detail
@@ -50,8 +71,6 @@ inline void start_game_data() {
         start_data_framework();
         start_model_engine();
         LgFileFunctions& files = LgEngineInstancePtr->fileFunctions;
-        detail::disk_open = files.open;
-        detail::disk_exists = files.exists;
         files.open = detail::memory_open;
         files.exists = detail::memory_exists;
         return true;

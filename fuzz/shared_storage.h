@@ -52,6 +52,11 @@ struct SharedFiles {
         written.erase(key);
         files[key] = std::string(text);
     }
+    // Whether a file is at the path (written or put).
+    bool has(const std::string& path) const {
+        const std::string key = storage_key(path);
+        return written.count(key) != 0 || files.count(key) != 0;
+    }
     // The bytes at a path (written or put); false when there is no such file.
     bool get(const std::string& path, std::string& out) const {
         const std::string key = storage_key(path);

@@ -71,6 +71,34 @@ ComRef<IPropertySheet> open_mission(int32_t number) {
     return sheet;
 }
 
+// The names "<prefix>0", "<prefix>1", ... in turn: the entry sections are looked up by index
+// well over a thousand times per mission, so each name is the last one counted up in place.
+class IndexedSection {
+public:
+    explicit IndexedSection(const char* prefix) : digits_(std::strlen(prefix)), end_(digits_ + 1) {
+        std::memcpy(text_, prefix, digits_);
+        text_[digits_] = '0';
+        text_[end_] = '\0';
+    }
+    const char* name() const { return text_; }
+    void next() {
+        size_t at = end_;
+        while (at > digits_ && text_[at - 1] == '9') text_[--at] = '0';
+        if (at > digits_) {
+            ++text_[at - 1];
+            return;
+        }
+        // All nines: one digit more, "1" followed by the zeros.
+        text_[digits_] = '1';
+        text_[end_++] = '0';
+        text_[end_] = '\0';
+    }
+
+private:
+    char text_[32]{};
+    size_t digits_, end_;
+};
+
 // The blank-separated names of a list value, in order.
 template <class Visit>
 void for_each_name(char* list, Visit visit) {
@@ -356,10 +384,9 @@ OmResult TavrinMission::read_archetypes(IPropertySheet* sheet) {
 
 void TavrinMission::read_ground_entries(IPropertySheet* sheet, int32_t& largest_id) {
     ground_entry_count = 0;
-    for (int32_t i = 0; i < kTvMissionMaxGroundEntries; ++i) {
-        char section[32];
-        std::snprintf(section, sizeof(section), "ground%d", i);
-        if (sheet->SetSection(section) < 0) continue;
+    IndexedSection section("ground");
+    for (int32_t i = 0; i < kTvMissionMaxGroundEntries; ++i, section.next()) {
+        if (sheet->SetSection(section.name()) < 0) continue;
         char name[kEntryNameLimit];
         if (!read_text(sheet, "name", name, sizeof(name))) continue;
         const int32_t kind = find_name(ground_kind_names, ground_kind_count, name);
@@ -383,10 +410,9 @@ void TavrinMission::read_ground_entries(IPropertySheet* sheet, int32_t& largest_
 void TavrinMission::read_air_entries(IPropertySheet* sheet, char* player_plane_name,
                                      int32_t& largest_id) {
     air_entry_count = 0;
-    for (int32_t i = 0; i < kTvMissionMaxAirEntries; ++i) {
-        char section[32];
-        std::snprintf(section, sizeof(section), "air%d", i);
-        if (sheet->SetSection(section) < 0) continue;
+    IndexedSection section("air");
+    for (int32_t i = 0; i < kTvMissionMaxAirEntries; ++i, section.next()) {
+        if (sheet->SetSection(section.name()) < 0) continue;
 
         // The player's entry takes the chosen plane, or tells the caller which it is.
         char file_name[kEntryNameLimit] = {};
@@ -460,10 +486,9 @@ void TavrinMission::read_air_entries(IPropertySheet* sheet, char* player_plane_n
 
 void TavrinMission::read_vehicle_entries(IPropertySheet* sheet, int32_t& largest_id) {
     vehicle_entry_count = 0;
-    for (int32_t i = 0; i < kTvMissionMaxVehicleEntries; ++i) {
-        char section[32];
-        std::snprintf(section, sizeof(section), "vehicle%d", i);
-        if (sheet->SetSection(section) < 0) continue;
+    IndexedSection section("vehicle");
+    for (int32_t i = 0; i < kTvMissionMaxVehicleEntries; ++i, section.next()) {
+        if (sheet->SetSection(section.name()) < 0) continue;
         char name[kEntryNameLimit];
         if (!read_text(sheet, "name", name, sizeof(name))) continue;
         const int32_t kind = find_name(vehicle_kind_names, vehicle_kind_count, name);

@@ -214,6 +214,35 @@ TEST_F(MissionTest, GroundAndVehicleEntriesWithTheirKinds) {
     EXPECT_EQ(m->next_id, 51);
 }
 
+TEST_F(MissionTest, EntryNumbersAreReadAcrossEveryDigitCountUpToTheirLimits) {
+    register_ground_stand_in();
+    std::string ini = "[map]\nmap = flat\noffset = 0 0 0\n[archetypes]\nground = hangar\n"
+                      "vehicle = lorry\nair = camel\n";
+    // Sections the reader never forms: past each limit, and numbers with a leading zero.
+    for (const char* section : {"ground1200", "ground010", "air100", "air01", "vehicle100"})
+        ini += std::string("[") + section + "]\nname = hangar\nid = 900\n";
+    int32_t id = 1;
+    for (int32_t n : {0, 9, 10, 99, 100, 999, 1000, 1199})
+        ini +=
+            "[ground" + std::to_string(n) + "]\nname = hangar\nid = " + std::to_string(id++) + "\n";
+    for (int32_t n : {9, 10, 99})
+        ini += "[air" + std::to_string(n) + "]\nname = camel\nid = " + std::to_string(id++) + "\n";
+    for (int32_t n : {0, 9, 10, 99})
+        ini +=
+            "[vehicle" + std::to_string(n) + "]\nname = lorry\nid = " + std::to_string(id++) + "\n";
+    write_mission(4, ini);
+    ComRef<ITvMission> mission = load(4);
+    TavrinMission* m = fields(mission);
+    ASSERT_EQ(m->ground_entry_count, 8);
+    ASSERT_EQ(m->air_entry_count, 3);
+    ASSERT_EQ(m->vehicle_entry_count, 4);
+    id = 1;
+    for (int32_t i = 0; i < m->ground_entry_count; ++i) EXPECT_EQ(m->ground_entries[i].id, id++);
+    for (int32_t i = 0; i < m->air_entry_count; ++i) EXPECT_EQ(m->air_entries[i].id, id++);
+    for (int32_t i = 0; i < m->vehicle_entry_count; ++i) EXPECT_EQ(m->vehicle_entries[i].id, id++);
+    EXPECT_EQ(m->next_id, id);
+}
+
 TEST_F(MissionTest, LoadingAgainReleasesWhatTheFirstLoadMade) {
     register_ground_stand_in();
     write_mission(13, "[map]\nmap = flat\n[archetypes]\nground = hangar\nair = camel\n"
