@@ -67,6 +67,7 @@ public:
         if (r < 0) return r;
         OmApplySoundMakerKeys(sheet, maker.get());
         ComRef<ISound> sound;
+        if (!reader_ && (r = make_reader()) < 0) return r;
         r = reader_->Read(storage_.get(), path.c_str(), maker.get(), IID_ISound, sound.put_void());
         if (r < 0) return r;
         if (!sound) return OM_E_FAIL;
@@ -75,8 +76,11 @@ public:
         return OM_S_OK;
     }
 
-protected:
-    OmResult init() override {
+private:
+    // The readers of every sound file format, gathered at the first sound made: the sound set
+    // makes a channel of each type to find the one a section names, and most of those never
+    // read a sample.
+    OmResult make_reader() {
         ComRef<IMetaObjectRW> meta;
         OmResult r = OmCreate(CLSID_MetaObjectRW, IID_IMetaObjectRW, meta.put());
         if (r < 0) return r;
@@ -85,7 +89,6 @@ protected:
         return meta->QueryInterface(IID_IObjectRW, reader_.put_void());
     }
 
-private:
     // Format, Frequency and Flags over the control's current output format; the format is
     // always set again. A refusal leaves the device as it was and is reported with the
     // channel's name: loading goes on with sound intact.
