@@ -1,7 +1,9 @@
 // Fuzzes the menu pages' HTML engine: the bytes are tokenized and parsed into a document, laid
 // out on a 640 x 480 page with a fixed-width font (every text node, in table cells too), and
-// then every box of every link is hit-tested at its centre, where some link must answer; the
-// link states are set and reset as the browser does. The document must give back every block.
+// then every box of every link, listed in one walk of the document, is hit-tested at its
+// centre, where some link must answer; the browser's per-box query must give the same boxes.
+// The link states are set and reset as the browser does. The document must give back every
+// block.
 //
 // Input: the page text.
 #include "frontend/html/html_document.h"
@@ -10,6 +12,9 @@
 #include "frontend/html/html_parser.h"
 #include "fuzz/fixed_width_font.h"
 #include "fuzz/framework_harness.h"
+
+#include <algorithm>
+#include <vector>
 
 using fuzzing::require;
 
@@ -24,19 +29,13 @@ IFont* font() {
     return f.get();
 }
 
-// Gives every text node under the node's "objs", and those of its tables' cells, the font.
-void attach_font(IObjHash* node, int depth) {
-    if (depth > 64) return;
-    ICOMArray* objs = htmlArrayAt(node, "objs");
+// Gives every text node the font. The root's "objs" lists every node of the page, those in
+// table cells at any depth too, so one pass over it reaches them all.
+void attach_font(IObjHash* root) {
+    ICOMArray* objs = htmlArrayAt(root, "objs");
     for (int32_t i = 0; objs && i < objs->Count(); ++i) {
-        IObjHash* child = htmlArrayNode(objs, i);
-        if (htmlNodeIs(child, "text")) setHtmlObject(child, "_font", font());
-        ICOMArray* rows = htmlArrayAt(child, "rows");
-        for (int32_t r = 0; rows && r < rows->Count(); ++r) {
-            ICOMArray* cells = htmlArrayAt(htmlArrayNode(rows, r), "cells");
-            for (int32_t c = 0; cells && c < cells->Count(); ++c)
-                attach_font(htmlArrayNode(cells, c), depth + 1);
-        }
+        IObjHash* node = htmlArrayNode(objs, i);
+        if (htmlNodeIs(node, "text")) setHtmlObject(node, "_font", font());
     }
 }
 
@@ -58,21 +57,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     require(bool(root), "a parsed page has a document");
-    attach_font(root.get(), 0);
+    attach_font(root.get());
     const OmRect page{0, 0, 640, 480};
     if (layoutHtmlDocument(root.get(), nullptr, &page) < 0) return 0;
 
     const int32_t links = countHtmlLinks(root.get());
     require(links >= 0, "the link count is not negative");
+    // Every box of every link, listed in one walk; each is hit-tested at its centre.
+    std::vector<HtmlLinkBox> boxes;
+    listHtmlLinkBoxes(root.get(), &boxes);
+    std::vector<int32_t> boxes_of(size_t(std::min(links, kMostLinks)), 0);
+    const int32_t checked_last = std::min(links, kMostLinks) - 1;
+    for (const HtmlLinkBox& listed : boxes) {
+        require(listed.link >= 0 && listed.link < links, "a listed box belongs to a link");
+        if (listed.link >= kMostLinks || boxes_of[size_t(listed.link)]++ >= kMostBoxes) continue;
+        const HtmlBox& box = listed.box;
+        // The browser's own query walks the page per box: it must give the same boxes, asked
+        // for every box of the first link and of the last link hit-tested.
+        if (listed.link == 0 || listed.link == checked_last) {
+            HtmlBox same;
+            const int32_t n = boxes_of[size_t(listed.link)] - 1;
+            require(getHtmlLinkBox(root.get(), listed.link, n, &same) && same.x == box.x &&
+                        same.y == box.y && same.width == box.width && same.height == box.height,
+                    "a link's box is the one its walk finds");
+        }
+        if (box.width < 0 || box.height < 0) continue;
+        const int32_t hit = hitTestHtmlDocument(root.get(), int32_t(box.x + int64_t(box.width) / 2),
+                                                int32_t(box.y + int64_t(box.height) / 2));
+        require(hit >= 0 && hit < links, "the centre of a link's box hits a link");
+    }
     for (int32_t link = 0; link < links && link < kMostLinks; ++link) {
         require(getHtmlLink(root.get(), link) != nullptr, "every counted link has a node");
-        HtmlBox box;
-        for (int32_t n = 0; n < kMostBoxes && getHtmlLinkBox(root.get(), link, n, &box); ++n) {
-            if (box.width < 0 || box.height < 0) continue;
-            const int32_t hit = hitTestHtmlDocument(root.get(), int32_t(box.x + int64_t(box.width) / 2),
-                                                    int32_t(box.y + int64_t(box.height) / 2));
-            require(hit >= 0 && hit < links, "the centre of a link's box hits a link");
-        }
+        HtmlBox past;
+        require(!(link == 0 || link == checked_last) ||
+                    !getHtmlLinkBox(root.get(), link, boxes_of[size_t(link)], &past) ||
+                    boxes_of[size_t(link)] >= kMostBoxes,
+                "a link has no box past those listed");
         setHtmlLinkState(root.get(), link, 1);
         markHtmlLinkFirstObjectNormal(root.get(), link);
     }

@@ -1,9 +1,11 @@
 // Hit testing, link boxes and link colour states of a laid-out HTML document.
 #include "frontend/html/html_hit_test.h"
 
+#include "framework/core/com_ref.h"
 #include "frontend/html/html_document.h"
 
 #include <functional>
+#include <unordered_map>
 
 namespace {
 
@@ -120,6 +122,39 @@ bool getHtmlLinkBox(IObjHash* root, int32_t link, int32_t n, HtmlBox* box) {
             return 0;
         });
     return found >= 0;
+}
+
+void listHtmlLinkBoxes(IObjHash* root, std::vector<HtmlLinkBox>* out) {
+    out->clear();
+    IObjHash* cell = htmlNodeAt(root, "cell");
+    ICOMArray* links = htmlArrayAt(root, "links");
+    if (!cell || !links) return;
+    // The link of each node by its identity: the first link holding it, and none from a link
+    // without "objs" on, as the hit test searches.
+    std::unordered_map<IUnknown*, int32_t> link_of;
+    const auto identity = [](IUnknown* object) -> IUnknown* {
+        ComRef<IUnknown> unknown;
+        if (!object || object->QueryInterface(IID_IUnknown, unknown.put_void()) < 0) return nullptr;
+        return unknown.get(); // the node stays alive in the document
+    };
+    const int32_t count = links->Count();
+    for (int32_t i = 0; i < count; ++i) {
+        ICOMArray* objs = htmlArrayAt(htmlArrayNode(links, i), "objs");
+        if (!objs) break;
+        for (int32_t k = 0, n = objs->Count(); k < n; ++k) {
+            if (IUnknown* node = identity(objs->GetAt(k))) link_of.emplace(node, i);
+        }
+    }
+    if (link_of.empty()) return;
+    walk_cell(cell, 0, 0, [&](IObjHash* node, IObjHash* owner, int32_t ox, int32_t oy) {
+        const auto found = link_of.find(identity(owner));
+        if (found != link_of.end()) {
+            out->push_back(
+                {found->second, HtmlBox{ox + node->GetInt("_x", 0), oy + node->GetInt("_y", 0),
+                                        node->GetInt("_width", 0), node->GetInt("_height", 0)}});
+        }
+        return -1;
+    });
 }
 
 IObjHash* getHtmlLink(IObjHash* root, int32_t link) {

@@ -6,6 +6,7 @@
 #include "framework/containers/com_hash.h"
 
 #include <cstdint>
+#include <vector>
 
 // A box in page coordinates.
 struct HtmlBox {
@@ -21,6 +22,14 @@ int32_t hitTestHtmlDocument(IObjHash* root, int32_t x, int32_t y);
 // The n-th box (from 0) of the link's fragments and images in document order; false when
 // there is none.
 bool getHtmlLinkBox(IObjHash* root, int32_t link, int32_t n, HtmlBox* box);
+// A box of a link, with the link's number.
+struct HtmlLinkBox {
+    int32_t link = -1;
+    HtmlBox box;
+};
+// Every box of the links' fragments and images in document order, each with the link the hit
+// test answers for its node; one walk of the document (getHtmlLinkBox walks it per box).
+void listHtmlLinkBoxes(IObjHash* root, std::vector<HtmlLinkBox>* out);
 // The link node, no reference added; null when there is none.
 IObjHash* getHtmlLink(IObjHash* root, int32_t link);
 // The number of links; 0 when the root has no "links".

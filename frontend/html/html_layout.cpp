@@ -44,6 +44,9 @@ bool is_one_of(std::string_view type, std::initializer_list<std::string_view> ty
     return std::find(types.begin(), types.end(), type) != types.end();
 }
 
+// The cell layout itself (see layoutHtmlCell).
+OmResult lay_out_cell(HtmlLayoutRun& run, IObjHash* cell, int32_t* width, int32_t* height);
+
 } // namespace
 
 HtmlLayoutSpacing HtmlLayoutSpacing::fromSettings(IObjHash* settings) {
@@ -87,6 +90,16 @@ HtmlMeasuredFont* HtmlFontMetrics::measure(IUnknown* font_object) {
     font->Release();
     fonts_.push_back(std::make_unique<HtmlMeasuredFont>(font_object, font));
     return fonts_.back().get();
+}
+
+const HtmlCellExtents::Extent* HtmlCellExtents::find(IObjHash* cell, int32_t width,
+                                                     int32_t height) const {
+    auto found = extents_.find({cell, width, height});
+    return found == extents_.end() ? nullptr : &found->second;
+}
+
+void HtmlCellExtents::keep(IObjHash* cell, int32_t width, int32_t height, const Extent& extent) {
+    extents_[{cell, width, height}] = extent;
 }
 
 void OmHtmlLayoutContextInit(HtmlLayoutContext& context, HtmlLayoutRun& run, ICOMArray* owner,
@@ -266,9 +279,16 @@ OmResult layoutHtmlImage(HtmlLayoutContext& context, IObjHash* image, ICOMArray*
 }
 
 OmResult layoutHtmlTable(HtmlLayoutContext& context, IObjHash* table, ICOMArray* objs) {
+    HtmlLayoutRun& run = *context.run;
+    if (run.table_depth >= HTML_MOST_NESTED_TABLES) {
+        remove_box(table);
+        return OM_E_FAIL;
+    }
     int32_t width, height;
     OmHtmlLayoutContextGetArgs(context, &width, &height);
+    ++run.table_depth;
     OmResult r = sizeHtmlTable(context, table, &width, &height);
+    --run.table_depth;
     if (r < 0) {
         remove_box(table);
         return r;
@@ -288,6 +308,22 @@ OmResult layoutHtmlTable(HtmlLayoutContext& context, IObjHash* table, ICOMArray*
 
 OmResult layoutHtmlCell(HtmlLayoutRun& run, IObjHash* cell, int32_t* width, int32_t* height) {
     if (!cell || !htmlNodeIs(cell, "cell")) return OM_E_FAIL;
+    const int32_t given_width = *width, given_height = *height;
+    if (run.measuring) {
+        if (const HtmlCellExtents::Extent* known = run.extents.find(cell, *width, *height)) {
+            *width = known->width;
+            *height = known->height;
+            return known->result;
+        }
+    }
+    const OmResult r = lay_out_cell(run, cell, width, height);
+    run.extents.keep(cell, given_width, given_height, {r, *width, *height});
+    return r;
+}
+
+namespace {
+
+OmResult lay_out_cell(HtmlLayoutRun& run, IObjHash* cell, int32_t* width, int32_t* height) {
     ICOMArray* laid_out = nullptr;
     OmResult r = newHtmlArrayAt(cell, "_objs", &laid_out);
     if (r < 0) return r;
@@ -324,6 +360,8 @@ OmResult layoutHtmlCell(HtmlLayoutRun& run, IObjHash* cell, int32_t* width, int3
     alignHtmlCellLines(cell, *height);
     return OM_S_OK;
 }
+
+} // namespace
 
 OmResult layoutHtmlDocument(IObjHash* root, IObjHash* settings, const OmRect* rect) {
     IObjHash* cell = htmlNodeAt(root, "cell");

@@ -11,8 +11,14 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
+
+// Tables nested deeper than this are left without position, as tables that do not fit are:
+// every level multiplies the layouts of what it holds (the menus' pages nest one deep).
+inline constexpr int32_t HTML_MOST_NESTED_TABLES = 8;
 
 // Page size used when the layout is given no rectangle.
 inline constexpr int32_t HTML_DEFAULT_PAGE_WIDTH = 800;
@@ -58,10 +64,34 @@ private:
     std::vector<std::unique_ptr<HtmlMeasuredFont>> fonts_;
 };
 
-// What one layout run shares: the spacing and the measured fonts.
+// The extents of the cell layouts of one run, by cell and given space. A table lays each of
+// its cells out three times (two measures and the final layout), so without them a page of
+// nested tables would cost three times more per level of nesting; a measure whose answer is
+// known is not laid out again. A cell's layout depends only on its content and the space it
+// is given, and the layout that stands is always run, so the page comes out the same.
+class HtmlCellExtents {
+public:
+    struct Extent {
+        OmResult result;
+        int32_t width;
+        int32_t height;
+    };
+    const Extent* find(IObjHash* cell, int32_t width, int32_t height) const;
+    void keep(IObjHash* cell, int32_t width, int32_t height, const Extent& extent);
+
+private:
+    std::map<std::tuple<IObjHash*, int32_t, int32_t>, Extent> extents_;
+};
+
+// What one layout run shares: the spacing, the measured fonts and the cell extents; while
+// `measuring` is set, cell layouts are measures whose known answers are reused.
+// `table_depth` counts the tables being sized around the current cell.
 struct HtmlLayoutRun {
     HtmlLayoutSpacing spacing;
     HtmlFontMetrics metrics;
+    HtmlCellExtents extents;
+    bool measuring = false;
+    int32_t table_depth = 0;
 };
 
 // The context of one cell layout (pixels).

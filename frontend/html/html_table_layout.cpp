@@ -20,6 +20,16 @@ void widen(HtmlTrack& track, int32_t size, bool fixed) {
     track.fixed = track.fixed || fixed;
 }
 
+// A cell layout that only measures: the run may answer it from an earlier layout of the cell
+// in the same space.
+OmResult measure_cell(HtmlLayoutRun& run, IObjHash* cell, int32_t* width, int32_t* height) {
+    const bool was_measuring = run.measuring;
+    run.measuring = true;
+    const OmResult r = layoutHtmlCell(run, cell, width, height);
+    run.measuring = was_measuring;
+    return r;
+}
+
 OmResult give_available_space(IObjHash* cell, int32_t, int32_t, void* data) {
     if (!cell) return OM_E_FAIL;
     auto* sizing = static_cast<TableSizing*>(data);
@@ -36,7 +46,7 @@ OmResult measure_column(IObjHash* cell, int32_t column, int32_t, void* data) {
         return OM_S_OK;
     }
     int32_t width = cell->GetInt("_width", 0), height = cell->GetInt("_height", 0);
-    OmResult r = layoutHtmlCell(*sizing->run, cell, &width, &height);
+    OmResult r = measure_cell(*sizing->run, cell, &width, &height);
     if (r < 0) return r;
     widen(sizing->columns[size_t(column)], width, false);
     return OM_S_OK;
@@ -53,7 +63,7 @@ OmResult measure_row(IObjHash* cell, int32_t, int32_t row, void* data) {
         return OM_S_OK;
     }
     int32_t width = cell->GetInt("_width", 0), height = cell->GetInt("_height", 0);
-    OmResult r = layoutHtmlCell(*sizing->run, cell, &width, &height);
+    OmResult r = measure_cell(*sizing->run, cell, &width, &height);
     if (r < 0) return r;
     widen(sizing->rows[size_t(row)], height, false);
     return OM_S_OK;

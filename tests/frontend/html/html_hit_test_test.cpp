@@ -70,6 +70,30 @@ TEST_F(HtmlHitTest, LinkSplitOverTwoLinesAnswersOnBothAndHasTwoBoxes) {
     EXPECT_FALSE(getHtmlLinkBox(root.get(), -1, 0, &box));
 }
 
+// The one-walk listing gives each link's boxes as the per-box query does, in document order,
+// across lines and table cells.
+TEST_F(HtmlHitTest, ListedLinkBoxesMatchThePerBoxQuery) {
+    ComRef<IObjHash> root = layout(
+        "plain <a href=x>aaaa bbbb cccc</a><table><tr><td><img width=50 height=50></td><td><a "
+        "href=y><img width=20 height=20></a> <a href=z>zz</a></td></tr></table>",
+        100);
+    std::vector<HtmlLinkBox> listed;
+    listHtmlLinkBoxes(root.get(), &listed);
+    ASSERT_EQ(listed.size(), 4u);
+    const int32_t links[] = {0, 0, 1, 2};
+    int32_t n_of[3] = {};
+    for (size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(listed[i].link, links[i]) << i;
+        HtmlBox box;
+        ASSERT_TRUE(getHtmlLinkBox(root.get(), links[i], n_of[links[i]]++, &box)) << i;
+        EXPECT_TRUE(box == listed[i].box) << i;
+    }
+    EXPECT_TRUE(listed[0].box == (HtmlBox{48, 0, 32, 10}));
+    ComRef<IObjHash> empty = parse_page("");
+    listHtmlLinkBoxes(empty.get(), &listed);
+    EXPECT_TRUE(listed.empty());
+}
+
 TEST_F(HtmlHitTest, ImageLinkInATableCellIsFoundWithTheCellOrigin) {
     ComRef<IObjHash> root = layout(
         "<img width=5 height=40><table><tr><td><img width=50 height=50></td><td><a href=y><img "

@@ -262,6 +262,28 @@ TEST_F(HtmlLayoutTest, UnplaceableTableIsSkippedAndTheRestLaidOut) {
     EXPECT_EQ(box_of(obj(root.get(), 2)), (Box{0, 0, 10, 10}));
 }
 
+// Each level of nesting lays the tables inside it out three times more; past the limit a
+// table is left without position like one that does not fit, and what it holds unlaid.
+TEST_F(HtmlLayoutTest, TablesNestedPastTheLimitAreNotPlaced) {
+    std::string page;
+    for (int32_t depth = 0; depth <= HTML_MOST_NESTED_TABLES; ++depth) page += "<table><tr><td>";
+    page += "deep";
+    ComRef<IObjHash> root = layout(page, 640, 480);
+    // The root's "objs": the tables from the outermost in, then the text.
+    for (int32_t n = 0; n < HTML_MOST_NESTED_TABLES; ++n) {
+        EXPECT_TRUE(obj(root.get(), n)->Has("_x")) << n;
+    }
+    EXPECT_FALSE(obj(root.get(), HTML_MOST_NESTED_TABLES)->Has("_x"));
+    EXPECT_FALSE(obj(root.get(), HTML_MOST_NESTED_TABLES + 1)->Has("_frags"));
+    // One level less and the text is laid out, at the top left of every cell around it.
+    page = "";
+    for (int32_t depth = 0; depth < HTML_MOST_NESTED_TABLES; ++depth) page += "<table><tr><td>";
+    root = layout(page + "deep", 640, 480);
+    IObjHash* text = obj(root.get(), HTML_MOST_NESTED_TABLES);
+    ASSERT_TRUE(text->Has("_frags"));
+    EXPECT_EQ(box_of(frag(text, 0)), (Box{0, 0, 4 * kAdvance, kLineHeight}));
+}
+
 TEST_F(HtmlLayoutTest, LayoutWithoutARectangleUsesTheDefaultPage) {
     ComRef<IObjHash> root = parse_page("<body><img width=700 height=10></body>");
     ASSERT_EQ(layoutHtmlDocument(root.get(), nullptr, nullptr), OM_S_OK);
