@@ -5,7 +5,9 @@
 // renderer's menu mode; the graphics settings links write [graphics]. The confirmation page
 // answers as the input says (timed out, confirmed, or a close request); the menu browser is
 // not made (pages are covered by the page harnesses), so the display the switches tear down
-// and build again is the menu camera with its rasters.
+// and build again is the menu camera with its rasters. The device is the default software one
+// with one texture format and no colour-keyed textures (so a start does not probe colour keys
+// by drawing), its 640 x 480 and 800 x 600 modes, rasterising on the calling thread.
 // Checks, after every input:
 // - the display is one the device reports: the device is started in the mode of the list
 //   entry the front end calls current, the screen, the window's client area, the menu camera's
@@ -30,6 +32,7 @@
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "frontend/menus/page_seam.h"
+#include "frontend/settings/data_storage.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/window_hook.h"
@@ -93,11 +96,15 @@ struct Fixture {
 
     Fixture() {
         platform::set_headless(true);
-        // The default device with one texture format, 565 (the engine needs a 16-bit one and
-        // probes each format's colour key by drawing at every start), and the rasteriser on
-        // the calling thread.
+        // The default device with one texture format, 565 (the engine needs a 16-bit one),
+        // without colour-keyed textures (the engine would probe each format's colour key by
+        // drawing test triangles at every start, half the cost of a switch), and the
+        // rasteriser on the calling thread.
         platform::DeviceProfile profile = platform::default_profile();
         profile.texture_formats.resize(1);
+        profile.device.dpcTriCaps.dwTextureCaps &= ~platform::D3DPTEXTURECAPS_TRANSPARENCY;
+        // Two 16-bit modes are enough to switch between: 640 x 480 and 800 x 600.
+        profile.display_modes = {profile.display_modes[0], profile.display_modes[2]};
         profile.raster_threads = 1;
         platform::set_device_profile(profile);
         fuzzing::start_data_framework();
@@ -112,6 +119,8 @@ struct Fixture {
         window->SetClientSize(640, 480);
         window->SetClassName("corvel display links");
         require(window->Create(nullptr) >= 0, "the window");
+        // The data storage the program opens at start-up (a layout link reads through it).
+        require(tvfe::TvOpenDemoRecordings() >= 0, "the data storage");
         require(TvInitVideo() >= 0, "video");
         TvSelectVideoModes(-1, 0);
         for (int32_t i = 0; i < TvGetModeCount() && mode < 0; ++i)
@@ -181,7 +190,7 @@ void check_index_key(IPropertySheet* sheet, const char* key, int32_t count, cons
     require(end != text && *end == '\0' && value >= 0 && value < count, what);
 }
 
-void check_display(const Fixture& f, IPropertySheet* settings) {
+void check_display(IPropertySheet* settings) {
     const int32_t current = TvGetCurrentMode();
     require(current >= 0 && current < TvGetModeCount(), "the current mode is an entry of the list");
     const LgVideoMode& listed = *TvGetMode(current);
@@ -246,7 +255,7 @@ void run_input(const uint8_t* data, size_t size, bool checked) {
     TvSetLink(link);
     const OmResult r = TvDispatchLink();
     require(r >= 0 || link == TV_QUIT_LINK, "only the quit link ends the front end");
-    check_display(f, settings.get());
+    check_display(settings.get());
     if (link.rfind(kForms[0], 0) == 0 && pages_run)
         require(TvGetCurrentMode() == f.mode, "a mode switch comes back to the menus' mode");
     f.restore_display();
