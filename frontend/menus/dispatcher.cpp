@@ -7,15 +7,13 @@
 #include "framework/core/com_ref.h"
 #include "framework/core/object_manager.h"
 #include "framework/io/binary_stream_composer.h"
-#include "framework/io/memory_stream.h"
-#include "framework/platform/file_storage.h"
+#include "frontend/menus/control_layout.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/menus/page_seam.h"
 #include "frontend/menus/pilot_roster.h"
-#include "frontend/settings/data_storage.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/settings/settings_values.h"
 #include "frontend/setup/game_settings_record.h"
@@ -43,11 +41,6 @@ constexpr char enter_server_page[] = "menus\\enterserver.html";
 constexpr char wait_for_vote_page[] = "menus\\waitforvote.html";
 constexpr char single_player_token[] = "^singleplayer^";
 constexpr char multiplayer_port[] = ":6113";
-
-const char* const control_sections[] = {"Player1Roll",     "Player1Pitch",   "Player1Throttle",
-                                        "Player1Special",  "Player1Fire",    "Player1Secondary",
-                                        "Player1CamAbove", "Player1CamLeft", "Player1CamRight",
-                                        "Player1CamBehind"};
 
 // The link is `prefix` followed by what `pattern` converts (at least one conversion).
 template <class... T>
@@ -359,7 +352,7 @@ bool dispatch_controls_and_planes(const std::string& link) {
     } else if (match(link, "controldefault:", "%255s", word)) {
         TvSetLink(control_options_page);
         m.current_page = control_options_page;
-        if (TvLoadControlLayout(word) >= 0) TvShowPage(m.link.c_str());
+        if (TvLoadControlLayout(TvGetSettingsSheet(), word) >= 0) TvShowPage(m.link.c_str());
     } else if (match(link, "command:changeplane:", "%31s", word)) {
         if (m.session_mode == TV_SESSION_CHOOSING_PLANE) {
             set_plane_id(word);
@@ -431,45 +424,6 @@ bool dispatch_controls_and_planes(const std::string& link) {
 }
 
 } // namespace
-
-OmResult TvLoadControlLayout(const char* file) {
-    static const struct {
-        const char* name;
-        int32_t type;
-    } types[] = {
-        {"mousekeys.ini", 0}, {"joystick.ini", 1}, {"keyboard.ini", 3}, {"joystickkeys.ini", 2}};
-    IPropertySheet* sheet = TvGetSettingsSheet();
-    if (!sheet || !file) return OM_E_FAIL;
-    if (!TvGetDataStorage() && tvfe::TvOpenDemoRecordings() < 0) return OM_E_FAIL;
-
-    // The file is read whole and tried on a sheet of its own first, so a file that cannot be
-    // read leaves the settings as they were.
-    ComRef<IByteStream> stream;
-    if (TvOpenDataFile(file, OM_OPEN_TEXT, stream.put()) < 0 || !stream) return OM_E_FAIL;
-    ComRef<IByteStream> copy;
-    if (OmNewMemoryStream(copy.put()) < 0) return OM_E_FAIL;
-    char chunk[4096];
-    for (;;) {
-        uint32_t done = 0;
-        const OmResult r = stream->Read(chunk, sizeof chunk, &done);
-        if (done) copy->Write(chunk, done, nullptr);
-        if (r == OM_E_ENDOFSTREAM || (r >= 0 && done < sizeof chunk)) break;
-        if (r < 0) return r;
-    }
-    ComRef<IPropertySheet> trial;
-    if (OmCreate(CLSID_PropertySheet, IID_IPropertySheet, trial.put()) < 0) return OM_E_FAIL;
-    copy->Seek(0, OM_SEEK_START, nullptr);
-    if (trial->Load(copy.get()) < 0) return OM_E_FAIL;
-
-    for (const auto& entry : types)
-        if (std::strcmp(entry.name, file) == 0) TvGetProgramSettings().control_type = entry.type;
-    if (sheet->UseSection(TV_SECTION_GLOBALCONTROL) >= 0)
-        TvSettingsSetInt(sheet, TV_KEY_TYPE, TvGetProgramSettings().control_type);
-    for (const char* section : control_sections)
-        if (sheet->SetSection(section) >= 0) sheet->RemoveSection();
-    copy->Seek(0, OM_SEEK_START, nullptr);
-    return sheet->Load(copy.get());
-}
 
 OmResult TvDispatchLink() {
     TvMenuState& m = TvMenus();

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -46,7 +47,9 @@ bool TvSettingsGetReal(IPropertySheet* sheet, const char* key, float* value) {
     const char* start = text.c_str();
     char* end = nullptr;
     const float v = std::strtof(start, &end);
-    if (end == start) return false;
+    // "nan", "inf" and numbers beyond a float's range read as numbers, and no setting means
+    // them: they would reach sensitivities, volumes and distances.
+    if (end == start || !std::isfinite(v)) return false;
     *value = v;
     return true;
 }

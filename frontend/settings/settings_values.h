@@ -8,7 +8,8 @@
 
 struct IPropertySheet;
 
-// False (the value unchanged) when the key is missing or does not begin with a number.
+// False (the value unchanged) when the key is missing or does not begin with a number; for a
+// real also when the number is not finite ("nan", "inf", or beyond a float's range).
 bool TvSettingsGetInt(IPropertySheet* sheet, const char* key, int32_t* value);
 bool TvSettingsGetReal(IPropertySheet* sheet, const char* key, float* value);
 // The value cut to `limit` characters; false (unchanged) when the key is missing.

@@ -103,8 +103,7 @@ OmResult TvSetUpGame(IPropertySheet* sheet) {
         platform::message_box(TV_SETUP_ERROR_TITLE, TV_SETUP_NO_SETTINGS_TEXT);
         return OM_E_FAIL;
     }
-    sheet->AddRef();
-    settings_sheet = sheet;
+    TvHoldSettingsSheet(sheet);
 
     TvTraceStep("pilots");
     TvLoadPilots();
@@ -175,6 +174,12 @@ OmResult TvRecreateEngineCamera() {
     TvReleaseEngineCamera();
     engine_camera = LgCameraCreate();
     return engine_camera ? OM_S_OK : OM_E_FAIL;
+}
+
+void TvHoldSettingsSheet(IPropertySheet* sheet) {
+    if (sheet) sheet->AddRef();
+    release(settings_sheet);
+    settings_sheet = sheet;
 }
 
 IPropertySheet* TvGetSettingsSheet() {

@@ -36,6 +36,10 @@ void TvReleaseEngineCamera();
 // 0, or OM_E_FAIL when the engine cannot make it.
 OmResult TvRecreateEngineCamera();
 
+// Holds `sheet` as the settings sheet (a reference added; the one held before released; null
+// holds none). Set-up holds the sheet it is given; code that needs only the settings sheet of
+// a set-up game (the settings commands, video-mode switches) can be given one without the rest.
+void TvHoldSettingsSheet(IPropertySheet* sheet);
 // What set-up holds (no reference added), or null.
 IPropertySheet* TvGetSettingsSheet();
 LgCamera* TvGetEngineCamera();

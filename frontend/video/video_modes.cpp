@@ -84,9 +84,11 @@ OmResult TvApplyVideoMode(int32_t mode) {
 
 OmResult TvChooseVideoMode(int32_t mode) {
     const int32_t remembered = TvGetCurrentMode();
-    TvApplyVideoMode(mode);
+    // A mode that did not start is shown as the previous one; confirming that configures
+    // nothing, so missions never get a mode that is not in the list.
+    const bool started = TvApplyVideoMode(mode) >= 0;
     const std::string link = TvRunPage(TV_VIDEO_MODES_PAGE, TV_VIDEO_MODES_TIMEOUT_MS);
-    const bool confirmed = link != TV_TIMEOUT_LINK && link != TV_QUIT_LINK;
+    const bool confirmed = started && link != TV_TIMEOUT_LINK && link != TV_QUIT_LINK;
     if (confirmed) configured_mission_mode = mode;
     TvApplyVideoMode(remembered);
     if (confirmed) write_graphics_key(TV_KEY_MODE, configured_mission_mode);
@@ -94,6 +96,13 @@ OmResult TvChooseVideoMode(int32_t mode) {
 }
 
 OmResult TvChooseRenderer(int32_t renderer) {
+    // Only a renderer of the list can be chosen: another number would name no sub-system
+    // while the engine kept its own, and the settings would keep that number.
+    if (renderer < 0 || renderer >= TvGetSubSystemCount()) {
+        const std::string detail = std::to_string(renderer);
+        TvWriteErrorLine2(source_name, __LINE__, "Couldn't start renderer", detail.c_str());
+        return OM_E_FAIL;
+    }
     const int32_t previous_renderer = TvGetCurrentSubSystem();
     const int32_t previous_mode = TvGetCurrentMode();
     const int32_t windowed = TvIsVideoWindowed();

@@ -19,9 +19,11 @@ void TvSetConfiguredMissionMode(int32_t mode);
 OmResult TvApplyVideoMode(int32_t mode);
 // Tries `mode` while the confirmation page shows, then returns to the menus' mode. 0 when the
 // user confirmed it (it becomes the configured mission mode), OM_E_FAIL when the page timed
-// out or was left by a close request.
+// out or was left by a close request, or when the mode did not start (the page then shows the
+// previous mode and nothing is configured).
 OmResult TvChooseVideoMode(int32_t mode);
 // Switches the rendering sub-system and starts its first 640 x 480 16-bit mode (entry 0 when
 // it has none). 0; OM_E_FAIL when nothing of the renderer starts (the previous renderer and
-// mode are started again and the settings keep them).
+// mode are started again and the settings keep them) or when the renderer is not one of the
+// list (nothing changes).
 OmResult TvChooseRenderer(int32_t renderer);

@@ -130,3 +130,55 @@ FUZZ_SEEDS(frontend_link_dispatch) {
                   FuzzInputWriter().byte(0xff).rest(link));
     }
 }
+
+// The demo's four control layouts under their own names, on both fixtures; the demo settings
+// as a layout of another name; keys before the first header; a file that is not there.
+FUZZ_SEEDS(frontend_control_layout) {
+    const char* const layouts[] = {"keyboard.ini", "mousekeys.ini", "joystick.ini",
+                                   "joystickkeys.ini"};
+    for (uint8_t n = 0; n < 4; ++n) {
+        const std::string demo = fuzzing::demo_file(layouts[n]);
+        seeds.add(layouts[n], FuzzInputWriter().byte(n).rest(demo));
+        seeds.add(std::string("bare_") + layouts[n], FuzzInputWriter().byte(n | 8).rest(demo));
+    }
+    seeds.add("settings_as_layout",
+              FuzzInputWriter().byte(4).rest(fuzzing::demo_file("aerovant.ini")));
+    seeds.add("leading_keys",
+              FuzzInputWriter().byte(8).rest("type=1\naxis=2\n[Player1Fire]\ntype=mouse\n"
+                                             "button=1\n[globalcontrol]\ntype=0\n"));
+    seeds.add("missing", FuzzInputWriter().byte(5).rest("[Player1Fire]\nkey=x\n"));
+}
+
+// Every display link form with the arguments the demo pages and settings use, each with the
+// confirmation page timed out, confirmed and closed; modes and renderers that do not exist.
+FUZZ_SEEDS(frontend_display_links) {
+    const std::pair<uint8_t, const char*> links[] = {{0, "0"},
+                                                     {0, "1"},
+                                                     {0, "2"},
+                                                     {0, "4"},
+                                                     {0, "5"},
+                                                     {0, "-1"},
+                                                     {0, "99"},
+                                                     {1, "0"},
+                                                     {1, "1"},
+                                                     {1, "-1"},
+                                                     {2, "1"},
+                                                     {2, "0"},
+                                                     {3, "1"},
+                                                     {3, "0"},
+                                                     {4, "2"},
+                                                     {4, "0"},
+                                                     {5, "400"},
+                                                     {6, "900,clip"},
+                                                     {6, "3,shadowdetail"},
+                                                     {6, "500,effectsdetail"},
+                                                     {7, "command:videomode:3"},
+                                                     {7, "menus\\options.html"},
+                                                     {7, "command:quit"}};
+    int n = 0;
+    for (const auto& [form, argument] : links)
+        for (uint8_t answer = 0; answer < 3; ++answer)
+            if (form == 0 || answer == 0)
+                seeds.add("link" + std::to_string(n++),
+                          FuzzInputWriter().byte(answer).byte(form).rest(argument));
+}

@@ -164,6 +164,25 @@ TEST_F(Settings, ValuesAreWrittenInTheirFormatsAndSwitchesKeepOff) {
     EXPECT_EQ(TvGetProgramSettings().detail_textures, 0);
 }
 
+TEST_F(Settings, RealsThatAreNotFiniteKeepTheirDefaults) {
+    // A control layout or a hand-edited file can carry these into the sheet.
+    for (const char* text : {"nan", "-nan", "inf", "-infinity", "1e39", "-1e39"}) {
+        SCOPED_TRACE(text);
+        load(std::string("[graphics]\ndrawdistance=") + text + "\n[Player1Roll]\nsensitivity=" +
+             text + "\n[sound]\nchannel0vol=" + text + "\n");
+        TvGameSetupSettings game;
+        TvReadGameSetupSettings(sheet.get(), false, &game);
+        const TvGameSetupSettings defaults;
+        EXPECT_EQ(game.roll_sensitivity, defaults.roll_sensitivity);
+        EXPECT_EQ(game.draw_distance, defaults.draw_distance);
+        EXPECT_EQ(game.volumes[0], defaults.volumes[0]);
+    }
+    float value = 0.0f;
+    sheet->UseSection("graphics");
+    sheet->SetString("drawdistance", "1e-40");
+    EXPECT_TRUE(TvSettingsGetReal(sheet.get(), "drawdistance", &value)) << "a tiny number is one";
+}
+
 TEST_F(Settings, UnreadableLinesCostOnlyThemselvesAndTheFileIsKept) {
     const std::string text = "[graphics]\nmode=2\n"
                              "[broken\nlost=1\n" +

@@ -171,4 +171,30 @@ TEST_F(VideoModes, ARendererSwitchStartsIts640By480ModeAndRecordsIt) {
                           }));
 }
 
+TEST_F(VideoModes, AConfirmedModeThatDidNotStartIsNotConfigured) {
+    script.link = "command:videomodeok";
+    const int32_t old_mode = TvGetCurrentMode();
+    for (int32_t bad : {TvGetModeCount(), -1, 99}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(TvChooseVideoMode(bad), OM_E_FAIL);
+        EXPECT_EQ(TvGetCurrentMode(), old_mode);
+        EXPECT_EQ(TvGetConfiguredMissionMode(), old_mode);
+        EXPECT_EQ(graphics("mode"), std::to_string(old_mode));
+    }
+}
+
+TEST_F(VideoModes, ARendererOutsideTheListChangesNothing) {
+    ASSERT_EQ(TvChooseRenderer(0), OM_S_OK);
+    script.log.clear();
+    const int32_t mode = TvGetCurrentMode();
+    for (int32_t bad : {TvGetSubSystemCount(), -1, 99}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(TvChooseRenderer(bad), OM_E_FAIL);
+        EXPECT_EQ(TvGetCurrentSubSystem(), 0);
+        EXPECT_EQ(TvGetCurrentMode(), mode);
+        EXPECT_EQ(graphics("renderer"), "0");
+    }
+    EXPECT_TRUE(script.log.empty()) << "the display was not torn down";
+}
+
 } // namespace

@@ -322,4 +322,19 @@ TEST_F(Dispatcher, ControlLinksCaptureAndLoadLayouts) {
     EXPECT_EQ(TvGetProgramSettings().control_type, 3);
 }
 
+TEST_F(Dispatcher, KeysBeforeALayoutsFirstHeaderStayOutOfTheSettingsSections) {
+    // Without control sections in the settings the removals leave [globalcontrol] current;
+    // the file's leading keys must not land there.
+    for (const char* section : {"Player1Roll", "Player1Fire"}) {
+        sheet_->SetSection(section);
+        sheet_->RemoveSection();
+    }
+    dir_.write_file("keyboard.ini", "type=9\nbutton=2\n[Player1Fire]\nkey=X\n");
+    EXPECT_EQ(dispatch("controldefault:keyboard.ini"), "menus\\controloptions.html");
+    EXPECT_EQ(key("globalcontrol", "type"), "3");
+    EXPECT_EQ(key("globalcontrol", "button"), "<missing>");
+    EXPECT_EQ(key("", "type"), "9");
+    EXPECT_EQ(key("Player1Fire", "key"), "X");
+}
+
 } // namespace
