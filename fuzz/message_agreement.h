@@ -51,16 +51,16 @@ inline bool is_unit_component(const std::string& name, double a, double b) {
 // one already orthonormal by a few units in the last place.
 inline bool same_number(const std::string& name, double a, double b) {
     const double scale = std::fmax(1.0, std::fabs(a));
-    const double tolerance = is_unit_component(name, a, b)            ? 2.0 / 127
+    const double tolerance = is_unit_component(name, a, b)              ? 2.0 / 127
                              : name.find("matrix") != std::string::npos ? 1e-4 * scale
-                                                                       : 1e-5 * scale;
+                                                                        : 1e-5 * scale;
     return a == b || std::fabs(a - b) <= tolerance;
 }
 
 // Every 32-byte text of an accepted record ends inside its field.
 template <class Record>
 void check_texts(const Record& record) {
-    const auto terminated = [](const char (&text)[32]) {
+    const auto terminated = [](const char(&text)[32]) {
         return std::memchr(text, 0, sizeof text) != nullptr;
     };
     if constexpr (requires { record.planeId; })

@@ -35,8 +35,10 @@
 // (op < 0xc0: a message of type 17 + op % 36 with a length-prefixed payload; 0xc0-0xdf: a
 // system event; 0xe0-0xff: the end, the clock moved by the square of the next byte in ms), each
 // page run one byte (the link chosen), each lobby pass outside the page loop one byte (odd: a
-// click, on the link the rest names).
+// click, on the link the rest names). LOBBY_TRACE=1 in the environment prints the states,
+// page links and clicks, for reading a crashing input.
 #include "framework/core/component.h"
+#include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/menus/page_loop.h"
@@ -44,7 +46,6 @@
 #include "frontend/multiplayer/multiplayer_session.h"
 #include "frontend/multiplayer/session_context.h"
 #include "frontend/multiplayer/session_game.h"
-#include "frontend/menus/game_session.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/window_hook.h"
@@ -52,15 +53,17 @@
 #include "fuzz/frontend_state.h"
 #include "fuzz/lobby/lobby_messages.h"
 #include "fuzz/net_harness.h"
-#include "tools/mpserver/mp_messages.h"
 #include "game/world/tv_object.h"
 #include "net/client/om_aerovant_client.h"
 #include "net/messages/client_states.h"
 #include "platform/clock.h"
 #include "tests/frontend/single/fixture_game.h"
+#include "tools/mpserver/mp_messages.h"
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -77,6 +80,13 @@ constexpr int32_t last_state = 17;
 // long input reaches it).
 constexpr long poll_limit = 4096;
 constexpr uint64_t start_time_ms = 1000000;
+
+// LOBBY_TRACE=1 in the environment prints the states, page links and clicks of each input
+// (for reading a crashing input).
+bool tracing() {
+    static const bool on = std::getenv("LOBBY_TRACE") != nullptr;
+    return on;
+}
 
 // --- Start states ----------------------------------------------------------------------------
 
@@ -117,7 +127,7 @@ bool through_respawn(Start start) {
 struct Run {
     fuzzing::StepInput* input = nullptr;
     Start start = Start::joined;
-    bool prelude = true;  // the scripted way to the start state is still being walked
+    bool prelude = true;      // the scripted way to the start state is still being walked
     bool match_ended = false; // the scripted match of Start::after_match has ended
     bool fail_create = false, fail_plane = false, fail_level = false;
     long polls = 0;
@@ -140,7 +150,8 @@ Scripted scripted(mpserver::Message message) {
 void make_scripted_messages() {
     namespace msg = mpserver::msg;
     player_id = scripted(mpserver::Message(msg::player_id).set("id", 77));
-    game_parameters = scripted(mpserver::Message(msg::game_parameters).set("mission", 101).set("slot", 0));
+    game_parameters =
+        scripted(mpserver::Message(msg::game_parameters).set("mission", 101).set("slot", 0));
     mpserver::Message join(msg::join);
     join.set_text("name", "John Smith").set_text("plane", "multispadx111");
     join.set("status", 7).set("side", 0x102).set("object", 5000).set("kills", 0).set("slot", 0);
@@ -152,7 +163,8 @@ void make_scripted_messages() {
     spawn.set("slot", 0);
     respawn = scripted(spawn);
     server_time = scripted(mpserver::Message(msg::server_time).set("time", 500000));
-    time_answer = scripted(mpserver::Message(msg::time_answer).set("time", 500100).set("difference", 0));
+    time_answer =
+        scripted(mpserver::Message(msg::time_answer).set("time", 500100).set("difference", 0));
     match_finished = scripted(mpserver::Message(msg::match_finished).set("slot", 0));
 }
 
@@ -447,11 +459,10 @@ public:
                                                bytes.size());
         if (checked.first_time(type, Direction::ToServer, payload)) {
             std::string reason;
-            const auto decoded =
-                mpserver::decode(type, Direction::ToServer, payload.data(), payload.size(), &reason);
+            const auto decoded = mpserver::decode(type, Direction::ToServer, payload.data(),
+                                                  payload.size(), &reason);
             if (!decoded)
-                std::fprintf(stderr, "fuzz: message %u sent: %s\n", unsigned(type),
-                             reason.c_str());
+                std::fprintf(stderr, "fuzz: message %u sent: %s\n", unsigned(type), reason.c_str());
             require(decoded.has_value(), "the test server reads what the lobby sends");
         }
         ++sent;
@@ -520,7 +531,8 @@ void check_state(int32_t state) {
 
 // Every state set; the match is entered only with the local player's plane in the game.
 void note_state(int32_t state) {
-    if (std::getenv("LOBBY_TRACE")) std::fprintf(stderr, "state %d page %s\n", state, TvMenus().link.c_str());
+    if (tracing())
+        std::fprintf(stderr, "lobby: state %d, page %s\n", state, TvMenus().link.c_str());
     check_state(state);
     if (state == 6)
         require(run.local_slot >= 0 && players[size_t(run.local_slot)].present,
@@ -642,10 +654,12 @@ void read_input_ops() {
 std::string link_from(uint8_t choice) {
     fuzzing::StepInput& input = *run.input;
     static const char* const fixed[] = {
-        "command:timeout",         "command:rejoin",          "menus\\main.html",
-        "command:back",            "command:killconnect",     "menus\\chooseside.html",
-        "menus\\chooseallied.html", "menus\\choosecentral.html", "menus\\multiplayer.html",
-        "command:connectip",       "command:changeip",        "menus\\selectplane.html",
+        "command:timeout",          "command:rejoin",
+        "menus\\main.html",         "command:back",
+        "command:killconnect",      "menus\\chooseside.html",
+        "menus\\chooseallied.html", "menus\\choosecentral.html",
+        "menus\\multiplayer.html",  "command:connectip",
+        "command:changeip",         "menus\\selectplane.html",
     };
     constexpr size_t fixed_count = sizeof fixed / sizeof fixed[0];
     const size_t pick = choice % (fixed_count + 3);
@@ -677,7 +691,8 @@ OmResult run_page(std::string& link) {
     if (TvMenus().leave_page || TvGetQuitFlag()) return OM_S_OK;
     // The page loop keeps the link buffer's size.
     link = link_from(run.input->byte()).substr(0, TV_LINK_LIMIT);
-    if (std::getenv("LOBBY_TRACE")) std::fprintf(stderr, "page link %.80s (%zu)\n", link.c_str(), link.size());
+    if (tracing())
+        std::fprintf(stderr, "lobby: page link %.80s (%zu)\n", link.c_str(), link.size());
     return OM_S_OK;
 }
 
@@ -691,7 +706,8 @@ bool menu_pass(std::string* clicked) {
     const uint8_t b = run.input->byte();
     if (!(b & 1)) return false;
     *clicked = link_from(b >> 1);
-    if (std::getenv("LOBBY_TRACE")) std::fprintf(stderr, "click %.80s (%zu)\n", clicked->c_str(), clicked->size());
+    if (tracing())
+        std::fprintf(stderr, "lobby: click %.80s (%zu)\n", clicked->c_str(), clicked->size());
     return true;
 }
 
@@ -700,12 +716,9 @@ OmResult answer_ok() {
 }
 
 const TvMenuEntryPoints kEntryPoints = {
-    [](int32_t) { return answer_ok(); },
-    [](const char*) { return answer_ok(); },
-    [](int32_t) { return answer_ok(); },
-    [] { return answer_ok(); },
-    [] { return answer_ok(); },
-    [](const char*, int32_t, int32_t) { return answer_ok(); },
+    [](int32_t) { return answer_ok(); }, [](const char*) { return answer_ok(); },
+    [](int32_t) { return answer_ok(); }, [] { return answer_ok(); },
+    [] { return answer_ok(); },          [](const char*, int32_t, int32_t) { return answer_ok(); },
     [] { return answer_ok(); },
 };
 
@@ -787,6 +800,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzing::FrameworkBlocksBalanced balanced;
         run_session(data, size);
     }
-    fixture().restore();
     return 0;
 }

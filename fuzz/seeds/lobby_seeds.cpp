@@ -34,10 +34,16 @@ Message sample(uint16_t type) {
     Message m(type);
     m.set("slot", 1).set("id", 77).set("time", 500000).set("object", 5001);
     switch (type) {
-    case msg::join: player(m); m.set("slot", 0); break;
+    case msg::join:
+        player(m);
+        m.set("slot", 0);
+        break;
     case msg::player_joined: player(m); break;
     case msg::game_parameters: m.set("mission", 102).set("slot", 0); break;
-    case msg::respawn: identity(m, "matrix"); m.set("slot", 0); break;
+    case msg::respawn:
+        identity(m, "matrix");
+        m.set("slot", 0);
+        break;
     case msg::status: m.set("status", 2); break;
     case msg::time_answer: m.set("difference", 0); break;
     case msg::damage: m.set("target", 5001).set("attacker", 5000).set("damage", 10); break;
@@ -59,8 +65,7 @@ Message sample(uint16_t type) {
 }
 
 void message(fuzzing::FuzzInputWriter& input, const Message& m) {
-    input.byte(uint8_t(m.type - 17))
-        .part(mpserver::encode(m, mpserver::Direction::ToClient));
+    input.byte(uint8_t(m.type - 17)).part(mpserver::encode(m, mpserver::Direction::ToClient));
 }
 
 // The end of a poll with the clock moved by step^2 ms.

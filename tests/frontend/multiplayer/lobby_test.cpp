@@ -310,7 +310,6 @@ TEST_F(LobbyTest, ASilentServerEndsTheSessionThroughTheLivenessCheck) {
     EXPECT_EQ(types(server->log()), std::vector<uint16_t>{19});
 }
 
-
 // A server message as the lobby's handler receives it: the test server's encoding, read
 // through a packet.
 ComRef<IBinaryStreamComposer> server_packet(const mpserver::Message& message) {
@@ -346,8 +345,7 @@ TEST_F(LobbyTest, RespawnAndTimeSyncWantTheLocalPlane) {
     namespace msg = mpserver::msg;
     mpserver::Message respawn(msg::respawn);
     respawn.set("matrix0", 1).set("matrix5", 1).set("matrix10", 1).set("slot", 0);
-    const mpserver::Message server_time =
-        mpserver::Message(msg::server_time).set("time", 500000);
+    const mpserver::Message server_time = mpserver::Message(msg::server_time).set("time", 500000);
     const std::vector<PlaneCase> cases = {
         {"respawn before the join", 5, false, msg::respawn, 5},
         {"server time before the join", 3, false, msg::server_time, 3},
