@@ -429,10 +429,21 @@ void TvLobbyEndSession(TvMultiplayerSession& s, const char* page) {
     set_page(s, page);
 }
 
+bool TvLobbyHasLocalPlane(TvMultiplayerSession& s) {
+    return s.game && s.local_slot >= 0 && s.game->player_plane(s.local_slot) != nullptr;
+}
+
 void TvLobbyFinishSync(TvMultiplayerSession& s) {
     const auto setting = s.time_sync.finished();
     if (!setting) return;
-    if (s.game) s.game->set_clock(int32_t(setting->time), setting->offset);
+    if (!TvLobbyHasLocalPlane(s)) {
+        // The server took the player away during the sync: the lobby page, where the player
+        // can ask to fly again.
+        TvSetClientState(s, 8);
+        set_page(s, TV_MULTIPLAYER_PAGE);
+        return;
+    }
+    s.game->set_clock(int32_t(setting->time), setting->offset);
     TvSetClientState(s, 6);
     clear_input();
 }

@@ -18,7 +18,11 @@ void TvSendSideChange(int32_t side);
 
 // State 17 with `page`: the session cannot go on; the lobby leaves at its next pass.
 void TvLobbyEndSession(TvMultiplayerSession& s, const char* page);
-// The time sync has ended: the clock set, state 6, the input queue cleared.
+// Whether the game holds the local player's plane (the join was accepted and nothing took the
+// plane away since): a respawn, a time sync and the match are for that plane only.
+bool TvLobbyHasLocalPlane(TvMultiplayerSession& s);
+// The time sync has ended: the clock set, state 6, the input queue cleared. Without the local
+// plane there is nothing to fly: back to the lobby page (state 8) instead.
 void TvLobbyFinishSync(TvMultiplayerSession& s);
 // Message 21's game parameters into the game's settings record.
 void TvLobbyStoreGameParameters(int32_t mission, int32_t slot);

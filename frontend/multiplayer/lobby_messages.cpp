@@ -159,7 +159,9 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
     }
     case TvMessage::Respawn: {
         auto m = TvDecodeToClientRespawn(packet);
-        if (!m || int32_t(m->slot) != s.local_slot) return;
+        // Only the local player's plane respawns into the time sync: before the join was
+        // accepted (or once the plane was taken away) the slot has no plane to fly.
+        if (!m || int32_t(m->slot) != s.local_slot || !TvLobbyHasLocalPlane(s)) return;
         TvSetClientState(s, 9);
         s.countdown = TV_RESPAWN_COUNTDOWN;
         break;
@@ -177,7 +179,8 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
     }
     case TvMessage::ServerTime: {
         auto m = TvDecodeToClientServerTime(packet);
-        if (!m) return;
+        // A sync ends in the match: not without the local plane (before the join, say).
+        if (!m || !TvLobbyHasLocalPlane(s)) return;
         const TvClockSetting setting = s.time_sync.start(m->time, now_ms());
         if (s.game) s.game->set_clock(int32_t(setting.time), setting.offset);
         TvSetClientState(s, 10);

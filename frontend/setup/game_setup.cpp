@@ -194,6 +194,13 @@ IOmAerovantClient* TvGetNetworkClient() {
     return network_client;
 }
 
+void TvSetNetworkClient(IOmAerovantClient* client) {
+    if (client) client->AddRef();
+    release(network_client);
+    network_client = client;
+    TvGetGameSettingsRecord().network_client = client;
+}
+
 IProfile* TvGetProfiler() {
     return profiler;
 }

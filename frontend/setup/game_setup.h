@@ -44,6 +44,10 @@ void TvHoldSettingsSheet(IPropertySheet* sheet);
 IPropertySheet* TvGetSettingsSheet();
 LgCamera* TvGetEngineCamera();
 IOmAerovantClient* TvGetNetworkClient();
+// Holds `client` as the network client in place of the one set-up made (a reference added;
+// the one held before is released; null holds none). For harnesses that run the multiplayer
+// front end without video and the rest of set-up.
+void TvSetNetworkClient(IOmAerovantClient* client);
 IProfile* TvGetProfiler();
 // The settings read by set-up.
 const TvGameSetupSettings& TvGetGameSetupSettings();

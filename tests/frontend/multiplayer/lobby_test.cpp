@@ -1,5 +1,9 @@
 // The multiplayer lobby against the test server: the states from connection to the match, the
 // links of the lobby's pages, the server's messages and a server that falls silent.
+#include "framework/core/com_ref.h"
+#include "framework/core/object_manager.h"
+#include "framework/io/binary_stream_composer.h"
+#include "framework/io/memory_stream.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/multiplayer/lobby.h"
 #include "frontend/multiplayer/session_context.h"
@@ -8,6 +12,7 @@
 #include "net/client/om_aerovant_client.h"
 #include "platform/dplay/dplay.h"
 #include "tests/frontend/multiplayer/session_fixture.h"
+#include "tools/mpserver/mp_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -303,6 +308,83 @@ TEST_F(LobbyTest, ASilentServerEndsTheSessionThroughTheLivenessCheck) {
     EXPECT_TRUE(in_order(states(), {4, 5, 17, 0})) << dump(*server);
     EXPECT_EQ(game_record().events, std::vector<uint32_t>{3});
     EXPECT_EQ(types(server->log()), std::vector<uint16_t>{19});
+}
+
+// A server message as the lobby's handler receives it: the test server's encoding, read
+// through a packet.
+ComRef<IBinaryStreamComposer> server_packet(const mpserver::Message& message) {
+    const auto bytes = mpserver::encode(message, mpserver::Direction::ToClient);
+    ComRef<IByteStream> stream;
+    EXPECT_GE(OmNewMemoryStream(stream.put()), 0);
+    if (!bytes.empty()) stream->Write(bytes.data(), uint32_t(bytes.size()), nullptr);
+    stream->Seek(0, OM_SEEK_START, nullptr);
+    ComRef<IBinaryStreamComposer> packet;
+    EXPECT_GE(OmCreate(CLSID_BinaryStreamComposer, IID_IBinaryStreamComposer, packet.put()), 0);
+    packet->Attach(stream.get(), OM_COMPOSER_READ);
+    return packet;
+}
+
+void receive(TvMultiplayerSession& s, const mpserver::Message& message) {
+    auto packet = server_packet(message);
+    TvLobbyHandleMessage(&s, 0, packet.get(), message.type, 0);
+}
+
+struct PlaneCase {
+    const char* name;
+    int32_t state;
+    bool plane; // the game holds the local player's plane (slot 0)
+    uint16_t message;
+    int32_t state_after;
+};
+
+// The respawn and the time sync lead into the match, so they are only for the local player's
+// plane: before the join was accepted, or once the server took the plane away, a respawn or a
+// server time changes nothing, and a sync that lost its plane returns to the lobby page
+// instead of flying without one.
+TEST_F(LobbyTest, RespawnAndTimeSyncWantTheLocalPlane) {
+    namespace msg = mpserver::msg;
+    mpserver::Message respawn(msg::respawn);
+    respawn.set("matrix0", 1).set("matrix5", 1).set("matrix10", 1).set("slot", 0);
+    const mpserver::Message server_time = mpserver::Message(msg::server_time).set("time", 500000);
+    const std::vector<PlaneCase> cases = {
+        {"respawn before the join", 5, false, msg::respawn, 5},
+        {"server time before the join", 3, false, msg::server_time, 3},
+        {"respawn of the joined plane", 8, true, msg::respawn, 9},
+        {"server time for the joined plane", 9, true, msg::server_time, 10},
+    };
+    for (const PlaneCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TvResetMultiplayerSession();
+        game_record() = GameRecord{};
+        TvMultiplayerSession& s = TvGetMultiplayerSession();
+        s.game = TvMakeSessionGame();
+        ASSERT_TRUE(s.game);
+        s.local_slot = 0;
+        if (c.plane) game_record().planes[0].properties[517] = 7;
+        TvSetClientState(s, c.state);
+        receive(s, c.message == msg::respawn ? respawn : server_time);
+        EXPECT_EQ(s.client_state, c.state_after);
+    }
+
+    // Syncing, the plane is taken away (message 38 for the local slot), then six answers in
+    // the window end the sync.
+    TvResetMultiplayerSession();
+    game_record() = GameRecord{};
+    TvMultiplayerSession& s = TvGetMultiplayerSession();
+    s.game = TvMakeSessionGame();
+    ASSERT_TRUE(s.game);
+    s.local_slot = 0;
+    game_record().planes[0].properties[517] = 4;
+    TvSetClientState(s, 9);
+    receive(s, server_time);
+    ASSERT_EQ(s.client_state, 10);
+    game_record().planes[0].properties.clear();
+    const auto answer =
+        mpserver::Message(msg::time_answer).set("time", 500100).set("difference", 0);
+    for (int hit = 0; hit < 6; ++hit) receive(s, answer);
+    EXPECT_EQ(s.client_state, 8);
+    EXPECT_EQ(s.page, "menus\\multiplayer.html");
+    EXPECT_FALSE(contains(states(), 6));
 }
 
 } // namespace
