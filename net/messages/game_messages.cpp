@@ -80,8 +80,9 @@ void set_word(float* at, uint32_t word) {
 }
 
 // A received frame matrix made safe to use: false when a number is not finite; rows made
-// orthonormal again (at kept, right := up x at, up := at x right); a degenerate row gives the
-// identity rotation at the same position. The flag and pad words are recomputed.
+// orthonormal again (at kept, right := up x at, up := at x right, right := up x at again); a
+// degenerate row gives the identity rotation at the same position. The flag and pad words are
+// recomputed.
 bool sanitise_matrix(float* m) {
     for (int row = 0; row < 4; ++row)
         if (!finite3(m + 4 * row)) return false;
@@ -93,7 +94,14 @@ bool sanitise_matrix(float* m) {
         cross(up, at, right);
         ok = normalise_row(right);
     }
-    if (ok) cross(at, right, up);
+    if (ok) {
+        // When up and at were nearly parallel, right came from a short cross product and may
+        // lean off at by far more than rounding; built again from the two perpendicular rows,
+        // the rows are orthonormal to rounding, so a second pass changes nothing.
+        cross(at, right, up);
+        ok = normalise_row(up);
+        if (ok) cross(up, at, right);
+    }
     if (!ok) {
         const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
         std::memcpy(m, identity, sizeof identity);

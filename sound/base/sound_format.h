@@ -31,3 +31,7 @@ inline constexpr uint32_t sound_format_frame_bytes(uint32_t code) {
 inline constexpr uint32_t sound_format_mono(uint32_t code) {
     return (code & ~0xFFu) | 1u;
 }
+// The same code with two channels.
+inline constexpr uint32_t sound_format_stereo(uint32_t code) {
+    return (code & ~0xFFu) | 2u;
+}

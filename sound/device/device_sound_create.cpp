@@ -36,6 +36,9 @@ OmResult OmDeviceMakerValidate(SoundMakerRecord& r, uint32_t device_code, uint32
         r.rate = device_rate;
     }
     if (r.is_3d && sound_format_channels(r.format) > 1) r.format = sound_format_mono(r.format);
+    // The device's voices play mono and stereo: a sound of more channels is made in stereo
+    // (the conversion that fills it takes two of its channels), not made unplayable.
+    if (sound_format_channels(r.format) > 2) r.format = sound_format_stereo(r.format);
     if (!sound_maker_format_ok(r.format)) return OM_E_FAIL;
     r.valid = 1;
     return OM_S_OK;

@@ -210,8 +210,8 @@ public:
     }
 
 private:
-    // Rows made orthonormal again (at kept, right := up x at, up := at x right); false for a
-    // degenerate row, which leaves the identity rotation.
+    // Rows made orthonormal again (at kept, right := up x at, up := at x right, right := up x at
+    // again); false for a degenerate row, which leaves the identity rotation.
     static bool orthonormalise(float* m) {
         auto norm = [](float* v) {
             float l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -232,7 +232,11 @@ private:
             cross(up, at, right);
             ok = norm(right);
         }
-        if (ok) cross(at, right, up);
+        if (ok) { // right built again from the perpendicular rows (nearly parallel up and at)
+            cross(at, right, up);
+            ok = norm(up);
+            if (ok) cross(up, at, right);
+        }
         if (!ok) {
             const float identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
             std::memcpy(m, identity, sizeof identity);

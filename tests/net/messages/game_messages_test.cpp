@@ -466,10 +466,14 @@ TEST_F(GameMessagesTest, MatricesArriveOrthonormalOrAsIdentityAtTheirPosition) {
     skewed.set("matrix0", 2).set("matrix1", 0.5).set("matrix5", 3).set("matrix3", 0x777);
     Message zero_row =
         matrix_message(msg::respawn).set("slot", 0).set("matrix4", 0).set("matrix5", 0);
+    // Up and at a few thousandths of a radian apart: right comes from a short cross product.
+    Message near_parallel = matrix_message(msg::respawn).set("slot", 0);
+    near_parallel.set("matrix4", 0.36).set("matrix5", 0.48).set("matrix6", 0.8);
+    near_parallel.set("matrix8", 0.3611).set("matrix9", 0.4787).set("matrix10", 0.8003);
     struct Case {
         Message in;
         bool identity;
-    } cases[] = {{skewed, false}, {zero_row, true}};
+    } cases[] = {{skewed, false}, {zero_row, true}, {near_parallel, false}};
     for (const Case& c : cases) {
         Bytes wire = server_bytes(c.in, Direction::ToClient);
         auto client = TvDecodeToClientRespawn(reader(wire).get());
@@ -481,8 +485,14 @@ TEST_F(GameMessagesTest, MatricesArriveOrthonormalOrAsIdentityAtTheirPosition) {
             const float* r = m + 4 * row;
             EXPECT_NEAR(r[0] * r[0] + r[1] * r[1] + r[2] * r[2], 1.0f, 1e-5f);
             const float* s = m + 4 * ((row + 1) % 3);
-            EXPECT_NEAR(r[0] * s[0] + r[1] * s[1] + r[2] * s[2], 0.0f, 1e-5f);
+            EXPECT_NEAR(r[0] * s[0] + r[1] * s[1] + r[2] * s[2], 0.0f, 1e-6f);
         }
+        // Made orthonormal once, a matrix passes through the network again unchanged.
+        Bytes again = server_bytes(*server, Direction::ToClient);
+        auto twice = TvDecodeToClientRespawn(reader(again).get());
+        ASSERT_TRUE(twice);
+        for (int i = 0; i < 16; ++i)
+            if (i % 4 != 3) EXPECT_NEAR(twice->matrix.m[i], m[i], 1e-6f) << i;
         EXPECT_FLOAT_EQ(m[12], 1500.5f);
         EXPECT_FLOAT_EQ(m[14], 2000.25f);
         uint32_t flags;

@@ -236,6 +236,20 @@ TEST_F(Device, MakerBringsARateAboveTheOutputDownAndScalesTheLength) {
     EXPECT_EQ(length, 500);
 }
 
+TEST_F(Device, MakerMakesSoundsOfMoreThanTwoChannelsInStereoAndTheyPlay) {
+    ComRef<ISoundControl> device = make_device();
+    ComRef<ISoundCreate> maker;
+    ASSERT_EQ(device->CreateSound(maker.put()), OM_S_OK);
+    maker->SetProperty(MAKER_FORMAT, (SOUND_FORMAT_STEREO16 & ~0xFFu) | 8u);
+    maker->SetProperty(MAKER_LENGTH, 22050);
+    ComRef<ISound> sound;
+    ASSERT_EQ(maker->CreateSound(sound.put()), OM_S_OK);
+    EXPECT_EQ(sound->GetFormat(), SOUND_FORMAT_STEREO16);
+    ASSERT_EQ(sound->Play(0), OM_S_OK);
+    device->Update(10);
+    EXPECT_GE(voice_of(sound.get()), 0);
+}
+
 TEST_F(Device, EightBitOneShotEndsInTheDevicesUnsignedSilence) {
     ComRef<ISoundControl> device = make_device();
     ComRef<ISoundCreate> maker;
