@@ -113,3 +113,19 @@ FUZZ_SEEDS(picture_load) {
     seeds.add("ini_image_mask", framed(kIni, "Image=img.bmp\r\nMask=msk.ras\r\n", bmp24, ras8));
     seeds.add("ini_nested", framed(kIni, "Image=img.ini\r\n", "Image=msk.jpg\r\n", jpg));
 }
+
+// The engine's "jpg" texture reader: a texture-reduction level byte, then the file.
+FUZZ_SEEDS(gamedata_texture_jpg) {
+    fuzzing::FrameworkRun framework;
+    OmRegisterDisplayModules(OmGetObjectManager());
+    const std::string jpg = written(Jpeg_GetClassObject, CLSID_Jpeg, OM_FORMAT_ARGB8888);
+    const std::string png = written(Png_GetClassObject, CLSID_Png, OM_FORMAT_ARGB8888);
+    for (uint8_t level = 0; level < 4; ++level) {
+        FuzzInputWriter w;
+        w.byte(level).rest(jpg);
+        seeds.add("jpeg_level" + std::to_string(level), w.bytes());
+    }
+    FuzzInputWriter w;
+    w.byte(0).rest(png);
+    seeds.add("png_named_jpg", w.bytes());
+}

@@ -1,0 +1,105 @@
+// Fuzzes the engine's "jpg" texture reader as the game registers it: a file decoded through
+// the image service from the shared storage in memory, copied into an engine image with red
+// and blue swapped, and halved when the texture-reduction level is above 1.
+// Checks: an image comes back exactly when the image service loads the file as a 32-bit
+// picture with pixels; its size is the picture's, or half of it (a side of 1 stays 1) under
+// reduction; unreduced, every pixel is the picture's with red and blue swapped; framework
+// and engine blocks balance.
+//
+// Input: a byte whose low two bits are the texture-reduction level, then the file.
+#include "framework/core/class_ids.h"
+#include "fuzz/data_harness.h"
+#include "fuzz/engine_harness.h"
+#include "game/tv_frontend_services.h"
+#include "game/world/om_lg_renderer.h"
+#include "media/raster/image_processor.h"
+
+#include <cstring>
+
+using fuzzing::require;
+
+namespace {
+
+constexpr char kPath[] = "textures/picture.jpg";
+constexpr uint32_t kDecodedFormat = 0xc0120;
+// Pictures above this many pixels are checked for their size only, not pixel by pixel.
+constexpr uint64_t kLargestCompare = uint64_t{1} << 22;
+
+// The picture as the image service hands it to the reader, or null.
+ComRef<IRaster> decoded() {
+    ComRef<IFileStorage> storage;
+    ComRef<IImageProc> images;
+    ComRef<IRasterCreate> description;
+    ComRef<IRaster> raster;
+    require(OmCreate(CLSID_Storage, IID_IFileStorage, storage.put()) >= 0 &&
+                OmCreate(CLSID_ImageProc, IID_IImageProc, images.put()) >= 0 &&
+                images->CreateRasterDescription(nullptr, IID_IRasterCreate,
+                                                description.put_void()) >= 0 &&
+                description,
+            "the image service is made");
+    description->SetProperty(OM_RASTER_FORMAT, kDecodedFormat);
+    description->SetPropertyFixed(OM_RASTER_FORMAT, 1);
+    if (images->LoadRaster(storage.get(), kPath, description.get(), raster.put()) < 0) return {};
+    return raster;
+}
+
+void compare_pixels(IRaster* raster, const LgImage* image) {
+    void* base = nullptr;
+    int32_t stride = 0;
+    require(raster->Lock(OM_LOCK_READ, &base, &stride) >= 0 && base, "the picture locks");
+    for (int32_t y = 0; y < image->height; ++y) {
+        const uint8_t* from = static_cast<const uint8_t*>(base) + ptrdiff_t(y) * stride;
+        const uint8_t* to = image->pixels + ptrdiff_t(y) * image->stride;
+        for (int32_t x = 0; x < image->width; ++x, from += 4, to += 4)
+            require(to[0] == from[2] && to[1] == from[1] && to[2] == from[0] && to[3] == from[3],
+                    "a texel is the picture's pixel with red and blue swapped");
+    }
+    raster->Unlock();
+}
+
+void check(const LgImage* image, IRaster* raster, int32_t level) {
+    const bool loads = raster && (raster->GetFormat() & 0xff) == 32 &&
+                       int32_t(raster->GetWidth()) >= 1 && int32_t(raster->GetHeight()) >= 1;
+    require(bool(image) == loads, "an image comes back exactly when the picture loads");
+    if (!image) return;
+    int32_t width = int32_t(raster->GetWidth()), height = int32_t(raster->GetHeight());
+    if (level > 1) {
+        width = width > 1 ? width >> 1 : 1;
+        height = height > 1 ? height >> 1 : 1;
+    }
+    require(image->width == width && image->height == height && image->depth == 32 &&
+                image->pixels != nullptr,
+            "the image has the picture's size, halved under reduction");
+    if (level <= 1 && uint64_t(width) * uint64_t(height) <= kLargestCompare)
+        compare_pixels(raster, image);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzzing::start_data_framework();
+    fuzzing::start_engine();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzzing::start_data_framework();
+    fuzzing::start_engine();
+    fuzzing::FuzzInput input(data, size);
+    const int32_t level = input.byte() & 3;
+    auto& files = fuzzing::shared_files();
+    files.reset();
+    files.put(kPath, input.rest());
+    {
+        fuzzing::FrameworkBlocksBalanced framework_balanced;
+        fuzzing::EngineBlocksBalanced engine_balanced;
+        TvTextureReductionLevel = level;
+        LgImage* image = TvLoadImageRaster(kPath);
+        ComRef<IRaster> raster = decoded();
+        check(image, raster.get(), level);
+        if (image) LgImageDestroy(image);
+    }
+    TvTextureReductionLevel = 0;
+    files.reset();
+    return 0;
+}
