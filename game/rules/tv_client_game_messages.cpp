@@ -37,6 +37,10 @@ float float_at(ITvObject* object, uint32_t id) {
     return p ? *p : 0.0f;
 }
 
+bool finite(const LgVector& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 LgVector vec(const float v[3]) {
     return {v[0], v[1], v[2]};
 }
@@ -344,6 +348,9 @@ void TavrinClientGame::on_remote_fire(IBinaryStreamComposer* packet) {
         velocity = {(aim.x - p.x) / t, (aim.y - p.y) / t, (aim.z - p.z) / t};
         ready = t > 0.0f;
     }
+    // A flight time or offset that leaves the shot no finite start or velocity (a time of a
+    // denormal's size, one beyond any flight) is no shot.
+    if (ready && !(finite(position) && finite(direction) && finite(velocity))) ready = false;
     if (ready) {
         const LgMatrix launch = TvRemoteFireFrame(direction, position);
         weapon->Launch(m->kind, &launch, &velocity, shooter);

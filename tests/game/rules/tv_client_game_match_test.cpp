@@ -266,6 +266,19 @@ TEST_F(MatchTest, RemoteFireReplaysTheShotTowardTheLocalPlane) {
     EXPECT_FLOAT_EQ(r.matrix.pos.z, 100.0f);
     EXPECT_NEAR(r.velocity.z, 50.0f, 0.5f);
 
+    // A flight time so short or so long that the replayed shot has no finite start or
+    // velocity fires nothing; neither does an offset beyond the range of floats.
+    for (float t : {1e-40f, 3e38f}) {
+        release.set("t", t);
+        deliver(release);
+    }
+    release.set("t", 2).set_vector("offset", 3e38f, 0, 0);
+    place(remote, {-3e38f, 500, 100});
+    deliver(release);
+    place(remote, {100, 500, 100});
+    release.set_vector("offset", 0, 0, 0);
+    EXPECT_EQ(weapon->launched.size(), 2u);
+
     // Shooters that are not another player's plane fire nothing.
     for (int shooter : {5000, 7, 4321}) {
         release.set("shooter", shooter);
