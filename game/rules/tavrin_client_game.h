@@ -19,6 +19,12 @@ inline constexpr char kTvChatPrompt[] = "Talk: ";
 inline constexpr size_t kTvChatPromptLength = 6;
 inline constexpr size_t kTvChatMaxLength = 256; // characters typed while shorter than this
 inline constexpr int32_t kTvChatMaxWidth = 450; // pixels of line + name + ": "
+// The farthest a position from the network may lie from the origin on each axis: the range
+// plane records carry positions in. A respawn or a joining player placed beyond it is refused.
+inline constexpr float kTvNetPositionLimit = 65536.0f;
+
+// True when the position words (12, 13, 14) of a received matrix lie within the limit.
+bool TvNetPositionFits(const float matrix[16]);
 
 // One label of the overlay: where a player's name goes on the 640 x 480 layout and its alpha.
 struct TvPlayerLabel {

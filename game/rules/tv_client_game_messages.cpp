@@ -288,10 +288,17 @@ void TavrinClientGame::on_status(uint32_t slot, int32_t status) {
     SyncPlayerPlanes();
 }
 
+bool TvNetPositionFits(const float matrix[16]) {
+    for (int i = 12; i < 15; ++i)
+        if (!(std::fabs(matrix[i]) <= kTvNetPositionLimit)) return false;
+    return true;
+}
+
 void TavrinClientGame::on_respawn(const float* words, uint32_t slot) {
     const auto s = static_cast<int32_t>(slot);
     ITvObject* plane = player_plane(s);
-    if (!plane || !record(s)) return;
+    // A place beyond the world's range would carry the plane's flight out of all numbers.
+    if (!plane || !record(s) || !TvNetPositionFits(words)) return;
     float matrix[16];
     std::memcpy(matrix, words, sizeof matrix);
     plane->SetProperty(kTvPropMatrix, reinterpret_cast<uintptr_t>(matrix));

@@ -54,7 +54,8 @@ OmResult TavrinClientGame::CreatePlayerPlane(const TvPlayerInfo* info, int32_t s
         return OM_E_FAIL;
     // Player planes take ids the mission leaves free (the server gives 5000 + slot).
     const auto id = static_cast<int32_t>(info->word);
-    if (id < 0 || id >= kTvMaxIds || id_table_[id]) return OM_E_FAIL;
+    if (id < 0 || id >= kTvMaxIds || id_table_[id] || !TvNetPositionFits(info->matrix))
+        return OM_E_FAIL;
     auto* entry = static_cast<TvMissionAirEntry*>(OmAllocMemory(sizeof(TvMissionAirEntry)));
     if (!entry) return OM_E_OUTOFMEMORY;
     new (entry) TvMissionAirEntry{};

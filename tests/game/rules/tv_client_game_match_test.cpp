@@ -579,6 +579,14 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
+// A server's respawn of a slot with the identity rotation at a position.
+Message respawn_at(int32_t slot, LgVector at) {
+    Message m(msg::respawn);
+    const float words[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, at.x, at.y, at.z, 0};
+    for (int i = 0; i < 16; ++i) m.set("matrix" + std::to_string(i), words[i]);
+    return m.set("matrix3", 3).set("slot", slot);
+}
+
 TEST_F(MatchTest, BadMessagesChangeNothing) {
     auto snapshot = [&] {
         Snapshot s{game->GetOutcome(),   game->master_count(),    client->queued.size(), {}, {},
@@ -590,7 +598,11 @@ TEST_F(MatchTest, BadMessagesChangeNothing) {
                                         std::to_string(r->status) + std::to_string(r->sideFlags) +
                                         std::to_string(value(p, kTvPlanePropState)) +
                                         std::to_string(p ? damage(p) : -1.0f) +
-                                        std::to_string(value(p, kTvPropGroupMask))
+                                        std::to_string(value(p, kTvPropGroupMask)) +
+                                        (p ? std::to_string(matrix(p)->pos.x) +
+                                                 std::to_string(matrix(p)->pos.y) +
+                                                 std::to_string(matrix(p)->pos.z)
+                                           : std::string())
                                   : std::string("-"));
         }
         for (int i = 0; i < 3; ++i) s.chat.push_back(game->chat_history(i));
@@ -641,6 +653,11 @@ TEST_F(MatchTest, BadMessagesChangeNothing) {
         Message(msg::echo).set("a", -1).set("b", 1).set("value", 1),
         Message(msg::pickup).set("object", 9999),
         Message(msg::aim).set("slot", 6).set_vector("dir", 0, 0, 1),
+        // Places beyond the range positions travel in: no respawn there, no player joining.
+        respawn_at(1, {100, 500, -1.5e33f}),
+        respawn_at(0, {3e38f, 400, 300}),
+        respawn_at(2, {900, 65536.5f, 900}),
+        info(msg::player_joined, 4, "multifokkertriplane", "", 4, 0x202, {1e30f, 400, 300}),
     };
     for (const Message& m : bad) {
         deliver(m);
