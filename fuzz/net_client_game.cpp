@@ -9,7 +9,7 @@
 // writer-made box) is read from the shared storage in memory, the local player joins slot 0
 // and two remote players slots 1 and 2. After every input the game's RestartMatch puts the
 // saved match back on the loaded mission without reading a file. The weapons are a stand-in
-// under the weapons' class id that keeps no projectile; explosions are recorded.
+// under the weapons' class id that keeps no projectile; explosions are only checked.
 //
 // Checks, after every step: no plane (the players' and the mission's) has a NaN or an infinity
 // in its matrix, velocity, speed, throttle, bank or its network curve; no object's damage is
