@@ -42,6 +42,7 @@ public:
         bytes_ = bytes_.subspan(length);
         return out;
     }
+    bool empty() const { return bytes_.empty(); }
     // Everything not yet taken.
     std::span<const uint8_t> rest() {
         const auto out = bytes_;

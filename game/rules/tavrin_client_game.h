@@ -8,6 +8,7 @@
 #include "game/rules/tv_client_game.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ inline constexpr char kTvChatPrompt[] = "Talk: ";
 inline constexpr size_t kTvChatPromptLength = 6;
 inline constexpr size_t kTvChatMaxLength = 256; // characters typed while shorter than this
 inline constexpr int32_t kTvChatMaxWidth = 450; // pixels of line + name + ": "
+// The farthest a position from the network may lie from the origin on each axis: the range
+// plane records carry positions in. A respawn or a joining player placed beyond it is refused.
+inline constexpr float kTvNetPositionLimit = 65536.0f;
+
+// True when the position words (12, 13, 14) of a received matrix lie within the limit.
+bool TvNetPositionFits(const float matrix[16]);
 
 // One label of the overlay: where a player's name goes on the 640 x 480 layout and its alpha.
 struct TvPlayerLabel {
@@ -39,6 +46,19 @@ LgMatrix TvRemoteFireFrame(LgVector at, LgVector position);
 std::string TvScoreboardPlaneName(const char* plane_id);
 // The scoreboard's text of a plane status (empty outside 1..7).
 const char* TvScoreboardStatusText(int32_t status);
+
+// A match as it stands, to be started again on the mission already loaded: the players in
+// their slots (their records, matrices and statuses included), the local slot, the outcome,
+// the clock offsets and the chat lines. The mission's own objects are not kept: a restart
+// places them as the mission does.
+struct TvClientMatchState {
+    std::vector<std::optional<TvPlayerInfo>> players; // one per player slot
+    int32_t local_slot = 0;
+    int32_t outcome = 0;
+    int32_t clock_offset = 0;
+    int32_t clock_adjustment = 0;
+    std::string chat_lines[kTvChatLineCount];
+};
 
 class TavrinClientGame : public TavrinGame, public ITvClientGame {
 public:
@@ -97,6 +117,16 @@ public:
     // The slots of the players in score order (kills, highest first; the later slot first among
     // equals; kills below -1000 left out).
     std::vector<int32_t> ScoreOrder() const;
+
+    // The match as it stands (see TvClientMatchState).
+    TvClientMatchState SaveMatch() const;
+    // Starts the loaded mission again in place, without reading any file: every object and
+    // player plane let go, the mission's objects placed anew, each saved player's plane made
+    // again from its record (the local one reporting to the queue again), and the outcome,
+    // clocks and chat lines as saved; the chat input line closed. OM_E_FAIL without a session
+    // or for a state of another slot count (nothing changed); players whose plane cannot be
+    // made again stay listed without a plane, as after a level switch.
+    OmResult RestartMatch(const TvClientMatchState& state);
 
     IOmAerovantClient* network_client() const { return network_client_; }
     const std::string& chat_line() const { return chat_line_; }

@@ -138,6 +138,10 @@ protected:
 
     void read_clock();
     void mark(const char* stage);
+    // Restart's work on the loaded mission (nothing is read again): every object let go, the
+    // mission's objects placed anew, its player planes in their slots, weapons, particles and
+    // explosions emptied, the outcome cleared. Needs the settings and the mission.
+    void start_mission_again();
     void release_player_slots();
     void release_registered_objects(bool destroy_each);
     // The per-frame judgement of the outcome (the client game judges its own).

@@ -56,7 +56,8 @@ struct ITvClientGame : IUnknown {
     // status, and for the local plane the network client. The plane is in the game's lists
     // but in no player slot yet (see AddPlayer). One reference in *out.
     // OM_E_FAIL, with nothing made, for an unknown plane type, an object id that is out of
-    // range or taken, a bad slot, or no mission.
+    // range or taken, a position beyond the network's range (kTvNetPositionLimit), a bad slot,
+    // or no mission.
     virtual OmResult CreatePlayerPlane(const TvPlayerInfo* info, int32_t slot, int32_t local,
                                        ITvObject** out) = 0;
     // The local player's join (message 19 accepted): CreatePlayerPlane(local), AddPlayer(local),

@@ -37,6 +37,10 @@ float float_at(ITvObject* object, uint32_t id) {
     return p ? *p : 0.0f;
 }
 
+bool finite(const LgVector& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 LgVector vec(const float v[3]) {
     return {v[0], v[1], v[2]};
 }
@@ -284,10 +288,17 @@ void TavrinClientGame::on_status(uint32_t slot, int32_t status) {
     SyncPlayerPlanes();
 }
 
+bool TvNetPositionFits(const float matrix[16]) {
+    for (int i = 12; i < 15; ++i)
+        if (!(std::fabs(matrix[i]) <= kTvNetPositionLimit)) return false;
+    return true;
+}
+
 void TavrinClientGame::on_respawn(const float* words, uint32_t slot) {
     const auto s = static_cast<int32_t>(slot);
     ITvObject* plane = player_plane(s);
-    if (!plane || !record(s)) return;
+    // A place beyond the world's range would carry the plane's flight out of all numbers.
+    if (!plane || !record(s) || !TvNetPositionFits(words)) return;
     float matrix[16];
     std::memcpy(matrix, words, sizeof matrix);
     plane->SetProperty(kTvPropMatrix, reinterpret_cast<uintptr_t>(matrix));
@@ -344,6 +355,9 @@ void TavrinClientGame::on_remote_fire(IBinaryStreamComposer* packet) {
         velocity = {(aim.x - p.x) / t, (aim.y - p.y) / t, (aim.z - p.z) / t};
         ready = t > 0.0f;
     }
+    // A flight time or offset that leaves the shot no finite start or velocity (a time of a
+    // denormal's size, one beyond any flight) is no shot.
+    if (ready && !(finite(position) && finite(direction) && finite(velocity))) ready = false;
     if (ready) {
         const LgMatrix launch = TvRemoteFireFrame(direction, position);
         weapon->Launch(m->kind, &launch, &velocity, shooter);

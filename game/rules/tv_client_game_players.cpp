@@ -54,7 +54,8 @@ OmResult TavrinClientGame::CreatePlayerPlane(const TvPlayerInfo* info, int32_t s
         return OM_E_FAIL;
     // Player planes take ids the mission leaves free (the server gives 5000 + slot).
     const auto id = static_cast<int32_t>(info->word);
-    if (id < 0 || id >= kTvMaxIds || id_table_[id]) return OM_E_FAIL;
+    if (id < 0 || id >= kTvMaxIds || id_table_[id] || !TvNetPositionFits(info->matrix))
+        return OM_E_FAIL;
     auto* entry = static_cast<TvMissionAirEntry*>(OmAllocMemory(sizeof(TvMissionAirEntry)));
     if (!entry) return OM_E_OUTOFMEMORY;
     new (entry) TvMissionAirEntry{};
@@ -141,5 +142,55 @@ OmResult TavrinClientGame::ChangeMission(int32_t mission_number) {
         if (is_local) install_report(plane);
         plane->Release();
     }
+    return result;
+}
+
+TvClientMatchState TavrinClientGame::SaveMatch() const {
+    TvClientMatchState state;
+    state.players.resize(records_.size());
+    for (size_t slot = 0; slot < records_.size(); ++slot)
+        if (records_[slot]) state.players[slot] = *records_[slot];
+    state.local_slot = settings_ ? settings_->local_player : 0;
+    state.outcome = outcome_;
+    state.clock_offset = clock_offsets_[0];
+    state.clock_adjustment = clock_offsets_[1];
+    for (int32_t i = 0; i < kTvChatLineCount; ++i) state.chat_lines[i] = chat_lines_[i];
+    return state;
+}
+
+OmResult TavrinClientGame::RestartMatch(const TvClientMatchState& state) {
+    if (!settings_ || !mission_ || state.players.size() != records_.size()) return OM_E_FAIL;
+    // The queue must not ask a plane that is about to go for its report, nor the camera
+    // follow one.
+    remove_report();
+    for (ITvCamera* camera : viewport_cameras_)
+        if (camera) camera->SetProperty(kTvCamPropFollowed, 0);
+    free_records();
+    settings_->local_player = state.local_slot;
+    start_mission_again();
+    // The old planes are gone with the registry, the slots and the weapons' shots: their
+    // entries may go too.
+    free_entries();
+    OmResult result = OM_S_OK;
+    for (int32_t slot = 0; slot < static_cast<int32_t>(state.players.size()); ++slot) {
+        if (!state.players[slot]) continue;
+        const TvPlayerInfo& info = *state.players[slot];
+        const int32_t is_local = slot == state.local_slot ? 1 : 0;
+        ITvObject* plane = nullptr;
+        if (CreatePlayerPlane(&info, slot, is_local, &plane) < 0) {
+            records_[slot] = std::make_unique<TvPlayerInfo>(info);
+            result = OM_E_FAIL;
+            continue;
+        }
+        AddPlayer(plane, is_local, &info, slot);
+        if (is_local) install_report(plane);
+        plane->Release();
+    }
+    outcome_ = state.outcome;
+    clock_offsets_[0] = state.clock_offset;
+    clock_offsets_[1] = state.clock_adjustment;
+    for (int32_t i = 0; i < kTvChatLineCount; ++i) chat_lines_[i] = state.chat_lines[i];
+    chat_line_.clear();
+    shift_held_ = false;
     return result;
 }

@@ -95,8 +95,13 @@ OmResult TavrinGame::Create(TvGameSettings* settings) {
 
 OmResult TavrinGame::Restart() {
     if (!settings_ || !mission_) return OM_E_FAIL;
-    frames_since_start_ = 0.0f;
     platform::Sleep(kRestartPauseMs);
+    start_mission_again();
+    return OM_S_OK;
+}
+
+void TavrinGame::start_mission_again() {
+    frames_since_start_ = 0.0f;
     release_registered_objects(false);
     ground_archetype_count_ = 0;
     release_player_slots();
@@ -133,7 +138,6 @@ OmResult TavrinGame::Restart() {
     outcome_ = 0;
     pointer_x_ = pointer_y_ = 0;
     reinforcements_used_ = 0;
-    return OM_S_OK;
 }
 
 OmResult TavrinGame::ForceOutcome(int32_t outcome) {

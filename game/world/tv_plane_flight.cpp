@@ -233,6 +233,16 @@ void fly_taxiing(Plane plane, float dt, LgVector local_up) {
             angle, tilt * (1.0f - (p.speed - f.stall_speed) / (f.high_speed - f.stall_speed)));
     p.pitch_rate = std::max(angle, -f.pitch);
 
+    // On the ground the frame stands upright. Its right row is made horizontal first: a frame
+    // put down on its side (a vertical right row) takes it from its heading, or from the
+    // world's x axis when the heading is vertical too, so the rows never collapse.
+    LgVector right = {m->right.x, 0.0f, m->right.z};
+    if (!(LgVectorNormalize(&right, &right) > 0.0f)) {
+        const LgVector heading = {m->at.x, 0.0f, m->at.z};
+        right = cross({0.0f, 1.0f, 0.0f}, heading);
+        if (!(LgVectorNormalize(&right, &right) > 0.0f)) right = {1.0f, 0.0f, 0.0f};
+    }
+    m->right = right;
     m->up = {0.0f, 1.0f, 0.0f};
     m->at = cross(m->right, m->up);
     LgMatrixOrthoNormalize(m, m);

@@ -32,6 +32,10 @@ uint8_t to_byte(float value) {
     return static_cast<uint8_t>(value);
 }
 
+// The most smoke puffs one frame emits, and the rate whose light smoke is fully opaque.
+constexpr float kMaxSmokePuffs = 16.0f;
+constexpr float kMaxSmokeRate = 20.0f;
+
 void emit_smoke(TvObjectFields& o, TvPlaneFields& p, float rate, int32_t puffs) {
     const bool crashing = p.state == kTvPlaneCrashing;
     for (int32_t i = 0; i < puffs; ++i) {
@@ -68,7 +72,10 @@ void damage_smoke(TvObjectFields& o, TvPlaneFields& p, float dt) {
     if (rate * p.smoke_timer < 1.0f) {
         p.smoke_timer += dt;
     } else {
-        if (o.game) emit_smoke(o, p, rate, static_cast<int32_t>(rate * p.smoke_timer));
+        // A damage far beyond any endurance (the network's word for a wreck) smokes as hard
+        // as a frame can show, not without end.
+        const float puffs = std::min(rate * p.smoke_timer, kMaxSmokePuffs);
+        if (o.game) emit_smoke(o, p, std::min(rate, kMaxSmokeRate), static_cast<int32_t>(puffs));
         p.smoke_timer = 0.0f;
     }
     p.smoke_level = std::max(0.0f, p.smoke_level - kSmokeLevelFall * dt);

@@ -266,6 +266,19 @@ TEST_F(MatchTest, RemoteFireReplaysTheShotTowardTheLocalPlane) {
     EXPECT_FLOAT_EQ(r.matrix.pos.z, 100.0f);
     EXPECT_NEAR(r.velocity.z, 50.0f, 0.5f);
 
+    // A flight time so short or so long that the replayed shot has no finite start or
+    // velocity fires nothing; neither does an offset beyond the range of floats.
+    for (float t : {1e-40f, 3e38f}) {
+        release.set("t", t);
+        deliver(release);
+    }
+    release.set("t", 2).set_vector("offset", 3e38f, 0, 0);
+    place(remote, {-3e38f, 500, 100});
+    deliver(release);
+    place(remote, {100, 500, 100});
+    release.set_vector("offset", 0, 0, 0);
+    EXPECT_EQ(weapon->launched.size(), 2u);
+
     // Shooters that are not another player's plane fire nothing.
     for (int shooter : {5000, 7, 4321}) {
         release.set("shooter", shooter);
@@ -332,6 +345,74 @@ TEST_F(MatchTest, ChangeMissionRebuildsEveryPlayersPlaneWithNoKills) {
     EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CALLBACK], 0u);
     EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT], 0u);
     EXPECT_STREQ(game->GetPlayerRecord(1)->name, "pilot1");
+}
+
+TEST_F(MatchTest, RestartMatchPutsTheSavedMatchBackWithoutReadingTheMission) {
+    deliver(Message(msg::kill_scored).set("slot", 1).set("kills", 3).set("victim", 4999));
+    deliver(Message(msg::chat).set_text("text", "before"));
+    ITvObject* mission_plane = game->GetObjectById(7);
+    ASSERT_NE(mission_plane, nullptr);
+    const TvClientMatchState saved = game->SaveMatch();
+    const LgMatrix remote_matrix = *matrix(remote);
+
+    // The match goes on: a player leaves, one joins, sides, scores, damage, chat and the end.
+    deliver(Message(msg::player_left).set("slot", 2));
+    ASSERT_EQ(join_remote(3), OM_S_OK);
+    deliver(Message(msg::side_change).set("slot", 1).set("side", 8));
+    deliver(Message(msg::kill_scored).set("slot", 0).set("kills", 9).set("victim", 5001));
+    deliver(Message(msg::damage).set("target", 7).set("attacker", 5000).set("damage", 30));
+    deliver(Message(msg::chat).set_text("text", "after"));
+    deliver(Message(msg::status).set("slot", 1).set("status", 7));
+    deliver(Message(msg::match_finished).set("slot", 1));
+    game->SetClock(123456, 9);
+    ASSERT_NE(game->GetOutcome(), 0);
+    ASSERT_NE(game->GetPlayerPlane(3), nullptr);
+    ASSERT_EQ(game->GetPlayerPlane(2), nullptr);
+    ASSERT_GT(damage(mission_plane), 0.0f);
+
+    // Nothing is read again: the mission and plane files may be gone.
+    std::filesystem::remove_all(std::filesystem::path(dir.path()) / "missions");
+    std::filesystem::remove_all(std::filesystem::path(dir.path()) / "objects");
+    ASSERT_EQ(game->RestartMatch(saved), OM_S_OK);
+
+    EXPECT_EQ(game->GetOutcome(), 0);
+    EXPECT_EQ(game->clock_offset(), saved.clock_offset);
+    EXPECT_EQ(game->clock_adjustment(), saved.clock_adjustment);
+    EXPECT_EQ(game->chat_history(2), "before");
+    EXPECT_TRUE(game->chat_line().empty());
+    EXPECT_EQ(game->GetPlayerPlane(3), nullptr);
+    EXPECT_EQ(game->GetPlayerRecord(3), nullptr);
+    for (int32_t slot : {0, 1, 2}) {
+        ASSERT_NE(game->GetPlayerPlane(slot), nullptr) << slot;
+        EXPECT_EQ(game->GetObjectById(5000 + slot), game->GetPlayerPlane(slot));
+        EXPECT_TRUE(in_world(game->GetPlayerPlane(slot)));
+    }
+    EXPECT_EQ(game->GetPlayerRecord(0)->kills, 0);
+    EXPECT_EQ(game->GetPlayerRecord(1)->kills, 3);
+    EXPECT_EQ(game->GetPlayerRecord(1)->sideFlags, 0x202u);
+    EXPECT_EQ(game->GetPlayerRecord(1)->status, 4);
+    EXPECT_STREQ(game->GetPlayerRecord(2)->name, "pilot2");
+    ITvObject* new_local = game->GetPlayerPlane(0);
+    ITvObject* new_remote = game->GetPlayerPlane(1);
+    EXPECT_EQ(value(new_local, kTvPropFlags) & 0xc30u, 0xc10u);
+    EXPECT_EQ(value(new_remote, kTvPropFlags) & 0xc30u, 0x820u);
+    EXPECT_EQ(matrix(new_remote)->pos.x, remote_matrix.pos.x);
+    EXPECT_EQ(matrix(new_remote)->pos.z, remote_matrix.pos.z);
+    EXPECT_EQ(client->queue->options[OM_QUEUE_PRESEND_CONTEXT],
+              reinterpret_cast<uintptr_t>(net(new_local)));
+    // The mission's own plane is placed anew, undamaged.
+    ITvObject* placed = game->GetObjectById(7);
+    ASSERT_NE(placed, nullptr);
+    EXPECT_EQ(damage(placed), 0.0f);
+    // The match runs on.
+    ASSERT_EQ(game->Update(), OM_S_OK);
+    EXPECT_EQ(game->GetOutcome(), 0);
+
+    // A state of another slot count changes nothing.
+    TvClientMatchState other_count = saved;
+    other_count.players.pop_back();
+    EXPECT_EQ(game->RestartMatch(other_count), OM_E_FAIL);
+    EXPECT_EQ(game->GetPlayerPlane(0), new_local);
 }
 
 TEST_F(MatchTest, RestartAsksTheServerAndDestroyClearsTheSettingsWords) {
@@ -498,6 +579,14 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
+// A server's respawn of a slot with the identity rotation at a position.
+Message respawn_at(int32_t slot, LgVector at) {
+    Message m(msg::respawn);
+    const float words[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, at.x, at.y, at.z, 0};
+    for (int i = 0; i < 16; ++i) m.set("matrix" + std::to_string(i), words[i]);
+    return m.set("matrix3", 3).set("slot", slot);
+}
+
 TEST_F(MatchTest, BadMessagesChangeNothing) {
     auto snapshot = [&] {
         Snapshot s{game->GetOutcome(),   game->master_count(),    client->queued.size(), {}, {},
@@ -509,7 +598,11 @@ TEST_F(MatchTest, BadMessagesChangeNothing) {
                                         std::to_string(r->status) + std::to_string(r->sideFlags) +
                                         std::to_string(value(p, kTvPlanePropState)) +
                                         std::to_string(p ? damage(p) : -1.0f) +
-                                        std::to_string(value(p, kTvPropGroupMask))
+                                        std::to_string(value(p, kTvPropGroupMask)) +
+                                        (p ? std::to_string(matrix(p)->pos.x) +
+                                                 std::to_string(matrix(p)->pos.y) +
+                                                 std::to_string(matrix(p)->pos.z)
+                                           : std::string())
                                   : std::string("-"));
         }
         for (int i = 0; i < 3; ++i) s.chat.push_back(game->chat_history(i));
@@ -560,6 +653,11 @@ TEST_F(MatchTest, BadMessagesChangeNothing) {
         Message(msg::echo).set("a", -1).set("b", 1).set("value", 1),
         Message(msg::pickup).set("object", 9999),
         Message(msg::aim).set("slot", 6).set_vector("dir", 0, 0, 1),
+        // Places beyond the range positions travel in: no respawn there, no player joining.
+        respawn_at(1, {100, 500, -1.5e33f}),
+        respawn_at(0, {3e38f, 400, 300}),
+        respawn_at(2, {900, 65536.5f, 900}),
+        info(msg::player_joined, 4, "multifokkertriplane", "", 4, 0x202, {1e30f, 400, 300}),
     };
     for (const Message& m : bad) {
         deliver(m);

@@ -40,6 +40,29 @@ TEST_F(PlaneTest, TaxiRunAtFullThrottleTakesOffAtStep121) {
     EXPECT_GT(plane->matrix->pos.z, 500.0f + 30.0f);
 }
 
+TEST_F(PlaneTest, APlanePutDownOnItsSideTaxisUprightAlongItsHeading) {
+    // Rolled 90 degrees (right row vertical), heading +x; then also nose straight up.
+    const LgVector frames[][3] = {{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
+                                  {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}},
+                                  {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}};
+    for (const auto& rows : frames) {
+        LgMatrix m = placed({500, kGround + 2, 500});
+        m.right = rows[0];
+        m.up = rows[1];
+        m.at = rows[2];
+        TavrinPlane* plane = make_plane(0, m);
+        plane->state = kTvPlaneTaxiing;
+        run(plane, 3);
+        const LgMatrix& after = *plane->matrix;
+        for (const LgVector* row : {&after.right, &after.up, &after.at}) {
+            const float length = std::sqrt(row->x * row->x + row->y * row->y + row->z * row->z);
+            EXPECT_NEAR(length, 1.0f, 1e-3f) << rows[2].x << rows[2].y << rows[2].z;
+        }
+        EXPECT_NEAR(after.right.y, 0.0f, 1e-3f);
+        if (rows[2].y == 0.0f) EXPECT_GT(after.at.x * rows[2].x + after.at.z * rows[2].z, 0.9f);
+    }
+}
+
 TEST_F(PlaneTest, LevelFlightAtFullThrottleReachesTheHighSpeedAndHoldsIt) {
     TavrinPlane* plane = make_plane(0, placed({500, 600, 200}));
     plane->state = kTvPlaneFlying;
@@ -359,8 +382,8 @@ TEST_F(PlaneTest, FlyingIntoAnObjectDamagesBoth) {
 }
 
 TEST_F(PlaneTest, ATakeOffPointUnderThePlaneNeitherHarmsNorIsHarmed) {
-    for (const uint32_t flags : {uint32_t(kTvFlagTakeoffPoint | kTvFlagSoft | 0x40u),
-                                 uint32_t(kTvFlagTakeoffPoint)}) {
+    for (const uint32_t flags :
+         {uint32_t(kTvFlagTakeoffPoint | kTvFlagSoft | 0x40u), uint32_t(kTvFlagTakeoffPoint)}) {
         SCOPED_TRACE(flags);
         gametest::TestObject marker(1, 0);
         marker.flags = flags;

@@ -50,6 +50,22 @@ TEST_F(PlaneTest, DamageSmokeFollowsTheDamageAndTheCrash) {
     EXPECT_EQ(plane->smoke_level, 0.0f);
 }
 
+TEST_F(PlaneTest, AnyDamageSmokesAtMostSixteenPuffsAFrameOfAtMostFullAlpha) {
+    TavrinPlane* plane = make_plane(0, placed({500, 600, 500}));
+    plane->state = kTvPlaneFlying;
+    plane->speed = 100.0f;
+    for (float damage : {1e6f, 1e36f, 3e38f}) {
+        particles->drifts.clear();
+        plane->smoke_timer = 0.0f;
+        plane->damage = damage;
+        plane->Update();
+        plane->Update();
+        EXPECT_GE(particles->drifts.size(), 1u) << damage;
+        EXPECT_LE(particles->drifts.size(), 16u) << damage;
+        for (const TvDriftParticle& d : particles->drifts) EXPECT_LE(d.alpha, 1.0f) << damage;
+    }
+}
+
 TEST_F(PlaneTest, TheBoostLeavesATrailBehindThePlane) {
     TavrinPlane* plane = make_plane(0, placed({500, 600, 500}));
     plane->state = kTvPlaneFlying;
