@@ -6,6 +6,7 @@
 #include "engine/core/lg_frame.h"
 #include "engine/core/lg_matrix.h"
 #include "engine/core/lg_vector.h"
+#include "game/rules/tavrin_client_game.h"
 #include "game/rules/tv_client_game.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tv_weapon.h"
@@ -82,6 +83,12 @@ LgVector rotate(const LgMatrix& rotation, LgVector v) {
 
 ITvObject* player_plane(ITvClientGame* client, int32_t slot) {
     return client ? client->GetPlayerPlane(slot) : nullptr;
+}
+
+// Within the range positions from the network lie in (and finite).
+bool within_world(LgVector p) {
+    return std::fabs(p.x) <= kTvNetPositionLimit && std::fabs(p.y) <= kTvNetPositionLimit &&
+           std::fabs(p.z) <= kTvNetPositionLimit;
 }
 
 const LgMatrix* matrix_of(ITvObject* object) {
@@ -328,8 +335,21 @@ void TavrinNetPlane::follow_curve(float dt) {
         set_curve(here, add(here, run), matrix->at, end);
         curve_t -= 1.0f;
         ++extrapolation_count;
+        // One segment is added a frame: a frame longer than that (a short interval from the
+        // network, a long frame) ends at the new segment's end instead of running the cubic
+        // far past it, where it grows with t^3 and the next segment with it.
+        if (curve_t > 1.0f) curve_t = 1.0f;
     }
-    matrix->pos = TvBezierPoint(curve, curve_t);
+    const LgVector next = TvBezierPoint(curve, curve_t);
+    if (within_world(next)) {
+        matrix->pos = next;
+    } else {
+        // Records never lie beyond the network's range: a curve that leads out of it (runs
+        // on past the last record, turned outward) stops here until the next record.
+        for (LgVector& point : curve) point = here;
+        curve_t = 0.0f;
+        parameter_rate = 0.0f;
+    }
     if (extrapolation_count > 0) parameter_rate *= kExtrapolationDecay;
     copy_to_model();
 }

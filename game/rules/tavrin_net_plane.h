@@ -1,8 +1,9 @@
 // The network-driven plane: an AI plane whose pose, for every player but its own, comes from
 // the network's state records. Between records it flies a cubic curve to the reported position
 // while turning to the reported orientation; when records stop it runs on along the last curve,
-// slowing, and after 2000 ms it is taken off to the origin. The local player's plane reports its
-// gunfire, ordinance releases, state changes and pickups to the server.
+// slowing, a segment a frame at most and never out of the network's range, and after 2000 ms it
+// is taken off to the origin. The local player's plane reports its gunfire, ordinance releases,
+// state changes and pickups to the server.
 #pragma once
 
 #include "game/rules/tavrin_ai_plane.h"

@@ -2,6 +2,7 @@
 // the relative aim and release prediction, and the reports the local plane sends, read back by
 // the test server's decoder.
 #include "framework/io/memory_stream.h"
+#include "game/rules/tavrin_client_game.h"
 #include "game/rules/tavrin_net_plane.h"
 #include "game/rules/tv_client_game.h"
 #include "game/world/tv_weapon.h"
@@ -305,6 +306,38 @@ TEST_F(NetPlaneTest, FollowsTheBezierCurveAndExtrapolatesPastIt) {
     plane->Update();
     EXPECT_NEAR(plane->parameter_rate, 10.0f * 0.81f, 1e-4f);
     EXPECT_TRUE(finite(*plane->matrix));
+}
+
+TEST_F(NetPlaneTest, HostileTimingKeepsThePlaneOnItsCurveAndInTheWorld) {
+    // Intervals and frame times from the network and the clock: a frame may cover many
+    // segments, and records at the edge of the range may lead the curve out of it.
+    struct Case {
+        int32_t interval; // ms
+        float frame;      // s
+        LgVector from, to, heading;
+    } cases[] = {
+        {1, kStep, {500, 600, 500}, {600, 600, 600}, {1, 0, 0}},
+        {3, 0.017f, {900, 400, 900}, {440, 450, 140}, {0, 0.2f, 1}},
+        {50, 1.021f, {500, 600, 500}, {520, 600, 500}, {0, 0, -1}},
+        {1, 1.021f, {-30000, 100, -30000}, {32000, 100, 32000}, {1, 0, 1}},
+        {100, kStep, {-30000, 100, -30000}, {32000, 30000, 32000}, {1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        TavrinNetPlane* plane = remote(c.from);
+        plane->SetProperty(kTvNetPropInterval, static_cast<uintptr_t>(c.interval));
+        game->frame_time_ = c.frame;
+        feed(plane, state_record(1, c.to, c.heading, 60.0f));
+        for (int i = 0; i < 200; ++i) {
+            ASSERT_EQ(plane->Update(), OM_S_OK);
+            ASSERT_TRUE(finite(*plane->matrix)) << c.interval << " ms, frame " << i;
+            ASSERT_LE(plane->curve_t, 1.0f) << "on the curve, not past it";
+            for (float v : {plane->matrix->pos.x, plane->matrix->pos.y, plane->matrix->pos.z})
+                ASSERT_LE(std::fabs(v), kTvNetPositionLimit) << c.interval << " ms, frame " << i;
+            // A second record midway starts a new segment from wherever the plane got to.
+            if (i == 100) feed(plane, state_record(2, c.to, {-c.heading.x, 0, c.heading.z}));
+        }
+    }
+    game->frame_time_ = kStep;
 }
 
 TEST_F(NetPlaneTest, TimesOutToTheOriginAndSnapsToTheNextRecord) {
