@@ -81,13 +81,14 @@ OmResult Win32Dx6SoundControl2::set_voice_count(int32_t count) {
     if (count < 0 || count > DEVICE_MAX_VOICES) return OM_E_FAIL;
     StopAll(0);
     Update(0);
-    stop_worker();
     release_all_voices();
     {
         std::lock_guard lock(cs_);
         voices_.assign(size_t(count), Voice{});
     }
-    return start_worker();
+    // The worker touches the voices only under the lock, so a running one goes on over the new
+    // list: a count change costs no thread.
+    return worker_.joinable() ? OM_S_OK : start_worker();
 }
 
 void Win32Dx6SoundControl2::release_all_voices() {

@@ -136,6 +136,13 @@ TEST_F(Device, VoiceCountChangeStopsEverySoundAndRefusesBadCounts) {
     intptr_t voices = 0;
     device->GetParamInt(CONTROL_INT_VOICES, &voices);
     EXPECT_EQ(voices, 4);
+    // The new voices are streamed: a sound longer than its voice's buffer plays to its end.
+    const uint32_t length = rate + 100;
+    ComRef<ISound> longer = make_sound(device.get(), length, ramp);
+    ASSERT_EQ(longer->Play(0), OM_S_OK);
+    Mix mix = render(length + rate / 2);
+    for (uint32_t i = 0; i < length; ++i) ASSERT_EQ(mix.left(i), ramp(i)) << "frame " << i;
+    EXPECT_EQ(voice_of(longer.get()), -1);
     ASSERT_EQ(device->SetParamInt(CONTROL_INT_VOICES, 0), OM_S_OK);
     EXPECT_EQ(sound->Play(0), OM_E_FAIL) << "a one-shot without a voice is dropped";
     EXPECT_EQ(count_objects(device.get(), CONTROL_LIST_ACTIVE), 0u);
