@@ -430,7 +430,12 @@ void TvLobbyEndSession(TvMultiplayerSession& s, const char* page) {
 }
 
 bool TvLobbyHasLocalPlane(TvMultiplayerSession& s) {
-    return s.game && s.local_slot >= 0 && s.game->player_plane(s.local_slot) != nullptr;
+    TvLobbyNoteLocalPlane(s);
+    return s.local_plane;
+}
+
+void TvLobbyNoteLocalPlane(TvMultiplayerSession& s) {
+    if (!s.game || s.local_slot < 0 || !s.game->player_plane(s.local_slot)) s.local_plane = false;
 }
 
 void TvLobbyFinishSync(TvMultiplayerSession& s) {

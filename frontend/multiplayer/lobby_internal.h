@@ -21,6 +21,9 @@ void TvLobbyEndSession(TvMultiplayerSession& s, const char* page);
 // Whether the game holds the local player's plane (the join was accepted and nothing took the
 // plane away since): a respawn, a time sync and the match are for that plane only.
 bool TvLobbyHasLocalPlane(TvMultiplayerSession& s);
+// Forgets the local plane once the local slot holds none: a plane that comes to the slot later
+// is another player's.
+void TvLobbyNoteLocalPlane(TvMultiplayerSession& s);
 // The time sync has ended: the clock set, state 6, the input queue cleared. Without the local
 // plane there is nothing to fly: back to the lobby page (state 8) instead.
 void TvLobbyFinishSync(TvMultiplayerSession& s);

@@ -76,6 +76,7 @@ void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
         s.leave_page = 1;
         return;
     }
+    s.local_plane = true;
     if (IOmAerovantClient* c = client()) {
         if (IPacketQueue* queue = c->GetPacketQueue()) {
             // A record without them keeps the queue's own (0 would be clamped to the least).
@@ -153,6 +154,7 @@ void lobby_reaction(TvMultiplayerSession& s, uint16_t type, IBinaryStreamCompose
         if (!m) return;
         TvLobbyStoreGameParameters(m->mission, int32_t(m->slot));
         s.local_slot = int32_t(m->slot);
+        s.local_plane = false; // until the join is accepted
         TvSetClientState(s, 4);
         show(s, TV_MP_CONNECTING_PAGE);
         break;
@@ -269,6 +271,7 @@ OmResult TvLobbyHandleMessage(void* context, uint32_t, IBinaryStreamComposer* pa
     }
     if (client_game_type(type) && s->game) {
         s->game->handle_message(packet, type, flags);
+        TvLobbyNoteLocalPlane(*s);
         read_again(packet);
     }
     lobby_reaction(*s, type, packet, status_before);
@@ -279,6 +282,7 @@ OmResult TvLobbyHandleSystemEvent(uintptr_t context, OmTransportMessage* event) 
     auto* s = reinterpret_cast<TvMultiplayerSession*>(context);
     if (!s || !event) return OM_E_FAIL;
     if (s->game) s->game->system_event(event);
+    TvLobbyNoteLocalPlane(*s);
     if (event->kind == TV_EVENT_SESSION_LOST) {
         s->end_flags |= TV_END_DISCONNECTED;
         TvLobbyEndSession(*s, TV_MP_DISCONNECTED_PAGE);

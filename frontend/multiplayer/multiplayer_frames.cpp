@@ -8,6 +8,7 @@
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/menus/page_loop.h"
+#include "frontend/multiplayer/lobby_internal.h"
 #include "frontend/multiplayer/session_context.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
@@ -71,6 +72,7 @@ OmResult game_message(void* context, uint32_t, IBinaryStreamComposer* packet, ui
     auto* s = static_cast<TvMultiplayerSession*>(context);
     if (!s || !s->game) return OM_E_FAIL;
     const OmResult r = s->game->handle_message(packet, type, flags);
+    TvLobbyNoteLocalPlane(*s);
     // The server's disconnection ends the match after this frame whatever the game made of it.
     if (type == disconnected_message) s->end_flags |= TV_END_DISCONNECTED;
     return r;
@@ -80,6 +82,7 @@ OmResult game_system_event(uintptr_t context, OmTransportMessage* event) {
     auto* s = reinterpret_cast<TvMultiplayerSession*>(context);
     if (!s || !event) return OM_E_FAIL;
     if (s->game) s->game->system_event(event);
+    TvLobbyNoteLocalPlane(*s);
     // A lost session ends the match as a disconnection does.
     if (event->kind == session_lost_event) {
         s->end_flags |= TV_END_DISCONNECTED;

@@ -23,6 +23,7 @@ void TvResetMultiplayerSession() {
     session.next_refresh = 0;
     session.time_sync = TvTimeSync{};
     session.local_slot = -1;
+    session.local_plane = false;
     session.leave = false;
     session.leave_result = OM_E_FAIL;
     session.game.reset();

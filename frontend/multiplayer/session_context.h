@@ -55,7 +55,10 @@ struct TvMultiplayerSession {
     uint32_t next_refresh = 0;
     TvTimeSync time_sync;
     int32_t local_slot = -1; // from message 21
-    bool leave = false;      // a lobby pass decided to leave
+    // The local slot holds the plane the accepted join made (another player's plane may take
+    // the slot once that one is gone).
+    bool local_plane = false;
+    bool leave = false; // a lobby pass decided to leave
     OmResult leave_result = OM_E_FAIL;
 
     // The client game of the session, while one exists.

@@ -360,6 +360,7 @@ TEST_F(LobbyTest, RespawnAndTimeSyncWantTheLocalPlane) {
         s.game = TvMakeSessionGame();
         ASSERT_TRUE(s.game);
         s.local_slot = 0;
+        s.local_plane = c.plane; // as an accepted join leaves it
         if (c.plane) game_record().planes[0].properties[517] = 7;
         TvSetClientState(s, c.state);
         receive(s, c.message == msg::respawn ? respawn : server_time);
@@ -374,6 +375,7 @@ TEST_F(LobbyTest, RespawnAndTimeSyncWantTheLocalPlane) {
     s.game = TvMakeSessionGame();
     ASSERT_TRUE(s.game);
     s.local_slot = 0;
+    s.local_plane = true;
     game_record().planes[0].properties[517] = 4;
     TvSetClientState(s, 9);
     receive(s, server_time);
@@ -384,6 +386,21 @@ TEST_F(LobbyTest, RespawnAndTimeSyncWantTheLocalPlane) {
     for (int hit = 0; hit < 6; ++hit) receive(s, answer);
     EXPECT_EQ(s.client_state, 8);
     EXPECT_EQ(s.page, "menus\\multiplayer.html");
+    EXPECT_FALSE(contains(states(), 6));
+
+    // Syncing, the plane is taken away and another player's plane comes to the local slot
+    // before the answers: that plane is not flown as the local one.
+    states().clear();
+    s.local_plane = true;
+    game_record().planes[0].properties[517] = 4;
+    TvSetClientState(s, 9);
+    receive(s, server_time);
+    ASSERT_EQ(s.client_state, 10);
+    game_record().planes[0].properties.clear();
+    receive(s, mpserver::Message(msg::status).set("slot", 1).set("status", 4));
+    game_record().planes[0].properties[517] = 4; // a newcomer in slot 0
+    for (int hit = 0; hit < 6; ++hit) receive(s, answer);
+    EXPECT_EQ(s.client_state, 8);
     EXPECT_FALSE(contains(states(), 6));
 }
 
