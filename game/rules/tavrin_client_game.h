@@ -160,6 +160,8 @@ protected:
     // The local plane as the packet queue's pre-send callback (its report), and taken out
     // again before the plane goes.
     void install_report(ITvObject* plane);
+    // A listed player's plane made again on the current mission; without one the record stays.
+    OmResult add_player_again(const TvPlayerInfo& info, int32_t slot, bool local);
     void remove_report();
     // Sends a message built by `encode` (the network client's packet). OM_E_FAIL without a
     // client or when encoding fails.

@@ -130,19 +130,22 @@ OmResult TavrinClientGame::ChangeMission(int32_t mission_number) {
         if (!players[slot] || slot >= static_cast<int32_t>(records_.size())) continue;
         TvPlayerInfo info = *players[slot];
         info.kills = 0;
-        const int32_t is_local = slot == local ? 1 : 0;
-        ITvObject* plane = nullptr;
-        if (CreatePlayerPlane(&info, slot, is_local, &plane) < 0) {
-            // The player stays listed; the plane comes with the next level.
-            records_[slot] = std::make_unique<TvPlayerInfo>(info);
-            result = OM_E_FAIL;
-            continue;
-        }
-        AddPlayer(plane, is_local, &info, slot);
-        if (is_local) install_report(plane);
-        plane->Release();
+        if (add_player_again(info, slot, slot == local) < 0) result = OM_E_FAIL;
     }
     return result;
+}
+
+OmResult TavrinClientGame::add_player_again(const TvPlayerInfo& info, int32_t slot, bool local) {
+    ITvObject* plane = nullptr;
+    if (CreatePlayerPlane(&info, slot, local ? 1 : 0, &plane) < 0) {
+        // The player stays listed; the plane comes with the next level.
+        records_[slot] = std::make_unique<TvPlayerInfo>(info);
+        return OM_E_FAIL;
+    }
+    AddPlayer(plane, local ? 1 : 0, &info, slot);
+    if (local) install_report(plane);
+    plane->Release();
+    return OM_S_OK;
 }
 
 TvClientMatchState TavrinClientGame::SaveMatch() const {
@@ -174,17 +177,8 @@ OmResult TavrinClientGame::RestartMatch(const TvClientMatchState& state) {
     OmResult result = OM_S_OK;
     for (int32_t slot = 0; slot < static_cast<int32_t>(state.players.size()); ++slot) {
         if (!state.players[slot]) continue;
-        const TvPlayerInfo& info = *state.players[slot];
-        const int32_t is_local = slot == state.local_slot ? 1 : 0;
-        ITvObject* plane = nullptr;
-        if (CreatePlayerPlane(&info, slot, is_local, &plane) < 0) {
-            records_[slot] = std::make_unique<TvPlayerInfo>(info);
+        if (add_player_again(*state.players[slot], slot, slot == state.local_slot) < 0)
             result = OM_E_FAIL;
-            continue;
-        }
-        AddPlayer(plane, is_local, &info, slot);
-        if (is_local) install_report(plane);
-        plane->Release();
     }
     outcome_ = state.outcome;
     clock_offsets_[0] = state.clock_offset;
