@@ -34,8 +34,14 @@ public:
     }
     void vector(const char* key, const LgVector& v) {
         char buffer[160];
-        std::snprintf(buffer, sizeof(buffer), "%f %f %f", static_cast<double>(v.x),
-                      static_cast<double>(v.y), static_cast<double>(v.z));
+        const int length =
+            std::snprintf(buffer, sizeof(buffer), "%f %f %f", static_cast<double>(v.x),
+                          static_cast<double>(v.y), static_cast<double>(v.z));
+        // The reader takes values shorter than kValueSize: coordinates too far out for that in
+        // fixed notation are written in exponent form, which reads back exactly.
+        if (length < 0 || length >= static_cast<int>(kValueSize))
+            std::snprintf(buffer, sizeof(buffer), "%.9g %.9g %.9g", static_cast<double>(v.x),
+                          static_cast<double>(v.y), static_cast<double>(v.z));
         text(key, buffer);
     }
     void placement(const TvCreateDescriptor& entry) {

@@ -5,6 +5,9 @@
 #include "sound/channel/sound_expression.h"
 #include "sound/files/sound_keys.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 const char* const param_names[] = {"Param1", "Param2", "Param3", "Param4"};
@@ -60,11 +63,22 @@ OmResult FunctionSound::evaluate() {
     float value = 0.0f;
     const OmResult r = e->Expression_Evaluate(&value);
 
-    const float new_frequency = e->Expression_GetVariable("Frequency");
-    const float new_volume = e->Expression_GetVariable("Volume");
-    const float new_pan = e->Expression_GetVariable("Pan");
-    if (new_frequency != frequency)
-        wrapped_->SetParamInt(SOUND_INT_FREQUENCY, intptr_t(int32_t(new_frequency)));
+    // A result that is no finite number (a division by zero, an unknown name) changes nothing,
+    // and the variable goes back to its last value so the next evaluation starts from it.
+    const auto result = [e](const char* name, float before) {
+        const float after = e->Expression_GetVariable(name);
+        if (std::isfinite(after)) return after;
+        e->Expression_SetVariable(name, before);
+        return before;
+    };
+    const float new_frequency = result("Frequency", frequency);
+    const float new_volume = result("Volume", volume);
+    const float new_pan = result("Pan", pan);
+    if (new_frequency != frequency) {
+        // Beyond 32 bits the frequency saturates.
+        const float hz = std::clamp(new_frequency, -2147483648.0f, 2147483520.0f);
+        wrapped_->SetParamInt(SOUND_INT_FREQUENCY, intptr_t(int32_t(hz)));
+    }
     if (new_volume != volume) {
         wrapped_->SetParamReal(SOUND_REAL_VOLUME, volume_ * new_volume);
         if (zero_volume_stop_ && new_volume < FUNCTION_SILENT_VOLUME) wrapped_->Stop();

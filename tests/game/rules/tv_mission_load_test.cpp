@@ -426,6 +426,10 @@ TEST_F(MissionTest, TheWriterRoundTripsATableOfMissions) {
         "[vehicle0]\nname = lorry\nid = 5\nangle = 0.25\nrange = 150\ntargetgroup = 9\n"
         "[air9]\nname = camel\nid = 6\ngroups = 768\n[air9goal0]\ntype = 112\ntargetid = -8\n"
         "real = 2.5\nint = -1\npos = 7 8 9\n",
+        // Too far out for "%f %f %f" in a value the reader takes.
+        "[map]\nmap = flat\n[archetypes]\nair = camel\n"
+        "[air0]\nname = camel\npos = 2115 222 18055555555555555555555555555555550\n"
+        "[air0goal0]\ntype = 8\npos = -3e30 1e25 4e20\n",
     };
     for (const std::string& text : missions) {
         write_mission(7, text);

@@ -3,6 +3,8 @@
 // changed values applied, "ZeroVolumeStop", and instances with their own expression and base.
 #include "sound/channel/function_sound_control.h"
 
+#include <cmath>
+
 #include "framework/core/class_ids.h"
 #include "tests/sound/channel/channel_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -90,6 +92,29 @@ TEST_F(FunctionSoundTest, WithoutUpdateParam1IsFollowedAtOnce) {
     EXPECT_EQ(integer(base_.get(), SOUND_INT_FREQUENCY), 11025);
     EXPECT_FLOAT_EQ(real(base_.get(), SOUND_REAL_VOLUME), 0.8f * 0.25f);
     EXPECT_EQ(real(sound.get(), SOUND_REAL_VOLUME), 0.8f);
+}
+
+TEST_F(FunctionSoundTest, ResultsThatAreNoFiniteNumberChangeNothing) {
+    base_->SetParamReal(SOUND_REAL_PAN, 0.25f);
+    ComRef<ISound> sound;
+    ASSERT_EQ(load("Function = Frequency = OriginalFrequency * Param1 / Param2; "
+                   "Volume = Param2 / Param2; Pan = Param1 / Param2 - Param1\n",
+                   sound),
+              OM_S_OK);
+    ASSERT_EQ(sound->SetParamReal(SOUND_REAL_PARAM1, 2.0f), OM_S_OK); // divides by zero
+    EXPECT_EQ(integer(base_.get(), SOUND_INT_FREQUENCY), 22050);
+    EXPECT_EQ(real(base_.get(), SOUND_REAL_VOLUME), 1.0f);
+    EXPECT_EQ(real(base_.get(), SOUND_REAL_PAN), 0.25f);
+    for (const char* name : {"Frequency", "Volume", "Pan"})
+        EXPECT_TRUE(std::isfinite(variable(sound.get(), name))) << name;
+
+    ASSERT_EQ(sound->SetParamReal(SOUND_REAL_PARAM2, 1.0f), OM_S_OK);
+    EXPECT_EQ(integer(base_.get(), SOUND_INT_FREQUENCY), 44100);
+    EXPECT_EQ(real(base_.get(), SOUND_REAL_PAN), 0.0f);
+
+    // Far beyond 32 bits: the frequency saturates.
+    ASSERT_EQ(sound->SetParamReal(SOUND_REAL_PARAM1, 1e30f), OM_S_OK);
+    EXPECT_GT(integer(base_.get(), SOUND_INT_FREQUENCY), 44100);
 }
 
 TEST_F(FunctionSoundTest, WithUpdateParam1IsFollowedAtPlayAndEveryTimeStep) {
