@@ -21,6 +21,16 @@ function(corvel_add_library name)
     endif()
 endfunction()
 
+# corvel_light_test_code(<target>)
+# The test code itself is compiled lightly (the code under test keeps the build's own
+# optimisation): test sources are many and template-heavy, and their speed hardly matters.
+# Failures name their file and line without debug information, which only the Debug builds
+# (the sanitizer runs) keep for the test code.
+function(corvel_light_test_code target)
+    target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU,Clang>:-Og>
+                           $<$<AND:$<CXX_COMPILER_ID:GNU,Clang>,$<NOT:$<CONFIG:Debug>>>:-g0>)
+endfunction()
+
 # corvel_add_tests(<name> [DEPS targets...])
 # Builds test_<name> from tests/<name>/**.cpp and registers every test case with ctest.
 function(corvel_add_tests name)
@@ -30,9 +40,7 @@ function(corvel_add_tests name)
         return()
     endif()
     add_executable(test_${name} ${sources})
-    # The test code itself is compiled lightly (the code under test keeps the build's own
-    # optimisation): test sources are many and template-heavy, and their speed hardly matters.
-    target_compile_options(test_${name} PRIVATE $<$<CXX_COMPILER_ID:GNU,Clang>:-O1 -g1>)
+    corvel_light_test_code(test_${name})
     target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} corvel_testsupport GTest::gtest
                           GTest::gmock)
     gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
