@@ -9,6 +9,7 @@
 #include "game/tv_frontend_services.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 using namespace tvmission;
@@ -32,6 +33,11 @@ public:
         std::snprintf(buffer, sizeof(buffer), "%f", static_cast<double>(value));
         text(key, buffer);
     }
+    // Written only when it would not read back as the default: a value that prints as the
+    // default (a tiny negative as "-0.000000") would be left out by the next save.
+    void real_unless(const char* key, float value, float fallback) {
+        if (as_read(value) != as_read(fallback)) real(key, value);
+    }
     void vector(const char* key, const LgVector& v) {
         char buffer[160];
         const int length =
@@ -52,6 +58,12 @@ public:
     }
 
 private:
+    static float as_read(float value) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof(buffer), "%f", static_cast<double>(value));
+        return std::strtof(buffer, nullptr);
+    }
+
     IPropertySheet* sheet_;
 };
 
@@ -85,15 +97,14 @@ OmResult TavrinMission::SaveMission(int32_t number) {
     out.text("map", map_name);
     out.text("offset", "0 0 0");
     // Kept when it is not the default a reload would give anyway.
-    if (safe_height != kTvDefaultSafeHeight) out.real("safeheight", safe_height);
+    out.real_unless("safeheight", safe_height, kTvDefaultSafeHeight);
     out.section("mission");
     for (int32_t g = 0; g < kTvMissionGroupGoals; ++g) {
-        if (group_goals[g] == 0.0f) continue;
         char key[16];
         std::snprintf(key, sizeof(key), "Group%d", g);
-        out.real(key, group_goals[g]);
+        out.real_unless(key, group_goals[g], 0.0f);
     }
-    if (time_limit != 0.0f) out.real("timelimit", time_limit);
+    out.real_unless("timelimit", time_limit, 0.0f);
 
     if (reinforcement_count > 0) {
         out.section("reinforcements");
@@ -126,8 +137,7 @@ OmResult TavrinMission::SaveMission(int32_t number) {
         out.text("name", ground_kind_names[entry.archetype_index]);
         out.integer("id", entry.id);
         out.integer("groups", static_cast<int32_t>(entry.group_mask));
-        if (entry.endurance != archetype_endurance(entry.archetype))
-            out.real("endurance", entry.endurance);
+        out.real_unless("endurance", entry.endurance, archetype_endurance(entry.archetype));
         out.placement(entry);
     }
 
@@ -145,8 +155,7 @@ OmResult TavrinMission::SaveMission(int32_t number) {
         out.real("angle", entry.angle);
         out.real("range", entry.range);
         out.integer("targetgroup", entry.target_group);
-        if (entry.endurance != archetype_endurance(entry.archetype))
-            out.real("endurance", entry.endurance);
+        out.real_unless("endurance", entry.endurance, archetype_endurance(entry.archetype));
         out.placement(entry);
     }
 
@@ -165,10 +174,8 @@ OmResult TavrinMission::SaveMission(int32_t number) {
         out.integer("ordinancetype", entry.ordinance_type);
         out.integer("numordinance", entry.ordinance_count);
         if (entry.flags & kTvFlagPlayerPlane) out.text("player", "1");
-        if (entry.endurance != archetype_endurance(entry.archetype))
-            out.real("endurance", entry.endurance);
-        if (entry.high_speed != archetype_high_speed(entry.archetype))
-            out.real("highspeed", entry.high_speed);
+        out.real_unless("endurance", entry.endurance, archetype_endurance(entry.archetype));
+        out.real_unless("highspeed", entry.high_speed, archetype_high_speed(entry.archetype));
         out.placement(entry);
         for (int32_t g = 0; g < entry.goal_count && g < kTvMissionGoalCapacity; ++g) {
             const TvMissionGoal& goal = entry.goals[g];

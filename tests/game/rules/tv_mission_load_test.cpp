@@ -441,6 +441,27 @@ TEST_F(MissionTest, TheWriterRoundTripsATableOfMissions) {
     }
 }
 
+TEST_F(MissionTest, AValueThatPrintsAsItsDefaultIsLeftOutSoASecondSaveIsTheSame) {
+    register_ground_stand_in();
+    write_mission(7, "[map]\nmap = flat\n[mission]\nGroup9 = -0.0000001\ntimelimit = 0.0000001\n"
+                     "Group2 = 40\n");
+    const auto saved = [&](int number) {
+        return read_text_file((std::filesystem::path(dir.path()) / "missions" /
+                               std::to_string(number) / "mission.ini")
+                                  .string());
+    };
+    ComRef<ITvMission> first = load(7);
+    std::filesystem::create_directories(std::filesystem::path(dir.path()) / "missions" / "8");
+    ASSERT_EQ(first->SaveMission(8), OM_S_OK);
+    ComRef<ITvMission> second = load(8);
+    std::filesystem::create_directories(std::filesystem::path(dir.path()) / "missions" / "9");
+    ASSERT_EQ(second->SaveMission(9), OM_S_OK);
+    EXPECT_EQ(saved(8), saved(9));
+    EXPECT_NE(saved(8).find("Group2=40.000000"), std::string::npos);
+    EXPECT_EQ(saved(8).find("Group9"), std::string::npos);
+    EXPECT_EQ(saved(8).find("timelimit"), std::string::npos);
+}
+
 TEST_F(MissionTest, TheWriterWritesWhatDiffersAndRenumbers) {
     register_ground_stand_in();
     write_mission(9, "[map]\nmap = flat\noffset = 10 0 10\n[mission]\nGroup3 = 40\n"
