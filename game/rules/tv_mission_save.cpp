@@ -28,15 +28,11 @@ public:
         std::snprintf(buffer, sizeof(buffer), format, value);
         text(key, buffer);
     }
-    void real(const char* key, float value) {
-        char buffer[64];
-        std::snprintf(buffer, sizeof(buffer), "%f", static_cast<double>(value));
-        text(key, buffer);
-    }
+    void real(const char* key, float value) { text(key, real_text(value).c_str()); }
     // Written only when it would not read back as the default: a value that prints as the
     // default (a tiny negative as "-0.000000") would be left out by the next save.
     void real_unless(const char* key, float value, float fallback) {
-        if (as_read(value) != as_read(fallback)) real(key, value);
+        if (read_back(value) != read_back(fallback)) real(key, value);
     }
     void vector(const char* key, const LgVector& v) {
         char buffer[160];
@@ -58,11 +54,12 @@ public:
     }
 
 private:
-    static float as_read(float value) {
+    static std::string real_text(float value) {
         char buffer[64];
         std::snprintf(buffer, sizeof(buffer), "%f", static_cast<double>(value));
-        return std::strtof(buffer, nullptr);
+        return buffer;
     }
+    static float read_back(float value) { return std::strtof(real_text(value).c_str(), nullptr); }
 
     IPropertySheet* sheet_;
 };
