@@ -10,6 +10,7 @@
 #include "frontend/html/html_hit_test.h"
 #include "frontend/html/html_layout.h"
 #include "frontend/html/html_parser.h"
+#include "frontend/html/html_pixels.h"
 #include "fuzz/fixed_width_font.h"
 #include "fuzz/framework_harness.h"
 
@@ -82,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "a link's box is the one its walk finds");
         }
         if (box.width < 0 || box.height < 0) continue;
-        const int32_t hit = hitTestHtmlDocument(root.get(), int32_t(box.x + int64_t(box.width) / 2),
-                                                int32_t(box.y + int64_t(box.height) / 2));
+        const int32_t hit =
+            hitTestHtmlDocument(root.get(), htmlPixels(box.x + int64_t(box.width) / 2),
+                                htmlPixels(box.y + int64_t(box.height) / 2));
         require(hit >= 0 && hit < links, "the centre of a link's box hits a link");
     }
     for (int32_t link = 0; link < links && link < kMostLinks; ++link) {

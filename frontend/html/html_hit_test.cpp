@@ -3,6 +3,7 @@
 
 #include "framework/core/com_ref.h"
 #include "frontend/html/html_document.h"
+#include "frontend/html/html_pixels.h"
 
 #include <functional>
 #include <unordered_map>
@@ -47,30 +48,30 @@ int32_t walk_table(IObjHash* table, int32_t origin_x, int32_t origin_y, const Bo
     if (!table->Has("_x")) return -1;
     ICOMArray* rows = htmlArrayAt(table, "rows");
     const int32_t row_count = rows ? rows->Count() : 0;
-    int32_t top = origin_y + table->GetInt("_y", 0);
+    int32_t top = htmlAddPixels(origin_y, table->GetInt("_y", 0));
     for (int32_t r = 0; r < row_count; ++r) {
         ICOMArray* cells = htmlArrayAt(htmlArrayNode(rows, r), "cells");
         const int32_t cell_count = cells ? cells->Count() : 0;
-        int32_t left = origin_x + table->GetInt("_x", 0);
+        int32_t left = htmlAddPixels(origin_x, table->GetInt("_x", 0));
         IObjHash* last = nullptr;
         for (int32_t c = 0; c < cell_count; ++c) {
             IObjHash* cell = htmlArrayNode(cells, c);
             if (!cell) continue;
             const int32_t answer = walk_cell(cell, left, top, visit);
             if (answer >= 0) return answer;
-            left += cell->GetInt("_width", 0);
+            left = htmlAddPixels(left, cell->GetInt("_width", 0));
             last = cell;
         }
-        if (last) top += last->GetInt("_height", 0);
+        if (last) top = htmlAddPixels(top, last->GetInt("_height", 0));
     }
     return -1;
 }
 
 bool box_contains(IObjHash* box, int32_t origin_x, int32_t origin_y, int32_t x, int32_t y) {
-    const int32_t left = origin_x + box->GetInt("_x", 0);
-    const int32_t top = origin_y + box->GetInt("_y", 0);
-    return left <= x && x <= left + box->GetInt("_width", 0) && top <= y &&
-           y <= top + box->GetInt("_height", 0);
+    const int32_t left = htmlAddPixels(origin_x, box->GetInt("_x", 0));
+    const int32_t top = htmlAddPixels(origin_y, box->GetInt("_y", 0));
+    return left <= x && x <= int64_t(left) + box->GetInt("_width", 0) && top <= y &&
+           y <= int64_t(top) + box->GetInt("_height", 0);
 }
 
 } // namespace
@@ -117,8 +118,9 @@ bool getHtmlLinkBox(IObjHash* root, int32_t link, int32_t n, HtmlBox* box) {
     const int32_t found =
         walk_cell(cell, 0, 0, [&](IObjHash* node, IObjHash* owner, int32_t ox, int32_t oy) {
             if (!htmlArrayHolds(objs, owner) || seen++ != n) return -1;
-            *box = HtmlBox{ox + node->GetInt("_x", 0), oy + node->GetInt("_y", 0),
-                           node->GetInt("_width", 0), node->GetInt("_height", 0)};
+            *box = HtmlBox{htmlAddPixels(ox, node->GetInt("_x", 0)),
+                           htmlAddPixels(oy, node->GetInt("_y", 0)), node->GetInt("_width", 0),
+                           node->GetInt("_height", 0)};
             return 0;
         });
     return found >= 0;
@@ -150,7 +152,8 @@ void listHtmlLinkBoxes(IObjHash* root, std::vector<HtmlLinkBox>* out) {
         const auto found = link_of.find(identity(owner));
         if (found != link_of.end()) {
             out->push_back(
-                {found->second, HtmlBox{ox + node->GetInt("_x", 0), oy + node->GetInt("_y", 0),
+                {found->second, HtmlBox{htmlAddPixels(ox, node->GetInt("_x", 0)),
+                                        htmlAddPixels(oy, node->GetInt("_y", 0)),
                                         node->GetInt("_width", 0), node->GetInt("_height", 0)}});
         }
         return -1;

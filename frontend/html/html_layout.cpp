@@ -4,6 +4,7 @@
 
 #include "framework/core/com_ref.h"
 #include "frontend/html/html_document.h"
+#include "frontend/html/html_pixels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,8 +16,9 @@ namespace {
 // Longest word the text layout measures; the rest is dropped.
 constexpr size_t kLayoutWordLimit = 79;
 
+// Rounds towards minus infinity (an arithmetic shift).
 int32_t floor_half(int32_t value) {
-    return value >= 0 ? value / 2 : -((-value + 1) / 2);
+    return value >> 1;
 }
 
 void remove_box(IObjHash* node) {
@@ -123,7 +125,7 @@ OmResult htmlLayoutNewLine(HtmlLayoutContext& context, int32_t spacing) {
     if (r >= 0) r = record->SetInt("_totalwidth", context.width);
     if (r >= 0) r = record->SetInt("_width", context.line_x);
     if (r >= 0) r = appendHtmlObject(context.owner, record.get());
-    context.line_y += context.line_height + spacing;
+    context.line_y = htmlPixels(int64_t(context.line_y) + context.line_height + spacing);
     context.line_x = 0;
     context.line_height = 0;
     context.lowest_line_end = std::max(context.lowest_line_end, context.line_y);
@@ -133,7 +135,7 @@ OmResult htmlLayoutNewLine(HtmlLayoutContext& context, int32_t spacing) {
 bool htmlLayoutWouldWrap(const HtmlLayoutContext& context, int32_t width) {
     if (context.line_y > context.height) return false;
     if (width > context.width) return false;
-    return context.line_x + width > context.width;
+    return int64_t(context.line_x) + width > context.width;
 }
 
 OmResult htmlLayoutPlace(HtmlLayoutContext& context, int32_t width, int32_t height) {
@@ -143,7 +145,7 @@ OmResult htmlLayoutPlace(HtmlLayoutContext& context, int32_t width, int32_t heig
         if (context.line_y > context.height) return OM_E_FAIL;
     }
     context.line_height = std::max(context.line_height, height);
-    context.line_x += width;
+    context.line_x = htmlAddPixels(context.line_x, width);
     context.widest_line = std::max(context.widest_line, context.line_x);
     return OM_S_OK;
 }
@@ -160,7 +162,7 @@ void htmlLayoutGetPos(const HtmlLayoutContext& context, int32_t* x, int32_t* y) 
 
 void htmlLayoutGetExtent(const HtmlLayoutContext& context, int32_t* width, int32_t* height) {
     *width = context.widest_line;
-    *height = context.lowest_line_end + context.line_height;
+    *height = htmlAddPixels(context.lowest_line_end, context.line_height);
 }
 
 OmResult addHtmlFrag(IObjHash* text, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -213,7 +215,7 @@ OmResult wrapTextIntoFrags(HtmlLayoutContext& context, IObjHash* text, ICOMArray
         int32_t word_width = 0;
         for (size_t k = 0; k < word.size(); ++k) {
             const int32_t w = font->width(static_cast<unsigned char>(word[k]));
-            if (word_width + w > context.width) {
+            if (int64_t(word_width) + w > context.width) {
                 word = word.substr(0, k);
                 break;
             }
@@ -221,24 +223,24 @@ OmResult wrapTextIntoFrags(HtmlLayoutContext& context, IObjHash* text, ICOMArray
         }
 
         if (!buffered) {
-            if (htmlLayoutWouldWrap(context, word_width + blank)) {
+            if (htmlLayoutWouldWrap(context, htmlAddPixels(word_width, blank))) {
                 htmlLayoutNewLine(context, context.run->spacing.wrap);
             }
             r = htmlLayoutPlace(context, word_width, line_height);
             if (r < 0) return r;
             // Taken after placing, so that a word the placement moved to a new line has
             // its fragment there too.
-            frag_x = context.line_x - word_width;
+            frag_x = htmlPixels(int64_t(context.line_x) - word_width);
             frag_y = context.line_y;
             buffer.assign(word);
             frag_width = word_width;
             buffered = true;
-        } else if (!htmlLayoutWouldWrap(context, word_width + blank)) {
+        } else if (!htmlLayoutWouldWrap(context, htmlAddPixels(word_width, blank))) {
             // A word too wide for the line joins the fragment without a wrap.
-            (void)htmlLayoutPlace(context, word_width + blank, line_height);
+            (void)htmlLayoutPlace(context, htmlAddPixels(word_width, blank), line_height);
             buffer.push_back(' ');
             buffer.append(word);
-            frag_width += word_width + blank;
+            frag_width = htmlPixels(int64_t(frag_width) + word_width + blank);
         } else {
             r = emit();
             if (r < 0) return r;
@@ -402,23 +404,25 @@ void alignHtmlCellLines(IObjHash* cell, int32_t content_height) {
         if (type == "top") {
             vertical = 0;
         } else if (type == "middle") {
-            vertical = (cell->GetInt("_height", 0) - content_height) / 2;
+            vertical = htmlPixels((int64_t(cell->GetInt("_height", 0)) - content_height) / 2);
         } else if (type == "bottom") {
-            vertical = cell->GetInt("_height", 0) - content_height;
+            vertical = htmlPixels(int64_t(cell->GetInt("_height", 0)) - content_height);
         }
         // This entry starts a line that runs up to the next line-end record.
         int32_t end = i;
         while (end < count && !htmlNodeIs(htmlArrayNode(objs, end), "_br")) ++end;
         if (end < count) {
             IObjHash* record = htmlArrayNode(objs, end);
-            const int32_t spare = record->GetInt("_totalwidth", 0) - record->GetInt("_width", 0);
+            const int32_t spare =
+                htmlPixels(int64_t(record->GetInt("_totalwidth", 0)) - record->GetInt("_width", 0));
             horizontal = mode == Mode::left ? 0 : mode == Mode::right ? spare : floor_half(spare);
         }
         for (int32_t k = i; k < end; ++k) {
             IObjHash* item = htmlArrayNode(objs, k);
             if (!item) continue;
-            if (item->Has("_x")) item->SetInt("_x", item->GetInt("_x", 0) + horizontal);
-            if (item->Has("_y")) item->SetInt("_y", item->GetInt("_y", 0) + vertical);
+            if (item->Has("_x"))
+                item->SetInt("_x", htmlAddPixels(item->GetInt("_x", 0), horizontal));
+            if (item->Has("_y")) item->SetInt("_y", htmlAddPixels(item->GetInt("_y", 0), vertical));
         }
         i = end + 1;
     }

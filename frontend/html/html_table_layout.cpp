@@ -2,6 +2,7 @@
 // size over them. Cells have no spans: a cell's column is its place in its row.
 #include "frontend/html/html_document.h"
 #include "frontend/html/html_layout.h"
+#include "frontend/html/html_pixels.h"
 
 #include <algorithm>
 
@@ -78,10 +79,11 @@ OmResult lay_out_final(IObjHash* cell, int32_t, int32_t row, void* data) {
     return layoutHtmlCell(*sizing->run, cell, &width, &height);
 }
 
-// size x total / sum with the product formed first and the quotient truncated.
-int32_t scale(int32_t size, int32_t total, int32_t sum) {
+// size x total / sum with the product formed first and the quotient truncated. Both are
+// within twice the 32-bit range, so the product fits in 64 bits.
+int32_t scale(int64_t size, int64_t total, int64_t sum) {
     if (sum == 0) return 0;
-    return int32_t(int64_t(size) * total / sum);
+    return htmlPixels(size * total / sum);
 }
 
 } // namespace
@@ -101,7 +103,7 @@ OmResult forEachHtmlCell(IObjHash* table, HtmlCellCallback callback, void* data)
 }
 
 void distributeHtmlTracks(std::vector<HtmlTrack>& tracks, bool explicit_size, int32_t* total) {
-    int32_t sum = 0, fixed_sum = 0;
+    int64_t sum = 0, fixed_sum = 0;
     for (const HtmlTrack& track : tracks) {
         sum += track.size;
         if (track.fixed) fixed_sum += track.size;
@@ -118,7 +120,7 @@ void distributeHtmlTracks(std::vector<HtmlTrack>& tracks, bool explicit_size, in
     } else if (explicit_size) {
         for (HtmlTrack& track : tracks) track.size = scale(track.size, *total, sum);
     } else {
-        *total = sum;
+        *total = htmlPixels(sum);
     }
 }
 

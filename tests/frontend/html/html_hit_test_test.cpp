@@ -43,6 +43,17 @@ TEST_F(HtmlHitTest, FullPageImageLinkIsHitOnEveryEdge) {
     EXPECT_TRUE(box == (HtmlBox{0, 0, 640, 480}));
 }
 
+TEST_F(HtmlHitTest, BoxesReachingTheIntegerLimitAreHitToTheirEnd) {
+    // The image is at y 3 and as high as the limit: its bottom edge lies beyond it.
+    ComRef<IObjHash> root = layout("<p><a href=x><img width=10 height=2147483647></a>");
+    const struct {
+        int32_t x, y, link;
+    } cases[] = {{5, 3, 0}, {5, 2000000000, 0}, {5, INT32_MAX, 0}, {5, 2, -1}, {11, 5, -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(hitTestHtmlDocument(root.get(), c.x, c.y), c.link) << c.x << "," << c.y;
+    }
+}
+
 TEST_F(HtmlHitTest, FragmentEdgesBelongToTheBox) {
     // "ab" at {0, 0, 16, 10}.
     ComRef<IObjHash> root = layout("<a href=x>ab</a>");

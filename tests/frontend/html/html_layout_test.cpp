@@ -310,6 +310,30 @@ TEST_F(HtmlLayoutTest, ItemsThatCannotBePlacedStayWithoutPosition) {
     EXPECT_FALSE(obj(root.get(), 4)->Has("_x"));
 }
 
+// Sizes may be anything a 32-bit integer holds: positions and sums stop at its limits
+// instead of wrapping round to the other side of the page.
+TEST_F(HtmlLayoutTest, SizesAtTheIntegerLimitsSaturate) {
+    // Nothing is placed below a line as high as the limit (it is not above the page).
+    ComRef<IObjHash> root =
+        layout("<p><img width=10 height=2147483647><br><img width=10 height=10>", 640, 480);
+    EXPECT_EQ(box_of(obj(root.get(), 1)), (Box{0, 3, 10, INT32_MAX}));
+    EXPECT_FALSE(obj(root.get(), 3)->Has("_x"));
+    EXPECT_EQ(cell(root.get())->GetInt("_height", 0), INT32_MAX);
+    // Widths far below zero take the line to the lower limit and no further.
+    root = layout("<img width=-2000000000 height=1><img width=-2000000000 height=1>"
+                  "<img width=-2000000000 height=1>",
+                  640, 480);
+    EXPECT_EQ(obj(root.get(), 1)->GetInt("_x", 0), -2000000000);
+    EXPECT_EQ(obj(root.get(), 2)->GetInt("_x", 0), INT32_MIN);
+    // A right-aligned line that ends before the lowest position moves to the highest.
+    root = layout("<table><tr><td width=640 align=right><img width=-2147483648 height=1></td>"
+                  "</tr></table>",
+                  640, 480);
+    IObjHash* image = obj(root.get(), 2); // after the table and the alignment marker
+    ASSERT_TRUE(htmlNodeIs(image, "image"));
+    EXPECT_EQ(image->GetInt("_x", 0), INT32_MAX);
+}
+
 TEST_F(HtmlLayoutTest, TextWithoutAMeasuredFontIsLeftOut) {
     ComRef<IObjHash> root = layout("words<img width=10 height=10>", 640, 480);
     EXPECT_TRUE(obj(root.get(), 0)->Has("_frags"));
@@ -351,6 +375,13 @@ TEST(HtmlTrackDistribution, Cases) {
         {{{100, false}, {200, false}}, false, 600, {100, 200}, 300},
         {{{0, false}, {0, false}}, true, 600, {0, 0}, 600},
         {{{100, false}, {200, true}}, true, 300, {100, 200}, 300},
+        // Sizes that add up past the 32-bit limit.
+        {{{INT32_MAX, true}, {INT32_MAX, true}}, false, 640, {320, 320}, 640},
+        {{{INT32_MAX, false}, {INT32_MAX, false}, {INT32_MAX, false}},
+         false,
+         480,
+         {160, 160, 160},
+         480},
     };
     for (const auto& c : cases) {
         std::vector<HtmlTrack> tracks = c.tracks;
