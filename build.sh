@@ -8,8 +8,10 @@
 #   ./build.sh tsan           build and run the graphics device's and the engine's tests under
 #                             ThreadSanitizer (the rasteriser's worker threads), and the
 #                             network client's and the multiplayer lobby's (the join thread)
-#   ./build.sh fuzz [seconds] build the fuzz harnesses with clang and run each for the given
-#                             time (default 60 s), printing executions and crashes per harness
+#   ./build.sh fuzz [seconds] [harness ...]
+#                             build the fuzz harnesses with clang and run each (or those named)
+#                             for the given time (default 60 s), printing executions, rate and
+#                             crashes per harness; FUZZ_RUNS and FUZZ_WORKERS: see fuzz/run.sh
 #   ./build.sh fuzz-seeds     regenerate the seed corpora in fuzz/corpus/
 # With CI=true, `test` also runs every fuzz harness for 10 s on its seed corpus.
 set -e
@@ -93,15 +95,25 @@ bench)
     python3 bench/e2e/stress_frames.py --corvel build-release/bin/corvel
     ;;
 fuzz)
+    seconds=${1:-60}
+    [ $# -gt 0 ] && shift
     build_fuzz
-    fuzz/run.sh build-fuzz "${1:-60}" "$jobs"
+    # The cores go to whole harnesses: each takes FUZZ_WORKERS of them.
+    # A count that is no positive whole number is fuzz/run.sh's to refuse.
+    harness_jobs=$jobs
+    case "${FUZZ_WORKERS:-1}" in
+    '' | 0* | *[!0-9]*) ;;
+    *) harness_jobs=$((jobs / FUZZ_WORKERS)) ;;
+    esac
+    [ "$harness_jobs" -gt 0 ] || harness_jobs=1
+    fuzz/run.sh build-fuzz "$seconds" "$harness_jobs" "$@"
     ;;
 fuzz-seeds)
     build_fuzz
     build-fuzz/fuzz/fuzz_seeds fuzz/corpus
     ;;
 *)
-    echo "usage: $0 run|test|bench|sanitize|tsan|fuzz [seconds]|fuzz-seeds" >&2
+    echo "usage: $0 run|test|bench|sanitize|tsan|fuzz [seconds] [harness ...]|fuzz-seeds" >&2
     exit 2
     ;;
 esac
