@@ -92,8 +92,9 @@ passed=0
 failed=0
 for name in $harnesses; do
     work="$build/fuzz-work/$name"
-    # Every process must have printed its final count; one that did not was killed or hung.
-    runs=0
+    # Every process must have printed its final count; one that did not was killed or hung,
+    # and a harness without a log never ran.
+    runs=""
     for log in "$work/log" "$work"/log.*; do
         [ -f "$log" ] || continue
         count=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
@@ -101,7 +102,7 @@ for name in $harnesses; do
             runs=""
             break
         fi
-        runs=$((runs + count))
+        runs=$((${runs:-0} + count))
     done
     milliseconds=$(cat "$work/milliseconds" 2>/dev/null || echo 0)
     rate="-"
