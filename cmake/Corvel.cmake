@@ -31,10 +31,12 @@ function(corvel_light_test_code target)
                            $<$<AND:$<CXX_COMPILER_ID:GNU,Clang>,$<NOT:$<CONFIG:Debug>>>:-g0>)
 endfunction()
 
-# corvel_add_tests(<name> [DEPS targets...])
-# Builds test_<name> from tests/<name>/**.cpp and registers every test case with ctest.
+# corvel_add_tests(<name> [LAYER library] [DEPS targets...])
+# Builds test_<name> from tests/<name>/**.cpp and registers every test case with ctest. The
+# executable belongs to the layer of corvel_<name> (or of LAYER) and links nothing above it
+# (cmake/Layers.cmake).
 function(corvel_add_tests name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LAYER" "DEPS" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${name}/*.cpp)
     if(NOT sources)
         return()
@@ -45,6 +47,10 @@ function(corvel_add_tests name)
                           GTest::gmock)
     gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
                          PROPERTIES ENVIRONMENT "CORVEL_HEADLESS=1")
+    if(NOT ARG_LAYER)
+        set(ARG_LAYER corvel_${name})
+    endif()
+    corvel_set_test_layer(test_${name} ${ARG_LAYER})
 endfunction()
 
 # corvel_add_bench(<name> [DEPS targets...])

@@ -6,12 +6,12 @@
 // worker thread, idle while nothing renders).
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "fuzz/framework_harness.h"
 #include "fuzz/shared_storage.h"
 #include "platform/audio/audio_backend.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "program/module_groups.h"
 
 OmResult DebugMessage_UnregisterClasses(IObjectManager* manager);
 

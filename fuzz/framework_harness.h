@@ -6,13 +6,13 @@
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
 #include "framework/core/memory.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "framework/io/memory_stream.h"
 #include "framework/io/stream_helpers.h"
 #include "fuzz/fuzz_support.h"
+#include "program/module_groups.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -36,7 +36,6 @@
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/window_hook.h"
-#include "frontend/startup/class_registration.h"
 #include "frontend/startup/game_services.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
@@ -46,6 +45,7 @@
 #include "platform/graphics/device_profile.h"
 #include "platform/headless.h"
 #include "platform/os/named_mutex.h"
+#include "program/class_registration.h"
 
 #include <cstdlib>
 #include <optional>

@@ -3,10 +3,10 @@
 // harness waits on the wall clock.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "fuzz/framework_harness.h"
 #include "platform/clock.h"
+#include "program/module_groups.h"
 
 #include <algorithm>
 #include <span>

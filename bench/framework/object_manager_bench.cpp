@@ -3,7 +3,7 @@
 #include "framework/containers/com_hash.h"
 #include "framework/containers/values.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
+#include "program/module_groups.h"
 
 #include <benchmark/benchmark.h>
 #include <string>

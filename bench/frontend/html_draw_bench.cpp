@@ -5,13 +5,13 @@
 #include "framework/core/com_ref.h"
 #include "framework/core/component.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/io/memory_stream.h"
 #include "frontend/html/html_browser.h"
 #include "game/world/om_lg_renderer.h"
 #include "platform/headless.h"
 #include "platform/window/window.h"
+#include "program/module_groups.h"
 #include "tools/demoscene/engine_session.h"
 
 #include <benchmark/benchmark.h>

@@ -3,9 +3,9 @@
 // device's 22050 Hz 3D (mono) maker, in ms per second of audio.
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
 #include "framework/io/memory_stream.h"
 #include "platform/audio/audio_backend.h"
+#include "program/module_groups.h"
 #include "sound/base/base_sound_create.h"
 #include "sound/base/sound_format.h"
 #include "sound/device/win32_dx6_sound_control2.h"

@@ -3,8 +3,8 @@
 // followed by the set's time step.
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
 #include "platform/paths.h"
+#include "program/module_groups.h"
 #include "sound/base/base_sound_control.h"
 #include "sound/set/sound_set.h"
 

@@ -1,12 +1,12 @@
 // Seeds of the picture harness: small pictures written by the Sun raster, PNG and JPEG
 // writers (true colour and palettised), hand-made bitmaps (the BMP reader has no writer), and
 // INI pictures naming an image and a mask as the menu pages' pictures do.
-#include "framework/core/module_groups.h"
 #include "fuzz/framework_harness.h"
 #include "fuzz/seeds/seed_set.h"
 #include "media/raster/image_codecs.h"
 #include "media/raster/pixel_channels.h"
 #include "media/raster/raster.h"
+#include "program/module_groups.h"
 
 #include <string>
 #include <vector>
@@ -42,7 +42,8 @@ ComRef<IRaster> sample(uint32_t format) {
         require(description->CreateRaster(palette.put()) >= 0, "a seed palette is made");
         palette->Lock(OM_LOCK_WRITE, &base, &stride);
         const uint32_t colours[] = {0xFF000000, 0xFF112233, 0xFF445566, 0xFFFFFFFF};
-        for (int i = 0; i < 4; ++i) om_write_pixel(static_cast<uint8_t*>(base) + 4 * i, 4, colours[i]);
+        for (int i = 0; i < 4; ++i)
+            om_write_pixel(static_cast<uint8_t*>(base) + 4 * i, 4, colours[i]);
         palette->Unlock();
         raster->SetProperty(OM_RASTER_PALETTE, reinterpret_cast<intptr_t>(palette.get()));
     }
@@ -99,7 +100,8 @@ FUZZ_SEEDS(picture_load) {
     const std::string bmp_rle8 =
         bmp(4, 3, 8, 1, {0x00FF0000, 0x000000FF},
             std::string("\x04\x01\x00\x00\x00\x03\x01\x00\x01\x00\x00\x00\x02\x01\x00\x01", 16));
-    const std::string bmp4 = bmp(4, 2, 4, 0, {0, 0xFFFFFF}, std::string("\x01\x10\0\0\x11\x00\0\0", 8));
+    const std::string bmp4 =
+        bmp(4, 2, 4, 0, {0, 0xFFFFFF}, std::string("\x01\x10\0\0\x11\x00\0\0", 8));
     seeds.add("png", framed(kPng, png));
     seeds.add("png_palette_565", framed(kPng | kFixed565, png8));
     seeds.add("sun", framed(kRas, ras));

@@ -1,11 +1,11 @@
 // Seeds of the sound harnesses: the demo data's channels.ini, sounds.ini and music.ini, small
 // sets with meta and function sounds, and WAV and IMA ADPCM files written by the sound-file
 // writers from sounds made by BaseSoundCreate.
-#include "framework/core/module_groups.h"
 #include "fuzz/framework_harness.h"
 #include "fuzz/seeds/demo_files.h"
 #include "fuzz/seeds/seed_set.h"
 #include "fuzz/sound_fixture.h"
+#include "program/module_groups.h"
 #include "sound/base/base_sound_create.h"
 #include "sound/base/sound.h"
 #include "sound/base/sound_create.h"

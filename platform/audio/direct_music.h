@@ -6,8 +6,8 @@
 // cursor; music time in the MIDI file's own ticks, counted from the last PlaySegment.
 #pragma once
 
-#include "framework/core/unknown.h"
 #include "platform/audio/dsound.h"
+#include "platform/com/unknown.h"
 
 #include <cstdint>
 

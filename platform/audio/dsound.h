@@ -2,7 +2,7 @@
 // the 3D listener and buffer interfaces, mixed in software (platform/audio/).
 #pragma once
 
-#include "framework/core/unknown.h"
+#include "platform/com/unknown.h"
 #include "platform/wave_format.h"
 
 #include <cstdint>

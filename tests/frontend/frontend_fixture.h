@@ -2,8 +2,8 @@
 // the current directory for the test's lifetime.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
+#include "program/module_groups.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 

@@ -5,13 +5,13 @@
 
 #include "framework/platform/os_service.h"
 #include "frontend/menus/front_end_shutdown.h"
-#include "frontend/startup/class_registration.h"
 #include "frontend/startup/game_services.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
 #include "platform/os/named_mutex.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window.h"
+#include "program/class_registration.h"
 #include "tests/frontend/frontend_fixture.h"
 
 namespace frontendtest {

@@ -4,11 +4,12 @@
 
 #include "framework/core/com_ref.h"
 #include "framework/core/component.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "net/client/om_aerovant_client.h"
 #include "net/transport/om_transport.h"
+#include "tests/net/network_classes.h"
 #include "tests/net/scripted_transport.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 namespace nettest {
@@ -18,10 +19,10 @@ protected:
     void SetUp() override {
         IObjectManager* manager = OmGetObjectManager();
         ASSERT_NE(manager, nullptr);
-        OmRegisterStorageModules(manager);
-        OmRegisterSystemModules(manager);
-        OmRegisterContainerModules(manager);
-        OmRegisterNetworkModules(manager);
+        testsupport::register_storage_classes(manager);
+        testsupport::register_system_classes(manager);
+        testsupport::register_container_classes(manager);
+        testsupport::register_network_classes(manager);
         OmAerovantClient_RegisterClasses(manager);
     }
 };

@@ -3,11 +3,12 @@
 // files.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/io/memory_stream.h"
 #include "framework/io/object_rw.h"
 #include "sound/files/riff_stream.h"
+#include "tests/sound/sound_classes.h"
 #include "tests/sound/sound_test_support.h"
+#include "tests/support/framework_classes.h"
 
 #include <string>
 #include <vector>
@@ -19,10 +20,10 @@ protected:
     void SetUp() override {
         SoundTest::SetUp();
         IObjectManager* manager = OmGetObjectManager();
-        OmRegisterContainerModules(manager);
-        OmRegisterSoundModules(manager);
-        OmRegisterStorageModules(manager);
-        OmRegisterSystemModules(manager);
+        testsupport::register_container_classes(manager);
+        testsupport::register_sound_classes(manager);
+        testsupport::register_storage_classes(manager);
+        testsupport::register_system_classes(manager);
     }
 };
 

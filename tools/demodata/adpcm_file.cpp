@@ -4,10 +4,10 @@
 
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/io/memory_stream.h"
 #include "framework/io/object_rw.h"
+#include "program/module_groups.h"
 #include "sound/base/base_sound_create.h"
 #include "sound/base/sound_format.h"
 #include "sound/base/sound_params.h"

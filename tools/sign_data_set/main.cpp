@@ -2,9 +2,9 @@
 // enciphered, its signature and the public key) and checks a signed folder.
 #include "framework/core/com_ref.h"
 #include "framework/core/framework_startup.h"
-#include "framework/core/module_groups.h"
 #include "framework/crypto/secure_storage.h"
 #include "framework/crypto/secure_storage_create.h"
+#include "program/module_groups.h"
 #include "tools/sign_data_set/plain_list.h"
 
 #include <cstdio>

@@ -2,12 +2,12 @@
 // buffer forms across chunk boundaries, stream positions, seeds, and refusal of bad input.
 #include "framework/crypto/cipher.h"
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/crypto/ascii_crypt.h"
 #include "framework/crypto/crypt_pw.h"
 #include "framework/crypto/tiny_crypt.h"
 #include "tests/framework/crypto/stream_fixture.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 #include <random>
@@ -25,7 +25,7 @@ std::vector<uint8_t> random_data(size_t n, uint32_t seed = 7) {
 
 class CipherTest : public FrameworkTest {
 protected:
-    CipherTest() { OmRegisterCryptoModules(OmGetObjectManager()); }
+    CipherTest() { testsupport::register_crypto_classes(OmGetObjectManager()); }
 
     static ComRef<ICipher> make(const GUID& clsid) {
         ComRef<ICipher> cipher;

@@ -2,10 +2,10 @@
 // stream positions it keeps, and refusal of hostile keys and signatures.
 #include "framework/crypto/digital_signature.h"
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/crypto/signature.h"
 #include "tests/framework/crypto/stream_fixture.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 namespace {
@@ -15,7 +15,7 @@ using namespace testsupport;
 class DigitalSignatureTest : public FrameworkTest {
 protected:
     DigitalSignatureTest() {
-        OmRegisterCryptoModules(OmGetObjectManager());
+        testsupport::register_crypto_classes(OmGetObjectManager());
         EXPECT_EQ(OmCreate(CLSID_DigitalSignature, IID_IDigitalSignature, ds_.put()), 0);
     }
     void TearDown() override {

@@ -3,11 +3,11 @@
 // and the key-text characters.
 #include "framework/crypto/secure_storage.h"
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/crypto/secure_storage_create.h"
 #include "platform/paths.h"
 #include "tests/framework/crypto/stream_fixture.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,7 +49,7 @@ void fill_text(char (&out)[OM_MAX_PATH], const std::string& text) {
 class SecureStorageTest : public FrameworkTest {
 protected:
     SecureStorageTest() {
-        OmRegisterAllModuleGroups(OmGetObjectManager());
+        testsupport::register_framework_classes(OmGetObjectManager());
         platform::set_drive_root('t', tree_.path());
         tree_.write_file("data/warn.bin", kWarn);
         tree_.write_file("data/secure.ini", kSecure);

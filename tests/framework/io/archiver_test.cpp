@@ -2,8 +2,8 @@
 #include "framework/io/archiver.h"
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "tests/framework/io/stream_bytes.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 #include <cstring>
@@ -69,7 +69,7 @@ class ArchiverTest : public testsupport::FrameworkTest {
 protected:
     void SetUp() override {
         ArchiveNode_RegisterClasses(OmGetObjectManager());
-        OmRegisterStorageModules(OmGetObjectManager());
+        testsupport::register_storage_classes(OmGetObjectManager());
         ASSERT_EQ(OmCreate(CLSID_Archiver, IID_IArchiver, archiver_.put()), 0);
     }
     void TearDown() override {

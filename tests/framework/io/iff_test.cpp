@@ -6,8 +6,8 @@
 #include "framework/containers/com_hash.h"
 #include "framework/containers/simple_array.h"
 #include "framework/containers/values.h"
-#include "framework/core/module_groups.h"
 #include "tests/framework/io/stream_bytes.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 #include <malloc.h>
@@ -23,7 +23,7 @@ using testsupport::stream_of;
 
 class IffTest : public testsupport::FrameworkTest {
 protected:
-    void SetUp() override { OmRegisterContainerModules(OmGetObjectManager()); }
+    void SetUp() override { testsupport::register_container_classes(OmGetObjectManager()); }
     void TearDown() override {
         out_.reset();
         FrameworkTest::TearDown();

@@ -4,9 +4,9 @@
 
 #include "framework/containers/values.h"
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/io/stream_helpers.h"
 #include "platform/paths.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -77,9 +77,9 @@ class ObjectRWTest : public testsupport::FrameworkTest {
 protected:
     void SetUp() override {
         option_calls = 0;
-        OmRegisterContainerModules(OmGetObjectManager());
-        OmRegisterStorageModules(OmGetObjectManager());
-        OmRegisterSystemModules(OmGetObjectManager());
+        testsupport::register_container_classes(OmGetObjectManager());
+        testsupport::register_storage_classes(OmGetObjectManager());
+        testsupport::register_system_classes(OmGetObjectManager());
         TestFormats_RegisterClasses(OmGetObjectManager());
         ObjectRW_RegisterClasses(OmGetObjectManager());
         MetaObjectRW_RegisterClasses(OmGetObjectManager());

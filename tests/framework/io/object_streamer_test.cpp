@@ -3,9 +3,9 @@
 #include "framework/io/object_streamer.h"
 
 #include "framework/core/guid_text.h"
-#include "framework/core/module_groups.h"
 #include "framework/io/line_code.h"
 #include "tests/framework/io/stream_bytes.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 
 #include <string>
@@ -18,7 +18,7 @@ using testsupport::stream_of;
 
 class ObjectStreamerTest : public testsupport::FrameworkTest {
 protected:
-    void SetUp() override { OmRegisterContainerModules(OmGetObjectManager()); }
+    void SetUp() override { testsupport::register_container_classes(OmGetObjectManager()); }
     void TearDown() override {
         streamer_.reset();
         stream_.reset();

@@ -3,10 +3,10 @@
 // a fixture with every module registered.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/file_storage.h"
 #include "frontend/html/html_browser.h"
+#include "program/module_groups.h"
 #include "tests/frontend/html/html_test_support.h"
 
 #include <map>

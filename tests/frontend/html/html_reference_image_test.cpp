@@ -2,12 +2,12 @@
 // with the TrueType font, compared with its reviewed reference image. A missing reference
 // (or CORVEL_UPDATE_GOLDEN=1) writes the frame and fails, so a new image is looked at before
 // it is committed.
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/io/memory_stream.h"
 #include "game/world/om_lg_renderer.h"
 #include "media/raster/image_codecs.h"
 #include "platform/window/window.h"
+#include "program/module_groups.h"
 #include "tests/frontend/html/html_browser_test_support.h"
 #include "tests/support/png_file.h"
 #include "tests/support/source_dir.h"

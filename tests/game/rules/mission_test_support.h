@@ -5,13 +5,13 @@
 #pragma once
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tavrin_mission.h"
 #include "game/rules/tv_mission_classes.h"
 #include "game/world/om_lg_renderer.h"
 #include "game/world/tavrin_camera.h"
 #include "tests/game/world/landscape_test_support.h"
+#include "tests/media/media_classes.h"
 
 #include <cstdio>
 #include <string>
@@ -69,8 +69,10 @@ protected:
         ASSERT_EQ(TvRegisterMissionClass(manager), OM_S_OK);
         ASSERT_EQ(TvRegisterPlaneClass(manager), OM_S_OK);
         ASSERT_EQ(TvRegisterAIPlaneClass(manager), OM_S_OK);
-        ASSERT_EQ(OmRegisterTextModules(manager), OM_S_OK);
-        ASSERT_EQ(OmRegisterDisplayModules(manager), OM_S_OK);
+        testsupport::register_text_classes(manager);
+        DFALexAnalyser_RegisterClasses(manager);
+        NFALexAnalyser_RegisterClasses(manager);
+        testsupport::register_display_classes(manager);
         ASSERT_EQ(OmLgRenderer_RegisterClasses(manager), OM_S_OK);
         write_map("flat", "[appearance]\nbsp = flat\n", "flat",
                   landscapetest::quads_world({150.0f}, 1000.0f));

@@ -4,11 +4,11 @@
 // sound calls.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/tavrin_bsp_landscape.h"
 #include "tests/game/game_test_support.h"
+#include "tests/media/media_classes.h"
 #include "tests/support/temp_dir.h"
 #include "tools/modelwriter/world_builder.h"
 #include "tools/modelwriter/world_writer.h"
@@ -222,8 +222,8 @@ protected:
         LgTextureSetReadCallBack(noted_texture);
         texture_reads().clear();
         IObjectManager* manager = OmGetObjectManager();
-        ASSERT_EQ(OmRegisterStorageModules(manager), OM_S_OK);
-        ASSERT_EQ(OmRegisterContainerModules(manager), OM_S_OK);
+        testsupport::register_storage_classes(manager);
+        testsupport::register_container_classes(manager);
         ASSERT_EQ(TvRegisterBSPLandscapeClass(manager), OM_S_OK);
         previous_dir = std::filesystem::current_path();
         std::filesystem::current_path(dir.path());

@@ -3,13 +3,13 @@
 // (locks, fills, blits, textures), the renderer's scenes, state mapping and drawing, and the
 // "jpg" reader with its swap of red and blue and its halving.
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "game/tv_frontend_services.h"
 #include "game/world/om_lg_renderer.h"
 #include "media/raster/image_processor.h"
 #include "tests/game/game_test_support.h"
 #include "tests/game/world/raster_device.h"
+#include "tests/media/media_classes.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -32,9 +32,9 @@ protected:
     void SetUp() override {
         GameEngineTest::SetUp();
         IObjectManager* manager = OmGetObjectManager();
-        ASSERT_EQ(OmRegisterStorageModules(manager), OM_S_OK);
-        ASSERT_EQ(OmRegisterContainerModules(manager), OM_S_OK);
-        ASSERT_EQ(OmRegisterDisplayModules(manager), OM_S_OK);
+        testsupport::register_storage_classes(manager);
+        testsupport::register_container_classes(manager);
+        testsupport::register_display_classes(manager);
         ASSERT_EQ(OmLgRenderer_RegisterClasses(manager), OM_S_OK);
         rasters = std::make_unique<RasterDevice>();
         ASSERT_EQ(OmCreate(CLSID_OmLgRenderer, IID_IRenderer, renderer.put()), OM_S_OK);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/display_interface.h"
 #include "framework/platform/os_service.h"
@@ -12,6 +11,7 @@
 #include "platform/graphics/presenter.h"
 #include "platform/os/named_mutex.h"
 #include "platform/window/event_hub.h"
+#include "tests/media/media_classes.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,7 +26,7 @@ protected:
         IObjectManager* manager = OmGetObjectManager();
         ASSERT_NE(manager, nullptr);
         ASSERT_EQ(Win32OS_RegisterClasses(manager), 0);
-        OmRegisterDisplayModules(manager);
+        testsupport::register_display_classes(manager);
         ASSERT_EQ(OmCreate(CLSID_Win32OS, IID_IOmWindow, window_.put()), 0);
         window_->SetClassName("corvel display test");
         ASSERT_GE(window_->Create(nullptr), 0);

@@ -4,9 +4,9 @@
 #include "media/display/software_renderer.h"
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "media/display/sw_rasteriser.h"
+#include "tests/media/media_classes.h"
 #include "tests/media/raster/raster_fixture.h"
 
 #include <limits>
@@ -23,7 +23,7 @@ OmTLVertex vertex(float x, float y, uint32_t diffuse = 0xFFFFFFFF, float u = 0, 
 
 class SoftwareRendererTest : public testsupport::FrameworkTest {
 protected:
-    void SetUp() override { OmRegisterAllModuleGroups(OmGetObjectManager()); }
+    void SetUp() override { testsupport::register_media_classes(OmGetObjectManager()); }
 
     static ComRef<IRenderer> create(const GUID& clsid) {
         ComRef<IRenderer> renderer;

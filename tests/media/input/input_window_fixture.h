@@ -2,12 +2,12 @@
 // dummy video driver) adopted by the window service, and helpers that push input into SDL.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_service.h"
 #include "platform/input/input_focus.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window.h"
+#include "tests/media/media_classes.h"
 #include "tests/support/framework_fixture.h"
 
 #include <SDL.h>
@@ -19,7 +19,7 @@ class InputWindowTest : public FrameworkTest {
 protected:
     void SetUp() override {
         platform::reset_event_hub();
-        ASSERT_EQ(OmRegisterAllModuleGroups(OmGetObjectManager()), 0);
+        testsupport::register_media_classes(OmGetObjectManager());
         window_ = platform::create_window({"Input Test", "input", nullptr, nullptr});
         ASSERT_NE(window_, nullptr);
         ASSERT_NE(platform::sdl_window(window_), nullptr);

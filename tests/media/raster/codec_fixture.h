@@ -2,10 +2,10 @@
 // reading or writing through a codec made from its module's class table.
 #pragma once
 
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/io/memory_stream.h"
 #include "media/raster/image_codecs.h"
+#include "tests/media/media_classes.h"
 #include "tests/media/raster/raster_fixture.h"
 
 #include <string>
@@ -88,7 +88,7 @@ inline std::vector<uint32_t> palette_of(IRaster* raster, uint32_t count) {
 // Every framework module plus the display group, as the program registers them.
 class CodecTest : public testsupport::FrameworkTest {
 protected:
-    void SetUp() override { OmRegisterAllModuleGroups(OmGetObjectManager()); }
+    void SetUp() override { testsupport::register_media_classes(OmGetObjectManager()); }
 };
 
 } // namespace rastertest

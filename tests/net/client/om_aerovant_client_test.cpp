@@ -8,6 +8,8 @@
 #include "platform/dplay/dplay_connection.h"
 #include "platform/dplay/host/dplay_host.h"
 #include "tests/net/net_fixture.h"
+#include "tests/net/network_classes.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/virtual_clock.h"
 
 #include <gtest/gtest.h>
@@ -63,8 +65,8 @@ class ClientInitTest : public testsupport::FrameworkTest {};
 
 TEST_F(ClientInitTest, InitReportsTheFirstFailingStepAndStillSetsUpThePlayer) {
     IObjectManager* manager = OmGetObjectManager();
-    OmRegisterStorageModules(manager);
-    OmRegisterSystemModules(manager);
+    testsupport::register_storage_classes(manager);
+    testsupport::register_system_classes(manager);
     OmAerovantClient_RegisterClasses(manager);
     ComRef<IOmTransport> missing;
     OmResult no_transport = OmCreate(CLSID_Win32Dx6Transport, IID_IOmTransport, missing.put());

@@ -2,9 +2,10 @@
 #include "net/messages/game_messages.h"
 
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/io/memory_stream.h"
 #include "tests/framework/platform/debug_log_fixture.h"
+#include "tests/net/network_classes.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/virtual_clock.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +17,9 @@ protected:
     void SetUp() override {
         testsupport::DebugLogTest::SetUp();
         IObjectManager* manager = OmGetObjectManager();
-        OmRegisterStorageModules(manager);
-        OmRegisterSystemModules(manager);
-        OmRegisterContainerModules(manager);
+        testsupport::register_storage_classes(manager);
+        testsupport::register_system_classes(manager);
+        testsupport::register_container_classes(manager);
     }
     // Message 26 to the game with slot 9.
     static void drop_one() {

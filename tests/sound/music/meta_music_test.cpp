@@ -5,13 +5,13 @@
 #include "framework/containers/values.h"
 #include "framework/core/com_ref.h"
 #include "framework/core/component.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_service.h"
 #include "platform/paths.h"
 #include "sound/music/meta_music.h"
 #include "sound/music/music_players.h"
 #include "sound/music/music_tempo.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/framework_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -132,8 +132,8 @@ protected:
         platform::set_program_dir(dir_.path());
         IObjectManager* manager = OmGetObjectManager();
         Win32OS_RegisterClasses(manager);
-        OmRegisterContainerModules(manager);
-        OmRegisterStorageModules(manager);
+        testsupport::register_container_classes(manager);
+        testsupport::register_storage_classes(manager);
         MetaMusic_RegisterClasses(manager);
         FakeMusicPlayers_RegisterClasses(manager);
     }

@@ -5,13 +5,13 @@
 
 #include "framework/containers/com_hash.h"
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_service.h"
 #include "platform/paths.h"
 #include "sound/music/music.h"
 #include "tests/sound/sound_file_support.h"
 #include "tests/sound/sound_test_support.h"
+#include "tests/support/framework_classes.h"
 #include "tests/support/temp_dir.h"
 
 #include <functional>
@@ -40,8 +40,8 @@ protected:
         platform::set_program_dir(dir_.path());
         IObjectManager* manager = OmGetObjectManager();
         Win32OS_RegisterClasses(manager);
-        OmRegisterContainerModules(manager);
-        OmRegisterStorageModules(manager);
+        testsupport::register_container_classes(manager);
+        testsupport::register_storage_classes(manager);
     }
     void TearDown() override {
         platform::set_program_dir("");

@@ -4,8 +4,8 @@
 
 #include "framework/containers/property_sheet.h"
 #include "framework/core/com_ref.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
+#include "program/module_groups.h"
 #include "tests/support/framework_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The program's entry. Start-up runs its steps in order and stops at the first that fails,
 // taking down what was made; shutdown runs after the front end whatever its result.
-#include "frontend/startup/program_entry.h"
+#include "program/program_entry.h"
 
 #include "framework/containers/property_sheet.h"
 #include "framework/core/class_ids.h"
@@ -12,14 +12,13 @@
 #include "framework/platform/os_service.h"
 #include "frontend/menus/front_end.h"
 #include "frontend/menus/front_end_shutdown.h"
+#include "frontend/multiplayer/multiplayer_session.h"
 #include "frontend/settings/language_strings.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/settings/settings_file.h"
 #include "frontend/settings/settings_values.h"
 #include "frontend/setup/game_setup.h"
-#include "frontend/multiplayer/multiplayer_session.h"
 #include "frontend/single/single_player.h"
-#include "frontend/startup/class_registration.h"
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/game_services.h"
@@ -35,6 +34,7 @@
 #include "platform/os/named_mutex.h"
 #include "platform/paths.h"
 #include "platform/window/window.h"
+#include "program/class_registration.h"
 
 #include <string>
 #include <vector>

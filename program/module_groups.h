@@ -1,8 +1,10 @@
 // The group registration functions: each registers the class tables of one group of built-in
-// modules, in a fixed order.
+// modules, in a fixed order. A group names classes of several libraries (the text group the
+// framework's lexers and the fonts, the web group the network's streams and the HTML
+// browsers), so the groups live with the program, above every library they name.
 #pragma once
 
-#include "framework/core/class_record.h"
+#include "framework/core/module_group.h"
 
 #include <span>
 
@@ -19,11 +21,6 @@ OmResult OmRegisterCryptoModules(IObjectManager* manager);
 OmResult OmRegisterSoundModules(IObjectManager* manager);
 OmResult OmRegisterContainerModules(IObjectManager* manager);
 OmResult OmRegisterDisplayModules(IObjectManager* manager);
-
-struct OmModuleGroup {
-    const char* name;
-    OmRegisterFunction register_modules;
-};
 
 // The groups in the order the program registers them at start-up: display, containers,
 // sound, crypto, web, input, maths, memory, network, system, storage, text.

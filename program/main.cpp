@@ -3,10 +3,10 @@
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/frame_shots.h"
 #include "frontend/startup/stage_log.h"
-#include "frontend/startup/program_entry.h"
 #include "frontend/startup/test_hooks.h"
 #include "platform/startup.h"
 #include "platform/window/key_script.h"
+#include "program/program_entry.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,9 @@
 // The built-in class registration order. Modules of the game, the sound players, the
 // engine-bound components, the input driver and the network client register here rather than
 // in the framework's groups; each joins its line when its module is built.
-#include "frontend/startup/class_registration.h"
+#include "program/class_registration.h"
 
 #include "framework/core/class_ids.h"
-#include "framework/core/module_groups.h"
 #include "framework/core/object_manager.h"
 #include "framework/platform/os_extension.h"
 #include "framework/platform/os_service.h"
@@ -27,6 +26,7 @@
 #include "game/world/tv_weapon.h"
 #include "media/input/dx5_input_device.h"
 #include "net/client/om_aerovant_client.h"
+#include "program/module_groups.h"
 #include "sound/music/win32_dx5_streamed_music.h"
 #include "sound/music/win32_dx7_direct_music.h"
 #include "sound/music/win32_red_book_music.h"

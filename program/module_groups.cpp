@@ -1,6 +1,6 @@
 // The group registration functions. Each lists the modules of its group in registration
 // order; a module joins its list, at its place, when it is built into the program.
-#include "framework/core/module_groups.h"
+#include "program/module_groups.h"
 
 #include "framework/containers/bit_field_int_set.h"
 #include "framework/containers/com_array.h"
