@@ -82,8 +82,8 @@ bool valid_index(int32_t index, int32_t count) {
 OmResult TavrinMission::SaveMission(int32_t number) {
     ComRef<IPropertySheet> sheet;
     if (OmCreate(CLSID_PropertySheet, IID_IPropertySheet, sheet.put()) < 0) return OM_E_FAIL;
-    // A new sheet holds one unnamed section, which would be written as "[]".
-    sheet->RemoveSection();
+    // The new sheet's unnamed section stays: the file begins with its empty "[]" header, as
+    // every sheet the program saves does.
     SheetWriter out(sheet.get());
 
     if (music_track != 0) {

@@ -58,11 +58,14 @@ OmResult read_headers(OmStreamReader& reader, BmpHeader* h) {
     return OM_S_OK;
 }
 
-// 8-bit run-length rows into the raster, bottom row first. A run or absolute block past the
-// end of its row, and delta escapes, are refused.
+// 8-bit run-length rows into the raster, bottom row first. Runs are bounded by the stored
+// row, padding included: encoders fill the padding of rows whose width is not a multiple of 4
+// with the run in hand, so only a run or absolute block past the padded row, and delta
+// escapes, are refused. Only the picture's width is placed.
 OmResult decode_rle8(OmStreamReader& reader, const OmRasterLock& lock, uint32_t width,
                      uint32_t height) {
-    std::vector<uint8_t> line(width, 0);
+    const uint32_t stored = uint32_t((uint64_t(width) + 3) & ~uint64_t(3));
+    std::vector<uint8_t> line(stored, 0);
     uint32_t x = 0, r_row = 0;
     auto place = [&] {
         std::memcpy(lock.row(height - 1 - r_row), line.data(), width);
@@ -76,7 +79,7 @@ OmResult decode_rle8(OmStreamReader& reader, const OmRasterLock& lock, uint32_t 
         if (r < 0) return r;
         uint32_t count = pair[0], value = pair[1];
         if (count) {
-            if (count > width - x) return OM_E_FAIL;
+            if (count > stored - x) return OM_E_FAIL;
             std::memset(line.data() + x, int(value), count);
             x += count;
             continue;
@@ -86,7 +89,7 @@ OmResult decode_rle8(OmStreamReader& reader, const OmRasterLock& lock, uint32_t 
         case 1: place(); return OM_S_OK; // end of picture: the line in hand at its own row
         case 2: return OM_E_FAIL;        // delta
         default: {
-            if (value > width - x) return OM_E_FAIL;
+            if (value > stored - x) return OM_E_FAIL;
             if ((r = reader.read(line.data() + x, value)) < 0) return r;
             x += value;
             if ((value & 1) && (r = reader.skip(1)) < 0) return r;

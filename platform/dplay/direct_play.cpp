@@ -1,16 +1,22 @@
 // The DirectPlay stand-in object: one TCP connection to a session host, served by its own I/O
 // thread (connects, reads frames, keeps the heartbeat, notices silence), with the calls of
-// IDirectPlay3A/4A answered from its state under one lock.
+// IDirectPlay3A/4A answered from its state under one lock. A session it creates is a session
+// host of its own, which it joins over loopback like any other member.
 #include "platform/dplay/dplay.h"
 #include "platform/dplay/dplay_address.h"
 #include "platform/dplay/dplay_connection.h"
 #include "platform/dplay/dplay_member.h"
+#include "platform/dplay/host/dplay_host.h"
+
+#include <arpa/inet.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <set>
@@ -62,16 +68,23 @@ public:
     uint32_t Release() override { return release_and_delete(this, refs_); }
 
     int32_t Close() override {
+        std::unique_ptr<DirectPlayHost> hosted;
         std::unique_lock guard(lock_);
-        bool had_any = member_.joined || link_ != Link::none;
+        bool had_any = member_.joined || link_ != Link::none || hosted_;
         ++generation_; // ends the blocking calls of other threads
         member_.joined = false;
         member_.players.clear();
         member_.inbox.clear();
         member_.sessions.clear();
         member_.enum_outstanding = false;
+        host_notice_pending_ = false;
         drop_link(guard);
+        // A hosted session ends with its host: every member's connection closes.
+        hosted = std::move(hosted_);
+        target_ = endpoint_;
         cv_.notify_all();
+        guard.unlock();
+        hosted.reset();
         return had_any ? DP_OK : DPERR_NOCONNECTION;
     }
 
@@ -93,20 +106,30 @@ public:
         uint64_t generation = generation_;
         auto deadline = Clock::now() + milliseconds(timing_.port_ms);
         cv_.wait_until(guard, deadline, [&] {
-            return member_.port_answers.count(ticket) || generation != generation_ || !member_.joined;
+            return member_.port_answers.count(ticket) || generation != generation_ ||
+                   !member_.joined;
         });
         auto found = member_.port_answers.find(ticket);
         if (found == member_.port_answers.end()) {
             // A late answer names a port nobody here will use: it is given back.
             member_.abandoned.insert(ticket);
             return generation != generation_ || !member_.joined ? DPERR_NOCONNECTION
-                                                         : DPERR_CANTCREATEPLAYER;
+                                                                : DPERR_CANTCREATEPLAYER;
         }
         PortAnswer answer = found->second;
         member_.port_answers.erase(found);
         if (answer.result != 0 || answer.id == 0) return DPERR_CANTCREATEPLAYER;
         member_.players.push_back(answer.id);
         *id = answer.id;
+        if (host_notice_pending_) {
+            // The side that created the session learns that it hosts it through its first
+            // player, as a side that takes the host role over would.
+            Message m;
+            m.system_type = DPSYS_HOST;
+            m.to = answer.id;
+            member_.inbox.push_back(std::move(m));
+            host_notice_pending_ = false;
+        }
         return DP_OK;
     }
 
@@ -174,7 +197,8 @@ public:
         if (!count) return DPERR_INVALIDPARAMS;
         std::lock_guard guard(lock_);
         *count = 0;
-        if (id && std::find(member_.players.begin(), member_.players.end(), id) == member_.players.end())
+        if (id &&
+            std::find(member_.players.begin(), member_.players.end(), id) == member_.players.end())
             return DPERR_INVALIDPLAYER;
         for (const Message& m : member_.inbox)
             if (!id || m.to == id || m.to == 0) ++*count;
@@ -195,43 +219,35 @@ public:
             if (address.port == 0 || address.port > 65535) return DPERR_INVALIDPARAMS;
             endpoint.port = uint16_t(address.port);
         }
+        // A session created here listens on the address when it is a numeric one, else (no
+        // address, or a name that may stand for any of this machine's addresses) on every
+        // interface.
+        std::string listen_text =
+            address.has_inet ? address.inet.substr(0, address.inet.find(':')) : "";
+        in_addr numeric{};
+        bool listen_any =
+            listen_text.empty() || inet_pton(AF_INET, listen_text.c_str(), &numeric) != 1;
         std::lock_guard guard(lock_);
         if (initialized_) return DPERR_ALREADYINITIALIZED;
         endpoint_ = endpoint;
+        target_ = endpoint;
+        listen_any_ = listen_any;
         initialized_ = true;
         return DP_OK;
     }
 
     int32_t Open(DPSESSIONDESC2* desc, uint32_t flags) override {
         if (!desc) return DPERR_INVALIDPARAMS;
-        if (flags == DPOPEN_CREATE) return DPERR_UNSUPPORTED;
+        if (flags == DPOPEN_CREATE) return create_session(*desc);
         if (flags != DPOPEN_JOIN) return DPERR_INVALIDFLAGS;
         std::unique_lock guard(lock_);
         if (!initialized_) return DPERR_UNINITIALIZED;
-        if (member_.joined) return DPERR_ALREADYINITIALIZED;
-        auto known = std::find_if(member_.sessions.begin(), member_.sessions.end(), [&](const Session& s) {
-            return s.instance == desc->guidInstance;
-        });
+        if (member_.joined || hosted_) return DPERR_ALREADYINITIALIZED;
+        auto known =
+            std::find_if(member_.sessions.begin(), member_.sessions.end(),
+                         [&](const Session& s) { return s.instance == desc->guidInstance; });
         if (known == member_.sessions.end()) return DPERR_NOSESSIONS;
-        start_link();
-        if (link_ == Link::none) return DPERR_CONNECTIONLOST;
-        Frame f;
-        f.op = dplay_wire::JOIN;
-        f.instance = desc->guidInstance;
-        member_.join_answer.reset();
-        conn_.queue(f, link_ == Link::connecting);
-        dplay_socket::wake(wake_fd_);
-        uint64_t generation = generation_;
-        auto deadline = Clock::now() + milliseconds(timing_.join_ms);
-        bool answered = cv_.wait_until(guard, deadline, [&] {
-            return member_.join_answer.has_value() || generation != generation_ || link_ == Link::none;
-        });
-        if (!answered) return DPERR_TIMEOUT;
-        if (!member_.join_answer) return DPERR_CONNECTIONLOST;
-        if (*member_.join_answer != 0) return DPERR_NOSESSIONS;
-        member_.joined = true;
-        member_.lost_reported = false;
-        return DP_OK;
+        return join(guard, desc->guidInstance);
     }
 
     int32_t Receive(DPID* from, DPID* to, uint32_t flags, void* data, uint32_t* size) override {
@@ -244,7 +260,8 @@ public:
         if (size && !data) return DPERR_INVALIDPARAMS;
         std::lock_guard guard(lock_);
         if (!member_.joined || link_ != Link::connected) return DPERR_NOCONNECTION;
-        if (std::find(member_.players.begin(), member_.players.end(), from) == member_.players.end())
+        if (std::find(member_.players.begin(), member_.players.end(), from) ==
+            member_.players.end())
             return DPERR_INVALIDPLAYER;
         if (size > dplay_wire::max_data) return DPERR_SENDTOOBIG;
         if (conn_.backlogged()) return DPERR_BUSY; // the host is not reading
@@ -262,6 +279,68 @@ public:
     }
 
 private:
+    // Asks the linked host to join its session `instance` and waits for the answer. Called
+    // with the lock held.
+    int32_t join(std::unique_lock<std::mutex>& guard, const GUID& instance) {
+        start_link();
+        if (link_ == Link::none) return DPERR_CONNECTIONLOST;
+        Frame f;
+        f.op = dplay_wire::JOIN;
+        f.instance = instance;
+        member_.join_answer.reset();
+        conn_.queue(f, link_ == Link::connecting);
+        dplay_socket::wake(wake_fd_);
+        uint64_t generation = generation_;
+        auto deadline = Clock::now() + milliseconds(timing_.join_ms);
+        bool answered = cv_.wait_until(guard, deadline, [&] {
+            return member_.join_answer.has_value() || generation != generation_ ||
+                   link_ == Link::none;
+        });
+        if (!answered) return DPERR_TIMEOUT;
+        if (!member_.join_answer) return DPERR_CONNECTIONLOST;
+        if (*member_.join_answer != 0) return DPERR_NOSESSIONS;
+        member_.joined = true;
+        member_.lost_reported = false;
+        return DP_OK;
+    }
+
+    // Starts a session host on the connection's port and joins it over loopback (or over the
+    // numeric address it listens on).
+    int32_t create_session(const DPSESSIONDESC2& desc) {
+        std::unique_ptr<DirectPlayHost> host;
+        std::unique_lock guard(lock_);
+        if (!initialized_) return DPERR_UNINITIALIZED;
+        if (member_.joined || hosted_) return DPERR_ALREADYINITIALIZED;
+        DirectPlayHostOptions options;
+        options.address = listen_any_ ? nullptr : endpoint_.host;
+        options.port = endpoint_.port;
+        options.session_name = desc.lpszSessionNameA ? desc.lpszSessionNameA : "";
+        options.application = desc.guidApplication;
+        options.heartbeat_ms = timing_.heartbeat_ms;
+        options.silence_ms = timing_.silence_ms;
+        host = DirectPlayHost::start(options);
+        if (!host) return DPERR_CANTCREATESESSION;
+        // A connection to another host (left by an enumeration) gives way to the own one.
+        drop_link(guard);
+        member_.sessions.clear();
+        member_.enum_outstanding = false;
+        target_ = endpoint_;
+        if (listen_any_) std::snprintf(target_.host, sizeof target_.host, "127.0.0.1");
+        target_.port = host->port();
+        next_attempt_ = {};
+        int32_t r = join(guard, host->instance());
+        if (r != DP_OK) {
+            member_.joined = false;
+            drop_link(guard);
+            target_ = endpoint_;
+            guard.unlock();
+            return DPERR_CANTCREATESESSION;
+        }
+        hosted_ = std::move(host);
+        host_notice_pending_ = true;
+        return DP_OK;
+    }
+
     static bool is_null(const GUID& g) {
         static const GUID zero{};
         return g == zero;
@@ -274,7 +353,7 @@ private:
         if (wake_fd_ < 0) wake_fd_ = dplay_socket::make_wake_fd();
         if (wake_fd_ < 0) return;
         bool pending = false;
-        int fd = dplay_socket::connect_to(endpoint_.host, endpoint_.port, &pending);
+        int fd = dplay_socket::connect_to(target_.host, target_.port, &pending);
         if (fd < 0) {
             next_attempt_ = Clock::now() + milliseconds(timing_.reconnect_ms);
             return;
@@ -417,6 +496,8 @@ private:
     std::condition_variable cv_;
     bool initialized_ = false;
     DirectPlayEndpoint endpoint_{};
+    DirectPlayEndpoint target_{}; // the host connected to: endpoint_, or the own one
+    bool listen_any_ = true;
 
     Link link_ = Link::none;
     Connection conn_;
@@ -430,6 +511,9 @@ private:
 
     GUID enum_application_{};
     DirectPlayMember member_;
+    // The session this object created; it lives until Close (or the object's end).
+    std::unique_ptr<DirectPlayHost> hosted_;
+    bool host_notice_pending_ = false;
 };
 
 } // namespace

@@ -35,6 +35,7 @@ inline constexpr int32_t DPERR_BUSY = int32_t(0x8877000Au);
 inline constexpr int32_t DPERR_BUFFERTOOSMALL = int32_t(0x8877001Eu);
 inline constexpr int32_t DPERR_CANTADDPLAYER = int32_t(0x88770028u);
 inline constexpr int32_t DPERR_CANTCREATEPLAYER = int32_t(0x8877003Cu);
+inline constexpr int32_t DPERR_CANTCREATESESSION = int32_t(0x88770046u);
 inline constexpr int32_t DPERR_GENERIC = int32_t(0x80004005u);
 inline constexpr int32_t DPERR_INVALIDFLAGS = int32_t(0x88770078u);
 inline constexpr int32_t DPERR_INVALIDOBJECT = int32_t(0x88770082u);
@@ -165,7 +166,11 @@ struct IDirectPlay3A : IUnknown {
     virtual int32_t InitializeConnection(const void* connection, uint32_t flags) = 0;
     // DPOPEN_JOIN: joins an enumerated session by instance id (waits at most the join bound;
     // DPERR_NOSESSIONS when unknown, DPERR_TIMEOUT, DPERR_CONNECTIONLOST). DPOPEN_CREATE:
-    // DPERR_UNSUPPORTED (sessions are hosted by the host library).
+    // hosts a session (named and for the application the description gives) on the
+    // connection's port, on its numeric address or on every interface, and joins it; the
+    // first player created then gets DPSYS_HOST. Close ends the hosted session for every
+    // member. DPERR_CANTCREATESESSION when the port cannot be had or the join fails,
+    // DPERR_ALREADYINITIALIZED while in a session.
     virtual int32_t Open(DPSESSIONDESC2* desc, uint32_t flags) = 0;
     // Takes (or with DPRECEIVE_PEEK looks at) the oldest message, or with DPRECEIVE_TOPLAYER
     // the oldest for *to. DPERR_NOMESSAGES; DPERR_BUFFERTOOSMALL with *size = the size needed.

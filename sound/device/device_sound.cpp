@@ -33,9 +33,8 @@ OmResult DeviceSound::Init(IUnknown* object) {
     OmResult r = BaseSound::Init(object);
     if (r < 0) return r;
     device_ = maker->device();
-    // The DirectSound defaults, so that a 3D sound placed without radii is heard.
-    min_radius_ = DS3D_DEFAULTMINDISTANCE;
-    max_radius_ = DS3D_DEFAULTMAXDISTANCE;
+    // The radii start at 0, not at DirectSound's defaults: a 3D sound placed without a
+    // maximum radius is never in range and is not heard (the sound data sets both).
     buffer_rate_ = uint32_t(frequency_);
     byte_length_ = uint32_t(frame_bytes_) * length_;
     voice_index_ = -1;

@@ -129,7 +129,9 @@ OmResult read_ima(IByteStream* stream, const FileLayout& layout, ISoundCreate* m
     const uint32_t channels = f.channels;
     const uint32_t largest = ima_samples_per_block(f.block_align, channels);
     const uint32_t per_block = layout.samples_per_block ? layout.samples_per_block : largest;
-    if (f.bits_per_sample != 4 || largest == 0 || per_block > largest) return OM_E_FAIL;
+    // A count other than the one the block holds is refused: fewer would drop the last codes
+    // of every block, more would read past it.
+    if (f.bits_per_sample != 4 || largest == 0 || per_block != largest) return OM_E_FAIL;
 
     Buffer data(layout.data_bytes);
     if (!data.get()) return OM_E_OUTOFMEMORY;

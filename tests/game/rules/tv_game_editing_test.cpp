@@ -275,6 +275,8 @@ TEST_F(EditingTest, DeletingTheTargetOfAnArmedObjectLeavesNothingDangling) {
 }
 
 constexpr const char* kSavedMission = R"(
+[]
+
 [map]
 map=flat
 offset=0 0 0

@@ -482,6 +482,8 @@ TEST_F(MissionTest, TheWriterWritesWhatDiffersAndRenumbers) {
     const std::string saved =
         read_text_file((std::filesystem::path(dir.path()) / "missions/10/mission.ini").string());
     const std::string expected = R"(
+[]
+
 [map]
 map=flat
 offset=0 0 0
@@ -539,6 +541,17 @@ right=0.000000 0.000000 0.000000
     EXPECT_EQ(saved, expected);
     // The file's own plane stays with the player's entry; the chosen one flew this time only.
     EXPECT_EQ(m->air_entries[0].archetype_index, 1);
+}
+
+TEST_F(MissionTest, ASavedMissionBeginsWithTheSheetsUnnamedSection) {
+    write_mission(13, "[map]\nmap=flat\n");
+    ComRef<ITvMission> mission = load(13);
+    std::filesystem::create_directories(std::filesystem::path(dir.path()) / "missions" / "14");
+    ASSERT_EQ(mission->SaveMission(14), OM_S_OK);
+    EXPECT_EQ(
+        read_text_file((std::filesystem::path(dir.path()) / "missions/14/mission.ini").string()),
+        "\n[]\n\n[map]\nmap=flat\noffset=0 0 0\n\n[mission]\n\n[archetypes]\nground=\nair=\n"
+        "vehicle=\n");
 }
 
 TEST_F(MissionTest, SavingIntoAMissingFolderFailsAndWritesNothing) {

@@ -127,6 +127,28 @@ TEST_F(BmpTest, RunLengthRows) {
     EXPECT_EQ(pixels_of(raster.get()), (std::vector<uint32_t>{0, 0, 0, 0, 7, 7}));
 }
 
+TEST_F(BmpTest, RunLengthRowsMayFillTheirPadding) {
+    // Rows are stored padded to 4 bytes, and common encoders run into the padding of narrow
+    // rows; only the picture's width is placed.
+    struct Case {
+        const char* name;
+        int32_t width;
+        std::vector<uint8_t> data;
+        std::vector<uint32_t> pixels;
+    } cases[] = {
+        {"1 wide, a run of 4", 1, {4, 1, 0, 0, 0, 1}, {1}},
+        {"2 wide, a run of 4", 2, {4, 1, 0, 1}, {1, 1}},
+        {"2 wide, an absolute run of 3", 2, {0, 3, 1, 2, 3, 0, 0, 1}, {1, 2}},
+        {"5 wide, runs of 5 and 3", 5, {5, 1, 3, 2, 0, 1}, {1, 1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        ComRef<IRaster> raster;
+        ASSERT_EQ(decode(bmp(c.width, 1, 8, 1, {0, 0x00FFFFFF}, c.data, 2), &raster), OM_S_OK)
+            << c.name;
+        EXPECT_EQ(pixels_of(raster.get()), c.pixels) << c.name;
+    }
+}
+
 TEST_F(BmpTest, MalformedFilesFailCleanly) {
     const std::vector<uint32_t> table(256, 0);
     struct Case {
@@ -153,8 +175,12 @@ TEST_F(BmpTest, MalformedFilesFailCleanly) {
          OM_E_FAIL},
         {"top-down", bmp(1, -1, 24, 0, {}, {0, 0, 0, 0}), OM_E_FAIL},
         {"zero width", bmp(0, 1, 24, 0, {}, {0, 0, 0, 0}), OM_E_FAIL},
-        {"run past the row", bmp(2, 1, 8, 1, table, {3, 1, 0, 1}), OM_E_FAIL},
-        {"absolute run past the row", bmp(2, 1, 8, 1, table, {0, 3, 1, 2, 3, 0, 0, 1}), OM_E_FAIL},
+        {"run past the padded row", bmp(2, 1, 8, 1, table, {5, 1, 0, 1}), OM_E_FAIL},
+        {"runs past the padded row", bmp(2, 1, 8, 1, table, {3, 1, 2, 1, 0, 1}), OM_E_FAIL},
+        {"absolute run past the padded row", bmp(2, 1, 8, 1, table, {0, 5, 1, 2, 3, 4, 5, 0, 0, 1}),
+         OM_E_FAIL},
+        {"huge run-length picture", bmp(0x7FFFFFFF, 0x7FFFFFFF, 8, 1, table, {4, 1, 0, 1}),
+         OM_E_OUTOFMEMORY},
         {"delta escape", bmp(2, 2, 8, 1, table, {0, 2, 1, 1, 0, 1}), OM_E_FAIL},
         {"truncated rows", bmp(4, 4, 24, 0, {}, {1, 2, 3}), OM_E_ENDOFSTREAM},
         {"truncated run data", bmp(4, 4, 8, 1, table, {4, 1}), OM_E_ENDOFSTREAM},

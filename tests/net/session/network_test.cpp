@@ -2,11 +2,14 @@
 // welcome of new ports, host migration, clock offsets and damaged bodies from other sides.
 #include "net/session/network.h"
 
+#include "platform/dplay/dplay.h"
 #include "tests/net/net_fixture.h"
 #include "tests/net/session/hub_transport.h"
+#include "tests/support/free_port.h"
 #include "tests/support/virtual_clock.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -779,6 +782,144 @@ TEST_F(NetworkTest, DamagedBodiesAreDropped) {
     uint32_t count = 0;
     host->GetPlayerCount(&count);
     EXPECT_EQ(count, OM_NETWORK_MAX_PLAYERS);
+}
+
+// The layer over the DirectPlay stand-in, through real sockets on loopback: one side hosts
+// a session, two sides join it.
+class NetworkOverDirectPlay : public NetworkTest {
+protected:
+    void SetUp() override {
+        NetworkTest::SetUp();
+        platform::set_direct_play_timing(platform::DirectPlayTiming{});
+    }
+
+    // A side over a DirectPlay transport for the address, its provider started.
+    static ComRef<IOmNetwork> side(const std::string& address) {
+        IOmTransport* t = nullptr;
+        EXPECT_EQ(OmCreate<IOmTransport>(CLSID_Win32Dx6Transport, IID_IOmTransport, &t), OM_S_OK);
+        ComRef<IOmNetwork> n = make(t);
+        std::string text = address;
+        EXPECT_EQ(n->SetOption(OM_NETWORK_ADDRESS_1, text.data()), OM_S_OK);
+        EXPECT_EQ(n->StartServiceProvider(OM_TRANSPORT_TCPIP), OM_S_OK);
+        return n;
+    }
+
+    // Polls on the wall clock until the condition holds (the sockets take their time, more so
+    // under a sanitizer), at most twenty seconds.
+    template <class F>
+    static bool eventually(F condition) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return condition();
+    }
+
+    static uint32_t data_word(IOmNetwork* n, uint32_t number) {
+        void* data = nullptr;
+        uint32_t size = 0, word = 0;
+        if (n->GetPlayerData(number, &data, &size) != OM_S_OK || size != 4) return 0;
+        std::memcpy(&word, data, 4);
+        return word;
+    }
+};
+
+TEST_F(NetworkOverDirectPlay, AHostAndTwoJoiningSidesOverLoopback) {
+    // The port is one the system handed out; another test may take it first.
+    ComRef<IOmNetwork> host;
+    std::string address;
+    uint32_t hp = 0;
+    for (int attempt = 0; attempt < 5 && !hp; ++attempt) {
+        address = "127.0.0.1:" + std::to_string(testsupport::free_loopback_port());
+        host = side(address);
+        if (host->CreateSession("corvel", &hp) != OM_S_OK) hp = 0;
+    }
+    ASSERT_NE(hp, 0u);
+    host->SetCallback(record<0>);
+    uint32_t number = 0, known = 0;
+    ASSERT_EQ(host->RequestPlayer(hp, &number, 4), OM_S_OK);
+    EXPECT_EQ(number, 2u);
+    EXPECT_EQ(host->GetHostPort(&known), OM_S_OK);
+    EXPECT_EQ(known, hp);
+
+    // Each joining side is welcomed with the list so far, then numbered by the host.
+    ComRef<IOmNetwork> first = side(address);
+    ComRef<IOmNetwork> second = side(address);
+    first->SetCallback(record<1>);
+    second->SetCallback(record<2>);
+    uint32_t fp = 0, sp = 0, fn = 0, sn = 0;
+    {
+        Poller poll_host(host.get());
+        ASSERT_EQ(first->JoinSession("corvel", &fp), OM_S_OK);
+        ASSERT_TRUE(eventually([&] {
+            first->Poll();
+            return numbers(first.get()) == Words{2};
+        }));
+        ASSERT_EQ(first->RequestPlayer(fp, &fn, 4), OM_S_OK);
+        ASSERT_EQ(second->JoinSession("corvel", &sp), OM_S_OK);
+        ASSERT_TRUE(eventually([&] {
+            second->Poll();
+            return numbers(second.get()) == (Words{2, 3});
+        }));
+        ASSERT_EQ(second->RequestPlayer(sp, &sn, 4), OM_S_OK);
+    }
+    EXPECT_EQ(fn, 3u);
+    EXPECT_EQ(sn, 4u);
+    EXPECT_EQ(first->GetHostPort(&known), OM_S_OK);
+    EXPECT_EQ(known, hp);
+    auto every_side = [&](auto condition) {
+        return eventually([&] {
+            host->Poll();
+            first->Poll();
+            second->Poll();
+            return condition();
+        });
+    };
+    ASSERT_TRUE(every_side([&] {
+        return numbers(host.get()) == (Words{2, 3, 4}) &&
+               numbers(first.get()) == (Words{2, 3, 4}) &&
+               numbers(second.get()) == (Words{2, 3, 4});
+    }));
+    EXPECT_EQ(host->IsPlayerAtPort(sp, 4), 1);
+    EXPECT_EQ(first->IsPlayerAtPort(sp, 4), 1);
+
+    // Data both ways: a joining side's block and the host's reach every other side, and a
+    // message of the user's goes from one joining side to the other.
+    uint32_t value = 0xA11CE;
+    ASSERT_EQ(first->SetPlayerData(3, &value, 4), OM_S_OK);
+    ASSERT_EQ(first->BroadcastPlayerData(fp, 3, OM_TRANSPORT_SEND_GUARANTEED), OM_S_OK);
+    value = 0xB0B;
+    ASSERT_EQ(host->SetPlayerData(2, &value, 4), OM_S_OK);
+    ASSERT_EQ(host->BroadcastPlayerData(hp, 2, OM_TRANSPORT_SEND_GUARANTEED), OM_S_OK);
+    ASSERT_EQ(send_words(second.get(), sp, fp, {0x100, 7}), OM_S_OK);
+    ASSERT_TRUE(every_side([&] {
+        const Words seen_by_first = codes_seen(1);
+        return data_word(host.get(), 3) == 0xA11CE && data_word(second.get(), 3) == 0xA11CE &&
+               data_word(first.get(), 2) == 0xB0B && data_word(second.get(), 2) == 0xB0B &&
+               std::count(seen_by_first.begin(), seen_by_first.end(), 0x100u) == 1;
+    }));
+
+    // A side leaves: its player goes on the others, each hearing of the removal once.
+    {
+        std::lock_guard g(seen_lock);
+        seen[0].clear();
+        seen[1].clear();
+    }
+    ASSERT_EQ(second->Close(), OM_S_OK);
+    ASSERT_TRUE(eventually([&] {
+        host->Poll();
+        first->Poll();
+        return numbers(host.get()) == (Words{2, 3}) && numbers(first.get()) == (Words{2, 3});
+    }));
+    EXPECT_EQ(codes_seen(0), Words{OM_NETWORK_REMOVE});
+    EXPECT_EQ(codes_seen(1), Words{OM_NETWORK_REMOVE});
+
+    // The host closes: the session ends for the side still in it.
+    ASSERT_EQ(host->Close(), OM_S_OK);
+    EXPECT_EQ(numbers(host.get()), Words{});
+    ASSERT_TRUE(eventually([&] { return first->Poll() == OM_E_FAIL; }));
+    EXPECT_EQ(send_words(first.get(), fp, hp, {0x100}), OM_E_TRANSPORT_NOCONNECTION);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/dplay/dplay.h"
 #include "platform/dplay/dplay_address.h"
 #include "platform/dplay/host/dplay_host.h"
+#include "tests/support/free_port.h"
 
 #include <gtest/gtest.h>
 
@@ -319,7 +320,94 @@ TEST_F(DirectPlayTest, SynchronousEnumerationWaitsForTheAnswer) {
     // Joining a session that was never found asks nobody.
     desc.guidInstance = GUID{1, 2, 3, {4}};
     EXPECT_EQ(dp->Open(&desc, DPOPEN_JOIN), DPERR_NOSESSIONS);
-    EXPECT_EQ(dp->Open(&desc, DPOPEN_CREATE), DPERR_UNSUPPORTED);
+    // The host holds the port: no session can be created on it.
+    EXPECT_EQ(dp->Open(&desc, DPOPEN_CREATE), DPERR_CANTCREATESESSION);
+    EXPECT_EQ(dp->Open(&desc, 0), DPERR_INVALIDFLAGS);
+}
+
+TEST_F(DirectPlayTest, ACreatedSessionIsHostedJoinedAndEndedByItsCreator) {
+    host_.reset();
+    DPSESSIONDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.guidApplication = GUID{7, 7, 7, {7}};
+    desc.lpszSessionNameA = "corvel";
+    auto creator = create<IDirectPlay4A>(CLSID_DirectPlay, IID_IDirectPlay4A);
+    EXPECT_EQ(creator->Open(&desc, DPOPEN_CREATE), DPERR_UNINITIALIZED);
+    // The port is one the system handed out; another test may take it first.
+    uint32_t port = 0;
+    bool created = false;
+    for (int attempt = 0; attempt < 5 && !created; ++attempt) {
+        creator = create<IDirectPlay4A>(CLSID_DirectPlay, IID_IDirectPlay4A);
+        port = testsupport::free_loopback_port();
+        std::vector<uint8_t> address = tcp_address("127.0.0.1", &port);
+        ASSERT_EQ(creator->InitializeConnection(address.data(), 0), DP_OK);
+        created = creator->Open(&desc, DPOPEN_CREATE) == DP_OK;
+    }
+    ASSERT_TRUE(created);
+    EXPECT_EQ(creator->Open(&desc, DPOPEN_CREATE), DPERR_ALREADYINITIALIZED);
+    EXPECT_EQ(creator->Open(&desc, DPOPEN_JOIN), DPERR_ALREADYINITIALIZED);
+
+    // The creator's first player hears that its side hosts the session; later ones do not.
+    DPID own = 0, second_own = 0, from = 0, to = 0;
+    ASSERT_EQ(creator->CreatePlayer(&own, nullptr, nullptr, nullptr, 0, 0), DP_OK);
+    std::vector<uint8_t> got = next_message(creator.get(), &from, &to);
+    ASSERT_EQ(got.size(), sizeof(DPMSG_GENERIC));
+    EXPECT_EQ(reinterpret_cast<DPMSG_GENERIC*>(got.data())->dwType, DPSYS_HOST);
+    EXPECT_EQ(from, DPID_SYSMSG);
+    EXPECT_EQ(to, own);
+    ASSERT_EQ(creator->CreatePlayer(&second_own, nullptr, nullptr, nullptr, 0, 0), DP_OK);
+    uint32_t count = 9;
+    ASSERT_EQ(creator->GetMessageCount(0, &count), DP_OK);
+    EXPECT_EQ(count, 0u);
+
+    // A member finds it under its name and application, and both sides hear each other.
+    auto member = create<IDirectPlay4A>(CLSID_DirectPlay, IID_IDirectPlay4A);
+    std::vector<uint8_t> address = tcp_address("127.0.0.1", &port);
+    ASSERT_EQ(member->InitializeConnection(address.data(), 0), DP_OK);
+    DPSESSIONDESC2 ask{};
+    ask.dwSize = sizeof ask;
+    ask.guidApplication = desc.guidApplication;
+    Found found;
+    ASSERT_EQ(member->EnumSessions(&ask, 5000, on_session, &found, 0), DP_OK);
+    ASSERT_EQ(found.names, std::vector<std::string>{"corvel"});
+    ask.guidInstance = found.instances[0];
+    ASSERT_EQ(member->Open(&ask, DPOPEN_JOIN), DP_OK);
+    DPID theirs = 0;
+    ASSERT_EQ(member->CreatePlayer(&theirs, nullptr, nullptr, "id", 2, 0), DP_OK);
+    got = next_message(creator.get(), &from, &to);
+    ASSERT_EQ(got.size(), sizeof(DPMSG_CREATEPLAYERORGROUP) + 2);
+    EXPECT_EQ(reinterpret_cast<DPMSG_CREATEPLAYERORGROUP*>(got.data())->dpId, theirs);
+    ASSERT_EQ(member->Send(theirs, own, DPSEND_GUARANTEED, "up", 2), DP_OK);
+    got = next_message(creator.get(), &from, &to);
+    EXPECT_EQ(std::string(got.begin(), got.end()), "up");
+    EXPECT_EQ(from, theirs);
+    EXPECT_EQ(to, own);
+    ASSERT_EQ(creator->Send(own, 0, 0, "down", 4), DP_OK);
+    got = next_message(member.get(), &from, &to);
+    EXPECT_EQ(std::string(got.begin(), got.end()), "down");
+    EXPECT_EQ(from, own);
+    got = next_message(creator.get(), &from, &to); // the creator's other player hears it too
+    EXPECT_EQ(std::string(got.begin(), got.end()), "down");
+    EXPECT_EQ(to, second_own);
+
+    // The session ends with its creator; its port is free for the next one.
+    ASSERT_EQ(creator->Close(), DP_OK);
+    bool lost = false;
+    ASSERT_TRUE(eventually([&] {
+        uint32_t size = 0;
+        if (member->Receive(&from, &to, DPRECEIVE_ALL | DPRECEIVE_PEEK, nullptr, &size) !=
+            DPERR_BUFFERTOOSMALL)
+            return false;
+        std::vector<uint8_t> record(size);
+        member->Receive(&from, &to, DPRECEIVE_ALL, record.data(), &size);
+        lost = reinterpret_cast<DPMSG_GENERIC*>(record.data())->dwType == DPSYS_SESSIONLOST;
+        return lost;
+    }));
+    EXPECT_EQ(member->Send(theirs, own, 0, "x", 1), DPERR_NOCONNECTION);
+    EXPECT_EQ(creator->Close(), DPERR_NOCONNECTION);
+    auto next = create<IDirectPlay4A>(CLSID_DirectPlay, IID_IDirectPlay4A);
+    ASSERT_EQ(next->InitializeConnection(address.data(), 0), DP_OK);
+    EXPECT_EQ(next->Open(&desc, DPOPEN_CREATE), DP_OK);
 }
 
 TEST_F(DirectPlayTest, NothingListeningFindsNoSession) {

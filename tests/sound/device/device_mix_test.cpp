@@ -154,7 +154,31 @@ ComRef<ISound> place_3d(ISoundControl* device, int16_t level, float x, float z) 
     float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, x, 0, z};
     sound->Set3D(frame, nullptr);
     sound->SetParamReal(SOUND_REAL_MIN_RADIUS, 100.0f);
+    sound->SetParamReal(SOUND_REAL_MAX_RADIUS, 1000.0f);
     return sound;
+}
+
+TEST_F(DeviceMix, APlacedSoundIsHeardOnlyOnceItHasAMaximumRadius) {
+    ComRef<ISoundControl> device = make_device();
+    ASSERT_EQ(device->SetFrame(identity_frame, nullptr), OM_S_OK);
+    ComRef<ISound> sound = make_sound(
+        device.get(), rate, [](uint32_t) { return int16_t(10000); }, rate, true);
+    float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 5};
+    sound->Set3D(frame, nullptr);
+    ASSERT_EQ(sound->Play(SOUND_PLAY_LOOP), OM_S_OK);
+    ASSERT_EQ(device->Update(0), OM_S_OK);
+    EXPECT_EQ(voice_of(sound.get()), -1) << "no radii: out of range";
+    Mix silent = render(100);
+    EXPECT_EQ(silent.left(50), 0);
+    EXPECT_EQ(silent.right(50), 0);
+
+    sound->SetParamReal(SOUND_REAL_MIN_RADIUS, 10.0f);
+    sound->SetParamReal(SOUND_REAL_MAX_RADIUS, 100.0f);
+    ASSERT_EQ(device->Update(0), OM_S_OK); // the next time step finds it in range
+    EXPECT_GE(voice_of(sound.get()), 0);
+    Mix heard = render(100);
+    EXPECT_GT(heard.left(50), 5000); // within MinRadius: full gain, centred
+    EXPECT_EQ(heard.left(50), heard.right(50));
 }
 
 TEST_F(DeviceMix, SourceOnTheListenersRightIsLouderOnTheRight) {
@@ -183,6 +207,7 @@ TEST_F(DeviceMix, DistantSourceIsAttenuatedByTheRollOffLaw) {
     float frame[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 40};
     sound->Set3D(frame, nullptr);
     sound->SetParamReal(SOUND_REAL_MIN_RADIUS, 10.0f);
+    sound->SetParamReal(SOUND_REAL_MAX_RADIUS, 1000.0f);
     ASSERT_EQ(sound->Play(SOUND_PLAY_LOOP), OM_S_OK);
     device->Update(0);
     Mix mix = render(100);

@@ -206,7 +206,6 @@ TEST_F(AdpcmTest, ReadsShortLastBlocksAndFactCounts) {
          ima_file(ima_format(1, 36, 65), full + mono_block(5, 3, 3)), 65 + 7},
         {"a last block shorter than its headers is ignored",
          ima_file(ima_format(1, 36, 65), full + "ab"), 65},
-        {"fewer samples per block than the align holds", ima_file(ima_format(1, 36, 33), full), 33},
         {"no samples-per-block word",
          ima_file(le16(0x11) + le16(1) + le32(hz) + le32(0) + le16(36) + le16(4), full), 65},
         {"the length comes from the data, not from fact",
@@ -232,6 +231,9 @@ TEST_F(AdpcmTest, RefusesMalformedFiles) {
          ima_file(ima_format(2, 6, 1), std::string(12, '\0'))},
         {"stereo codes not whole groups", ima_file(ima_format(2, 12, 2), std::string(24, '\0'))},
         {"samples per block beyond the block align", ima_file(ima_format(1, 36, 66), full)},
+        // The last codes of every block would be dropped.
+        {"samples per block short of the block align", ima_file(ima_format(1, 36, 33), full)},
+        {"one sample per block short", ima_file(ima_format(1, 36, 64), full)},
         {"not 4 bits", ima_file(ima_format(1, 36, 65, 3), full)},
         {"no channels", ima_file(ima_format(0, 36, 65), full)},
         {"256 channels", ima_file(le16(1) + le16(256) + le32(hz) + le32(0) + le16(256) + le16(8),
