@@ -97,8 +97,9 @@ protected:
     ~TavrinGroundObject() override;
     // Puts the object on the highest ground under P (needs a world); see SetProperty 1.
     void place_on_ground(const LgVector& position);
-    // Swaps the shown model for the wanted one, throwing debris and shrapnel.
-    void change_model();
+    // Swaps the shown model for the wanted one, throwing debris and shrapnel. The old model's
+    // frames are freed: a derived object that keeps a frame of the model finds it again here.
+    virtual void change_model();
     // Removes and destroys every model (and a bare frame) the object holds.
     void release_models();
 };
