@@ -402,7 +402,7 @@ void TavrinGroundObject::offer_pickup(ITvObject* object, uint32_t now) {
     if (!(std::sqrt(dx * dx + dz * dz) < a->pickup_radius)) return;
     ITvPlane* plane = nullptr;
     if (object->QueryInterface(IID_ITvPlane, reinterpret_cast<void**>(&plane)) >= 0 && plane) {
-        plane->TvPlanePickup(a->pickup_type);
+        plane->TvPlanePickup(a->pickup_type, id);
         plane->Release();
     }
     rearm_time = now + kTvPickupRearmMs;
