@@ -150,7 +150,7 @@ public:
     OmResult TvPlaneFire(int32_t) override { return OM_E_FAIL; }
     OmResult TvPlaneGetNetState(void*) override { return OM_E_FAIL; }
     OmResult TvPlaneRespawn() override { return OM_S_OK; }
-    OmResult TvPlanePickup(int32_t) override { return OM_E_FAIL; }
+    OmResult TvPlanePickup(int32_t, int32_t) override { return OM_E_FAIL; }
 
 private:
     TvFlightTable flight{};

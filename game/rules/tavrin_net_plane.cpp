@@ -399,12 +399,13 @@ OmResult TavrinNetPlane::TvPlaneRespawn() {
     return TavrinAIPlane::TvPlaneRespawn();
 }
 
-OmResult TavrinNetPlane::TvPlanePickup(int32_t kind) {
-    const OmResult r = TavrinAIPlane::TvPlanePickup(kind);
+OmResult TavrinNetPlane::TvPlanePickup(int32_t kind, int32_t object_id) {
+    const OmResult r = TavrinAIPlane::TvPlanePickup(kind, object_id);
     if (r == OM_S_OK && network_client) {
+        // The others' games look the crate up by its id and start its re-arm timer.
         IBinaryStreamComposer* packet = network_client->NewPacket();
         TvToServerPickup m;
-        m.object = static_cast<uint32_t>(kind);
+        m.object = static_cast<uint32_t>(object_id);
         send(packet, TvEncode(packet, m), static_cast<uint16_t>(TvToServerPickup::type),
              TvToServerPickup::flags);
     }

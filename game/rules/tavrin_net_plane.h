@@ -71,7 +71,7 @@ public:
     int32_t IsDead() override;
     OmResult TvPlaneFire(int32_t kind) override;
     OmResult TvPlaneRespawn() override;
-    OmResult TvPlanePickup(int32_t kind) override;
+    OmResult TvPlanePickup(int32_t kind, int32_t object_id) override;
 
 protected:
     ~TavrinNetPlane() override;

@@ -223,7 +223,9 @@ OmResult TavrinClientGame::HandleMessage(IBinaryStreamComposer* packet, uint16_t
         const auto m = TvDecodeToClientPickup(packet);
         ITvObject* object = m ? GetObjectById(static_cast<int32_t>(m->object)) : nullptr;
         TavrinGroundObject* ground = object ? TavrinGroundObject::from(object) : nullptr;
-        if (!ground || ground->pickup_type == kTvPickupNone) return OM_E_FAIL;
+        // A placed crate is a pickup through its kind (its own pickup field stays empty).
+        const TavrinGroundObject* kind = ground ? ground->archetype() : nullptr;
+        if (!kind || kind->pickup_type == kTvPickupNone) return OM_E_FAIL;
         TvStartPickupRespawn(object);
         return OM_S_OK;
     }

@@ -141,13 +141,24 @@ OmResult TavrinAIGroundObject::Create(TvCreateDescriptor* d) {
     cycle_timer = 0.0f;
     shot_time = 0.0f;
     target = nullptr;
-    turret_matrix = matrix;
+    find_turret(true);
+    return OM_S_OK;
+}
+
+void TavrinAIGroundObject::find_turret(bool own_matrix_without_child) {
+    turret_matrix = own_matrix_without_child ? matrix : nullptr;
     if (model) {
         LgFrame* last = nullptr;
         LgFrameForAllChildren(LgClumpGetFrame(model), note_child, &last);
         if (last) turret_matrix = LgFrameGetMatrix(last);
     }
-    return OM_S_OK;
+}
+
+void TavrinAIGroundObject::change_model() {
+    TavrinGroundObject::change_model();
+    // The old turret frame went with the old model. A damage stage without a turret leaves
+    // the gun fixed rather than turning the whole wreck.
+    find_turret(false);
 }
 
 OmResult TavrinAIGroundObject::AddDamage(float amount, int32_t attacker_id) {

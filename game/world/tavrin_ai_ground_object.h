@@ -56,6 +56,10 @@ public:
 
 protected:
     ~TavrinAIGroundObject() override;
+    void change_model() override;
+    // The turret of the current model: the last child of its root frame. Without one the
+    // object's own matrix stands in at creation; after a model change there is no turret.
+    void find_turret(bool own_matrix_without_child);
 };
 
 OM_DECLARE_MODULE(TavrinAIGroundObject);

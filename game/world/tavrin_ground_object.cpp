@@ -20,7 +20,12 @@
 #include <cmath>
 #include <cstring>
 
-void TvGroundDestroyPickupCrate();
+// The pickup crate is shared by every ground object: each loaded kind and each placed
+// object holds one use of it, and the last use to go frees it. (Freeing it whenever any one
+// object was destroyed left the pickups of a restarted mission without their crate, since a
+// restart places objects from the kept kinds and loads nothing.)
+void TvGroundHoldPickupCrate();
+void TvGroundReleasePickupCrate();
 
 int32_t TvGroundShadowLevel = 1;
 
@@ -157,7 +162,15 @@ bool clock_passed(uint32_t now, uint32_t time) {
 
 } // namespace
 
-TavrinGroundObject::~TavrinGroundObject() = default;
+TavrinGroundObject::~TavrinGroundObject() {
+    release_crate();
+}
+
+void TavrinGroundObject::release_crate() {
+    if (!holds_crate_) return;
+    holds_crate_ = false;
+    TvGroundReleasePickupCrate();
+}
 
 TavrinGroundObject* TavrinGroundObject::from(ITvObject* object) {
     if (!object) return nullptr;
@@ -243,6 +256,10 @@ OmResult TavrinGroundObject::Create(TvCreateDescriptor* d) {
                 rearm_time = platform::timeGetTime() + kTvNetworkPickupRearmMs;
             }
         }
+        if (!holds_crate_) {
+            TvGroundHoldPickupCrate();
+            holds_crate_ = true;
+        }
         canyon_gun = a->canyon_gun;
         shrapnel = a->shrapnel;
         shadow_scale = a->shadow_scale;
@@ -276,7 +293,7 @@ OmResult TavrinGroundObject::Destroy() {
         matrix = nullptr;
     }
     tvobject::destroy(*this);
-    TvGroundDestroyPickupCrate();
+    release_crate();
     if (shadow_texture) LgTextureDestroy(shadow_texture);
     shadow_texture = nullptr;
     model_count = 0;
@@ -402,7 +419,7 @@ void TavrinGroundObject::offer_pickup(ITvObject* object, uint32_t now) {
     if (!(std::sqrt(dx * dx + dz * dz) < a->pickup_radius)) return;
     ITvPlane* plane = nullptr;
     if (object->QueryInterface(IID_ITvPlane, reinterpret_cast<void**>(&plane)) >= 0 && plane) {
-        plane->TvPlanePickup(a->pickup_type);
+        plane->TvPlanePickup(a->pickup_type, id);
         plane->Release();
     }
     rearm_time = now + kTvPickupRearmMs;

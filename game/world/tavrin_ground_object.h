@@ -97,16 +97,23 @@ protected:
     ~TavrinGroundObject() override;
     // Puts the object on the highest ground under P (needs a world); see SetProperty 1.
     void place_on_ground(const LgVector& position);
-    // Swaps the shown model for the wanted one, throwing debris and shrapnel.
-    void change_model();
+    // Swaps the shown model for the wanted one, throwing debris and shrapnel. The old model's
+    // frames are freed: a derived object that keeps a frame of the model finds it again here.
+    virtual void change_model();
     // Removes and destroys every model (and a bare frame) the object holds.
     void release_models();
+    // Gives back this object's use of the shared pickup crate, if it holds one.
+    void release_crate();
+
+private:
+    bool holds_crate_ = false; // a loaded kind or a placed object uses the shared crate
 };
 
 // A taken pickup (reported by the network) stays inactive for 30 s from now.
 void TvStartPickupRespawn(ITvObject* pickup);
 
-// The shared pickup crate drawn over active pickups, or null while none is loaded.
+// The shared pickup crate drawn over active pickups, or null while none is loaded. Loaded
+// kinds and placed ground objects keep it; it goes with the last of them.
 LgClump* TvGroundPickupCrate();
 
 OM_DECLARE_MODULE(TavrinGroundObject);

@@ -460,6 +460,6 @@ OmResult TavrinPlane::TvPlaneRespawn() {
     return OM_S_OK;
 }
 
-OmResult TavrinPlane::TvPlanePickup(int32_t kind) {
+OmResult TavrinPlane::TvPlanePickup(int32_t kind, int32_t) {
     return tvplane::pickup({*this, *this}, kind);
 }

@@ -35,6 +35,7 @@ constexpr float kDefaultPickupReach = 30.0f;
 constexpr float kGroundSurface = 1.0f;
 
 LgClump* pickup_crate = nullptr;
+int32_t pickup_crate_users = 0;
 
 LgClump* read_model(const char* object_name, const char* file) {
     char path[512];
@@ -83,7 +84,13 @@ LgClump* TvGroundPickupCrate() {
     return pickup_crate;
 }
 
-void TvGroundDestroyPickupCrate() {
+void TvGroundHoldPickupCrate() {
+    ++pickup_crate_users;
+}
+
+void TvGroundReleasePickupCrate() {
+    if (pickup_crate_users > 0) --pickup_crate_users;
+    if (pickup_crate_users > 0) return;
     if (pickup_crate) LgClumpDestroy(pickup_crate);
     pickup_crate = nullptr;
 }
@@ -184,6 +191,10 @@ OmResult TavrinGroundObject::LoadObject(const char* name) {
     matrix = LgFrameGetMatrix(frame);
     TvClumpSetOwner(model, self);
 
+    if (!holds_crate_) {
+        TvGroundHoldPickupCrate();
+        holds_crate_ = true;
+    }
     if (!pickup_crate) {
         TvImagePath images((std::string("objects\\") + kKind + "\\textures\\").c_str());
         pickup_crate = TvReadClump(kSource, __LINE__, kCratePath);

@@ -31,5 +31,12 @@ int32_t TvMapWaterAt(float u, float v) {
     LgRGBA pixel{};
     if (LgRasterReadPixel(&pixel, raster, pixel_along(u, w), pixel_along(v, h)) == nullptr)
         return 0;
-    return pixel.red != 0 || pixel.green != 0 || pixel.blue != 0 ? 1 : 0;
+    if (pixel.red == 0 && pixel.green == 0 && pixel.blue == 0) return 0;
+    // A colour-keyed format keeps 0 for transparent and stores opaque black as its darkest
+    // visible pixel, which reads back as a faint colour: that pixel is land as well.
+    const int32_t format = LgRasterGetFormat(raster);
+    const LgRGBA black{0, 0, 0, 255};
+    const uint32_t stored_black = LgRGBAToPixel(&black, format);
+    pixel.alpha = 255;
+    return stored_black != 0 && LgRGBAToPixel(&pixel, format) == stored_black ? 0 : 1;
 }

@@ -96,8 +96,8 @@ struct ITvPlane : ITvObject {
     virtual OmResult TvPlaneGetNetState(void* record) = 0;
     // Puts the plane back on the ground as new.
     virtual OmResult TvPlaneRespawn() = 0;
-    // Applies a pickup of kind 1..5.
-    virtual OmResult TvPlanePickup(int32_t kind) = 0;
+    // Applies a pickup of kind 1..5 taken from the ground object `object_id`.
+    virtual OmResult TvPlanePickup(int32_t kind, int32_t object_id) = 0;
 };
 
 // The flight state saved while the boost runs and put back when it ends.
@@ -196,7 +196,7 @@ public:
     OmResult TvPlaneFire(int32_t kind) override;
     OmResult TvPlaneGetNetState(void* record) override;
     OmResult TvPlaneRespawn() override;
-    OmResult TvPlanePickup(int32_t kind) override;
+    OmResult TvPlanePickup(int32_t kind, int32_t object_id) override;
 
 protected:
     ~TavrinPlane() override;

@@ -107,11 +107,13 @@ void fly_airborne(Plane plane, float dt, float sink, LgVector local_up) {
 
     // An AI plane above its ceiling flies slower by the excess height, down to a standstill
     // target (never below it, which would turn into full speed below).
-    if (!player && p.altitude > f.ceiling)
-        target = std::max(0.0f, target - (p.altitude - f.ceiling));
+    const bool above_ceiling = !player && p.altitude > f.ceiling;
+    if (above_ceiling) target = std::max(0.0f, target - (p.altitude - f.ceiling));
 
     p.speed = std::min(p.speed + dt * f.acceleration, target + p.energy);
-    if (p.speed < 0.0f) p.speed = f.high_speed;
+    // A negative speed becomes the high speed, except above the ceiling: there the energy
+    // dips below 0 whenever the nose is below the horizon, and the plane must stay slow.
+    if (p.speed < 0.0f) p.speed = above_ceiling ? 0.0f : f.high_speed;
 
     LgVector v = scale(m->at, factor * p.speed);
 

@@ -8,6 +8,7 @@
 #include "game/rules/tavrin_ai_plane.h"
 #include "game/rules/tv_game.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tv_map_water.h"
 #include "game/world/tv_plane_internal.h"
 
 #include <cmath>
@@ -110,27 +111,6 @@ const LgBBox* world_box(const TvObjectFields& o) {
     return w ? LgWorldGetBoundingBox(w) : nullptr;
 }
 
-// Whether the map-water picture shows land under (u, v): pixel 0 is land.
-void water_test(TvPlaneFields& p, float u, float v) {
-    p.crash_on_contact = 1;
-    LgTexture* water = p.cockpit_textures[kTvCockpitMapWater];
-    LgRaster* raster = water ? LgTextureGetRaster(water) : nullptr;
-    if (!raster || LgRasterGetWidth(raster) != 128 || LgRasterGetHeight(raster) != 128 ||
-        LgRasterGetDepth(raster) != 16)
-        return;
-    const uint8_t* pixels = LgRasterLock(raster, 0, LgRasterLockRead);
-    if (!pixels) return;
-    const int32_t column = static_cast<int32_t>(u * 127.0f) & 127;
-    const int32_t row = static_cast<int32_t>(v * 127.0f) & 127;
-    const auto* line = reinterpret_cast<const uint16_t*>(pixels + row * LgRasterGetStride(raster));
-    // Land is black. A colour-keyed format stores opaque black as its darkest visible pixel
-    // (0 is kept for transparent), so that pixel is land as well.
-    const LgRGBA black{0, 0, 0, 255};
-    const uint32_t stored_black = LgRGBAToPixel(&black, LgRasterGetFormat(raster)) & 0xffffu;
-    if (line[column] == 0 || line[column] == stored_black) p.crash_on_contact = 0;
-    LgRasterUnlock(raster);
-}
-
 // What every blip of one radar frame shares.
 struct BlipRecord {
     LgTexture* texture;
@@ -217,7 +197,10 @@ OmResult draw_radar(Plane plane, float zoom) {
     const float depth = box->sup.z - box->inf.z;
     const float u = width != 0.0f ? (m.pos.x - box->inf.x) / width : 0.0f;
     const float v = depth != 0.0f ? (m.pos.z - box->inf.z) / depth : 0.0f;
-    water_test(p, u, v);
+    // The mended water test: the picture at any size and depth, colour-keyed black is land,
+    // and a map without a water picture is all land (a picture that is not 128 x 128 at 16
+    // bits used to count as water everywhere, crashing the plane on its runway).
+    p.crash_on_contact = TvMapWaterAt(u, v);
 
     // The heading: at x = 0 gives atan of an infinite slope; a vertical nose counts as level.
     float h = (m.at.x == 0.0f && m.at.z == 0.0f) ? 0.0f : std::atan(m.at.z / m.at.x);

@@ -499,10 +499,13 @@ TEST_F(NetPlaneTest, LocalPlaneReportsStatusPickupsAndGunfire) {
     EXPECT_EQ(status[0].num("status"), 1.0);
     EXPECT_EQ(client->sent[0].flags, 0xa1);
 
-    ASSERT_EQ(plane->TvPlanePickup(kTvPickupHealth), OM_S_OK);
+    // 51 names the crate taken (its object id), for the others' games to re-arm it; a pickup
+    // that changes nothing is not reported.
+    ASSERT_EQ(plane->TvPlanePickup(kTvPickupHealth, 4242), OM_S_OK);
+    EXPECT_EQ(plane->TvPlanePickup(kTvPickupRepairman, 4243), OM_E_FAIL);
     auto pickups = client->decoded(51);
     ASSERT_EQ(pickups.size(), 1u);
-    EXPECT_EQ(pickups[0].num("object"), double(kTvPickupHealth));
+    EXPECT_EQ(pickups[0].num("object"), 4242.0);
     EXPECT_EQ(client->sent.back().flags, 0x91);
 
     // Guns for 0.5 s: a report at most every 250 ms, one entry per other player.

@@ -74,9 +74,16 @@ protected:
         auto* clump = reinterpret_cast<LgClump*>(value(object, kTvPropModel));
         return clump && LgClumpGetWorld(clump) != nullptr;
     }
-    // A real pickup ground object (or a plain one) filed under an id.
+    // A real ground object filed under an id, placed as the mission places it: from a kind
+    // (archetype) that is a pickup of the given type, or a plain kind.
     ITvObject* ground_object(int32_t id, int32_t pickup, LgVector at) {
         EXPECT_EQ(TvRegisterGroundObjectClass(OmGetObjectManager()), OM_S_OK);
+        ITvObject* kind = nullptr;
+        EXPECT_EQ(
+            OmCreate(CLSID_TavrinGroundObject, IID_ITvObject, reinterpret_cast<void**>(&kind)),
+            OM_S_OK);
+        TavrinGroundObject::from(kind)->pickup_type = pickup;
+        kinds.push_back(ComRef<ITvObject>::adopt(kind));
         ITvObject* object = nullptr;
         EXPECT_EQ(
             OmCreate(CLSID_TavrinGroundObject, IID_ITvObject, reinterpret_cast<void**>(&object)),
@@ -85,10 +92,10 @@ protected:
         d.id = id;
         LgMatrixSetIdentity(&d.matrix);
         d.matrix.pos = at;
+        d.archetype = kind;
         d.endurance = 50.0f;
         d.game = game;
         object->Create(&d);
-        TavrinGroundObject::from(object)->pickup_type = pickup;
         EXPECT_EQ(game->AddObject(object, kTvEventMaskWorldObject, kTvUpdateEveryFrame), OM_S_OK);
         object->Release();
         return object;
@@ -106,6 +113,7 @@ protected:
     ITvObject* remote = nullptr;
     ITvObject* other = nullptr;
     std::vector<std::unique_ptr<TvCreateDescriptor>> descriptors;
+    std::vector<ComRef<ITvObject>> kinds;
 };
 
 TEST_F(MatchTest, StatusSevenTakesAPlaneOutOfTheWorldAndTheLocalEndIsOutcome0x21) {
@@ -551,14 +559,22 @@ TEST_F(MatchTest, EveryClientGameMessageIsAppliedFromTheServersPackets) {
     EXPECT_EQ(echoes[0].num("value"), 1.5);
     EXPECT_EQ(client->queued[0].flags, 0x89);
     // 51: the pickup's re-arm; not for a plain ground object or a plane.
+    // The crate taken elsewhere goes out for 30 s and comes back; unknown ids change nothing.
     ITvObject* pickup = ground_object(42, kTvPickupHealth, {100, 150, 250});
     ITvObject* hut = ground_object(43, kTvPickupNone, {150, 150, 250});
+    TavrinGroundObject* crate = TavrinGroundObject::from(pickup);
+    const uint32_t hut_rearm = TavrinGroundObject::from(hut)->rearm_time;
     platform::set_virtual_time(300000);
+    ASSERT_TRUE(crate->pickup_active(300000));
     ASSERT_EQ(deliver(Message(msg::pickup).set("object", 42)), OM_S_OK);
-    EXPECT_EQ(TavrinGroundObject::from(pickup)->rearm_time, 300000u + kTvPickupRearmMs);
+    EXPECT_EQ(crate->rearm_time, 300000u + kTvPickupRearmMs);
+    EXPECT_FALSE(crate->pickup_active(300000 + kTvPickupRearmMs - 1));
+    EXPECT_TRUE(crate->pickup_active(300000 + kTvPickupRearmMs + 1));
     EXPECT_EQ(deliver(Message(msg::pickup).set("object", 43)), OM_E_FAIL);
-    EXPECT_EQ(TavrinGroundObject::from(hut)->rearm_time, 0u);
-    EXPECT_EQ(deliver(Message(msg::pickup).set("object", 5001)), OM_E_FAIL);
+    EXPECT_EQ(TavrinGroundObject::from(hut)->rearm_time, hut_rearm);
+    for (const int32_t unknown : {5001, int32_t(kTvPickupHealth)})
+        EXPECT_EQ(deliver(Message(msg::pickup).set("object", unknown)), OM_E_FAIL);
+    EXPECT_EQ(crate->rearm_time, 300000u + kTvPickupRearmMs);
     // 39, 48, 52: the match's end.
     ASSERT_EQ(deliver(Message(msg::match_finished).set("slot", 3)), OM_S_OK);
     EXPECT_EQ(game->GetOutcome(), 0x103);

@@ -1,7 +1,7 @@
 // The editing state of a real game over fixture missions: F9 in and out with the editor switch,
 // the frozen clock and judgement, input for the camera and editor alone with the ground point
 // under the cursor, deleting the target of an armed ground object, and a scripted edit saved
-// with F8 and loaded again.
+// with F8 and loaded again; and the pickup crate kept for every pickup through Restart.
 #include "engine/world/lg_world_tie.h"
 #include "framework/containers/property_sheet.h"
 #include "framework/io/stream_helpers.h"
@@ -12,6 +12,7 @@
 #include "tests/game/world/raster_device.h"
 #include "tests/support/module_object.h"
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -272,6 +273,52 @@ TEST_F(EditingTest, DeletingTheTargetOfAnArmedObjectLeavesNothingDangling) {
     run_frames(10);
     TvSetGroundGunLauncher(nullptr);
     flyer->Release();
+}
+
+// Two crates of one pickup kind beside a hangar.
+constexpr const char* kCrateMission =
+    "[map]\nmap = flat\noffset = 0 0 0\n"
+    "[archetypes]\nground = hangar crate\nair = camel\n"
+    "[ground0]\nname = crate\nid = 10\npos = 400 150 400\n"
+    "[ground1]\nname = crate\nid = 11\npos = 450 150 400\n"
+    "[ground2]\nname = hangar\nid = 12\npos = 600 150 600\n"
+    "[air0]\nname = camel\nid = 1\ngroups = 258\nplayer = 1\npos = 500 200 620\nat = 0 0 1\n";
+
+TEST_F(EditingTest, EveryPickupKeepsItsCrateWhenOthersGoAndAfterRestart) {
+    dir.write_file("objects/ground/crate/ground.ini",
+                   "[appearance]\ndff=crate.dff\n[behaviour]\npickup=health\n");
+    dir.write_file("objects/ground/crate/crate.dff", groundtest::box_file(1.0f));
+    dir.write_file("objects/ground/ammodump/ammodump.dff", groundtest::box_file(1.0f));
+    create(false, 61, kCrateMission);
+    landscapetest::ViewCamera view({400, 300, 200}, {0, -0.5f, 1});
+    // Whether the object draws the crate: the crate is there and is put 10 along its at row.
+    auto draws_crate = [&](int32_t id) {
+        ITvObject* pickup = game->GetObjectById(id);
+        if (!pickup || !TvGroundPickupCrate()) return false;
+        LgMatrix* crate = LgFrameGetMatrix(LgClumpGetFrame(TvGroundPickupCrate()));
+        crate->pos = {0.0f, -1000.0f, 0.0f};
+        EXPECT_TRUE(view.begin());
+        pickup->Render();
+        view.end();
+        const TavrinGroundObject* ground = TavrinGroundObject::from(pickup);
+        const LgVector lifted = {ground->matrix->pos.x + 10.0f * ground->matrix->at.x,
+                                 ground->matrix->pos.y + 10.0f * ground->matrix->at.y,
+                                 ground->matrix->pos.z + 10.0f * ground->matrix->at.z};
+        return std::fabs(crate->pos.x - lifted.x) < 1e-3f &&
+               std::fabs(crate->pos.y - lifted.y) < 1e-3f &&
+               std::fabs(crate->pos.z - lifted.z) < 1e-3f;
+    };
+    EXPECT_TRUE(draws_crate(10));
+    EXPECT_TRUE(draws_crate(11));
+
+    game->GetObjectById(10)->Destroy();
+    game->GetObjectById(12)->Destroy();
+    EXPECT_TRUE(draws_crate(11)) << "another object going takes nobody's crate";
+
+    ASSERT_EQ(game->Restart(), OM_S_OK);
+    run_frames(2);
+    EXPECT_TRUE(draws_crate(10));
+    EXPECT_TRUE(draws_crate(11));
 }
 
 constexpr const char* kSavedMission = R"(

@@ -284,6 +284,50 @@ TEST_F(ArmedTest, FarTargetsAreReconsideredAndDeadOnesReplaced) {
     EXPECT_EQ(g->target, static_cast<ITvObject*>(nearer));
 }
 
+TEST_F(ArmedTest, AfterAModelChangeTheTurretIsFoundAgainAndNoFreedFrameIsTurned) {
+    // Two one-frame damage stages, or a first stage with a turret of its own: 30 of 50
+    // damage shows stage 1 and frees the intact model's frames.
+    struct Case {
+        const char* kind;
+        bool stage_has_turret;
+    };
+    for (const Case c : {Case{"aagunboxes", false}, Case{"aagunturrets", true}}) {
+        SCOPED_TRACE(c.kind);
+        write_kind(c.kind,
+                   "[appearance]\ndff=aagun.dff\ndamagedff1=stage1.dff\ndamagedff2=stage2.dff\n"
+                   "[physics]\nendurance=50\n[armaments]\nfirerate=10\nfireon=1\nfireoff=2\n",
+                   {{"aagun.dff", groundtest::turret_file()},
+                    {"stage1.dff", c.stage_has_turret ? groundtest::turret_file() : box_file(1.0f)},
+                    {"stage2.dff", box_file(1.0f)}});
+        TavrinAIGroundObject* g = gun(1.57f, 300.0f, c.kind);
+        ASSERT_EQ(g->model_count, 3);
+        Flyer* target = flyer({550, 300, 700});
+        run(g, 1);
+        EXPECT_EQ(g->AddDamage(30.0f, 0), OM_E_FAIL);
+        run(g, 1); // the model changes
+        ASSERT_EQ(g->shown_model, 1);
+        LgFrame* unrelated = LgFrameCreate();
+        run(g, 3);
+        const LgMatrix* m = LgFrameGetMatrix(unrelated);
+        EXPECT_EQ(m->right.x, 1.0f);
+        EXPECT_EQ(m->up.y, 1.0f);
+        EXPECT_EQ(m->at.x, 0.0f);
+        EXPECT_EQ(m->at.z, 1.0f);
+        if (c.stage_has_turret) {
+            ASSERT_NE(g->turret_matrix, nullptr);
+            EXPECT_FLOAT_EQ(g->turret_matrix->pos.y, 2.0f) << "the new model's turret";
+            EXPECT_GT(g->turret_matrix->at.x, 0.1f) << "turned toward the target";
+        } else {
+            EXPECT_EQ(g->turret_matrix, nullptr) << "a stage without a turret does not turn";
+        }
+        run(g, 10);
+        EXPECT_FALSE(shots().empty()) << "the damaged gun still fires";
+        LgFrameDestroy(unrelated);
+        target->status = 1;
+        shots().clear();
+    }
+}
+
 TEST_F(ArmedTest, ADeadGunNeitherAimsNorFiresButStillChangesModel) {
     write_kind("aagun2",
                "[appearance]\ndff=aagun.dff\ndeaddff=dead.dff\n[physics]\nendurance=50\n"

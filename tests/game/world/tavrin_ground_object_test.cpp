@@ -33,14 +33,16 @@ constexpr const char* kHut = "[appearance]\n"
                              "breakage=Break.Building\n"
                              "althitsound=Hit.Alt\n";
 
-// A plane that notes its pickups.
+// A plane that notes its pickups and the ids of the objects they came from.
 class PickupPlane : public TavrinPlane {
 public:
-    OmResult TvPlanePickup(int32_t kind) override {
+    OmResult TvPlanePickup(int32_t kind, int32_t object_id) override {
         pickups.push_back(kind);
+        from.push_back(object_id);
         return OM_S_OK;
     }
     std::vector<int32_t> pickups;
+    std::vector<int32_t> from;
 };
 
 float surface_ambient(LgClump* clump) {
@@ -292,6 +294,7 @@ TEST_F(GroundTest, PickupsAreTakenOnceAndReArmAfterThirtySeconds) {
 
     crate->Update();
     EXPECT_EQ(plane->pickups, std::vector<int32_t>{kTvPickupHealth});
+    EXPECT_EQ(plane->from, std::vector<int32_t>{crate->id}) << "the crate's own id";
     const uint32_t taken = platform::timeGetTime();
     EXPECT_NEAR(double(crate->rearm_time), double(taken) + 30000.0, 5.0);
     crate->Update();

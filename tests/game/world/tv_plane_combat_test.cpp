@@ -289,7 +289,7 @@ TEST_F(PlaneCombat, PickupsAndTheirCaps) {
         plane->damage = c.damage;
         combat.sounds.clear();
         OmResult r = OM_S_OK;
-        for (int32_t kind : c.kinds) r = plane->TvPlanePickup(kind);
+        for (int32_t kind : c.kinds) r = plane->TvPlanePickup(kind, 77);
         EXPECT_EQ(r, c.last);
         EXPECT_EQ(plane->ordinance_type, c.type_after);
         EXPECT_EQ(plane->ordinance_count, c.count_after);

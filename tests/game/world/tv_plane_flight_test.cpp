@@ -130,17 +130,28 @@ TEST_F(PlaneTest, BelowStallSpeedThePlaneDropsAndItsBankGrows) {
 TEST_F(PlaneTest, AnAIPlaneFarAboveItsCeilingFliesSlowAndAPlayerIsNotHeld) {
     TvFlightTable table = check_table();
     table.ceiling = 100.0f;
-    TavrinPlane* ai = make_plane(0, placed({500, 1100, 500}), table);
-    TavrinPlane* player = make_plane(kTvFlagPlayerPlane, placed({300, 1100, 500}), table);
-    for (TavrinPlane* plane : {ai, player}) {
-        plane->state = kTvPlaneFlying;
-        plane->throttle = plane->previous_throttle = 1.0f;
-        plane->speed = 80.0f;
-        plane->Update();
+    // Level, and with the nose 0.57 degrees down (its energy then dips below 0 in the step).
+    struct Nose {
+        LgVector at, up;
+    };
+    for (const Nose n :
+         {Nose{{0, 0, 1}, {0, 1, 0}}, Nose{{0, -0.01f, 0.99995f}, {0, 0.99995f, 0.01f}}}) {
+        SCOPED_TRACE(n.at.y);
+        TavrinPlane* ai = make_plane(0, placed({500, 1100, 500}, n.at, n.up), table);
+        TavrinPlane* player =
+            make_plane(kTvFlagPlayerPlane, placed({300, 1100, 500}, n.at, n.up), table);
+        for (TavrinPlane* plane : {ai, player}) {
+            plane->state = kTvPlaneFlying;
+            plane->throttle = plane->previous_throttle = 1.0f;
+            plane->speed = 80.0f;
+            plane->energy = 0.0f;
+            plane->Update();
+        }
+        // 950 above the ground, 850 above the ceiling: no target speed left, not full speed.
+        EXPECT_LT(ai->speed, 1.0f);
+        EXPECT_GE(ai->speed, 0.0f);
+        EXPECT_NEAR(player->speed, 80.25f, 1e-3f);
     }
-    // 950 above the ground, 850 above the ceiling: no target speed left, not full speed.
-    EXPECT_LT(ai->speed, 1.0f);
-    EXPECT_NEAR(player->speed, 80.25f, 1e-3f);
 }
 
 TEST_F(PlaneTest, ZeroFrameTimeLeavesThePlaneUnmoved) {

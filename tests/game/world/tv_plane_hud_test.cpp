@@ -1,13 +1,15 @@
 // The cockpit display: its layout at 640 x 480 and 800 x 600 (dial, needle, radar disc,
 // compass, the plane's own blip), damage marks and the splat, the ordnance icon, the boost
 // gauge and the count, blips by offset, rim, box and off-map state, the networked blip alpha,
-// the water test over the map-water picture, and the camera's cockpit hook.
+// the water test over the map-water picture (and taxiing or crashing by it), and the camera's
+// cockpit hook.
 #include "tests/game/world/plane_test_support.h"
 #include "tests/game/world/raster_device.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -267,61 +269,118 @@ TEST_F(CockpitHud, NetworkedBlipsFadeWithAltitudeOnTheMultiplayerMaps) {
     }
 }
 
+// The map's "mapwater" picture as the landscape leaves it: in the current texture
+// dictionary, here side x side pixels of one engine format (0x200 5-6-5, 0x500 8-8-8-8), all
+// `fill`. The dictionary is current while the picture lives.
+class WaterPicture {
+public:
+    WaterPicture(gametest::RasterDevice& rasters, int32_t side, int32_t format, uint32_t fill)
+        : rasters_(rasters), previous_(LgTexDictionaryGetCurrent()) {
+        raster_ =
+            LgRasterCreate(side, side, format == 0x500 ? 32 : 16, LgRasterTypeTexture | format);
+        for (int32_t row = 0; row < side; ++row)
+            for (int32_t column = 0; column < side; ++column) set(column, row, fill);
+        LgTexture* texture = LgTextureCreate(raster_);
+        LgTextureSetName(texture, "mapwater");
+        dictionary_ = LgTexDictionaryCreate();
+        LgTexDictionaryAddTexture(dictionary_, texture);
+        LgTexDictionarySetCurrent(dictionary_);
+    }
+    ~WaterPicture() {
+        LgTexDictionarySetCurrent(previous_);
+        LgTexDictionaryDestroy(dictionary_);
+    }
+    WaterPicture(const WaterPicture&) = delete;
+    WaterPicture& operator=(const WaterPicture&) = delete;
+
+    void set(int32_t column, int32_t row, uint32_t pixel) {
+        const int32_t bytes = LgRasterGetDepth(raster_) / 8;
+        std::memcpy(rasters_.pixels(raster_) + row * LgRasterGetStride(raster_) + column * bytes,
+                    &pixel, size_t(bytes));
+    }
+
+private:
+    gametest::RasterDevice& rasters_;
+    LgTexDictionary* previous_;
+    LgTexDictionary* dictionary_ = nullptr;
+    LgRaster* raster_ = nullptr;
+};
+
 TEST_F(CockpitHud, TheMapWaterPictureDecidesCrashOnContact) {
-    plane->crash_on_contact = 0;
+    plane->crash_on_contact = 1;
     tvplane::draw_radar(parts(plane), 0.1f);
-    EXPECT_EQ(plane->crash_on_contact, 1) << "without a usable picture everything is water";
+    EXPECT_EQ(plane->crash_on_contact, 0) << "a map without a water picture is all land";
 
     gametest::RasterDevice rasters;
-    LgRaster* raster = LgRasterCreate(128, 128, 16, LgRasterTypeTexture | 0x200);
-    ASSERT_NE(raster, nullptr);
-    auto* pixels = reinterpret_cast<uint16_t*>(rasters.pixels(raster));
-    for (int i = 0; i < 128 * 128; ++i) pixels[i] = 0x001f;
-    pixels[63 * 128 + 63] = 0; // land under the middle of the map
-    LgTexture* water = LgTextureCreate(raster);
-    LgTexture* old = plane->cockpit_textures[kTvCockpitMapWater];
-    plane->cockpit_textures[kTvCockpitMapWater] = water;
+    WaterPicture picture(rasters, 128, 0x200, 0x001f);
+    picture.set(63, 63, 0); // land under the middle of the map
     tvplane::draw_radar(parts(plane), 0.1f);
     EXPECT_EQ(plane->crash_on_contact, 0) << "over land";
     LgMatrix west = placed({100, 600, 1024});
     plane->SetProperty(kTvPropMatrix, reinterpret_cast<uintptr_t>(&west));
     tvplane::draw_radar(parts(plane), 0.1f);
     EXPECT_EQ(plane->crash_on_contact, 1) << "over water";
-    plane->cockpit_textures[kTvCockpitMapWater] = old;
-    LgTextureDestroy(water);
 }
 
 TEST_F(CockpitHud, OpaqueBlackStoredAsTheDarkestVisiblePixelIsLand) {
     gametest::RasterDevice rasters;
     // A colour-keyed 5-6-5 device: 0 is kept for transparent, opaque black becomes 1.
     LgEngineInstancePtr->standardFunctions.slot[LgStdRGBAToPixel] = [](void* out, void* in,
-                                                                     int32_t) -> int32_t {
+                                                                       int32_t) -> int32_t {
         const auto* c = static_cast<const LgRGBA*>(in);
-        uint32_t pixel = uint32_t(c->red & 0xf8) << 8 | uint32_t(c->green & 0xfc) << 3 |
-                         uint32_t(c->blue) >> 3;
+        uint32_t pixel =
+            uint32_t(c->red & 0xf8) << 8 | uint32_t(c->green & 0xfc) << 3 | uint32_t(c->blue) >> 3;
         if (c->alpha != 0 && pixel == 0) pixel = 1;
         *static_cast<uint32_t*>(out) = c->alpha != 0 ? pixel : 0;
         return 1;
     };
-    LgRaster* raster = LgRasterCreate(128, 128, 16, LgRasterTypeTexture | 0x200);
-    ASSERT_NE(raster, nullptr);
     const LgRGBA black{0, 0, 0, 255};
-    const auto stored_black =
-        static_cast<uint16_t>(LgRGBAToPixel(&black, LgRasterGetFormat(raster)));
-    auto* pixels = reinterpret_cast<uint16_t*>(rasters.pixels(raster));
-    for (int i = 0; i < 128 * 128; ++i) pixels[i] = 0xffff;
-    pixels[63 * 128 + 63] = stored_black;
-    LgTexture* water = LgTextureCreate(raster);
-    LgTexture* old = plane->cockpit_textures[kTvCockpitMapWater];
-    plane->cockpit_textures[kTvCockpitMapWater] = water;
-    tvplane::draw_radar(parts(plane), 0.1f);
+    const uint32_t stored_black = LgRGBAToPixel(&black, 0x200);
     ASSERT_EQ(stored_black, 1u);
+    WaterPicture picture(rasters, 128, 0x200, 0xffff);
+    picture.set(63, 63, stored_black);
+    tvplane::draw_radar(parts(plane), 0.1f);
     EXPECT_EQ(plane->crash_on_contact, 0) << "opaque black is land";
-    pixels[63 * 128 + 63] = 0x0002;
+    picture.set(63, 63, 0x0002);
     tvplane::draw_radar(parts(plane), 0.1f);
     EXPECT_EQ(plane->crash_on_contact, 1) << "any other colour is water";
-    plane->cockpit_textures[kTvCockpitMapWater] = old;
-    LgTextureDestroy(water);
+}
+
+TEST_F(CockpitHud, APlaneTaxisOffAnAllLandPictureOfAnySizeAndCrashesOnWater) {
+    // The map box is 1024 x 2048; the plane rolls north from (500, 500) at full throttle,
+    // the display drawn after every update as the game does.
+    struct Case {
+        int32_t side, format;
+        uint32_t land, water;
+        bool water_under_the_plane;
+        int32_t state;
+    };
+    const Case cases[] = {
+        {256, 0x200, 0, 0x001f, false, kTvPlaneFlying},
+        {256, 0x500, 0xff000000u, 0xff0000ffu, false, kTvPlaneFlying},
+        {64, 0x200, 0, 0x001f, false, kTvPlaneFlying},
+        {128, 0x200, 0, 0x001f, true, kTvPlaneCrashed},
+        {256, 0x500, 0xff000000u, 0xff0000ffu, true, kTvPlaneCrashed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.side << " x " << c.side << " format " << c.format
+                                        << (c.water_under_the_plane ? " water" : " land"));
+        gametest::RasterDevice rasters;
+        WaterPicture picture(rasters, c.side, c.format, c.land);
+        // The pixel under the start, (u, v) = (500 / 1024, 500 / 2048).
+        if (c.water_under_the_plane)
+            picture.set(int32_t(500.0f / 1024.0f * float(c.side - 1)),
+                        int32_t(500.0f / 2048.0f * float(c.side - 1)), c.water);
+        TavrinPlane* taxiing = make_plane(0, placed({500, planetest::kGround + 2, 500}));
+        ASSERT_EQ(taxiing->state, kTvPlaneTaxiing);
+        taxiing->throttle = 1.0f;
+        for (int32_t step = 1; step <= 121 && taxiing->state == kTvPlaneTaxiing; ++step) {
+            tvplane::draw_radar(parts(taxiing), 0.1f);
+            taxiing->Update();
+        }
+        EXPECT_EQ(taxiing->state, c.state);
+        if (c.state == kTvPlaneCrashed) EXPECT_LT(taxiing->matrix->pos.z, 501.0f) << "there";
+    }
 }
 
 TEST_F(CockpitHud, TheCameraHookDrawsPlanesOnly) {
