@@ -130,11 +130,11 @@ def stress_mission(objects):
 
 
 SCRIPT = """wait 300        # the title screen, then the start command's page (choose a mission)
-click 316 180   # choose mission: Back (to the roster)
+click 316 278   # choose mission: Back (to the roster)
 wait 30
 click 316 282   # roster: Start Campaign
 wait 30
-click 210 80    # choose mission: allied mission 1 (the stress mission)
+click 250 120   # choose mission: allied mission 1 (the stress mission)
 wait 30
 click 316 78    # mission 1: Fly the mission (play:1)
 wait 760        # loading, then %d frames and more of the mission

@@ -18,12 +18,12 @@ namespace {
 
 constexpr int32_t kStateTextureRaster = 1;
 constexpr int32_t kStateEndOfOverlay = 4;
+constexpr uint32_t kTransformWholeVertices = 1;
 constexpr float kLayoutWidth = 640.0f;
 constexpr float kLayoutHeight = 480.0f;
 constexpr float kMarkerRadius = 10.0f;
 constexpr float kMarkerLift = 10.0f;
 constexpr float kCursorRadius = 7.0f;
-constexpr float kCursorHeight = 200.0f;
 constexpr float kIconLift = 15.0f;
 constexpr float kIconHalfSize = 8.0f;
 constexpr int32_t kArcSegments = 8;
@@ -33,7 +33,9 @@ constexpr int32_t kTargetGoalTypes[] = {48, 112, 128, 144, 288, 336, 352};
 
 void engine_sink(int32_t type, const LgIm3DVertex* vertices, int32_t count, LgTexture* texture) {
     LgRenderStateSet(kStateTextureRaster, texture ? LgTextureGetRaster(texture) : nullptr);
-    if (!LgIm3DTransform(vertices, count, nullptr, texture ? LgIm3DTransformTextured : 0)) return;
+    // Every batch is of whole vertex records: an untextured transform would read them at the
+    // world's shorter stride and scatter the lines over the screen.
+    if (!LgIm3DTransform(vertices, count, nullptr, kTransformWholeVertices)) return;
     LgIm3DRenderPrimitive(type);
     LgIm3DEnd();
 }
@@ -127,7 +129,11 @@ void TavrinMission::draw_editor_markers() {
     }
     for (int32_t i = 0; i < air_entry_count; ++i)
         if (air_entries[i].archetype) marker(air_entries[i], air);
-    add_octagon(lines, {editor_cursor.x, kCursorHeight, editor_cursor.z}, kCursorRadius, cursor);
+    // The cursor rides on the ground point under the pointer, lifted like the markers: at a
+    // fixed height of 200 it would be buried under any ground above that and float away from
+    // the pointer over ground below it.
+    add_octagon(lines, {editor_cursor.x, editor_cursor.y + kMarkerLift, editor_cursor.z},
+                kCursorRadius, cursor);
     if (!lines.empty())
         sink()(LgPrimLineList, lines.data(), static_cast<int32_t>(lines.size()), nullptr);
 

@@ -272,7 +272,10 @@ OmResult TavrinCamera::RenderWorld() {
 
 OmResult TavrinCamera::Render() {
     const int32_t mode = view_mode();
-    if (!followed_ || mode == kTvViewOverhead || mode == kTvViewFree) return OM_S_OK;
+    // The editor's view looks down on the map like the overhead one: a cockpit drawn over it
+    // would cover the editor's information lines, so it draws none either.
+    if (!followed_ || mode == kTvViewOverhead || mode == kTvViewFree || mode == kTvViewEditor)
+        return OM_S_OK;
     uintptr_t flags = 0;
     followed_->GetProperty(kTvPropFlags, &flags);
     if ((flags & kTvFlagPlayerPlane) != 0 && cockpit_renderer())
@@ -295,7 +298,9 @@ void TavrinCamera::handle_input(const InputEvent& event) {
     case kKeyReleased:
         switch (event.value) {
         case kKeyHome: zoom_ += kZoomStep; break;
-        case kKeyEnd: zoom_ -= kZoomStep; break;
+        // The zoom is a half height of the view: at 0 or below the view would turn inside
+        // out, so End stops at one step.
+        case kKeyEnd: zoom_ = std::max(zoom_ - kZoomStep, kZoomStep); break;
         case kKeyUp: look(kTvViewHigh, false); break;
         case kKeyDown: look(kTvViewFront, false); break;
         case kKeyLeft: look(kTvViewLeft, false); break;

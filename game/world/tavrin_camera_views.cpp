@@ -28,6 +28,7 @@ constexpr float kMaxVertical = 0.6f;
 // Overhead map and editor view.
 constexpr float kOverheadHeight = 600.0f; // above the ground under the camera
 constexpr float kViewAspect = 1.3333f;
+constexpr float kStartZoom = 200.0f;
 constexpr float kEditorClearance = 100.0f; // the editor's eye above the ground at least
 constexpr uint32_t kEditorDragButton = 2;  // button 1 belongs to the editor's own tools
 
@@ -177,6 +178,12 @@ void TavrinCamera::update_ground_view(int32_t mode) {
     const bool overhead = mode == kTvViewOverhead;
     if (overhead) {
         const LgVector2 window{zoom_ * kViewAspect, zoom_};
+        LgCameraSetViewWindow(engine_camera_, &window);
+    } else {
+        // The editor's perspective window grows and shrinks with the zoom from the chase
+        // views' window at the starting zoom.
+        const float scale = TvCameraViewScale * zoom_ / kStartZoom;
+        const LgVector2 window{kViewAspect * scale, scale};
         LgCameraSetViewWindow(engine_camera_, &window);
     }
     camera_position_ = add(camera_position_, drag_offset_);

@@ -90,8 +90,10 @@ public:
         held.sheet->GetString("Image", image, name_size);
         held.sheet->GetString("Mask", mask, name_size);
         bool has_key = held.sheet->GetString("ColorKey", key, key_size) >= 0;
+        // Game data names its pictures with either separator (menus\images\x.ini): the
+        // directory ends at the last of both, or the picture would be looked for above it.
         std::string directory(path);
-        size_t slash = directory.rfind('/');
+        const size_t slash = directory.find_last_of("/\\");
         directory.resize(slash == std::string::npos ? 0 : slash + 1);
 
         r = held.reader->Read(storage, (directory + image).c_str(), held.fresh, IID_IRaster,

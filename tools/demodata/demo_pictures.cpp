@@ -259,6 +259,20 @@ Picture framed(int w, int h, uint32_t fill, uint32_t frame) {
     return p;
 }
 
+// An open mission's card: paper with a roundel, framed in ink; under the pointer the paper
+// lightens and the frame turns red.
+Picture mission_card(bool pointed) {
+    const uint32_t paper = pointed ? rgb(250, 240, 205) : rgb(225, 210, 170);
+    Picture p = framed(80, 58, paper, pointed ? rgb(200, 60, 40) : rgb(60, 45, 30));
+    const uint32_t rings[] = {rgb(190, 30, 30), rgb(240, 240, 240), rgb(30, 50, 140)};
+    for (int y = 2; y < 56; ++y)
+        for (int x = 2; x < 78; ++x) {
+            const float r = std::hypot(float(x) - 39.5f, float(y) - 28.5f);
+            if (r < 18.0f) p.at(x, y) = 0xff000000 | rings[std::min(2, int(r / 6.0f))];
+        }
+    return p;
+}
+
 Picture portrait(int n) {
     Picture p = rgba(64, 80, 0xff000000 | rgb(70, 60, 50));
     const uint32_t skin = rgb(220 - n * 8, 180 - n * 6, 140 - n * 5);
@@ -302,8 +316,9 @@ Picture title_card() {
             const float far = 112 + 22 * noise(x, 0, 64, 3);
             uint32_t c = mix(rgb(70, 110, 170), rgb(240, 190, 130), float(y) / 130);
             if (y > far) c = mix(rgb(95, 110, 120), c, 0.35f);
-            if (y > hill) c = shade(mix(rgb(70, 110, 50), rgb(40, 70, 35), float(y - hill) / 60),
-                                    0.85f + 0.3f * noise(x, y, 8, 5));
+            if (y > hill)
+                c = shade(mix(rgb(70, 110, 50), rgb(40, 70, 35), float(y - hill) / 60),
+                          0.85f + 0.3f * noise(x, y, 8, 5));
             p.at(x, y) = 0xff000000 | c;
         }
     // The plane: fuselage, two wings, tail and a propeller disc, dark against the sky.
@@ -364,11 +379,10 @@ bool write_menu_pictures(OutputTree& out) {
         !write_png(out, i + "slider_left.png", framed(6, 16, ink, ink)) ||
         !write_png(out, i + "slider_right.png", framed(6, 16, ink, ink)) ||
         !write_png(out, i + "title.png", title_card()) ||
-        // The pictures of the INI image descriptions spacer.ini (black, keyed out) and
-        // bt_mission_on.ini (an available mission under the pointer).
-        !write_bmp(out, i + "spacer.bmp", solid(8, 8, 0)) ||
-        !write_png(out, i + "bt_mission_on.png",
-                   framed(80, 58, rgb(245, 230, 190), rgb(200, 60, 40))))
+        // The pictures of the INI image descriptions spacer.ini (a mission open to fly, the
+        // card a new player must find) and bt_mission_on.ini (that card under the pointer).
+        !write_png(out, i + "bt_mission.png", mission_card(false)) ||
+        !write_png(out, i + "bt_mission_on.png", mission_card(true)))
         return false;
     for (int n = 0; n <= 8; ++n)
         if (!write_png(out, m + "pilot" + std::to_string(n) + ".png", portrait(n))) return false;

@@ -1,8 +1,10 @@
 // The mission editor over a fixture mission: the keys per selection kind, selection at its
 // borders, moving and turning, placement, goal editing, deletion, the overlay lines and
 // markers, and the faults the editor guards against.
+#include "engine/core/lg_camera.h"
 #include "engine/core/lg_im3d.h"
 #include "engine/core/lg_objects.h"
+#include "engine/core/lg_vector.h"
 #include "media/text/text_renderer.h"
 #include "tests/game/rules/mission_test_support.h"
 
@@ -396,8 +398,9 @@ TEST_F(EditorTest, OverlayLinesAndMarkers) {
     mission->DrawEditorInfo(nullptr);
     check({{350, 10, "Map: flat"}, {10, 390, "Mission Integer value: 1"}}, 1.25f, 1.25f);
 
-    // Markers: one octagon per entry, the vehicle's sector, the cursor octagon at 200, and a
-    // textured square per goal with a known icon (not 999).
+    // Markers: one octagon per entry, the vehicle's sector, the cursor octagon 10 above the
+    // ground point under the pointer, and a textured square per goal with a known icon (not
+    // 999).
     batches().clear();
     cursor({55, 7, 66});
     landscapetest::ViewCamera view({500, 1000, 500}, {0, -1, 0.01f});
@@ -415,7 +418,7 @@ TEST_F(EditorTest, OverlayLinesAndMarkers) {
     const LgIm3DVertex& first = lines.vertices.front();
     EXPECT_FLOAT_EQ(first.position.y, 160.0f); // 10 above the hangar
     const LgIm3DVertex& cursor_vertex = lines.vertices.back();
-    EXPECT_FLOAT_EQ(cursor_vertex.position.y, 200.0f);
+    EXPECT_FLOAT_EQ(cursor_vertex.position.y, 17.0f);
     EXPECT_NEAR(std::hypot(cursor_vertex.position.x - 55, cursor_vertex.position.z - 66), 7.0f,
                 1e-4);
     int icons = 0;
@@ -433,6 +436,56 @@ TEST_F(EditorTest, OverlayLinesAndMarkers) {
     EXPECT_TRUE(read_256);
     EXPECT_STREQ(LgImageGetPath(), "start\\");
     EXPECT_EQ(reinterpret_cast<uintptr_t>(state), 1u);
+}
+
+// The markers through the engine's own immediate mode onto the recording device: each ring
+// reaches the screen where its world points project, and nothing else is drawn.
+TEST_F(EditorTest, MarkersReachTheScreenAsRingsAroundTheEntriesAndTheCursor) {
+    open();
+    cursor({130, 150, 100});
+    TvSetEditorPrimitiveSink(nullptr);
+    landscapetest::ViewCamera view({300, 1000, 300}, {0, -1, 0});
+    device.draws.clear();
+    ASSERT_TRUE(view.begin());
+    mission->DrawEditorInfo(nullptr);
+    const LgMatrix view_matrix = *LgCameraGetViewMatrix(view.camera);
+    view.end();
+    const auto screen_of = [&](const LgVector& world) {
+        LgVector p{};
+        LgVectorTransformPoints(&p, &world, 1, &view_matrix);
+        return std::array<float, 2>{p.x / p.z * 640.0f, p.y / p.z * 480.0f};
+    };
+    std::vector<std::array<float, 4>> drawn;
+    for (const enginetest::ScreenLine& l : device.lines())
+        drawn.push_back({l[0].x, l[0].y, l[1].x, l[1].y});
+    // 4 entry rings, the vehicle's sector (2 edges, 8 arc segments) and the cursor's ring.
+    EXPECT_EQ(drawn.size(), size_t(4 * 8 + 10 + 8));
+    const auto drawn_once = [&](const std::array<float, 2>& a, const std::array<float, 2>& b) {
+        const auto near = [](float x, float y) { return std::fabs(x - y) < 0.01f; };
+        int found = 0;
+        for (const auto& l : drawn)
+            found += (near(l[0], a[0]) && near(l[1], a[1]) && near(l[2], b[0]) && near(l[3], b[1]));
+        return found;
+    };
+    struct Ring {
+        const char* what;
+        LgVector centre;
+        float radius;
+        int count;
+    };
+    const Ring rings[] = {{"hangar and tent, 10 above their spot", {100, 160, 100}, 10, 2},
+                          {"lorry", {200, 160, 200}, 10, 1},
+                          {"camel", {300, 410, 300}, 10, 1},
+                          {"cursor, 10 above the ground point", {130, 160, 100}, 7, 1}};
+    for (const Ring& ring : rings)
+        for (int i = 0; i < 8; ++i) {
+            const auto point = [&](int k) {
+                const float a = float(k) * 3.14159265f / 4.0f;
+                return screen_of({ring.centre.x + ring.radius * std::cos(a), ring.centre.y,
+                                  ring.centre.z + ring.radius * std::sin(a)});
+            };
+            EXPECT_EQ(drawn_once(point(i), point(i + 1)), ring.count) << ring.what << " " << i;
+        }
 }
 
 TEST_F(EditorTest, FaultsTheEditorGuardsAgainst) {

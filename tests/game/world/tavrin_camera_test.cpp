@@ -361,6 +361,23 @@ TEST_F(CameraTest, HomeAndEndZoomOnRelease) {
     key(16, kKeyEnd);
     key(16, kKeyEnd);
     EXPECT_EQ(camera->zoom(), 180.0f);
+    // End stops at one step: the view never turns inside out.
+    for (int i = 0; i < 20; ++i) key(16, kKeyEnd);
+    EXPECT_EQ(camera->zoom(), 20.0f);
+}
+
+TEST_F(CameraTest, TheEditorViewZoomsWithHomeAndEnd) {
+    set_mode(kTvViewEditor);
+    camera->Update();
+    EXPECT_FLOAT_EQ(LgCameraGetViewWindow(engine_camera())->x, 1.3333f);
+    EXPECT_FLOAT_EQ(LgCameraGetViewWindow(engine_camera())->y, 1.0f);
+    key(16, kKeyHome);
+    camera->Update();
+    EXPECT_FLOAT_EQ(LgCameraGetViewWindow(engine_camera())->y, 1.1f);
+    for (int i = 0; i < 4; ++i) key(16, kKeyEnd);
+    camera->Update();
+    EXPECT_FLOAT_EQ(LgCameraGetViewWindow(engine_camera())->x, 1.3333f * 0.7f);
+    EXPECT_FLOAT_EQ(LgCameraGetViewWindow(engine_camera())->y, 0.7f);
 }
 
 TEST_F(CameraTest, MouseButtonsAndTheCursorInsideTheView) {
@@ -511,7 +528,7 @@ TEST_F(CameraTest, TheFreeViewTurnsAndMovesWithTheMouse) {
     EXPECT_FALSE(listener_calls().empty());
 }
 
-TEST_F(CameraTest, ThePlayersPlaneDrawsItsCockpitOutsideTheMapAndFreeViews) {
+TEST_F(CameraTest, ThePlayersPlaneDrawsItsCockpitOutsideTheMapFreeAndEditorViews) {
     TvSetCockpitRenderer([](ITvObject* followed, LgCamera*) {
         cockpit_calls().push_back(followed);
         return OM_S_OK;
@@ -524,7 +541,7 @@ TEST_F(CameraTest, ThePlayersPlaneDrawsItsCockpitOutsideTheMapAndFreeViews) {
         camera->user_value = mode;
         camera->Render();
     }
-    EXPECT_EQ(cockpit_calls().size(), 6u);
+    EXPECT_EQ(cockpit_calls().size(), 5u);
     EXPECT_EQ(cockpit_calls()[0], plane);
 }
 

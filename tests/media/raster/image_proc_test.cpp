@@ -110,6 +110,18 @@ TEST_F(ImageProcTest, IniPictureIsDeliveredInTheCallersDescription) {
     EXPECT_EQ(property(raster.get(), OM_RASTER_COLOUR_KEY), 0xF800);
 }
 
+// The menus name their pictures with backslashes: the picture is read beside the INI file,
+// not in the last directory written with a slash.
+TEST_F(ImageProcTest, IniPictureNamedWithBackslashesIsReadBesideItsFile) {
+    dir_.write_file("menus/images/card.ini", "Image=card.ras\n");
+    dir_.write_file("menus/images/card.ras", sun_file(2, 24, {0, 0xFF, 0, 0, 0xFF, 0}));
+    ComRef<IRaster> raster;
+    ASSERT_EQ(proc_->LoadRaster(storage_.get(), (dir_.path() + "/menus\\images\\card.ini").c_str(),
+                                nullptr, raster.put()),
+              OM_S_OK);
+    EXPECT_EQ(pixels_of(raster.get()), (std::vector<uint32_t>{0xFF00FF00, 0xFF00FF00}));
+}
+
 TEST_F(ImageProcTest, BrokenIniPicturesFail) {
     dir_.write_file("self.ini", "Image=self.ini\n");
     dir_.write_file("missing.ini", "Image=nowhere.ras\n");

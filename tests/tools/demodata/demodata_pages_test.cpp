@@ -88,6 +88,10 @@ TEST_F(DemoDataTest, EveryPageTheFrontEndOpensIsThere) {
         EXPECT_TRUE(exists_from(lang, "missions\\allied\\mission" + std::to_string(n) + ".html"));
         EXPECT_TRUE(exists_from(lang, "missions\\allied\\loading" + std::to_string(n) + ".html"));
     }
+    for (int n = 1; n <= 2; ++n) {
+        EXPECT_TRUE(exists_from(lang, "missions\\central\\mission" + std::to_string(n) + ".html"));
+        EXPECT_TRUE(exists_from(lang, "missions\\central\\loading" + std::to_string(n) + ".html"));
+    }
     EXPECT_TRUE(exists_from(lang, "missions\\tutorials\\tutorial1.html"));
     for (int n = 1; n <= 7; ++n)
         EXPECT_TRUE(
@@ -169,28 +173,135 @@ namespace demodatatest {
 namespace {
 
 // A plane a page offers must be a plane kind of every mission it can be flown in, or the
-// player's entry is dropped when the mission loads.
+// player's entry is dropped when the mission loads: "selectplane:N:plane" flies mission N,
+// and "play:N" flies whichever plane was chosen last.
 TEST_F(DemoDataTest, PlanesThePagesOfferAreKindsOfTheirMissions) {
-    const std::regex choice("href=\"(chooseplane|planechoice):([a-z0-9]+)\"");
-    std::map<std::string, std::set<std::string>> offered;
+    const std::regex select("href=\"selectplane:([0-9]+):([a-z0-9]+)\"");
+    const std::regex play("href=\"play:([0-9]+)\"");
+    const std::regex choice("href=\"planechoice:([a-z0-9]+)\"");
+    std::set<std::pair<int, std::string>> selected;
+    std::set<std::string> planes, network_planes;
+    std::set<int> played;
     for (const std::string& page : files_ending({".html"})) {
         const std::string text = read_text(program_dir() + "/" + page);
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), select);
+             m != std::sregex_iterator(); ++m) {
+            selected.insert({std::stoi((*m)[1]), (*m)[2]});
+            planes.insert((*m)[2]);
+        }
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), play);
+             m != std::sregex_iterator(); ++m)
+            played.insert(std::stoi((*m)[1]));
         for (auto m = std::sregex_iterator(text.begin(), text.end(), choice);
              m != std::sregex_iterator(); ++m)
-            offered[(*m)[1]].insert((*m)[2]);
+            network_planes.insert((*m)[1]);
     }
-    ASSERT_EQ(offered["chooseplane"].size(), 3u);
-    ASSERT_EQ(offered["planechoice"].size(), 3u);
-    const std::pair<const char*, std::vector<int>> uses[] = {{"chooseplane", {1, 2, 3}},
-                                                             {"planechoice", {101, 102, 103}}};
-    for (const auto& [kind, missions] : uses)
-        for (int n : missions) {
-            Ini ini("missions/" + std::to_string(n) + "/mission.ini");
-            const std::vector<std::string> air = words(ini.get("archetypes", "air").value_or(""));
-            for (const std::string& plane : offered[kind])
-                EXPECT_NE(std::find(air.begin(), air.end(), plane), air.end())
-                    << kind << ":" << plane << " in mission " << n;
+    ASSERT_EQ(planes.size(), 3u);
+    ASSERT_EQ(network_planes.size(), 3u);
+    const auto kinds_of = [](int n) {
+        Ini ini("missions/" + std::to_string(n) + "/mission.ini");
+        return words(ini.get("archetypes", "air").value_or(""));
+    };
+    const auto expect_kind = [&](int n, const std::string& plane, const char* how) {
+        const std::vector<std::string> air = kinds_of(n);
+        EXPECT_NE(std::find(air.begin(), air.end(), plane), air.end())
+            << how << " " << plane << " in mission " << n;
+    };
+    for (const auto& [n, plane] : selected) expect_kind(n, plane, "selectplane");
+    for (int n : played)
+        for (const std::string& plane : planes) expect_kind(n, plane, "play after choosing");
+    for (int n : {101, 102, 103})
+        for (const std::string& plane : network_planes) expect_kind(n, plane, "planechoice");
+}
+
+// The choose-a-mission page's cards as the front end expands them, its plain links, the
+// mission pages they open and the missions those fly: a campaign's page n is that campaign's
+// mission n (it sets the campaign and the number the mission loop books), its loading page
+// shows its title, it flies one mission of its own side, and no two pages fly one mission
+// under two titles. After each campaign's last mission, "Skip this mission" opens
+// missions\<directory>\mission<n + 1>.html: that page is there too.
+TEST_F(DemoDataTest, CampaignLinksLeadWhereTheySay) {
+    const std::string lang = program_dir() + "/Language/english/";
+    const std::string choose = read_text(lang + "menus/choosemission.html");
+    std::vector<std::string> pages;
+    const std::regex card("\\^(allied|central)missionavailable:([0-9]+)\\^");
+    for (auto m = std::sregex_iterator(choose.begin(), choose.end(), card);
+         m != std::sregex_iterator(); ++m)
+        pages.push_back("missions\\" + std::string((*m)[1]) + "\\mission" + std::string((*m)[2]) +
+                        ".html");
+    const std::regex href("href=\"(missions\\\\[^\"]*)\"", std::regex::icase);
+    for (auto m = std::sregex_iterator(choose.begin(), choose.end(), href);
+         m != std::sregex_iterator(); ++m)
+        pages.push_back((*m)[1]);
+    Ini settings("aerovant.ini");
+    std::map<std::string, int> campaign_of;
+    for (int k = 0; k < 3; ++k)
+        campaign_of[settings.get(("Campaign" + std::to_string(k)).c_str(), "directory")
+                        .value_or("?")] = k;
+    ASSERT_EQ(campaign_of.size(), 3u);
+
+    std::map<int, std::string> flown;
+    std::map<std::string, int> last;
+    const std::regex name("missions\\\\([a-z]+)\\\\(mission|tutorial)([0-9]+)\\.html");
+    const std::regex fly("href=\"(play:|selectplane:)([0-9]+)");
+    const std::regex title("<b>([^<]*)</b>");
+    for (const std::string& page : pages) {
+        SCOPED_TRACE(page);
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(page, parts, name));
+        const std::string directory = parts[1];
+        const int n = std::stoi(parts[3]);
+        ASSERT_TRUE(campaign_of.count(directory));
+        const int campaign = campaign_of[directory];
+        ASSERT_TRUE(exists_from(lang, page));
+        std::string path = page;
+        std::replace(path.begin(), path.end(), '\\', '/');
+        const std::string text = read_text(lang + path);
+        EXPECT_NE(text.find("^setcampaign:" + std::to_string(campaign) + "^"), std::string::npos);
+        const std::string number_token = campaign == 0   ? "setcurrentalliedmission:"
+                                         : campaign == 1 ? "setcurrentcentralmission:"
+                                                         : "setcurrenttrainingmission:";
+        EXPECT_NE(text.find("^" + number_token + std::to_string(n) + "^"), std::string::npos);
+        if (campaign < 2) last[directory] = std::max(last[directory], n);
+
+        // The loading page the mission loop shows for this page's number, with its title.
+        const std::string loading =
+            "missions/" + directory + "/loading" + std::to_string(n) + ".html";
+        ASSERT_TRUE(exists_from(lang, loading));
+        std::smatch heading;
+        ASSERT_TRUE(std::regex_search(text, heading, title));
+        std::string mission_name = heading[1];
+        if (const size_t colon = mission_name.find(": "); colon != std::string::npos)
+            mission_name = mission_name.substr(colon + 2);
+        EXPECT_NE(read_text(lang + loading).find(mission_name), std::string::npos)
+            << "the loading page does not name " << mission_name;
+
+        std::set<int> missions;
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), fly);
+             m != std::sregex_iterator(); ++m)
+            missions.insert(std::stoi((*m)[2]));
+        ASSERT_EQ(missions.size(), 1u) << "a page flies one mission";
+        const int mission = *missions.begin();
+        const auto [other, fresh] = flown.emplace(mission, page);
+        EXPECT_TRUE(fresh) << "mission " << mission << " is flown from " << other->second << " too";
+        // The player flies for the page's side: group 8 Allied, 9 Central.
+        if (campaign < 2) {
+            Ini ini("missions/" + std::to_string(mission) + "/mission.ini");
+            int groups = 0;
+            for (int i = 0; i < 100; ++i) {
+                const std::string section = "air" + std::to_string(i);
+                if (ini.has_section(section.c_str()) &&
+                    ini.get(section.c_str(), "player").has_value())
+                    groups = std::stoi(ini.get(section.c_str(), "groups").value_or("0"));
+            }
+            EXPECT_NE(groups & (1 << (campaign == 0 ? 8 : 9)), 0) << "mission " << mission;
         }
+    }
+    EXPECT_EQ(last.size(), 2u) << "both campaigns have missions on the page";
+    for (const auto& [directory, n] : last)
+        EXPECT_TRUE(exists_from(lang, "missions/" + directory + "/mission" + std::to_string(n + 1) +
+                                          ".html"))
+            << "the page after " << directory << "'s last mission";
 }
 
 } // namespace
