@@ -8,6 +8,7 @@
 
 #include "platform/audio/tick_source.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -40,6 +41,35 @@ constexpr uint64_t clock_period_frames = 28224;
 // FluidSynth's own default output gain, the level of master volume 0.
 constexpr float base_gain = 0.2f;
 constexpr int64_t reference_per_second = 10'000'000;
+
+// FluidSynth loads a SoundFont's samples in OpenMP tasks, on a team of the OpenMP runtime's
+// worker threads. The music needs nothing done in parallel, and those threads hand memory to
+// each other through the runtime's own barriers, which the thread sanitizer cannot see into (a
+// sample allocated by one and freed by another reads as a race): the calling thread loads alone.
+// The runtime is the one FluidSynth was linked with, found by name, so nothing here links an
+// OpenMP of its own; without one (a FluidSynth built without OpenMP) there is nothing to limit.
+class OneOpenMpThread {
+public:
+    OneOpenMpThread()
+        : set_(reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"))) {
+        const auto get = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "omp_get_max_threads"));
+        if (!set_ || !get) {
+            set_ = nullptr;
+            return;
+        }
+        previous_ = get();
+        set_(1); // for this thread's parallel regions only
+    }
+    ~OneOpenMpThread() {
+        if (set_) set_(previous_);
+    }
+    OneOpenMpThread(const OneOpenMpThread&) = delete;
+    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
+
+private:
+    void (*set_)(int);
+    int previous_ = 1;
+};
 
 void silence_fluid_logging() {
     static std::once_flag once;
@@ -415,8 +445,11 @@ public:
         fluid_settings_setint(s.settings, "synth.chorus.active", 0);
         s.synth = new_fluid_synth(s.settings);
         if (!s.synth) return fail(DMUS_E_FAIL);
-        if (fluid_synth_sfload(s.synth, font.c_str(), 1) == FLUID_FAILED)
-            return fail(DMUS_E_NO_SOUNDFONT);
+        const bool loaded = [&] {
+            const OneOpenMpThread alone;
+            return fluid_synth_sfload(s.synth, font.c_str(), 1) != FLUID_FAILED;
+        }();
+        if (!loaded) return fail(DMUS_E_NO_SOUNDFONT);
         fluid_synth_set_gain(s.synth, base_gain);
         s.apply_reverb();
         s.warm_up();

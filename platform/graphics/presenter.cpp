@@ -31,6 +31,7 @@ struct Screen {
     SDL_Window* own_window = nullptr;
     SDL_Window* window = nullptr; // the window the renderer belongs to
     SDL_Renderer* renderer = nullptr;
+    bool own_renderer = false; // made here, not found on the window
     SDL_Texture* texture = nullptr;
     uint32_t tex_format = 0;
     uint32_t tex_w = 0, tex_h = 0;
@@ -73,6 +74,17 @@ void to_xrgb(const uint8_t* pixels, int32_t pitch, uint32_t w, uint32_t h,
     }
 }
 
+// The texture, and the renderer when it was made here: SDL frees neither with the window, so
+// both go before the window does.
+void release_renderer(Screen& s) {
+    if (s.texture) SDL_DestroyTexture(s.texture);
+    if (s.renderer && s.own_renderer) SDL_DestroyRenderer(s.renderer);
+    s.texture = nullptr;
+    s.renderer = nullptr;
+    s.own_renderer = false;
+    s.window = nullptr;
+}
+
 bool ensure_renderer(Screen& s, GfxWindow handle, uint32_t w, uint32_t h) {
     SDL_Window* target = s.hooks.sdl_window ? s.hooks.sdl_window(handle) : nullptr;
     if (!target) {
@@ -86,14 +98,10 @@ bool ensure_renderer(Screen& s, GfxWindow handle, uint32_t w, uint32_t h) {
         if (!s.own_window) return false;
         target = s.own_window;
     }
-    if (s.renderer && s.window != target) {
-        SDL_DestroyTexture(s.texture);
-        SDL_DestroyRenderer(s.renderer);
-        s.texture = nullptr;
-        s.renderer = nullptr;
-    }
+    if (s.renderer && s.window != target) release_renderer(s);
     if (!s.renderer) {
         s.renderer = SDL_GetRenderer(target);
+        s.own_renderer = !s.renderer;
         if (!s.renderer) s.renderer = SDL_CreateRenderer(target, -1, 0);
         if (!s.renderer) return false;
         s.window = target;
@@ -191,16 +199,17 @@ const PresentedFrame& last_presented_frame() {
     return s.last;
 }
 
+void release_presentation_of(SDL_Window* window) {
+    Screen& s = screen();
+    if (window && s.window == window) release_renderer(s);
+}
+
 void shut_down_presenter() {
     Screen& s = screen();
-    if (s.texture) SDL_DestroyTexture(s.texture);
-    if (s.renderer && s.window == s.own_window) SDL_DestroyRenderer(s.renderer);
+    release_renderer(s);
     if (s.own_window) SDL_DestroyWindow(s.own_window);
     if (s.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    s.texture = nullptr;
-    s.renderer = nullptr;
     s.own_window = nullptr;
-    s.window = nullptr;
     s.video_started = false;
 }
 

@@ -44,7 +44,11 @@ const PresentedFrame& last_presented_frame();
 using PresentObserver = void (*)(const PresentedFrame& frame);
 void set_present_observer(PresentObserver observer);
 
-// Closes the presenter's own window and renderer, if any.
+// Frees the texture and the renderer the presenter made for `window`, if it shows there: the
+// window service calls it before destroying an SDL window.
+void release_presentation_of(SDL_Window* window);
+
+// Frees the texture and the renderer the presenter made and closes its own window, if any.
 void shut_down_presenter();
 
 } // namespace platform

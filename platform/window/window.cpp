@@ -1,6 +1,7 @@
 // Top-level windows: the list of live windows, their SDL side and their remembered state.
 #include "platform/window/window.h"
 
+#include "platform/graphics/presenter.h"
 #include "platform/headless.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window_internal.h"
@@ -97,7 +98,11 @@ void destroy_window(Window* window) {
         list.live.erase(it);
         if (list.capture == window) list.capture = nullptr;
     }
-    if (owned->sdl) SDL_DestroyWindow(owned->sdl);
+    if (owned->sdl) {
+        // The presenter's renderer and texture on this window are not freed with it.
+        release_presentation_of(owned->sdl);
+        SDL_DestroyWindow(owned->sdl);
+    }
     if (owned->sdl_acquired) release_sdl(SDL_INIT_VIDEO);
 }
 

@@ -180,7 +180,11 @@ class TestServer:
     """The multiplayer test server program on an ephemeral loopback port, its printed log
     collected as it runs."""
 
-    def __init__(self, program, words):
+    def __init__(self, program, words, stop_when=None):
+        """stop_when: called with the type of each message the server receives, in order;
+        once it answers True the server is due to stop (see stop_when_due())."""
+        self.stop_when = stop_when
+        self.stop_due = threading.Event()
         self.process = subprocess.Popen([program] + words + ['--port', '0'],
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                         text=True, errors='replace')
@@ -196,6 +200,19 @@ class TestServer:
     def _read(self):
         for line in self.process.stdout:
             self.lines.append(line.rstrip('\n'))
+            if self.stop_when and not self.stop_due.is_set():
+                match = re.match(r'received slot -?\d+ (\d+):', line)
+                if match and self.stop_when(int(match.group(1))):
+                    self.stop_due.set()
+
+    def stop_when_due(self):
+        """Stops the server once its stop condition holds (from a thread of its own: the
+        reader cannot wait for itself)."""
+        def wait_and_stop():
+            self.stop_due.wait()
+            self.stop()
+        stopper = threading.Thread(target=wait_and_stop, daemon=True)
+        stopper.start()
 
     def stop(self):
         if self.process.poll() is None:
@@ -211,6 +228,20 @@ class TestServer:
             if match:
                 out.append((int(match.group(1)), match.group(2)))
         return out
+
+
+def plane_reports_in_match(count):
+    """A stop condition: `count` plane reports (25) after the first time sample (29), which
+    ends the time sync and starts the match."""
+    seen = {'synced': False, 'reports': 0}
+
+    def due(message_type):
+        if message_type == 29:
+            seen['synced'] = True
+        elif message_type == 25 and seen['synced']:
+            seen['reports'] += 1
+        return seen['reports'] >= count
+    return due
 
 
 def in_order(seen, wanted):
@@ -348,6 +379,9 @@ def main():
     parser.add_argument('--data', required=True, help='the generated demo data (build/bin)')
     parser.add_argument('--work', required=True, help='a scratch directory, emptied first')
     parser.add_argument('--timeout', type=float, default=120, help='wall-clock seconds')
+    parser.add_argument('--time-scale', type=float, default=1,
+                        help='the wall-clock limit is multiplied by this (a sanitizer build runs '
+                             'the program several times slower)')
     parser.add_argument('--frames', type=int, default=100000)
     parser.add_argument('--shots', default='', help='frame numbers to keep, comma-separated')
     parser.add_argument('--expect', action='append', default=[],
@@ -386,8 +420,9 @@ def main():
     parser.add_argument('--mpserver', help='the multiplayer test server program')
     parser.add_argument('--server', help='"SCENARIO [OPTIONS]": the test server to run; '
                         '{server_port} in the game\'s words becomes its port')
-    parser.add_argument('--stop-server-after', type=float, default=0,
-                        help='wall-clock seconds after which the test server is stopped')
+    parser.add_argument('--stop-server-in-match', type=int, default=0,
+                        help='the test server is stopped once it has received this many plane '
+                             'reports (25) in the match, after the time sync (29)')
     parser.add_argument('--expect-server-order', default='',
                         help='message types (comma-separated) the server must receive in '
                              'this order (25 aside)')
@@ -473,18 +508,20 @@ def main():
              for w in options.args]
     server = None
     if options.server:
-        server = TestServer(options.mpserver, options.server.split())
+        stop_when = None
+        if options.stop_server_in_match:
+            stop_when = plane_reports_in_match(options.stop_server_in_match)
+        server = TestServer(options.mpserver, options.server.split(), stop_when)
         words = [w.replace('{server_port}', str(server.port)) for w in words]
-        if options.stop_server_after:
-            stopper = threading.Timer(options.stop_server_after, server.stop)
-            stopper.daemon = True
-            stopper.start()
+        if stop_when:
+            server.stop_when_due()
     command = [options.corvel, '--frames', str(options.frames)] + words
+    timeout = options.timeout * options.time_scale
     try:
-        run = subprocess.run(command, env=env, timeout=options.timeout, capture_output=True,
+        run = subprocess.run(command, env=env, timeout=timeout, capture_output=True,
                              text=True, errors='replace')
     except subprocess.TimeoutExpired:
-        print('corvel did not finish within %g s' % options.timeout)
+        print('corvel did not finish within %g s' % timeout)
         if server:
             server.stop()
             with open(os.path.join(work, 'server.log'), 'w') as f:

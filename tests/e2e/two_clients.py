@@ -26,6 +26,8 @@ def main():
     parser.add_argument('--mpserver', required=True)
     parser.add_argument('--work', required=True)
     parser.add_argument('--timeout', type=float, default=240)
+    parser.add_argument('--time-scale', type=float, default=1,
+                        help='the wall-clock limit is multiplied by this (sanitizer builds)')
     parser.add_argument('script_a')
     parser.add_argument('script_b')
     parser.add_argument('runner_options', nargs=argparse.REMAINDER)
@@ -40,7 +42,8 @@ def main():
     runs = []
     for name, script in (('a', options.script_a), ('b', options.script_b)):
         command = [sys.executable, runner, '--corvel', options.corvel, '--data', options.data,
-                   '--work', os.path.join(work, name), '--timeout', str(options.timeout)]
+                   '--work', os.path.join(work, name), '--timeout', str(options.timeout),
+                   '--time-scale', str(options.time_scale)]
         command += options.runner_options + [script, '--', '-client',
                                              '127.0.0.1:%d' % server.port]
         runs.append((name, subprocess.Popen(command, stdout=subprocess.PIPE,
@@ -48,7 +51,7 @@ def main():
                                             errors='replace')))
     failures = []
     for name, run in runs:
-        output, _ = run.communicate(timeout=options.timeout + 60)
+        output, _ = run.communicate(timeout=options.timeout * options.time_scale + 60)
         sys.stdout.write(''.join('%s| %s\n' % (name, line) for line in output.splitlines()))
         if run.returncode != 0:
             failures.append('program %s failed (%d)' % (name, run.returncode))

@@ -1,11 +1,14 @@
 // The DirectMusic stand-in: what the loader refuses, the performance's global parameters and
-// port properties, and the same segment rendering the same samples on two performances.
+// port properties, the same segment rendering the same samples on two performances, and the
+// threads the performance starts.
 #include "platform/audio/audio_backend.h"
 #include "platform/audio/direct_music.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -145,6 +148,29 @@ TEST_F(DirectMusicStandIn, ParametersPropertiesAndTheSameSamplesTwice) {
         ds->Release();
     }
     EXPECT_EQ(renders[0], renders[1]);
+}
+
+size_t live_threads() {
+    return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                std::filesystem::directory_iterator()));
+}
+
+// The SoundFont loads on the thread that asks for it: Init leaves one thread behind, the
+// performance's renderer, and no team of workers (whose hand-overs the thread sanitizer cannot
+// follow).
+TEST_F(DirectMusicStandIn, InitLoadsOnItsOwnThreadAndStartsOnlyTheRenderer) {
+    IDirectSound* ds = nullptr;
+    ASSERT_EQ(DirectSoundCreate(nullptr, &ds, nullptr), DS_OK);
+    Ref<IDirectMusicPerformance> performance;
+    ASSERT_EQ(DirectMusicCreateInstance(CLSID_DirectMusicPerformance, IID_IDirectMusicPerformance,
+                                        performance.put()),
+              0);
+    const size_t before = live_threads();
+    ASSERT_EQ(performance->Init(nullptr, ds, nullptr), 0);
+    EXPECT_EQ(live_threads(), before + 1);
+    performance->CloseDown();
+    EXPECT_EQ(live_threads(), before);
+    ds->Release();
 }
 
 } // namespace
