@@ -381,6 +381,8 @@ def main():
     parser.add_argument('--stage-log', action='store_true',
                         help='log the wall-clock time of every mission frame stage to '
                              'WORK/stages.txt')
+    parser.add_argument('--expect-exit', type=int, default=0,
+                        help='the exit code the program must end with (as the shell sees it)')
     parser.add_argument('--black-bmp', action='append', default=[],
                         help='PATH=SIDE: PATH (relative) in the copy becomes a SIDE x SIDE '
                              'black picture')
@@ -523,7 +525,7 @@ def main():
     for text in options.expect_output:
         if text not in run.stdout:
             failures.append('the program\'s output lacks %r' % text)
-    if run.returncode != 0:
+    if run.returncode != options.expect_exit:
         failures.append('exit code %d' % run.returncode)
     log_path = os.path.join(program, 'TavrinErrorLog.txt')
     log = open(log_path, errors='replace').read() if os.path.exists(log_path) else None
