@@ -47,8 +47,10 @@ struct TvFrontEndServices {
     int32_t (*get_screen_height)();
     OmResult (*open_demo_recordings)();
     const char* (*get_string)(const char* key, const char* fallback);
-    // A data file failed its integrity check: the front end shuts its services down,
-    // minimises the window, shows the damaged-files message and ends the program (code 0).
+    // A data file failed its integrity check where the game cannot go on: the front end
+    // notes it and, once the game's call has returned (the caller fails its load), stops the
+    // network client, destroys the game, minimises the window, shows the damaged-files
+    // message and ends the program through its normal shutdown.
     void (*fatal_damaged_files)();
 };
 

@@ -20,6 +20,7 @@
 #include "frontend/setup/game_setup.h"
 #include "frontend/single/single_player.h"
 #include "frontend/startup/command_line.h"
+#include "frontend/startup/damaged_files.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/game_services.h"
 #include "frontend/startup/machine_game_id.h"
@@ -310,6 +311,7 @@ int shut_down(Run& run) {
 
 int TvRunProgram(const TvProgramOptions& options) {
     TvTraceClear();
+    TvResetDamagedFiles();
     TvSetProgramOptions(options);
     TvResetProgramSettings();
     TvForgetProgramDirectory();
@@ -335,5 +337,8 @@ int TvRunProgram(const TvProgramOptions& options) {
     }
     const int result = shut_down(run);
     // The menus could not be set up: the program ends, after its normal shutdown, with -1.
-    return front_end_failed ? -1 : result;
+    if (front_end_failed) return -1;
+    // Damaged data files end the program through the same shutdown, and not with 0 (which
+    // would report the failure as success).
+    return TvEndingOverDamagedFiles() ? TV_DAMAGED_FILES_EXIT : result;
 }

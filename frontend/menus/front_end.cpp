@@ -13,6 +13,7 @@
 #include "frontend/setup/input_devices.h"
 #include "frontend/setup/window_hook.h"
 #include "frontend/sound/sound_front_end.h"
+#include "frontend/startup/damaged_files.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
@@ -145,5 +146,7 @@ OmResult TvRunFrontEnd(const char* start_command) {
         if (TvGetQuitFlag()) break;
         dispatched = TvDispatchLink();
     }
+    // Damaged data files noted during the last dispatch end the program here at the latest.
+    TvEndOverDamagedFiles();
     return OM_S_OK;
 }

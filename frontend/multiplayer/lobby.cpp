@@ -22,6 +22,7 @@
 #include "frontend/setup/window_hook.h"
 #include "frontend/single/frame_clock.h"
 #include "frontend/sound/sound_front_end.h"
+#include "frontend/startup/damaged_files.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/machine_game_id.h"
 #include "game/rules/tv_game.h"
@@ -126,7 +127,8 @@ void load_and_join(TvMultiplayerSession& s) {
     if (IOmAerovantClient* c = client()) c->Poll(OM_PUMP_FORCE);
     ITvGame* game = s.game ? s.game->game() : nullptr;
     TvGameSettings& record = TvGetGameSettingsRecord();
-    if (!game || game->Create(&record) < 0) {
+    if (!game || game->Create(&record) < 0 || TvEndingOverDamagedFiles()) {
+        if (TvEndOverDamagedFiles()) return;
         // Nothing of a half-made mission is flown: the session ends.
         char detail[32];
         std::snprintf(detail, sizeof detail, "%d", record.mission_number);

@@ -1,12 +1,13 @@
 // The settings record and its set-up values.
 #include "frontend/setup/game_settings_record.h"
 
+#include "game/tv_frontend_services.h"
+
 #include <cstring>
 
 namespace {
 
 TvGameSettings record{};
-int32_t image_reduction_level = 0;
 
 } // namespace
 
@@ -57,9 +58,10 @@ int32_t TvTextureReductionDivisor(int32_t device_memory) {
 }
 
 int32_t TvGetImageReductionLevel() {
-    return image_reduction_level;
+    return TvTextureReductionLevel;
 }
 
 void TvSetImageReductionLevel(int32_t level) {
-    image_reduction_level = level;
+    // The game's image reader reads the level: above 1 it halves every "jpg" it loads.
+    TvTextureReductionLevel = level;
 }

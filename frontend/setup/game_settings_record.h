@@ -41,6 +41,7 @@ void TvFillGameSettingsRecord(TvGameSettings* record, const TvGameSettingsSource
 // 31,457,280 divided by the device's answer; a device that answers 0 or less (no figure)
 // means no reduction (0).
 int32_t TvTextureReductionDivisor(int32_t device_memory);
-// The level set-up measured from the started engine (0 before).
+// The level set-up measured from the started engine (0 before): the game's program-wide
+// texture-reduction level (TvTextureReductionLevel).
 int32_t TvGetImageReductionLevel();
 void TvSetImageReductionLevel(int32_t level);

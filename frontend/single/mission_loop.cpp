@@ -23,6 +23,7 @@
 #include "frontend/single/frame_clock.h"
 #include "frontend/single/mission_pages.h"
 #include "frontend/sound/sound_front_end.h"
+#include "frontend/startup/damaged_files.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/master_list_holes.h"
 #include "frontend/startup/stage_log.h"
@@ -425,11 +426,14 @@ OmResult TvRunSinglePlayerMission(int32_t mission) {
         record.placed_player_count = 0;
     }
     const OmResult created = game->Create(&record);
-    if (created < 0) {
+    // Damaged data files met while the mission was made end the program, whatever Create said.
+    const bool damaged = TvEndOverDamagedFiles();
+    if (created < 0 || damaged) {
         // Nothing was flown: the menus come back in their own mode with their music.
         TvSetLastMissionCreated(0);
         m.mission_loaded = 0;
         restore_difficulty(saved);
+        if (damaged) return OM_E_FAIL;
         TvApplyVideoMode(0);
         restart_menu_music();
         return created;

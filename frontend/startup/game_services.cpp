@@ -1,6 +1,4 @@
-// The front end's services table for the game. Services whose front-end part is not in the
-// program yet (the damaged-files end) stay null; the game's entry points then do their
-// harmless default.
+// The front end's services table for the game.
 #include "frontend/startup/game_services.h"
 
 #include "frontend/settings/data_storage.h"
@@ -8,6 +6,7 @@
 #include "frontend/single/front_end_release.h"
 #include "frontend/single/mission_pages.h"
 #include "frontend/sound/sound_front_end.h"
+#include "frontend/startup/damaged_files.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/video/video_startup.h"
 #include "game/rules/tv_control_bindings.h"
@@ -123,6 +122,7 @@ void TvInstallGameServices() {
     services.get_string = get_string;
     services.show_loading_progress = TvDrawLoadingProgress;
     services.set_texture_reduction = TvStoreTextureReduction;
+    services.fatal_damaged_files = TvNoteDamagedFiles;
     TvInstallFrontEndServices(&services);
     TvInstallControlBindingHooks();
     TvInstallEffectModules();

@@ -166,6 +166,16 @@ def start_xvfb():
     return server, ':' + number
 
 
+def write_black_bmp(path, side):
+    """A side x side picture of black pixels, 24 bits, uncompressed."""
+    row = side * 3
+    pixels = bytes(side * row)
+    header = struct.pack('<2sIHHI', b'BM', 54 + len(pixels), 0, 0, 54)
+    info = struct.pack('<IiiHHIIiiII', 40, side, side, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, 'wb') as f:
+        f.write(header + info + pixels)
+
+
 def write_full_page_link(program, name, link):
     """Replaces a page of the copy by one link over the whole page below a title line, so a
     click anywhere under the title chooses it."""
@@ -405,6 +415,11 @@ def main():
     parser.add_argument('--stage-log', action='store_true',
                         help='log the wall-clock time of every mission frame stage to '
                              'WORK/stages.txt')
+    parser.add_argument('--expect-exit', type=int, default=0,
+                        help='the exit code the program must end with (as the shell sees it)')
+    parser.add_argument('--black-bmp', action='append', default=[],
+                        help='PATH=SIDE: PATH (relative) in the copy becomes a SIDE x SIDE '
+                             'black picture')
     parser.add_argument('--copy', action='append', default=[],
                         help='PATH=FILE: FILE replaces PATH (relative) in the copy before the run')
     parser.add_argument('--env', action='append', default=[],
@@ -460,6 +475,9 @@ def main():
         relative, source = copy.split('=', 1)
         os.makedirs(os.path.dirname(os.path.join(program, relative)), exist_ok=True)
         shutil.copyfile(source, os.path.join(program, relative))
+    for picture in options.black_bmp:
+        relative, side = picture.split('=', 1)
+        write_black_bmp(os.path.join(program, relative), int(side))
     for page in options.page:
         name, link = page.split('=', 1)
         write_full_page_link(program, name, link)
@@ -544,7 +562,7 @@ def main():
     for text in options.expect_output:
         if text not in run.stdout:
             failures.append('the program\'s output lacks %r' % text)
-    if run.returncode != 0:
+    if run.returncode != options.expect_exit:
         failures.append('exit code %d' % run.returncode)
     log_path = os.path.join(program, 'TavrinErrorLog.txt')
     log = open(log_path, errors='replace').read() if os.path.exists(log_path) else None

@@ -13,9 +13,14 @@
 #include "frontend/setup/input_devices.h"
 #include "frontend/setup/window_hook.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/om_lg_renderer.h"
+#include "media/raster/image_processor.h"
+#include "media/raster/raster.h"
+#include "platform/graphics/device_profile.h"
 #include "platform/window/messages.h"
 #include "tests/frontend/video_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -119,6 +124,62 @@ TEST_F(GameSetUp, AFreshFileGetsTheDefaultsAndTheDetailTexturesStayOff) {
     EXPECT_EQ(TvDetailTexturesEnabled, 0);
     EXPECT_EQ(key("graphics", "drawdistance"), "600.0");
     EXPECT_EQ(key("graphics", "effectsdetail"), "1000");
+}
+
+// A 256 x 256 "jpg" texture read through the engine's reader as the front end registers it,
+// after set-up: the width it loads at (-1 when it does not load).
+int32_t jpg_texture_width() {
+    ComRef<IRaster> picture;
+    EXPECT_EQ(OmNewMemoryRaster(256, 256, 0xc0120, picture.put()), OM_S_OK);
+    void* pixels = nullptr;
+    int32_t stride = 0;
+    EXPECT_EQ(picture->Lock(OM_LOCK_WRITE, &pixels, &stride), OM_S_OK);
+    for (int32_t y = 0; y < 256; ++y)
+        std::fill_n(reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * stride), 256,
+                    0xff2080e0u);
+    picture->Unlock();
+    ComRef<IFileStorage> storage;
+    EXPECT_EQ(OmCreate(CLSID_FileStorage, IID_IFileStorage, storage.put()), OM_S_OK);
+    ComRef<IImageProc> images;
+    EXPECT_EQ(OmCreate(CLSID_ImageProc, IID_IImageProc, images.put()), OM_S_OK);
+    EXPECT_EQ(images->SaveRaster(storage.get(), "picture.jpg", picture.get()), OM_S_OK);
+    LgImageRegisterFileFormat("jpg", TvLoadImageRaster, nullptr);
+    LgTexture* texture = LgTextureRead("picture", nullptr);
+    if (!texture) return -1;
+    const int32_t width = LgRasterGetWidth(LgTextureGetRaster(texture));
+    LgTextureDestroy(texture);
+    return width;
+}
+
+// Set-up on a device with little free texture memory: 8 MB gives the level 3.
+class SmallTextureMemory : public GameSetUp {
+protected:
+    void SetUp() override {
+        platform::DeviceProfile profile = platform::default_profile();
+        profile.video_memory = 8u << 20;
+        platform::set_device_profile(profile);
+        GameSetUp::SetUp();
+    }
+    void TearDown() override {
+        GameSetUp::TearDown();
+        platform::set_device_profile(platform::default_profile());
+        TvTextureReductionLevel = 0;
+    }
+};
+
+TEST_F(SmallTextureMemory, SetUpGivesTheGameItsLevelAndJpgTexturesLoadHalved) {
+    load("");
+    ASSERT_EQ(TvSetUpGame(sheet_.get()), OM_S_OK);
+    EXPECT_EQ(TvTextureReductionLevel, TvTextureReductionDivisor(LgEngineRequest0CGet()));
+    EXPECT_GT(TvTextureReductionLevel, 1);
+    EXPECT_EQ(jpg_texture_width(), 128);
+}
+
+TEST_F(GameSetUp, WithAmpleTextureMemoryJpgTexturesLoadAtFullSize) {
+    load("");
+    ASSERT_EQ(TvSetUpGame(sheet_.get()), OM_S_OK);
+    EXPECT_EQ(TvTextureReductionLevel, 0);
+    EXPECT_EQ(jpg_texture_width(), 256);
 }
 
 TEST(TextureReduction, DividesTheReferenceByTheDeviceMemory) {

@@ -26,6 +26,8 @@ public:
     TvPlayerScore score{};
     // Called after each frame drawn in the frame loop, with the frames since Create.
     std::function<void(int32_t)> on_frame;
+    // Called inside Create, as the game's loads would call the front end.
+    std::function<void()> on_create;
 
     int32_t updates = 0;
     int32_t frames = 0;
@@ -64,6 +66,7 @@ public:
         created = *settings;
         frames = 0;
         forced = 0;
+        if (on_create) on_create();
         return create_result;
     }
     OmResult Restart() override {

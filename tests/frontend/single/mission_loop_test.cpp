@@ -10,13 +10,20 @@
 #include "frontend/setup/window_hook.h"
 #include "frontend/single/mission_loop.h"
 #include "frontend/single/mission_pages.h"
+#include "frontend/startup/damaged_files.h"
+#include "frontend/startup/error_log.h"
+#include "frontend/startup/startup_trace.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
+#include "game/tv_frontend_services.h"
+#include "platform/message_box.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/messages.h"
 #include "tests/frontend/single/mission_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -243,6 +250,54 @@ TEST_F(MissionLoop, AFailedCreateBooksNothingAndLeavesTheLoadingPage) {
     EXPECT_EQ(TvGetLastMissionCreated(), 0);
     EXPECT_EQ(TvGetCurrentMode(), 0);
     EXPECT_FLOAT_EQ(TvGetGameSettingsRecord().game_speed, 1.25f);
+}
+
+TEST_F(MissionLoop, DamagedFilesMetWhileTheMissionIsMadeEndTheProgramInTheirOrder) {
+    // The game reports the damaged file from inside Create, as each of its loads does (a
+    // protected mission, a plane's model, a plane change); Create fails, or not.
+    for (const OmResult result : {OM_E_FAIL, OM_S_OK}) {
+        SCOPED_TRACE(result);
+        ASSERT_GE(TvOpenErrorLog(TV_ERROR_LOG_NAME), 0);
+        TvRouteMessageBoxesToErrorLog();
+        TvResetDamagedFiles();
+        TvSetQuitFlag(0);
+        TvTraceClear();
+        game_.calls.clear();
+        game_.create_result = result;
+        game_.on_create = [] {
+            TvFatalDamagedFiles("tvopmission", 64, "missions\\101\\mission.ini");
+            EXPECT_EQ(TvGetQuitFlag(), 1) << "every loop ends";
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(TvPlayMission(101), OM_E_FAIL);
+        const std::string err = testing::internal::GetCapturedStderr();
+        platform::set_message_sink({});
+        TvCloseErrorLog();
+
+        std::vector<std::string> steps;
+        for (const TvTraceEntry& e : TvTraceSteps()) steps.push_back(e.step);
+        EXPECT_EQ(steps, (std::vector<std::string>{
+                             "damaged files: network client stopped",
+                             "damaged files: game destroyed", "damaged files: window minimised",
+                             std::string("damaged files: box ") + TV_DAMAGED_FILES_TEXT}));
+        EXPECT_EQ(game_.calls, (std::vector<std::string>{"create 101", "destroy"}));
+        EXPECT_EQ(game_.overlay_renders, 0) << "nothing is flown";
+        EXPECT_NE(err.find("Aerovant-Fehler: Kritische Dateien beschädigt! Bitte installieren "
+                           "Sie das Spiel erneut"),
+                  std::string::npos);
+        const std::string log = dir_.read_file(TV_ERROR_LOG_NAME);
+        EXPECT_NE(log.find("tvopmission line 64: Damaged data file: missions\\101\\mission.ini"),
+                  std::string::npos);
+        EXPECT_NE(log.find("Kritische Dateien"), std::string::npos) << "the box, headless";
+        EXPECT_TRUE(TvEndingOverDamagedFiles());
+        EXPECT_EQ(TvGetQuitFlag(), 1);
+        // Once only.
+        EXPECT_TRUE(TvEndOverDamagedFiles());
+        EXPECT_EQ(TvTraceSteps().size(), steps.size());
+    }
+    game_.on_create = nullptr;
+    TvResetDamagedFiles();
+    TvSetQuitFlag(0);
 }
 
 } // namespace

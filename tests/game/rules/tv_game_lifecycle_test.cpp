@@ -1,12 +1,17 @@
 // The game's Create, Restart and Destroy over fixture missions of planes: spawning, the
 // player's plane or the default one, headless frames, the outcomes, the abort, plane changes.
 #include "engine/world/lg_world_tie.h"
+#include "framework/core/class_ids.h"
+#include "framework/platform/file_storage.h"
 #include "game/world/om_lg_particles.h"
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "tests/game/rules/mission_test_support.h"
 #include "tests/game/world/raster_device.h"
 
+#include <algorithm>
 #include <memory>
+#include <set>
 
 namespace missiontest {
 namespace {
@@ -258,6 +263,156 @@ TEST_F(LifecycleTest, CreateFailsCleanlyWithoutItsMission) {
     EXPECT_TRUE(logged("tvopgame: Could not load the mission"));
     EXPECT_EQ(game->Create(nullptr), OM_E_FAIL);
     EXPECT_EQ(game->Destroy(), OM_S_OK);
+}
+
+// The files a signed data set reports as failing its check, by the path the game opens.
+std::set<std::string>& damaged_files() {
+    static std::set<std::string> paths;
+    return paths;
+}
+
+constexpr GUID CLSID_DamagingStorage = om_guid("6C0E1D52-93A1-4F0B-8E7A-2B5D4C3A1F90");
+
+// The game's storage over the test's files, answering the integrity failure (with the stream,
+// as the signed data set does) for the damaged files.
+class DamagingStorage final : public OmObject<DamagingStorage, IFileStorage> {
+public:
+    OmResult init() { return OmCreate(CLSID_FileStorage, IID_IFileStorage, files_.put()); }
+    OmResult QueryInterface(const GUID& iid, void** out) override {
+        return om_query_interface(iid, out, {{&IID_IFileStorage, this}});
+    }
+    OmResult Open(const char* path, uint32_t mode, uint32_t kind, IByteStream** out) override {
+        const OmResult r = files_->Open(path, mode, kind, out);
+        return r >= 0 && damaged_files().count(path) != 0 ? OM_S_INTEGRITY_FAILED : r;
+    }
+    OmResult Rename(const char* a, const char* b) override { return files_->Rename(a, b); }
+    OmResult Delete(const char* path) override { return files_->Delete(path); }
+    OmResult MakeDirectory(const char* path) override { return files_->MakeDirectory(path); }
+    OmResult Reserved1(void* a, void* b) override { return files_->Reserved1(a, b); }
+    OmResult Reserved2(void* a, void* b) override { return files_->Reserved2(a, b); }
+    OmResult Enumerate(const char* pattern, OmEnumerateCallback callback, void* context) override {
+        return files_->Enumerate(pattern, callback, context);
+    }
+    OmResult GetInfo(const char* path, OmFileInfo* out) override {
+        return files_->GetInfo(path, out);
+    }
+
+private:
+    ComRef<IFileStorage> files_;
+};
+
+const OmClassRecord damaging_classes[] = {{&CLSID_DamagingStorage, nullptr, nullptr,
+                                           OmCreateComponent<DamagingStorage>, "DamagingStorage"}};
+OM_DEFINE_MODULE(DamagingStorage, damaging_classes)
+
+// The game over a signed data set with damaged files: the shared storage (missions, plane
+// changes) and the storage the planes open their files through both report them. The front
+// end's damaged-files end and its message boxes are recorded.
+class DamagedFilesTest : public LifecycleTest {
+protected:
+    void SetUp() override {
+        LifecycleTest::SetUp();
+        damaged_files().clear();
+        ends() = 0;
+        boxes().clear();
+        ASSERT_EQ(DamagingStorage_RegisterClasses(OmGetObjectManager()), OM_S_OK);
+        ASSERT_EQ(OmSetTreatAsClass(CLSID_Storage, &CLSID_DamagingStorage), OM_S_OK);
+        IUnknown* shared = nullptr;
+        ASSERT_EQ(OmCreateInstance(CLSID_DamagingStorage, nullptr, 0, IID_IFileStorage,
+                                   reinterpret_cast<void**>(&shared)),
+                  OM_S_OK);
+        ASSERT_EQ(OmRegisterGlobalObject(CLSID_FileStorage, shared), OM_S_OK);
+        TvFrontEndServices services = landscapetest::recording_services();
+        services.fatal_damaged_files = [] { ++ends(); };
+        TvInstallFrontEndServices(&services);
+        platform::set_message_sink([](std::string_view title, std::string_view text) {
+            boxes().push_back(std::string(title) + ": " + std::string(text));
+        });
+    }
+    void TearDown() override {
+        platform::set_message_sink({});
+        OmRegisterGlobalObject(CLSID_FileStorage, nullptr);
+        OmSetTreatAsClass(CLSID_Storage, &CLSID_FileStorage);
+        DamagingStorage_UnregisterClasses(OmGetObjectManager());
+        damaged_files().clear();
+        LifecycleTest::TearDown();
+    }
+    static int& ends() {
+        static int count = 0;
+        return count;
+    }
+    static std::vector<std::string>& boxes() {
+        static std::vector<std::string> shown;
+        return shown;
+    }
+    bool logged(const std::string& line) const {
+        return std::find(record.log.begin(), record.log.end(), line) != record.log.end();
+    }
+};
+
+TEST_F(DamagedFilesTest, ProtectedMissionsAndPlaneModelsEndTheProgramOtherMissionsRead) {
+    const std::string planes = std::string(kMap) + "[archetypes]\nair = camel fokker\n"
+                                                   "[air0]\nname = camel\nid = 1\ngroups = 258\n"
+                                                   "pos = 300 400 300\n";
+    struct Case {
+        int32_t mission;
+        const char* damaged;
+        OmResult created; // 1: either
+        int ends;
+        const char* log; // the line before the end, or null
+    };
+    const Case cases[] = {
+        {101, "missions\\101\\mission.ini", OM_E_FAIL, 1,
+         "tvopmission: Damaged data file: missions\\101\\mission.ini"},
+        {103, "missions\\103\\mission.ini", OM_E_FAIL, 1,
+         "tvopmission: Damaged data file: missions\\103\\mission.ini"},
+        // Any other mission reads its damaged file as it is.
+        {100, "missions\\100\\mission.ini", OM_S_OK, 0, nullptr},
+        {104, "missions\\104\\mission.ini", OM_S_OK, 0, nullptr},
+        {7, "missions\\7\\mission.ini", OM_S_OK, 0, nullptr},
+        // A plane's model is checked before it is read (the kind is left unloaded; the front
+        // end ends the program whatever the mission made of that).
+        {8, "objects\\planes\\fokker\\plane.dff", 1, 1,
+         "tvopplane: Damaged data file: objects\\planes\\fokker\\plane.dff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damaged);
+        damaged_files() = {c.damaged};
+        ends() = 0;
+        record.log.clear();
+        const OmResult created = create(c.mission, planes);
+        if (c.created != 1) EXPECT_EQ(created, c.created);
+        EXPECT_EQ(ends(), c.ends);
+        if (c.log) EXPECT_TRUE(logged(c.log));
+        EXPECT_TRUE(boxes().empty());
+        game->Destroy();
+    }
+}
+
+TEST_F(DamagedFilesTest, ADamagedPlaneFileShowsItsBoxAtLoadAndEndsTheProgramAtAChange) {
+    const std::string text = std::string(kMap) + "[archetypes]\nair = camel fokker\n"
+                                                 "[air0]\nname = camel\nid = 1\ngroups = 258\n"
+                                                 "pos = 300 400 300\n";
+    // Loading the kind: "Datei defekt!" and the kind is not loaded; the program goes on.
+    damaged_files() = {"objects\\planes\\fokker\\plane.ini"};
+    create(60, text);
+    EXPECT_EQ(boxes(),
+              std::vector<std::string>{
+                  "Aerovant-Fehler: Datei defekt! Bitte installieren Sie das Spiel erneut"});
+    EXPECT_EQ(ends(), 0);
+    game->Destroy();
+
+    // Changing a plane to a kind whose file is damaged after the mission was loaded ends it.
+    damaged_files().clear();
+    boxes().clear();
+    ASSERT_EQ(create(61, text), OM_S_OK);
+    ITvObject* plane = game->GetObjectById(1);
+    ASSERT_NE(plane, nullptr);
+    damaged_files() = {"objects\\planes\\fokker\\plane.ini"};
+    EXPECT_EQ(game->GetMission()->ChangePlaneType(plane, "fokker"), OM_E_FAIL);
+    EXPECT_EQ(ends(), 1);
+    EXPECT_TRUE(logged("tvopmission: Damaged data file: objects\\planes\\fokker\\plane.ini"));
+    EXPECT_TRUE(boxes().empty()) << "the front end shows the end's box";
 }
 
 TEST_F(LifecycleTest, ChangingPlaneTypeKeepsARaisedEndurance) {
