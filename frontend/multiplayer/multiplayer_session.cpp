@@ -76,9 +76,19 @@ OmResult build_scoreboard(std::string* html) {
     return r;
 }
 
+// The session mode for as long as the session runs, 0 again however it ends.
+class SessionModeScope {
+public:
+    SessionModeScope() { TvMenus().session_mode = TV_SESSION_MULTIPLAYER; }
+    ~SessionModeScope() { TvMenus().session_mode = 0; }
+    SessionModeScope(const SessionModeScope&) = delete;
+    SessionModeScope& operator=(const SessionModeScope&) = delete;
+};
+
 } // namespace
 
 OmResult TvRunMultiplayerSession(const char* server_address) {
+    const SessionModeScope session_mode;
     TvMultiplayerSession& s = TvGetMultiplayerSession();
     TvResetMultiplayerSession();
     TvSetSessionPage(s, TV_MP_CONNECTING_PAGE);

@@ -5,6 +5,7 @@
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/memory_stream.h"
 #include "frontend/menus/menu_state.h"
+#include "frontend/menus/pilot_roster.h"
 #include "frontend/multiplayer/lobby.h"
 #include "frontend/multiplayer/session_context.h"
 #include "frontend/setup/game_settings_record.h"
@@ -187,6 +188,51 @@ TEST_F(LobbyTest, ChangingSideThenPlaneSendsBothAndReturnsToTheLobby) {
     EXPECT_LT(side - log.begin(), plane - log.begin());
     EXPECT_EQ(side->decoded->num("side"), 9);
     EXPECT_EQ(plane->decoded->text("plane"), "multifokkertriplane");
+}
+
+// The lobby page's own plane and side links (the dispatcher's changeplane and changeside) reach
+// the server during the session, and the next respawn rebuilds the new type; once the session
+// is over they are the menus' own again.
+TEST_F(LobbyTest, PlaneAndSideChangedOnTheLobbyPageReachTheServer) {
+    auto server = serve(scenario("lobby"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html",
+                {"command:changeplane:multifokkertriplane", "command:changeside:9",
+                 "command:rejoin", "menus\\main.html"});
+    script_page("menus\\finished.html", {"menus\\main.html"});
+    game_.outcome = 0x100; // the match ends at once
+    game_.outcome_after = 1;
+    static std::vector<int32_t> modes_in_lobby;
+    modes_in_lobby.clear();
+    TvSetClientStateObserver([](int32_t state) {
+        states().push_back(state);
+        if (state == 8) modes_in_lobby.push_back(TvMenus().session_mode);
+    });
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    ASSERT_TRUE(server->wait_for(
+        [](const std::vector<LogEntry>& log) {
+            return std::count_if(log.begin(), log.end(), [](const LogEntry& e) {
+                       return e.type == 33 || e.type == 34;
+                   }) == 2;
+        },
+        5000))
+        << dump(*server);
+    const auto log = server->log();
+    const auto plane = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 33; });
+    const auto side = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 34; });
+    ASSERT_TRUE(plane != log.end() && side != log.end());
+    EXPECT_LT(plane - log.begin(), side - log.begin());
+    EXPECT_EQ(plane->decoded->text("plane"), "multifokkertriplane");
+    EXPECT_EQ(side->decoded->num("side"), 9);
+    EXPECT_STREQ(TvCurrentPilotSlot()->favourite_plane, "multifokkertriplane");
+    // The respawn after the change gives the new type.
+    ASSERT_FALSE(game_record().respawned_as.empty()) << dump(*server);
+    EXPECT_EQ(game_record().respawned_as.front(), "multifokkertriplane");
+    // The lobby ran in a session mode of its own; afterwards the menus are out of the session.
+    EXPECT_FALSE(modes_in_lobby.empty());
+    for (int32_t mode : modes_in_lobby) EXPECT_EQ(mode, TV_SESSION_MULTIPLAYER);
+    EXPECT_EQ(TvMenus().session_mode, 0);
 }
 
 struct MessageCase {
