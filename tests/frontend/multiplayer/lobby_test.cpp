@@ -8,6 +8,7 @@
 #include "frontend/menus/pilot_roster.h"
 #include "frontend/multiplayer/lobby.h"
 #include "frontend/multiplayer/session_context.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "net/client/om_aerovant_client.h"
@@ -233,6 +234,27 @@ TEST_F(LobbyTest, PlaneAndSideChangedOnTheLobbyPageReachTheServer) {
     EXPECT_FALSE(modes_in_lobby.empty());
     for (int32_t mode : modes_in_lobby) EXPECT_EQ(mode, TV_SESSION_MULTIPLAYER);
     EXPECT_EQ(TvMenus().session_mode, 0);
+}
+
+// A pilot read back from characters.ini joins on its plane's side.
+TEST_F(LobbyTest, AReloadedPilotJoinsOnTheSideOfItsPlane) {
+    std::snprintf(TvCurrentPilotSlot()->favourite_plane, 32, "%s", "multitavrincamel");
+    ASSERT_EQ(TvWritePilotsFile(), OM_S_OK);
+    TvClearPilotRoster();
+    ASSERT_EQ(TvLoadPilots(), OM_S_OK);
+    ASSERT_NE(TvCurrentPilotSlot(), nullptr);
+    EXPECT_EQ(TvCurrentPilotSlot()->side, TV_SIDE_ALLIED);
+    auto server = serve(scenario("lobby"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html", {"menus\\main.html"});
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    const auto log = server->log();
+    ASSERT_FALSE(log.empty()) << dump(*server);
+    ASSERT_EQ(log.front().type, 19);
+    ASSERT_TRUE(log.front().decoded) << log.front().reason;
+    EXPECT_EQ(log.front().decoded->text("plane"), "multitavrincamel");
+    EXPECT_EQ(log.front().decoded->num("side"), 0x102);
 }
 
 struct MessageCase {
