@@ -5,12 +5,15 @@
 #include "framework/containers/property_sheet.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/page_seam.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/settings/settings_values.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/startup_trace.h"
 #include "frontend/video/video_startup.h"
+#include "platform/window/window.h"
 
 #include <string>
 
@@ -56,6 +59,13 @@ int32_t menu_mode_entry() {
     return 0;
 }
 
+// The system pointer goes to the new screen's far corner, out of the menus' way.
+void put_cursor_at_screen_size() {
+    const int32_t width = tvfe::TvGetScreenWidth(), height = tvfe::TvGetScreenHeight();
+    platform::set_cursor_pos(width, height);
+    TvTraceStep("cursor at " + std::to_string(width) + " x " + std::to_string(height));
+}
+
 } // namespace
 
 int32_t TvGetConfiguredMissionMode() {
@@ -77,8 +87,12 @@ OmResult TvApplyVideoMode(int32_t mode) {
         result = OM_E_FAIL;
         TvStartVideo(previous);
     }
+    put_cursor_at_screen_size();
     bring_display_up(camera);
     write_graphics_key(TV_KEY_MODE, configured_mission_mode);
+    // The pilots keep the mission mode: start-up reads it from them over [graphics] "mode".
+    TvWritePilotsFile();
+    TvTraceStep("pilots saved");
     return result;
 }
 

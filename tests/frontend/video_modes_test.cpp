@@ -5,15 +5,20 @@
 #include "framework/core/com_ref.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/page_seam.h"
+#include "frontend/menus/pilot_roster.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/startup_trace.h"
 #include "frontend/video/video_modes.h"
 #include "game/rules/tv_game.h"
 #include "platform/clock.h"
+#include "platform/window/window.h"
 #include "tests/frontend/video_fixture.h"
 #include "tests/support/virtual_clock.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -117,6 +122,34 @@ TEST_F(VideoModes, AConfirmedModeBecomesTheMissionModeAndTheMenusKeepTheirs) {
     EXPECT_EQ(TvGetCurrentMode(), old_mode);
     EXPECT_EQ(TvGetConfiguredMissionMode(), big_);
     EXPECT_EQ(graphics("mode"), std::to_string(big_));
+}
+
+// Every switch puts the pointer at the new screen's size and saves the pilots, so a mode
+// confirmed and not flown is the pilots' mode at the next start.
+TEST_F(VideoModes, AConfirmedModeIsKeptWithThePilotsForTheNextStart) {
+    script.link = "command:videomodeok";
+    TvClearPilotRoster();
+    TvGetPilotRoster().used[0] = 1;
+    TvResetPilot(0);
+    std::snprintf(TvGetPilotRoster().pilots[0].forenames, 32, "%s", "Kit");
+    TvTraceClear();
+    EXPECT_EQ(TvChooseVideoMode(big_), OM_S_OK);
+    std::vector<std::string> cursor_and_pilots;
+    for (const TvTraceEntry& e : TvTraceSteps())
+        if (e.step.starts_with("cursor") || e.step == "pilots saved")
+            cursor_and_pilots.push_back(e.step);
+    EXPECT_EQ(cursor_and_pilots, (std::vector<std::string>{"cursor at 800 x 600", "pilots saved",
+                                                           "cursor at 640 x 480", "pilots saved"}));
+    EXPECT_EQ(platform::cursor_pos().x, 640);
+    EXPECT_EQ(platform::cursor_pos().y, 480);
+    EXPECT_NE(dir_.read_file(TV_PILOTS_FILE_NAME).find("videomode=" + std::to_string(big_)),
+              std::string::npos)
+        << dir_.read_file(TV_PILOTS_FILE_NAME);
+    // The next start reads the mission mode from the pilots.
+    TvSetConfiguredMissionMode(0);
+    ASSERT_EQ(TvLoadPilots(), OM_S_OK);
+    EXPECT_EQ(TvGetConfiguredMissionMode(), big_);
+    TvClearPilotRoster();
 }
 
 TEST_F(VideoModes, ChoosingTheModeInUseStillShowsThePage) {
