@@ -22,6 +22,7 @@
 #include "frontend/video/video_modes.h"
 #include "game/rules/tv_game.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tavrin_ground_object.h"
 #include "net/client/om_aerovant_client.h"
 
 #include <cstdio>
@@ -90,6 +91,13 @@ void replace_default_on_switch(const char* key, int32_t value) {
     if (!sheet || sheet->UseSection(TV_SECTION_GRAPHICS) < 0) return;
     sheet->RemoveKey(key);
     TvSettingsSetSwitch(sheet, key, value != 0, true);
+}
+
+// The shadow setting the menus show, and the level the ground objects read as they draw, so
+// the next mission casts the new shadows without a restart.
+void set_shadows(int32_t level) {
+    TvGetProgramSettings().shadows = level;
+    TvGroundShadowLevel = level;
 }
 
 // A mission (or a multiplayer session) leaves its next page in the link buffer; when it did
@@ -257,7 +265,7 @@ bool dispatch_settings(const std::string& link) {
         replace_default_on_switch(TV_KEY_DETAILTEXTURES, n);
         next_page(options_page);
     } else if (match(link, "command:shadows:", "%d", &n)) {
-        program.shadows = n;
+        set_shadows(n);
         replace_default_on_switch(TV_KEY_SHADOWS, n);
         next_page(options_page);
     } else if (match(link, "command:cheat:boost:", "%d", &n)) {
@@ -413,7 +421,7 @@ bool dispatch_controls_and_planes(const std::string& link) {
             record.effects_detail = n;
             replace_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
         } else if (std::strcmp(word, "shadowdetail") == 0) {
-            TvGetProgramSettings().shadows = n;
+            set_shadows(n);
             replace_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
         }
         next_page(options_page);

@@ -1,6 +1,7 @@
 // The single-player mission loop over a fixture game: outcomes and their result texts and
 // pages, campaign booking, the difficulty after repeated failures, the pause page, abort,
 // quitting, a failed create, Escape in the result frames and Alt-Tab.
+#include "frontend/menus/dispatcher.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "frontend/menus/menu_state.h"
@@ -12,6 +13,7 @@
 #include "frontend/single/mission_pages.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
+#include "game/world/tavrin_ground_object.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/messages.h"
 #include "tests/frontend/single/mission_fixture.h"
@@ -64,6 +66,22 @@ TEST_F(MissionLoop, EachOutcomeShowsItsTextForTheResultFramesAndLeadsToItsPage) 
     EXPECT_EQ(game_.created.viewport_count, 1); // the new-session word
     EXPECT_EQ(game_.created.mission_number, 4);
     EXPECT_EQ(TvGetLastMissionCreated(), 4);
+}
+
+// The shadow setting changed in the menus between two missions of one run: the second
+// mission's ground objects draw with the new level.
+TEST_F(MissionLoop, TheShadowSettingReachesTheNextMissionsGroundObjects) {
+    static int32_t level_in_flight = -1;
+    game_.on_frame = [](int32_t) { level_in_flight = TvGroundShadowLevel; };
+    for (const auto& [link, level] :
+         {std::pair{"command:shadows:0", 0}, std::pair{"slidebar:3,shadowdetail", 3},
+          std::pair{"command:shadows:2", 2}}) {
+        SCOPED_TRACE(link);
+        TvSetLink(link);
+        EXPECT_EQ(TvDispatchLink(), OM_S_OK);
+        play(4);
+        EXPECT_EQ(level_in_flight, level);
+    }
 }
 
 TEST_F(MissionLoop, AWonCampaignMissionMovesThePilotOnAndSavesTheRoster) {
