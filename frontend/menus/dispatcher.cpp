@@ -422,6 +422,7 @@ bool dispatch_controls_and_planes(const std::string& link) {
             replace_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
         } else if (std::strcmp(word, "shadowdetail") == 0) {
             set_shadows(n);
+            set_shadows(n);
             replace_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
         }
         next_page(options_page);

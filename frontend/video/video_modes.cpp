@@ -10,6 +10,8 @@
 #include "frontend/settings/settings_values.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
+#include "frontend/setup/input_devices.h"
+#include "frontend/single/front_end_release.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/startup_trace.h"
 #include "frontend/video/video_startup.h"
@@ -31,6 +33,7 @@ bool take_display_down() {
     const bool camera = TvGetEngineCamera() != nullptr;
     TvReleaseEngineCamera();
     TvStopVideo();
+    TvTraceStep("menu video shut down");
     return camera;
 }
 
@@ -43,6 +46,40 @@ void bring_display_up(bool camera) {
     record.height = tvfe::TvGetScreenHeight();
     record.frame_raster = LgCameraGetRaster(TvGetEngineCamera());
     record.depth_raster = LgCameraGetZRaster(TvGetEngineCamera());
+    TvTraceStep("menu video restarted");
+}
+
+// A change asked for on the options pages: the keyboard and mouse are let go and the window is
+// minimised while the engine restarts; then the window is restored and the devices taken again.
+class MenuVideoChange {
+public:
+    MenuVideoChange() {
+        TvReleaseInputDevices();
+        TvTraceStep("input devices released");
+        TvMinimizeWindow();
+        TvTraceStep("window minimised");
+    }
+    ~MenuVideoChange() {
+        TvRestoreWindow();
+        TvTraceStep("window restored");
+        // Mend: the release above would otherwise leave the menus without pointer or keys and
+        // the settings record with a released Timer.
+        TvReopenKeyboardAndMouse();
+        TvGameSettings& record = TvGetGameSettingsRecord();
+        record.keyboard_device = TvGetKeyboardDevice();
+        record.mouse_device = TvGetMouseDevice();
+        record.timer = TvGetTimer();
+        TvTraceStep("input devices opened");
+    }
+    MenuVideoChange(const MenuVideoChange&) = delete;
+    MenuVideoChange& operator=(const MenuVideoChange&) = delete;
+};
+
+// TvApplyVideoMode inside a menu change (nothing of it when the mode is already in use).
+OmResult apply_from_menus(int32_t mode) {
+    if (mode == TvGetCurrentMode()) return OM_S_OK;
+    const MenuVideoChange change;
+    return TvApplyVideoMode(mode);
 }
 
 void write_graphics_key(const char* key, int32_t value) {
@@ -100,11 +137,11 @@ OmResult TvChooseVideoMode(int32_t mode) {
     const int32_t remembered = TvGetCurrentMode();
     // A mode that did not start is shown as the previous one; confirming that configures
     // nothing, so missions never get a mode that is not in the list.
-    const bool started = TvApplyVideoMode(mode) >= 0;
+    const bool started = apply_from_menus(mode) >= 0;
     const std::string link = TvRunPage(TV_VIDEO_MODES_PAGE, TV_VIDEO_MODES_TIMEOUT_MS);
     const bool confirmed = started && link != TV_TIMEOUT_LINK && link != TV_QUIT_LINK;
     if (confirmed) configured_mission_mode = mode;
-    TvApplyVideoMode(remembered);
+    apply_from_menus(remembered);
     if (confirmed) write_graphics_key(TV_KEY_MODE, configured_mission_mode);
     return confirmed ? OM_S_OK : OM_E_FAIL;
 }
@@ -120,6 +157,7 @@ OmResult TvChooseRenderer(int32_t renderer) {
     const int32_t previous_renderer = TvGetCurrentSubSystem();
     const int32_t previous_mode = TvGetCurrentMode();
     const int32_t windowed = TvIsVideoWindowed();
+    const MenuVideoChange change;
     const bool camera = take_display_down();
     TvFreeVideoModes();
     TvSelectVideoModes(renderer, windowed);
