@@ -402,7 +402,10 @@ bool dispatch_controls_and_planes(const std::string& link) {
         play(record.mission_number);
     } else if (match(link, "vote:map:", "%d", &n)) {
         int32_t weight = 1;
-        if ((m.last_outcome & 0x100) == record.side_flag) weight = (record.player_count + 1) / 2;
+        // Bit 0x100 is the Allied bit of the player's own side flags (set when the join is
+        // accepted); compared with the whole flags word it would never match.
+        if ((m.last_outcome & 0x100) == (record.side_flag & 0x100))
+            weight = (record.player_count + 1) / 2;
         int32_t fields[2] = {n, weight};
         send_message(
             40, 0x91,

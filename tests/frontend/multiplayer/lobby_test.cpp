@@ -257,6 +257,41 @@ TEST_F(LobbyTest, AReloadedPilotJoinsOnTheSideOfItsPlane) {
     EXPECT_EQ(log.front().decoded->num("side"), 0x102);
 }
 
+// After a won round the map vote weighs by the player's own side (set at the join), and the
+// side goes back when the session ends.
+TEST_F(LobbyTest, TheMapVoteWeighsByThePlayersOwnSide) {
+    auto server = serve(scenario("start"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html", {"command:rejoin", "menus\\main.html"});
+    script_page("menus\\finished.html", {"vote:map:2"});
+    game_.outcome = 0x101; // won by slot 1, Allied
+    game_.outcome_after = 1;
+    static std::vector<std::pair<int32_t, int32_t>> in_lobby; // side flags, slot
+    in_lobby.clear();
+    TvSetClientStateObserver([](int32_t state) {
+        states().push_back(state);
+        if (state == 8)
+            in_lobby.emplace_back(TvGetGameSettingsRecord().side_flag,
+                                  TvGetGameSettingsRecord().local_player);
+    });
+
+    EXPECT_EQ(run_session(*server), OM_S_OK) << dump(*server);
+    ASSERT_FALSE(in_lobby.empty());
+    EXPECT_EQ(in_lobby.front(), (std::pair<int32_t, int32_t>{0x102, 0}));
+    EXPECT_EQ(TvGetGameSettingsRecord().side_flag, 0);
+    ASSERT_TRUE(server->wait_for(
+        [](const std::vector<LogEntry>& log) {
+            return std::any_of(log.begin(), log.end(), [](auto& e) { return e.type == 40; });
+        },
+        5000))
+        << dump(*server);
+    const auto log = server->log();
+    const auto vote = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 40; });
+    ASSERT_TRUE(vote->decoded) << vote->reason;
+    EXPECT_EQ(vote->decoded->num("map"), 2);
+    EXPECT_EQ(vote->decoded->num("weight"), (TvGetGameSettingsRecord().player_count + 1) / 2);
+}
+
 struct MessageCase {
     const char* name;
     mpserver::ServerOptions options;

@@ -11,6 +11,7 @@
 #include "frontend/setup/window_hook.h"
 #include "frontend/single/mission_loop.h"
 #include "frontend/single/mission_pages.h"
+#include "frontend/startup/startup_trace.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
 #include "game/world/tavrin_ground_object.h"
@@ -18,6 +19,7 @@
 #include "platform/window/messages.h"
 #include "tests/frontend/single/mission_fixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -82,6 +84,23 @@ TEST_F(MissionLoop, TheShadowSettingReachesTheNextMissionsGroundObjects) {
         play(4);
         EXPECT_EQ(level_in_flight, level);
     }
+}
+
+// The menu browser's caches are cleared before the mission and again after it.
+TEST_F(MissionLoop, TheBrowserCachesAreClearedAroundAMission) {
+    static std::vector<size_t> clears_in_flight;
+    clears_in_flight.clear();
+    const auto clears = [] {
+        return size_t(std::count_if(TvTraceSteps().begin(), TvTraceSteps().end(),
+                                    [](auto& e) { return e.step == "browser caches cleared"; }));
+    };
+    game_.on_frame = [&](int32_t) { clears_in_flight.push_back(clears()); };
+    TvTraceClear();
+    play(4);
+    ASSERT_FALSE(clears_in_flight.empty());
+    EXPECT_EQ(clears_in_flight.front(), 1u);
+    EXPECT_EQ(clears_in_flight.back(), 1u);
+    EXPECT_EQ(clears(), 2u);
 }
 
 TEST_F(MissionLoop, AWonCampaignMissionMovesThePilotOnAndSavesTheRoster) {
