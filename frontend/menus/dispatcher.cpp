@@ -70,6 +70,12 @@ void replace_key(const char* section, const char* key, const std::string& text, 
     if (write) sheet->SetString(key, text.c_str());
 }
 
+// Writes a key in place (appended when missing), the section selected or created first.
+void write_key(const char* section, const char* key, const std::string& text) {
+    IPropertySheet* sheet = TvGetSettingsSheet();
+    if (sheet && sheet->UseSection(section) >= 0) sheet->SetString(key, text.c_str());
+}
+
 std::string int_text(int32_t value) {
     return std::to_string(value);
 }
@@ -228,13 +234,15 @@ bool dispatch_settings(const std::string& link) {
     } else if (match(link, "command:musicvolume:", "%d", &n)) {
         m.music_volume = float(n) * 0.01f;
         tvfe::TvSetMusicVolume(m.music_volume);
-        replace_key(TV_SECTION_SOUND, "channel0vol", real_text(m.music_volume));
+        write_key(TV_SECTION_SOUND, "channel0vol", real_text(m.music_volume));
         next_page(sound_options_page);
     } else if (match(link, "command:sfxvolume:", "%d", &n)) {
         m.effects_volume_game = m.effects_volume_menu = float(n) * 0.01f;
         tvfe::TvSetChannelVolume("InGame", m.effects_volume_game);
         tvfe::TvSetChannelVolume("InMenu", m.effects_volume_menu);
-        replace_key(TV_SECTION_SOUND, "channel1vol", real_text(m.effects_volume_game));
+        write_key(TV_SECTION_SOUND, "channel1vol", real_text(m.effects_volume_game));
+        // The menus' effects volume is kept too, or the next start would set it back.
+        write_key(TV_SECTION_SOUND, "channel2vol", real_text(m.effects_volume_menu));
         next_page(sound_options_page);
     } else if (match(link, "command:sensitivity:", "%d:%d", &n, &k)) {
         static const char* const axes[] = {TV_SECTION_PITCH, TV_SECTION_ROLL, TV_SECTION_THROTTLE};
@@ -419,14 +427,13 @@ bool dispatch_controls_and_planes(const std::string& link) {
     } else if (match(link, "slidebar:", "%d,%255s", &n, word)) {
         if (std::strcmp(word, "clip") == 0) {
             record.far_clip = float(n);
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_DRAWDISTANCE, real_text(float(n)));
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_DRAWDISTANCE, real_text(float(n)));
         } else if (std::strcmp(word, "effectsdetail") == 0) {
             record.effects_detail = n;
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
         } else if (std::strcmp(word, "shadowdetail") == 0) {
             set_shadows(n);
-            set_shadows(n);
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
         }
         next_page(options_page);
     } else {
