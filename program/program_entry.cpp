@@ -163,7 +163,12 @@ int load_settings(Run& run) {
     TvTraceStep("settings file");
     run.settings_file =
         TvLoadSettingsFile(run.storage.get(), run.sheet.get(), TV_SETTINGS_FILE_NAME);
-    TvReadStartupSettings(run.sheet.get(), run.command_line.server_address, &run.video_choice);
+    // Without a file the sheet stays empty until game set-up: [globalcontrol] and [server]
+    // (and a "-client" address in it) are saved only from the second start on.
+    if (run.settings_file.read)
+        TvReadStartupSettings(run.sheet.get(), run.command_line.server_address, &run.video_choice);
+    else
+        TvStartWithoutSettingsFile(run.command_line.server_address);
     return 0;
 }
 
@@ -336,7 +341,8 @@ int TvRunProgram(const TvProgramOptions& options) {
         front_end_failed = TvRunFrontEnd(run.command_line.start_command.c_str()) < 0;
     }
     const int result = shut_down(run);
-    // The menus could not be set up: the program ends, after its normal shutdown, with -1.
+    // Mend: the menus could not be set up (the error box was shown); the program ends after
+    // its normal shutdown with -1, not with the 0 of a run that worked.
     if (front_end_failed) return -1;
     // Damaged data files end the program through the same shutdown, and not with 0 (which
     // would report the failure as success).

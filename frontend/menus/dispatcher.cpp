@@ -22,6 +22,7 @@
 #include "frontend/video/video_modes.h"
 #include "game/rules/tv_game.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tavrin_ground_object.h"
 #include "net/client/om_aerovant_client.h"
 
 #include <cstdio>
@@ -69,6 +70,12 @@ void replace_key(const char* section, const char* key, const std::string& text, 
     if (write) sheet->SetString(key, text.c_str());
 }
 
+// Writes a key in place (appended when missing), the section selected or created first.
+void write_key(const char* section, const char* key, const std::string& text) {
+    IPropertySheet* sheet = TvGetSettingsSheet();
+    if (sheet && sheet->UseSection(section) >= 0) sheet->SetString(key, text.c_str());
+}
+
 std::string int_text(int32_t value) {
     return std::to_string(value);
 }
@@ -90,6 +97,13 @@ void replace_default_on_switch(const char* key, int32_t value) {
     if (!sheet || sheet->UseSection(TV_SECTION_GRAPHICS) < 0) return;
     sheet->RemoveKey(key);
     TvSettingsSetSwitch(sheet, key, value != 0, true);
+}
+
+// The shadow setting the menus show, and the level the ground objects read as they draw, so
+// the next mission casts the new shadows without a restart.
+void set_shadows(int32_t level) {
+    TvGetProgramSettings().shadows = level;
+    TvGroundShadowLevel = level;
 }
 
 // A mission (or a multiplayer session) leaves its next page in the link buffer; when it did
@@ -220,13 +234,15 @@ bool dispatch_settings(const std::string& link) {
     } else if (match(link, "command:musicvolume:", "%d", &n)) {
         m.music_volume = float(n) * 0.01f;
         tvfe::TvSetMusicVolume(m.music_volume);
-        replace_key(TV_SECTION_SOUND, "channel0vol", real_text(m.music_volume));
+        write_key(TV_SECTION_SOUND, "channel0vol", real_text(m.music_volume));
         next_page(sound_options_page);
     } else if (match(link, "command:sfxvolume:", "%d", &n)) {
         m.effects_volume_game = m.effects_volume_menu = float(n) * 0.01f;
         tvfe::TvSetChannelVolume("InGame", m.effects_volume_game);
         tvfe::TvSetChannelVolume("InMenu", m.effects_volume_menu);
-        replace_key(TV_SECTION_SOUND, "channel1vol", real_text(m.effects_volume_game));
+        write_key(TV_SECTION_SOUND, "channel1vol", real_text(m.effects_volume_game));
+        // The menus' effects volume is kept too, or the next start would set it back.
+        write_key(TV_SECTION_SOUND, "channel2vol", real_text(m.effects_volume_menu));
         next_page(sound_options_page);
     } else if (match(link, "command:sensitivity:", "%d:%d", &n, &k)) {
         static const char* const axes[] = {TV_SECTION_PITCH, TV_SECTION_ROLL, TV_SECTION_THROTTLE};
@@ -257,7 +273,7 @@ bool dispatch_settings(const std::string& link) {
         replace_default_on_switch(TV_KEY_DETAILTEXTURES, n);
         next_page(options_page);
     } else if (match(link, "command:shadows:", "%d", &n)) {
-        program.shadows = n;
+        set_shadows(n);
         replace_default_on_switch(TV_KEY_SHADOWS, n);
         next_page(options_page);
     } else if (match(link, "command:cheat:boost:", "%d", &n)) {
@@ -394,7 +410,10 @@ bool dispatch_controls_and_planes(const std::string& link) {
         play(record.mission_number);
     } else if (match(link, "vote:map:", "%d", &n)) {
         int32_t weight = 1;
-        if ((m.last_outcome & 0x100) == record.side_flag) weight = (record.player_count + 1) / 2;
+        // Bit 0x100 is the Allied bit of the player's own side flags (set when the join is
+        // accepted); compared with the whole flags word it would never match.
+        if ((m.last_outcome & 0x100) == (record.side_flag & 0x100))
+            weight = (record.player_count + 1) / 2;
         int32_t fields[2] = {n, weight};
         send_message(
             40, 0x91,
@@ -408,13 +427,13 @@ bool dispatch_controls_and_planes(const std::string& link) {
     } else if (match(link, "slidebar:", "%d,%255s", &n, word)) {
         if (std::strcmp(word, "clip") == 0) {
             record.far_clip = float(n);
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_DRAWDISTANCE, real_text(float(n)));
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_DRAWDISTANCE, real_text(float(n)));
         } else if (std::strcmp(word, "effectsdetail") == 0) {
             record.effects_detail = n;
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_EFFECTSDETAIL, int_text(n));
         } else if (std::strcmp(word, "shadowdetail") == 0) {
-            TvGetProgramSettings().shadows = n;
-            replace_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
+            set_shadows(n);
+            write_key(TV_SECTION_GRAPHICS, TV_KEY_SHADOWS, int_text(n));
         }
         next_page(options_page);
     } else {

@@ -10,6 +10,9 @@
 inline constexpr size_t TV_LINK_LIMIT = 255;
 // Session mode of a single-player mission waiting for its plane.
 inline constexpr int32_t TV_SESSION_CHOOSING_PLANE = 15;
+// Session mode for the length of a multiplayer session: the lobby's plane and side changes
+// go to the server.
+inline constexpr int32_t TV_SESSION_MULTIPLAYER = 1;
 
 struct TvMenuState {
     std::string link;         // the chosen link, or the next page's path

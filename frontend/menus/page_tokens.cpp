@@ -303,7 +303,9 @@ bool plain_token(const char* token, std::string* out) {
     } else if (is("gametype")) {
         *out = "Deathmatch";
     } else if (is("finishmessage")) {
-        *out = (m.last_outcome & 0xFF) == record.side_flag
+        // The low byte is the winner's slot: compared with the player's own slot, which the
+        // lobby keeps in the settings record from the join on.
+        *out = (m.last_outcome & 0xFF) == record.local_player
                    ? "Congratulations. You won this round."
                    : "Bad luck. You'll have to raise your game against these pilots.";
     } else if (is("netquit")) {

@@ -462,6 +462,12 @@ void TvLobbyStoreGameParameters(int32_t mission, int32_t slot) {
     TvMenus().map_id = mission;
 }
 
+void TvLobbyStoreLocalPlayer(int32_t slot, uint32_t side_flags) {
+    TvGameSettings& record = TvGetGameSettingsRecord();
+    record.local_player = slot;
+    record.side_flag = int32_t(side_flags);
+}
+
 void TvLobbyStoreMission(int32_t mission) {
     TvGetGameSettingsRecord().mission_number = mission;
     TvMenus().map_id = mission;

@@ -31,5 +31,8 @@ void TvLobbyFinishSync(TvMultiplayerSession& s);
 void TvLobbyStoreGameParameters(int32_t mission, int32_t slot);
 // Message 41's mission number.
 void TvLobbyStoreMission(int32_t mission);
+// The accepted join's slot and side flags into the settings record, where the finish message
+// and the map vote weigh the round against them for the rest of the session.
+void TvLobbyStoreLocalPlayer(int32_t slot, uint32_t side_flags);
 // Milliseconds of the platform clock (virtual in tests).
 uint32_t TvLobbyNow();

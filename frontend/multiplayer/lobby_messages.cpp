@@ -77,6 +77,7 @@ void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
         return;
     }
     s.local_plane = true;
+    TvLobbyStoreLocalPlayer(int32_t(m.slot), m.info.sideFlags);
     if (IOmAerovantClient* c = client()) {
         if (IPacketQueue* queue = c->GetPacketQueue()) {
             // A record without them keeps the queue's own (0 would be clamped to the least).

@@ -76,9 +76,29 @@ OmResult build_scoreboard(std::string* html) {
     return r;
 }
 
+// The session mode for as long as the session runs, 0 again however it ends; the side the
+// join set in the settings record goes back with it, since single-player missions read that
+// word as the side their endurance scales follow.
+class SessionModeScope {
+public:
+    SessionModeScope() : side_flag_(TvGetGameSettingsRecord().side_flag) {
+        TvMenus().session_mode = TV_SESSION_MULTIPLAYER;
+    }
+    ~SessionModeScope() {
+        TvMenus().session_mode = 0;
+        TvGetGameSettingsRecord().side_flag = side_flag_;
+    }
+    SessionModeScope(const SessionModeScope&) = delete;
+    SessionModeScope& operator=(const SessionModeScope&) = delete;
+
+private:
+    int32_t side_flag_;
+};
+
 } // namespace
 
 OmResult TvRunMultiplayerSession(const char* server_address) {
+    const SessionModeScope session_mode;
     TvMultiplayerSession& s = TvGetMultiplayerSession();
     TvResetMultiplayerSession();
     TvSetSessionPage(s, TV_MP_CONNECTING_PAGE);

@@ -23,6 +23,7 @@ constexpr uint32_t name_limit = 31;
 constexpr char meta_section[] = "meta";
 constexpr char current_key[] = "current";
 
+constexpr char multi_prefix[] = "multi";
 const char* const allied_planes[] = {"aircodh2", "bristolscout", "spadx111", "tavrincamel",
                                      "handleypage"};
 
@@ -213,9 +214,14 @@ void report_progress() {
 
 } // namespace
 
+// Mend: the stored favourite plane carries the network kinds' "multi" prefix, which the bare
+// ids of the Allied planes lack; compared as stored, every reloaded pilot would be Central.
 int32_t TvSideOfPlane(const char* plane) {
+    if (!plane) return TV_SIDE_CENTRAL;
+    if (std::strncmp(plane, multi_prefix, sizeof multi_prefix - 1) == 0)
+        plane += sizeof multi_prefix - 1;
     for (const char* allied : allied_planes)
-        if (plane && std::strcmp(plane, allied) == 0) return TV_SIDE_ALLIED;
+        if (std::strcmp(plane, allied) == 0) return TV_SIDE_ALLIED;
     return TV_SIDE_CENTRAL;
 }
 

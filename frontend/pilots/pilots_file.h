@@ -15,6 +15,6 @@ OmResult TvLoadPilots();
 // OM_E_FAIL, the file untouched, when it cannot be written.
 OmResult TvWritePilotsFile();
 
-// The side a favourite plane flies for: TV_SIDE_ALLIED for the allied planes, else
-// TV_SIDE_CENTRAL.
+// The side a favourite plane flies for: TV_SIDE_ALLIED for the allied planes (with or without
+// the network kinds' "multi" prefix), else TV_SIDE_CENTRAL.
 int32_t TvSideOfPlane(const char* plane);

@@ -54,6 +54,11 @@ void TvReadStartupSettings(IPropertySheet* sheet, const std::string& client_addr
     }
 }
 
+void TvStartWithoutSettingsFile(const std::string& client_address) {
+    program_settings.control_type = 0;
+    program_settings.server_address = client_address.substr(0, TV_SETTINGS_TEXT_LIMIT);
+}
+
 void TvReadGameSetupSettings(IPropertySheet* sheet, bool cheats_unlocked,
                              TvGameSetupSettings* out) {
     TvGameSetupSettings s;

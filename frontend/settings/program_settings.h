@@ -84,6 +84,9 @@ void TvResetProgramSettings();
 // from `client_address` when one was given on the command line.
 void TvReadStartupSettings(IPropertySheet* sheet, const std::string& client_address,
                            TvVideoChoice* video);
+// Start-up without a settings file: nothing is read from or added to the sheet; the command
+// line's address (which may be empty) is the server address.
+void TvStartWithoutSettingsFile(const std::string& client_address);
 
 // What game set-up reads into the settings of every mission.
 struct TvGameSetupSettings {

@@ -65,6 +65,12 @@ OmResult TvCreateInput() {
 }
 
 OmResult TvOpenInputDevices() {
+    if (TvReopenKeyboardAndMouse() < 0) return OM_E_FAIL;
+    joystick_id = open_first(kInputKindJoystick);
+    return OM_S_OK;
+}
+
+OmResult TvReopenKeyboardAndMouse() {
     if (!input) return OM_E_FAIL;
     keyboard_id = open_first(kInputKindKeyboard);
     mouse_id = open_first(kInputKindMouse);
@@ -74,7 +80,6 @@ OmResult TvOpenInputDevices() {
         return OM_E_FAIL;
     }
     timer->Start();
-    joystick_id = open_first(kInputKindJoystick);
     return OM_S_OK;
 }
 

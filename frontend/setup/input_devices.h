@@ -24,6 +24,9 @@ OmResult TvOpenInputDevices();
 void TvReleaseInput();
 // Releases the keyboard and the mouse device (their ids become 0) and the Timer; Input stays.
 void TvReleaseKeyboardAndMouse();
+// Enables the first keyboard and the first mouse again and makes a new started Timer (after
+// TvReleaseKeyboardAndMouse). OM_E_FAIL without Input or when the Timer cannot be made.
+OmResult TvReopenKeyboardAndMouse();
 
 // Held objects (no reference added), or null.
 IInput* TvGetInput();

@@ -27,6 +27,7 @@
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/master_list_holes.h"
 #include "frontend/startup/stage_log.h"
+#include "frontend/startup/startup_trace.h"
 #include "frontend/startup/test_hooks.h"
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
@@ -394,6 +395,15 @@ void book_result(ITvGame* game, int32_t outcome) {
     TvSetLink(page);
 }
 
+// The menu browser's fonts, images and pages are let go before a mission loads and again when
+// it ends, so neither the mission nor the menus after it carry the other's.
+void clear_browser_caches() {
+    IHTMLBrowser* browser = TvGetMenuBrowser();
+    if (!browser) return;
+    browser->ClearCaches();
+    TvTraceStep("browser caches cleared");
+}
+
 } // namespace
 
 OmResult TvRunSinglePlayerMission(int32_t mission) {
@@ -407,6 +417,7 @@ OmResult TvRunSinglePlayerMission(int32_t mission) {
         (*status)->Release();
         *status = nullptr;
     }
+    clear_browser_caches();
     last_outcome = 0;
 
     show_loading_page();
@@ -446,6 +457,7 @@ OmResult TvRunSinglePlayerMission(int32_t mission) {
     last_outcome = run_frames(game);
     if (!TvGetQuitFlag()) run_result_frames(game);
     fade_back_to_menus();
+    clear_browser_caches();
     restore_difficulty(saved);
     book_result(game, last_outcome);
     if (TvGetCurrentMode() != 0) TvApplyVideoMode(0);

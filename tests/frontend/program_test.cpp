@@ -4,6 +4,7 @@
 #include "framework/core/static_state.h"
 #include "framework/core/std_c_memory.h"
 #include "frontend/menus/page_loop.h"
+#include "frontend/settings/program_settings.h"
 #include "frontend/startup/command_line.h"
 #include "frontend/startup/error_log.h"
 #include "frontend/startup/program_icon.h"
@@ -264,18 +265,30 @@ TEST_F(Program, ASecondCopyLeavesSilentlyWithoutTouchingTheLog) {
 }
 
 TEST_F(Program, SettingsAreSavedAndKeptAcrossRuns) {
-    ASSERT_EQ(run("-client 10.0.0.9"), 0);
-    std::string ini = dir_.read_file("aerovant.ini");
-    for (const char* line : {"[globalcontrol]", "[server]\nipaddress=10.0.0.9", "[graphics]",
-                             "drawdistance=600.0", "effectsdetail=1000", "[sound]"})
-        EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
+    // A first start without a file saves what game set-up added, nothing of start-up's own;
+    // a "-client" address is still the start command and the server address.
+    const std::string first =
+        "\n[]\n\n[graphics]\ndrawdistance=600.0\neffectsdetail=1000\n\n[sound]\n";
+    for (const char* command_line : {"", "-client 127.0.0.1"}) {
+        SCOPED_TRACE(command_line);
+        std::filesystem::remove(dir_ / "aerovant.ini");
+        ASSERT_EQ(run(command_line), 0);
+        EXPECT_EQ(dir_.read_file("aerovant.ini"), first);
+    }
     const std::vector<std::string> s = steps();
-    EXPECT_NE(std::find(s.begin(), s.end(), "front end command:connectto:10.0.0.9"), s.end());
+    EXPECT_NE(std::find(s.begin(), s.end(), "front end command:connectto:127.0.0.1"), s.end());
+    EXPECT_EQ(TvGetProgramSettings().server_address, "127.0.0.1");
 
+    // The second start, on the saved file, adds the two sections and the address.
+    ASSERT_EQ(run("-client 127.0.0.1"), 0);
+    EXPECT_EQ(dir_.read_file("aerovant.ini"),
+              first + "\n[globalcontrol]\n\n[server]\nipaddress=127.0.0.1\n");
+
+    std::string ini = dir_.read_file("aerovant.ini");
     dir_.write_file("aerovant.ini", ini + "\n[cheat]\nboost=1\n");
     ASSERT_EQ(run(), 0);
     ini = dir_.read_file("aerovant.ini");
-    EXPECT_NE(ini.find("ipaddress=10.0.0.9"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("ipaddress=127.0.0.1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("[cheat]\nboost=1"), std::string::npos) << ini;
     EXPECT_EQ(log(), "");
 }

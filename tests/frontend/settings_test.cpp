@@ -41,7 +41,7 @@ protected:
 
 TEST_F(Settings, AFreshFileGetsEveryDefaultAndTheKeysSetUpWritesBack) {
     TvVideoChoice video;
-    TvReadStartupSettings(sheet.get(), "", &video);
+    TvStartWithoutSettingsFile("");
     TvGameSetupSettings game;
     TvReadGameSetupSettings(sheet.get(), true, &game);
     const TvProgramSettings& program = TvGetProgramSettings();
@@ -69,11 +69,13 @@ TEST_F(Settings, AFreshFileGetsEveryDefaultAndTheKeysSetUpWritesBack) {
     EXPECT_EQ(game.volumes, (std::array<float, 3>{0.5f, 1.0f, 1.0f}));
     EXPECT_EQ(game.hardware_sound, 0);
     EXPECT_EQ(game.campaign_directories[0], "");
-    EXPECT_EQ(saved({}), "\n[]\n"
-                         "\n[globalcontrol]\n"
-                         "\n[server]\n"
-                         "\n[graphics]\ndrawdistance=600.0\neffectsdetail=1000\n"
-                         "\n[sound]\n");
+    // Start-up adds nothing to a sheet it did not read; game set-up adds its two sections.
+    EXPECT_EQ(saved({}), "\n[]\n\n[graphics]\ndrawdistance=600.0\neffectsdetail=1000\n\n[sound]\n");
+
+    // A "-client" address without a file is the server address, but is not saved.
+    TvStartWithoutSettingsFile("127.0.0.1");
+    EXPECT_EQ(TvGetProgramSettings().server_address, "127.0.0.1");
+    EXPECT_LT(sheet->SetSection("server"), 0);
 }
 
 TEST_F(Settings, EveryKeyIsReadAndTheFileRoundTrips) {

@@ -5,15 +5,22 @@
 #include "framework/core/com_ref.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/page_seam.h"
+#include "frontend/menus/pilot_roster.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
+#include "frontend/setup/input_devices.h"
 #include "frontend/startup/error_log.h"
+#include "frontend/startup/startup_trace.h"
+#include "frontend/startup/window_components.h"
 #include "frontend/video/video_modes.h"
 #include "game/rules/tv_game.h"
 #include "platform/clock.h"
+#include "platform/window/window.h"
 #include "tests/frontend/video_fixture.h"
 #include "tests/support/virtual_clock.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -117,6 +124,89 @@ TEST_F(VideoModes, AConfirmedModeBecomesTheMissionModeAndTheMenusKeepTheirs) {
     EXPECT_EQ(TvGetCurrentMode(), old_mode);
     EXPECT_EQ(TvGetConfiguredMissionMode(), big_);
     EXPECT_EQ(graphics("mode"), std::to_string(big_));
+}
+
+// Every switch puts the pointer at the new screen's size and saves the pilots, so a mode
+// confirmed and not flown is the pilots' mode at the next start.
+TEST_F(VideoModes, AConfirmedModeIsKeptWithThePilotsForTheNextStart) {
+    script.link = "command:videomodeok";
+    TvClearPilotRoster();
+    TvGetPilotRoster().used[0] = 1;
+    TvResetPilot(0);
+    std::snprintf(TvGetPilotRoster().pilots[0].forenames, 32, "%s", "Kit");
+    TvTraceClear();
+    EXPECT_EQ(TvChooseVideoMode(big_), OM_S_OK);
+    std::vector<std::string> cursor_and_pilots;
+    for (const TvTraceEntry& e : TvTraceSteps())
+        if (e.step.starts_with("cursor") || e.step == "pilots saved")
+            cursor_and_pilots.push_back(e.step);
+    EXPECT_EQ(cursor_and_pilots, (std::vector<std::string>{"cursor at 800 x 600", "pilots saved",
+                                                           "cursor at 640 x 480", "pilots saved"}));
+    EXPECT_EQ(platform::cursor_pos().x, 640);
+    EXPECT_EQ(platform::cursor_pos().y, 480);
+    EXPECT_NE(dir_.read_file(TV_PILOTS_FILE_NAME).find("videomode=" + std::to_string(big_)),
+              std::string::npos)
+        << dir_.read_file(TV_PILOTS_FILE_NAME);
+    // The next start reads the mission mode from the pilots.
+    TvSetConfiguredMissionMode(0);
+    ASSERT_EQ(TvLoadPilots(), OM_S_OK);
+    EXPECT_EQ(TvGetConfiguredMissionMode(), big_);
+    TvClearPilotRoster();
+}
+
+// The steps of a menu mode change, in order, as the trace names them (the cursor's with the
+// screen size after it).
+const std::vector<std::string> mode_change = {
+    "input devices released", "window minimised", "menu video shut down", "cursor at",
+    "menu video restarted",   "pilots saved",     "window restored",      "input devices opened"};
+
+// The trace's steps of menu changes.
+std::vector<std::string> change_steps() {
+    std::vector<std::string> steps;
+    for (const TvTraceEntry& e : TvTraceSteps())
+        for (const std::string& name : mode_change)
+            if (e.step.starts_with(name)) steps.push_back(name);
+    return steps;
+}
+
+// Mode and renderer changes let the keyboard and mouse go and minimise the window around the
+// engine's restart, then restore the window and take the devices again.
+TEST_F(VideoModes, AChangeReleasesInputAndMinimisesTheWindowAroundTheRestart) {
+    static std::vector<std::string> seen_at_release;
+    seen_at_release.clear();
+    const TvPageHooks hooks = {
+        fake_page, nullptr,
+        [] {
+            seen_at_release.push_back(
+                std::string(platform::is_minimized(TvGetMainWindow()->GetHandle()) ? "minimised"
+                                                                                   : "shown") +
+                (TvGetKeyboardDevice() || TvGetMouseDevice() ? " with input" : " without input"));
+        },
+        fake_set_up_display};
+    TvInstallPageHooks(&hooks);
+    ASSERT_NE(TvGetKeyboardDevice(), 0);
+    script.link = "command:videomodeok";
+    TvTraceClear();
+    EXPECT_EQ(TvChooseVideoMode(big_), OM_S_OK);
+    std::vector<std::string> twice = mode_change;
+    twice.insert(twice.end(), mode_change.begin(), mode_change.end());
+    EXPECT_EQ(change_steps(), twice);
+
+    TvTraceClear();
+    EXPECT_EQ(TvChooseRenderer(0), OM_S_OK);
+    EXPECT_EQ(change_steps(),
+              (std::vector<std::string>{"input devices released", "window minimised",
+                                        "menu video shut down", "menu video restarted",
+                                        "window restored", "input devices opened"}));
+    EXPECT_EQ(seen_at_release, std::vector<std::string>(3, "minimised without input"));
+    // Afterwards: the window shown, the devices open and the settings record told of them.
+    EXPECT_FALSE(platform::is_minimized(TvGetMainWindow()->GetHandle()));
+    EXPECT_NE(TvGetKeyboardDevice(), 0);
+    EXPECT_NE(TvGetMouseDevice(), 0);
+    ASSERT_NE(TvGetTimer(), nullptr);
+    EXPECT_EQ(TvGetGameSettingsRecord().timer, TvGetTimer());
+    EXPECT_EQ(TvGetGameSettingsRecord().keyboard_device, TvGetKeyboardDevice());
+    EXPECT_EQ(TvGetGameSettingsRecord().mouse_device, TvGetMouseDevice());
 }
 
 TEST_F(VideoModes, ChoosingTheModeInUseStillShowsThePage) {

@@ -2,11 +2,14 @@
 // or removal and the page that follows; the control layout files.
 #include "frontend/menus/dispatcher.h"
 
+#include "framework/core/object_manager.h"
+#include "framework/platform/file_storage.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_display.h"
 #include "frontend/menus/menu_state.h"
 #include "frontend/menus/pilot_roster.h"
 #include "frontend/settings/program_settings.h"
+#include "frontend/settings/settings_file.h"
 #include "frontend/setup/game_settings_record.h"
 #include "game/tv_frontend_services.h"
 #include "tests/frontend/menus/menu_fixture.h"
@@ -45,6 +48,19 @@ protected:
         return TvMenus().link;
     }
     std::vector<std::string>& calls() { return entry_script().calls; }
+    // The section's keys in their order, "key=value\n" each.
+    std::string section_text(const char* section) {
+        std::string text;
+        if (sheet_->SetSection(section) < 0) return "<missing>";
+        char name[OM_SHEET_NAME_SIZE];
+        for (OmResult r = sheet_->MoveKey(name, nullptr, OM_MOVE_FIRST); r >= 0;
+             r = sheet_->MoveKey(name, nullptr, OM_MOVE_NEXT)) {
+            char value[256] = {};
+            sheet_->GetString(name, value, sizeof value);
+            text += std::string(name) + "=" + value + "\n";
+        }
+        return text;
+    }
     TvPilotRecord& pilot(int slot) { return TvGetPilotRoster().pilots[slot]; }
     void add_pilot(int slot) {
         TvGetPilotRoster().used[slot] = 1;
@@ -112,7 +128,7 @@ TEST_F(Dispatcher, SettingsLinksChangeTheSettingsAndTheSheet) {
     EXPECT_FLOAT_EQ(m.music_volume, 0.3f);
     EXPECT_FLOAT_EQ(m.effects_volume_game, 0.4f);
     EXPECT_FLOAT_EQ(m.effects_volume_menu, 0.4f);
-    EXPECT_EQ(key("sound", "channel2vol"), "0.8");
+    EXPECT_EQ(key("sound", "channel2vol"), "0.400000");
     EXPECT_FLOAT_EQ(m.sensitivity[1], 0.5f);
     EXPECT_EQ(record.vsync, 1);
     EXPECT_EQ(program.detail_textures, 1);
@@ -141,6 +157,50 @@ TEST_F(Dispatcher, SettingsLinksChangeTheSettingsAndTheSheet) {
         dispatch("command:setwaittimervalue:" + std::to_string(value));
         EXPECT_EQ(m.countdown, countdown) << value;
     }
+}
+
+// The rows that write a key leave it in its place (a missing key goes to the end); the rows
+// that replace one move it to the end of its section.
+TEST_F(Dispatcher, WrittenKeysKeepTheirPlaceAndReplacedKeysMoveToTheEnd) {
+    const std::string sheet_text = "[graphics]\ndrawdistance=600.0\neffectsdetail=1000\nshadows=1\n"
+                                   "[sound]\nchannel0vol=0.500000\nchannel1vol=1.000000\n"
+                                   "hardwaresound=1\n";
+    const struct {
+        std::string sheet;
+        std::vector<std::string> links;
+        const char* graphics;
+        const char* sound;
+    } cases[] = {
+        {sheet_text,
+         {"slidebar:800,clip", "slidebar:600,effectsdetail", "slidebar:2,shadowdetail",
+          "command:musicvolume:30", "command:sfxvolume:40"},
+         "drawdistance=800.000000\neffectsdetail=600\nshadows=2\n",
+         "channel0vol=0.300000\nchannel1vol=0.400000\nhardwaresound=1\nchannel2vol=0.400000\n"},
+        {sheet_text,
+         {"command:effectsdetail:400"},
+         "drawdistance=600.0\nshadows=1\neffectsdetail=400\n",
+         "channel0vol=0.500000\nchannel1vol=1.000000\nhardwaresound=1\n"},
+        {"[graphics]\n[sound]\nchannel0vol=0.500000\nchannel1vol=1.000000\n"
+         "channel2vol=0.250000\nhardwaresound=1\n",
+         {"command:sfxvolume:80"},
+         "",
+         "channel0vol=0.500000\nchannel1vol=0.800000\nchannel2vol=0.800000\nhardwaresound=1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.links.front());
+        dir_.write_file(TV_SETTINGS_FILE_NAME, c.sheet);
+        ComRef<IFileStorage> storage;
+        ASSERT_GE(OmCreate(CLSID_FileStorage, IID_IFileStorage, storage.put()), 0);
+        sheet_->Clear();
+        TvLoadSettingsFile(storage.get(), sheet_.get(), TV_SETTINGS_FILE_NAME);
+        for (const std::string& link : c.links) dispatch(link);
+        EXPECT_EQ(section_text("graphics"), c.graphics);
+        EXPECT_EQ(section_text("sound"), c.sound);
+    }
+    // The next start gives game set-up the menus' effects volume that was chosen.
+    TvGameSetupSettings next;
+    TvReadGameSetupSettings(sheet_.get(), false, &next);
+    EXPECT_FLOAT_EQ(next.volumes[2], 0.8f);
 }
 
 TEST_F(Dispatcher, VideoModeAndRendererRunThroughTheModeSwitches) {

@@ -64,7 +64,7 @@ void fixture_state() {
     m.continue_seconds = 9;
     m.client_state = 8;
     m.map_id = 102;
-    m.last_outcome = 0x109;
+    m.last_outcome = 0x103; // won by slot 3
     m.status_text = "Fly!";
     m.music_volume = 0.5f;
     m.effects_volume_game = 1.0f;
@@ -75,7 +75,7 @@ void fixture_state() {
     record.effects_detail = 400;
     record.vsync = 1;
     record.far_clip = 650.0f;
-    record.side_flag = 9;
+    record.local_player = 3;
     record.available_planes = 255 & ~128u;
 
     TvProgramSettings& program = TvGetProgramSettings();
@@ -334,6 +334,14 @@ TEST_F(PageTokens, CampaignAndPilotRulesFollowTheCompletedMissions) {
     TvMenus().last_outcome = 0x108;
     EXPECT_EQ(expand("finishmessage"),
               "Bad luck. You'll have to raise your game against these pilots.");
+    // The round is won or lost by the player's own slot, whichever slot that is.
+    for (const auto& [outcome, won] : {std::pair{0x103, true}, {0x100, false}, {0x105, false}}) {
+        TvMenus().last_outcome = outcome;
+        EXPECT_EQ(expand("finishmessage"),
+                  won ? "Congratulations. You won this round."
+                      : "Bad luck. You'll have to raise your game against these pilots.")
+            << std::hex << outcome;
+    }
 }
 
 std::string expand_template(const std::string& text, OmResult* result = nullptr) {

@@ -5,8 +5,10 @@
 #include "framework/io/binary_stream_composer.h"
 #include "framework/io/memory_stream.h"
 #include "frontend/menus/menu_state.h"
+#include "frontend/menus/pilot_roster.h"
 #include "frontend/multiplayer/lobby.h"
 #include "frontend/multiplayer/session_context.h"
+#include "frontend/pilots/pilots_file.h"
 #include "frontend/setup/game_settings_record.h"
 #include "frontend/setup/game_setup.h"
 #include "net/client/om_aerovant_client.h"
@@ -187,6 +189,107 @@ TEST_F(LobbyTest, ChangingSideThenPlaneSendsBothAndReturnsToTheLobby) {
     EXPECT_LT(side - log.begin(), plane - log.begin());
     EXPECT_EQ(side->decoded->num("side"), 9);
     EXPECT_EQ(plane->decoded->text("plane"), "multifokkertriplane");
+}
+
+// The lobby page's own plane and side links (the dispatcher's changeplane and changeside) reach
+// the server during the session, and the next respawn rebuilds the new type; once the session
+// is over they are the menus' own again.
+TEST_F(LobbyTest, PlaneAndSideChangedOnTheLobbyPageReachTheServer) {
+    auto server = serve(scenario("lobby"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html",
+                {"command:changeplane:multifokkertriplane", "command:changeside:9",
+                 "command:rejoin", "menus\\main.html"});
+    script_page("menus\\finished.html", {"menus\\main.html"});
+    game_.outcome = 0x100; // the match ends at once
+    game_.outcome_after = 1;
+    static std::vector<int32_t> modes_in_lobby;
+    modes_in_lobby.clear();
+    TvSetClientStateObserver([](int32_t state) {
+        states().push_back(state);
+        if (state == 8) modes_in_lobby.push_back(TvMenus().session_mode);
+    });
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    ASSERT_TRUE(server->wait_for(
+        [](const std::vector<LogEntry>& log) {
+            return std::count_if(log.begin(), log.end(), [](const LogEntry& e) {
+                       return e.type == 33 || e.type == 34;
+                   }) == 2;
+        },
+        5000))
+        << dump(*server);
+    const auto log = server->log();
+    const auto plane = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 33; });
+    const auto side = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 34; });
+    ASSERT_TRUE(plane != log.end() && side != log.end());
+    EXPECT_LT(plane - log.begin(), side - log.begin());
+    EXPECT_EQ(plane->decoded->text("plane"), "multifokkertriplane");
+    EXPECT_EQ(side->decoded->num("side"), 9);
+    EXPECT_STREQ(TvCurrentPilotSlot()->favourite_plane, "multifokkertriplane");
+    // The respawn after the change gives the new type.
+    ASSERT_FALSE(game_record().respawned_as.empty()) << dump(*server);
+    EXPECT_EQ(game_record().respawned_as.front(), "multifokkertriplane");
+    // The lobby ran in a session mode of its own; afterwards the menus are out of the session.
+    EXPECT_FALSE(modes_in_lobby.empty());
+    for (int32_t mode : modes_in_lobby) EXPECT_EQ(mode, TV_SESSION_MULTIPLAYER);
+    EXPECT_EQ(TvMenus().session_mode, 0);
+}
+
+// A pilot read back from characters.ini joins on its plane's side.
+TEST_F(LobbyTest, AReloadedPilotJoinsOnTheSideOfItsPlane) {
+    std::snprintf(TvCurrentPilotSlot()->favourite_plane, 32, "%s", "multitavrincamel");
+    ASSERT_EQ(TvWritePilotsFile(), OM_S_OK);
+    TvClearPilotRoster();
+    ASSERT_EQ(TvLoadPilots(), OM_S_OK);
+    ASSERT_NE(TvCurrentPilotSlot(), nullptr);
+    EXPECT_EQ(TvCurrentPilotSlot()->side, TV_SIDE_ALLIED);
+    auto server = serve(scenario("lobby"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html", {"menus\\main.html"});
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    const auto log = server->log();
+    ASSERT_FALSE(log.empty()) << dump(*server);
+    ASSERT_EQ(log.front().type, 19);
+    ASSERT_TRUE(log.front().decoded) << log.front().reason;
+    EXPECT_EQ(log.front().decoded->text("plane"), "multitavrincamel");
+    EXPECT_EQ(log.front().decoded->num("side"), 0x102);
+}
+
+// After a won round the map vote weighs by the player's own side (set at the join), and the
+// side goes back when the session ends.
+TEST_F(LobbyTest, TheMapVoteWeighsByThePlayersOwnSide) {
+    auto server = serve(scenario("start"));
+    ASSERT_TRUE(server);
+    script_page("menus\\multiplayer.html", {"command:rejoin", "menus\\main.html"});
+    script_page("menus\\finished.html", {"vote:map:2"});
+    game_.outcome = 0x101; // won by slot 1, Allied
+    game_.outcome_after = 1;
+    static std::vector<std::pair<int32_t, int32_t>> in_lobby; // side flags, slot
+    in_lobby.clear();
+    TvSetClientStateObserver([](int32_t state) {
+        states().push_back(state);
+        if (state == 8)
+            in_lobby.emplace_back(TvGetGameSettingsRecord().side_flag,
+                                  TvGetGameSettingsRecord().local_player);
+    });
+
+    EXPECT_EQ(run_session(*server), OM_S_OK) << dump(*server);
+    ASSERT_FALSE(in_lobby.empty());
+    EXPECT_EQ(in_lobby.front(), (std::pair<int32_t, int32_t>{0x102, 0}));
+    EXPECT_EQ(TvGetGameSettingsRecord().side_flag, 0);
+    ASSERT_TRUE(server->wait_for(
+        [](const std::vector<LogEntry>& log) {
+            return std::any_of(log.begin(), log.end(), [](auto& e) { return e.type == 40; });
+        },
+        5000))
+        << dump(*server);
+    const auto log = server->log();
+    const auto vote = std::find_if(log.begin(), log.end(), [](auto& e) { return e.type == 40; });
+    ASSERT_TRUE(vote->decoded) << vote->reason;
+    EXPECT_EQ(vote->decoded->num("map"), 2);
+    EXPECT_EQ(vote->decoded->num("weight"), (TvGetGameSettingsRecord().player_count + 1) / 2);
 }
 
 struct MessageCase {

@@ -13,6 +13,7 @@
 #include "net/client/om_aerovant_client.h"
 #include "platform/clock.h"
 #include "platform/dplay/dplay.h"
+#include "tests/frontend/multiplayer/session_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -102,8 +103,15 @@ public:
     explicit ScriptedSessionGame(singletest::FixtureGame* game) : game_(game) {}
 
     ITvGame* game() override { return game_; }
-    OmResult handle_message(IBinaryStreamComposer*, uint16_t type, uint16_t) override {
+    OmResult handle_message(IBinaryStreamComposer* packet, uint16_t type, uint16_t) override {
         record().messages.push_back(type);
+        // The plane a respawn rebuilds is the slot's type as the plane changes left it.
+        uint32_t slot = 0;
+        std::string plane;
+        if (type == 33 && decode_plane_change(packet, &slot, &plane) && slot < 8)
+            record().plane_types[slot] = plane;
+        else if (type == 23 && decode_respawn(packet, &slot) && slot < 8)
+            record().respawned_as.push_back(record().plane_types[slot]);
         if (type == 48) game_->forced = 0x40;
         if (type == 39) game_->forced = 0x100;
         if (type == 52) game_->forced = 0x200;
@@ -125,6 +133,7 @@ public:
         if (!local) return OM_E_FAIL;
         record().players.push_back(info);
         record().player_slots.push_back(slot);
+        if (slot >= 0 && slot < 8) record().plane_types[slot] = info.planeId;
         record().planes[slot].properties[517] = uintptr_t(info.status);
         return OM_S_OK;
     }

@@ -59,6 +59,8 @@ struct GameRecord {
     bool chat_active = false;
     OmResult change_mission_result = OM_S_OK;
     FakePlane planes[8];
+    std::string plane_types[8];            // by slot: the join's plane, then each change (33)
+    std::vector<std::string> respawned_as; // the type the slot had at each respawn (23)
 };
 
 class SessionTest : public singletest::MissionTest {

@@ -1,6 +1,7 @@
 // The single-player mission loop over a fixture game: outcomes and their result texts and
 // pages, campaign booking, the difficulty after repeated failures, the pause page, abort,
 // quitting, a failed create, Escape in the result frames and Alt-Tab.
+#include "frontend/menus/dispatcher.h"
 #include "frontend/menus/game_session.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "frontend/menus/menu_state.h"
@@ -16,14 +17,14 @@
 #include "frontend/startup/window_components.h"
 #include "frontend/video/video_startup.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tavrin_ground_object.h"
 #include "platform/message_box.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/messages.h"
 #include "tests/frontend/single/mission_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -71,6 +72,39 @@ TEST_F(MissionLoop, EachOutcomeShowsItsTextForTheResultFramesAndLeadsToItsPage) 
     EXPECT_EQ(game_.created.viewport_count, 1); // the new-session word
     EXPECT_EQ(game_.created.mission_number, 4);
     EXPECT_EQ(TvGetLastMissionCreated(), 4);
+}
+
+// The shadow setting changed in the menus between two missions of one run: the second
+// mission's ground objects draw with the new level.
+TEST_F(MissionLoop, TheShadowSettingReachesTheNextMissionsGroundObjects) {
+    static int32_t level_in_flight = -1;
+    game_.on_frame = [](int32_t) { level_in_flight = TvGroundShadowLevel; };
+    for (const auto& [link, level] :
+         {std::pair{"command:shadows:0", 0}, std::pair{"slidebar:3,shadowdetail", 3},
+          std::pair{"command:shadows:2", 2}}) {
+        SCOPED_TRACE(link);
+        TvSetLink(link);
+        EXPECT_EQ(TvDispatchLink(), OM_S_OK);
+        play(4);
+        EXPECT_EQ(level_in_flight, level);
+    }
+}
+
+// The menu browser's caches are cleared before the mission and again after it.
+TEST_F(MissionLoop, TheBrowserCachesAreClearedAroundAMission) {
+    static std::vector<size_t> clears_in_flight;
+    clears_in_flight.clear();
+    const auto clears = [] {
+        return size_t(std::count_if(TvTraceSteps().begin(), TvTraceSteps().end(),
+                                    [](auto& e) { return e.step == "browser caches cleared"; }));
+    };
+    game_.on_frame = [&](int32_t) { clears_in_flight.push_back(clears()); };
+    TvTraceClear();
+    play(4);
+    ASSERT_FALSE(clears_in_flight.empty());
+    EXPECT_EQ(clears_in_flight.front(), 1u);
+    EXPECT_EQ(clears_in_flight.back(), 1u);
+    EXPECT_EQ(clears(), 2u);
 }
 
 TEST_F(MissionLoop, AWonCampaignMissionMovesThePilotOnAndSavesTheRoster) {

@@ -111,14 +111,6 @@ TEST_F(MissionPages, TheTextureReductionTableKeepsValidShifts) {
     TvClearTextureReduction();
 }
 
-TEST_F(MissionPages, TheWindowIsMinimisedAndRestoredAroundAModeChange) {
-    platform::Window* window = TvGetMainWindow()->GetHandle();
-    TvMinimizeWindow();
-    EXPECT_TRUE(platform::is_minimized(window));
-    TvRestoreWindow();
-    EXPECT_FALSE(platform::is_minimized(window));
-}
-
 class FrontEndRelease : public singletest::MissionTest {};
 
 const std::vector<std::string> releases_after_game = {

@@ -136,6 +136,40 @@ TEST_F(Pilots, SavingMovesTheFirstPilotIntoSlotOneAndReadsBackTheSame) {
     EXPECT_EQ(TvGetConfiguredMissionMode(), 1);
 }
 
+TEST_F(Pilots, TheSideFollowsTheFavouritePlaneWithOrWithoutItsNetworkPrefix) {
+    const struct {
+        const char* plane;
+        int32_t side;
+    } planes[] = {
+        {"aircodh2", TV_SIDE_ALLIED},        {"bristolscout", TV_SIDE_ALLIED},
+        {"spadx111", TV_SIDE_ALLIED},        {"tavrincamel", TV_SIDE_ALLIED},
+        {"handleypage", TV_SIDE_ALLIED},     {"junkers", TV_SIDE_CENTRAL},
+        {"fokkertriplane", TV_SIDE_CENTRAL}, {"halberstadt", TV_SIDE_CENTRAL},
+        {"gothagiv", TV_SIDE_CENTRAL},       {"albertross", TV_SIDE_CENTRAL},
+    };
+    for (const auto& p : planes) {
+        EXPECT_EQ(TvSideOfPlane(p.plane), p.side) << p.plane;
+        EXPECT_EQ(TvSideOfPlane((std::string("multi") + p.plane).c_str()), p.side) << p.plane;
+    }
+    // Only the whole prefix, in its own case, is left out.
+    for (const char* other : {"", "multi", "Multiaircodh2", "multimultiaircodh2", "multaircodh2"})
+        EXPECT_EQ(TvSideOfPlane(other), TV_SIDE_CENTRAL) << other;
+    EXPECT_EQ(TvSideOfPlane(nullptr), TV_SIDE_CENTRAL);
+
+    // A new pilot's plane as stored: the side comes back Allied after a restart.
+    TvResetPilot(0);
+    roster().used[0] = 1;
+    TvPilotRecord& pilot = roster().pilots[0];
+    std::snprintf(pilot.forenames, sizeof pilot.forenames, "Kit");
+    std::snprintf(pilot.favourite_plane, sizeof pilot.favourite_plane, "multitavrincamel");
+    pilot.side = TV_SIDE_ALLIED;
+    ASSERT_EQ(TvWritePilotsFile(), OM_S_OK);
+    TvClearPilotRoster();
+    ASSERT_EQ(TvLoadPilots(), OM_S_OK);
+    EXPECT_STREQ(roster().pilots[0].favourite_plane, "multitavrincamel");
+    EXPECT_EQ(roster().pilots[0].side, TV_SIDE_ALLIED);
+}
+
 TEST_F(Pilots, NamesSplitAtTheirLastBlank) {
     struct Case {
         const char* name;
