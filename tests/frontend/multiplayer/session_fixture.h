@@ -58,6 +58,7 @@ struct GameRecord {
     int32_t outcome_clears = 0;
     bool chat_active = false;
     OmResult change_mission_result = OM_S_OK;
+    OmResult add_player_result = OM_S_OK; // a failure: the plane of the record cannot be made
     FakePlane planes[8];
 };
 
