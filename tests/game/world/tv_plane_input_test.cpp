@@ -147,13 +147,22 @@ TEST_F(PlaneTest, OnlyInputEventsReachTheControls) {
     EXPECT_EQ(plane->controls.roll.value, 0.0f);
 }
 
-TEST_F(PlaneTest, LookButtonsAreSentToTheCamera) {
-    gametest::TestObject camera(0, 0);
-    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
-    plane->state = kTvPlaneFlying;
-    plane->speed = 80.0f;
-    plane->SetProperty(kTvPlanePropCamera,
-                       reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+// A flying player plane that sends its camera events to the test's camera.
+class PlaneCameraTest : public PlaneTest {
+protected:
+    TavrinPlane* flying_with_camera() {
+        TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
+        plane->state = kTvPlaneFlying;
+        plane->speed = 80.0f;
+        plane->SetProperty(kTvPlanePropCamera,
+                           reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+        return plane;
+    }
+    gametest::TestObject camera{0, 0};
+};
+
+TEST_F(PlaneCameraTest, LookButtonsAreSentToTheCamera) {
+    TavrinPlane* plane = flying_with_camera();
     plane->controls.camera_left.value = 1.0f;
     plane->Update();
     ASSERT_EQ(camera.events.size(), 4u);
@@ -163,13 +172,8 @@ TEST_F(PlaneTest, LookButtonsAreSentToTheCamera) {
     }
 }
 
-TEST_F(PlaneTest, TheCameraButtonChangesTheViewOncePerPress) {
-    gametest::TestObject camera(0, 0);
-    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
-    plane->state = kTvPlaneFlying;
-    plane->speed = 80.0f;
-    plane->SetProperty(kTvPlanePropCamera,
-                       reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+TEST_F(PlaneCameraTest, TheCameraButtonChangesTheViewOncePerPress) {
+    TavrinPlane* plane = flying_with_camera();
     plane->controls.camera = {kTvBindKeyboard, 'c', 0};
     auto changes = [&] {
         return std::count_if(camera.events.begin(), camera.events.end(), [](const TvEvent& e) {
