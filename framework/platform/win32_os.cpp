@@ -5,6 +5,7 @@
 #include "framework/core/static_state.h"
 #include "framework/io/fifo_stream.h"
 #include "platform/clock.h"
+#include "platform/debug_output.h"
 #include "platform/headless.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -147,10 +148,8 @@ uint32_t Win32OS::IsQuitRequested() {
 }
 
 OmResult Win32OS::DebugOutput(const char* text) {
-    if (text) {
-        std::fputs(text, stderr);
-        std::fflush(stderr);
-    }
+    // Mend: only a watching debugger sees it; standard error is the user's terminal.
+    debug_output(text);
     return OM_S_OK;
 }
 

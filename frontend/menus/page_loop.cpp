@@ -59,21 +59,17 @@ void set_pointer_frame(int32_t frame) {
     if (IMousePointer* pointer = TvGetMenuPointer()) pointer->SetFrame(frame);
 }
 
-// Alt-tab: the music pauses until the window has the focus again.
+// Alt-tab: the music pauses while the window has no focus.
 void wait_for_focus() {
     tvfe::TvPauseMusic();
-    TvSetFocusFlag(0);
-    while (!TvGetFocusFlag() && !TvGetQuitFlag()) {
-        pump();
-        if (!TvGetFocusFlag()) platform::Sleep(10);
-    }
+    TvWaitWhileUnfocused(pump);
     tvfe::TvStartMusic();
 }
 
 enum class Events { go_on, done, leave };
 
 // Step 4: every queued input event.
-Events read_events(TvMenuState& m) {
+Events read_events(TvMenuState& m, TvMenuClick& clicks) {
     IInput* input = TvGetInput();
     if (!input) return Events::go_on;
     const uint16_t mouse = TvGetMouseDevice();
@@ -88,12 +84,8 @@ Events read_events(TvMenuState& m) {
                 m.pointer_x = std::clamp(m.pointer_x + value, 1, 639);
             else if (event.code == TV_MOUSE_Y)
                 m.pointer_y = std::clamp(m.pointer_y + value, 1, 479);
-            else if (event.code == TV_MOUSE_BUTTON) {
-                if (event.value == TV_BUTTON_PRESSED)
-                    m.click |= 1;
-                else
-                    m.click = 0;
-            }
+            else if (event.code == TV_MOUSE_BUTTON)
+                clicks.button(m.click, event.value);
         } else if (event.source == keyboard && keyboard != 0) {
             const bool alt = event.value == TV_KEY_LEFT_ALT || event.value == TV_KEY_RIGHT_ALT;
             if (event.code == TV_KEY_UP && alt) m.alt = 0;
@@ -169,8 +161,12 @@ OmResult TvRunPage(std::string& link, uint32_t timeout_ms) {
         if (IOmOS* os = TvGetOS(); os && os->IsQuitRequested()) TvSetQuitFlag(1);
         if (TvGetQuitFlag()) return OM_S_OK;
 
-        const Events events = read_events(m);
-        if (events == Events::leave) return OM_S_OK;
+        TvMenuClick clicks;
+        const Events events = read_events(m, clicks);
+        if (events == Events::leave) {
+            clicks.end_pass(m.click);
+            return OM_S_OK;
+        }
         if (events == Events::done) done = true;
 
         uint32_t step = 0;
@@ -193,6 +189,7 @@ OmResult TvRunPage(std::string& link, uint32_t timeout_ms) {
             TvDrawPointer();
             TvShowMenuFrame(TvGetGameSettingsRecord().vsync != 0);
         }
+        clicks.end_pass(m.click);
         TvCountMenuFrame();
         tvfe::TvUpdateSounds();
         if (timeout_ms != 0 && elapsed > timeout_ms) {
@@ -201,6 +198,23 @@ OmResult TvRunPage(std::string& link, uint32_t timeout_ms) {
         }
     }
     return OM_S_OK;
+}
+
+void TvMenuClick::button(uint32_t& click, uint32_t value) {
+    if (value == TV_BUTTON_PRESSED) {
+        click |= 1;
+        pressed_ = true;
+        released_after_press_ = false;
+    } else if (pressed_) {
+        released_after_press_ = true;
+    } else {
+        click = 0;
+    }
+}
+
+void TvMenuClick::end_pass(uint32_t& click) {
+    if (released_after_press_) click = 0;
+    pressed_ = released_after_press_ = false;
 }
 
 OmResult TvShowNetStatusPage(const char* page, int32_t value) {

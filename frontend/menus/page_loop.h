@@ -23,6 +23,21 @@ inline constexpr uint32_t TV_KEY_RIGHT_ALT = 0xb1;
 inline constexpr uint16_t TV_TIMER_DEVICE = 1234;
 inline constexpr uint16_t TV_TIMER_CODE = 0x301;
 
+// The mouse-button events of one pass of a menu loop, turned into its click flag. A press sets
+// bit 0 and a release clears the flag, except that a release whose press was read in the same
+// pass leaves the flag set for that pass: a tap shorter than a pass (a touchpad tap, a scripted
+// click) is still a click. After testing the flag, the loop calls `end_pass`, which clears such
+// a flag, so the released button chooses nothing later.
+class TvMenuClick {
+public:
+    void button(uint32_t& click, uint32_t value);
+    void end_pass(uint32_t& click);
+
+private:
+    bool pressed_ = false;
+    bool released_after_press_ = false;
+};
+
 // Runs the current page; `link` is the link buffer: on return it holds the chosen link,
 // "command:timeout" after `timeout_ms` (0: no time-out), or is unchanged (F5, a task switch,
 // a close request, the session's leave-page flag). Always 0.

@@ -27,6 +27,7 @@
 #include "frontend/startup/machine_game_id.h"
 #include "game/rules/tv_game.h"
 #include "media/input/input.h"
+#include "media/raster/mouse_pointer.h"
 #include "net/client/om_aerovant_client.h"
 #include "platform/clock.h"
 
@@ -386,6 +387,9 @@ bool default_menu_pass(std::string* clicked) {
     if (IInput* input = TvGetInput()) {
         input->Poll();
         const uint16_t mouse = TvGetMouseDevice();
+        // The click flag is cleared after every pass: a press and its release in one poll
+        // make a click for this pass.
+        TvMenuClick clicks;
         InputEvent event;
         while (input->GetEvent(&event) >= 0) {
             if (event.length) input->FreeEventData(&event);
@@ -396,12 +400,14 @@ bool default_menu_pass(std::string* clicked) {
             else if (event.code == TV_MOUSE_Y)
                 m.pointer_y = std::clamp(m.pointer_y + value, 0, 479);
             else if (event.code == TV_MOUSE_BUTTON)
-                m.click = event.value == TV_BUTTON_PRESSED ? 1 : 0;
+                clicks.button(m.click, event.value);
         }
     }
     if (IHTMLPage* page = TvGetCurrentPage()) {
         const int32_t hit = page->LinkAt(m.pointer_x, m.pointer_y);
         page->SelectLink(hit);
+        // The pointer is the hand over a link and the arrow elsewhere, as on every page.
+        if (IMousePointer* pointer = TvGetMenuPointer()) pointer->SetFrame(hit >= 0 ? 2 : 0);
         if (hit >= 0 && !m.focus) tvfe::TvPlaySound("Menu.Focus");
         m.focus = hit >= 0 ? 1 : 0;
         char href[1024] = "", target[256] = "";

@@ -72,7 +72,9 @@ void join_accepted(TvMultiplayerSession& s, const TvToClientJoinAccepted& m) {
     if (!s.game || s.game->add_player(m.info, int32_t(m.slot), true) < 0) {
         TvWriteErrorLine2(source_name, __LINE__, "Couldn't create the player's plane",
                           m.info.planeId);
-        TvLobbyEndSession(s, TV_MP_DISCONNECTED_PAGE);
+        // Mend: the player is told why and offered another plane; the disconnected page made
+        // it look like a lost connection, which every later join with the plane repeated.
+        TvLobbyEndSession(s, TV_MP_NO_PLANE_PAGE);
         s.leave_page = 1;
         return;
     }

@@ -103,11 +103,7 @@ void raise_overlay() {
 void task_switch() {
     tvfe::TvPauseMusic();
     tvfe::TvStopAllSounds();
-    TvSetFocusFlag(0);
-    while (!TvGetFocusFlag() && !TvGetQuitFlag()) {
-        TvPumpWindowMessages();
-        if (!TvGetFocusFlag()) platform::Sleep(10);
-    }
+    TvWaitWhileUnfocused(TvPumpWindowMessages);
     raise_overlay();
     TvMenus().alt = 0;
     tvfe::TvStartMusic();

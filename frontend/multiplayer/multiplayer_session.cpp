@@ -24,8 +24,9 @@ constexpr char source_name[] = "tvnetmenu";
 // Pages a session that ended keeps: the player reads why it ended (state 17), or goes to the
 // main menu as chosen.
 bool keeps_end_page(const TvMultiplayerSession& s) {
-    return s.page == TV_MP_DISCONNECTED_PAGE || s.page == TV_MP_PLAYER_LIMIT_PAGE ||
-           s.page == TV_MP_VOTING_PAGE || s.page == TV_MP_MAIN_PAGE;
+    return s.page == TV_MP_DISCONNECTED_PAGE || s.page == TV_MP_NO_PLANE_PAGE ||
+           s.page == TV_MP_PLAYER_LIMIT_PAGE || s.page == TV_MP_VOTING_PAGE ||
+           s.page == TV_MP_MAIN_PAGE;
 }
 
 void tear_down(TvMultiplayerSession& s) {

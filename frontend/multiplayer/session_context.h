@@ -32,6 +32,8 @@ inline constexpr char TV_MP_CONNECTING_PAGE[] = "menus\\connecting.html";
 inline constexpr char TV_MP_WAITING_PAGE[] = "menus\\waiting.html";
 inline constexpr char TV_MP_LOADING_PAGE[] = "menus\\loading.html";
 inline constexpr char TV_MP_DISCONNECTED_PAGE[] = "menus\\disconnected.html";
+// A join whose plane could not be made (a plane the data set does not have) ends here.
+inline constexpr char TV_MP_NO_PLANE_PAGE[] = "menus\\noplane.html";
 inline constexpr char TV_MP_FINISHED_PAGE[] = "menus\\finished.html";
 inline constexpr char TV_MP_FINISHED_NO_VOTE_PAGE[] = "menus\\finishednv.html";
 inline constexpr char TV_MP_VOTING_PAGE[] = "menus\\votinginprogress.html";

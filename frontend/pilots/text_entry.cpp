@@ -15,10 +15,12 @@
 #include "frontend/sound/sound_front_end.h"
 #include "frontend/startup/window_components.h"
 #include "media/input/input.h"
+#include "media/raster/mouse_pointer.h"
 #include "platform/window/key_text.h"
 #include "platform/window/messages.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -48,23 +50,58 @@ bool application_window(OmWindowHandle window) {
     return main && window == main->GetHandle();
 }
 
+// Mend: a key types with the Shift state that held when it went down. Read from the system at
+// the key-up, a capital was lost whenever Shift came up before the letter's key (the messages
+// of one frame are handled after all of its keys). The key messages come in the order the keys
+// moved, so the state is followed through them: both Shift keys, and each key's Shift when it
+// went down.
+struct ShiftTrack {
+    bool left = false, right = false;
+    std::array<bool, 256> at_key_down{};
+
+    void start() {
+        *this = {};
+        left = platform::shift_key_down();
+    }
+    bool held() const { return left || right; }
+    // Key messages before the edit: Shift's own moves and the state each key went down with.
+    void note(uint32_t message, uint32_t vk, intptr_t lparam) {
+        const bool down = message == platform::WM_KEYDOWN || message == platform::WM_SYSKEYDOWN;
+        const bool up = message == platform::WM_KEYUP || message == platform::WM_SYSKEYUP;
+        if (vk == platform::VK_SHIFT && (down || up)) {
+            (((uintptr_t(lparam) >> 16) & 0xff) == right_shift_scan ? right : left) = down;
+        } else if (down && vk < at_key_down.size()) {
+            at_key_down[vk] = held();
+        }
+    }
+    bool when_down(uint32_t vk) const { return vk < at_key_down.size() && at_key_down[vk]; }
+
+    static constexpr uintptr_t right_shift_scan = 0x36;
+};
+ShiftTrack shift;
+
 // Key-up messages of the application window, edited into `text`; the page shown again.
-bool edit(OmWindowHandle window, uint32_t message, uintptr_t wparam, std::string& text,
-          size_t limit) {
-    if (message != platform::WM_KEYUP || !application_window(window)) return false;
+bool edit(OmWindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam,
+          std::string& text, size_t limit) {
+    if (!application_window(window)) return false;
     const uint32_t vk = uint32_t(wparam);
-    if (TvApplyEntryKey(text, vk, platform::character_of_virtual_key(vk),
-                        platform::shift_key_down(), limit))
+    shift.note(message, vk, lparam);
+    if (message != platform::WM_KEYUP) return false;
+    if (TvApplyEntryKey(text, vk, platform::character_of_virtual_key(vk), shift.when_down(vk),
+                        limit))
         entry_done = 1;
     return true;
 }
 
 // The pointer and click flag from the mouse events of one poll; keyboard events are dropped.
+// The loops clear the click flag after every pass, so a press and its release in one poll
+// make a click for that pass.
 void read_pointer_events() {
     IInput* input = TvGetInput();
     if (!input) return;
     TvMenuState& m = TvMenus();
     const uint16_t mouse = TvGetMouseDevice();
+    TvMenuClick clicks;
     InputEvent event;
     while (input->GetEvent(&event) >= 0) {
         if (event.length) input->FreeEventData(&event);
@@ -75,7 +112,7 @@ void read_pointer_events() {
         else if (event.code == TV_MOUSE_Y)
             m.pointer_y = std::clamp(m.pointer_y + value, 0, 479);
         else if (event.code == TV_MOUSE_BUTTON)
-            m.click = event.value == TV_BUTTON_PRESSED ? 1 : 0;
+            clicks.button(m.click, event.value);
     }
 }
 
@@ -105,6 +142,8 @@ bool clicked_link(int32_t* last_focus, std::string* href) {
     if (!page) return false;
     const int32_t hit = page->LinkAt(m.pointer_x, m.pointer_y);
     page->SelectLink(hit);
+    // The pointer is the hand over a link and the arrow elsewhere, as on every page.
+    if (IMousePointer* pointer = TvGetMenuPointer()) pointer->SetFrame(hit >= 0 ? 2 : 0);
     if (hit >= 0 && hit != *last_focus) tvfe::TvPlaySound("Menu.Focus");
     *last_focus = hit;
     if (hit < 0 || !(m.click & 1)) return false;
@@ -159,18 +198,20 @@ bool TvApplyEntryKey(std::string& text, uint32_t vk, uint32_t c, bool shift, siz
     return false;
 }
 
-intptr_t TvNameEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wparam, intptr_t) {
+intptr_t TvNameEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wparam,
+                         intptr_t lparam) {
     if (!name_text) return -1;
     std::string text = name_text;
-    if (!edit(window, message, wparam, text, TV_NAME_ENTRY_LIMIT)) return -1;
+    if (!edit(window, message, wparam, lparam, text, TV_NAME_ENTRY_LIMIT)) return -1;
     std::snprintf(name_text, name_size, "%s", text.c_str());
     TvShowPage(TV_ENTER_NAME_PAGE);
     return 1;
 }
 
-intptr_t TvServerEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wparam, intptr_t) {
+intptr_t TvServerEntryHook(OmWindowHandle window, uint32_t message, uintptr_t wparam,
+                           intptr_t lparam) {
     std::string& text = TvGetProgramSettings().server_address;
-    if (!edit(window, message, wparam, text, TV_SERVER_ENTRY_LIMIT)) return -1;
+    if (!edit(window, message, wparam, lparam, text, TV_SERVER_ENTRY_LIMIT)) return -1;
     if (entry_done) {
         IPropertySheet* sheet = TvGetSettingsSheet();
         if (sheet && sheet->UseSection(TV_SECTION_SERVER) >= 0) {
@@ -198,6 +239,7 @@ OmResult TvRunServerAddressEntry() {
     TvSetLink(TV_ENTER_SERVER_PAGE);
     TvShowPage(TV_ENTER_SERVER_PAGE);
     release_keyboard();
+    shift.start();
     const bool hooked = add_hook(TvServerEntryHook);
     while (!entry_done && hooked && !TvGetQuitFlag()) {
         pump();
@@ -221,6 +263,7 @@ OmResult TvRunNameEntry(char* name, size_t size) {
     TvSetLink(TV_ENTER_NAME_PAGE);
     TvShowPage(TV_ENTER_NAME_PAGE);
     release_keyboard();
+    shift.start();
     const bool hooked = add_hook(TvNameEntryHook);
     int32_t focus = -1;
     bool cancelled = !hooked;

@@ -1,6 +1,7 @@
 // The front end's window-message hook and its flags.
 #include "frontend/setup/window_hook.h"
 
+#include "platform/clock.h"
 #include "platform/window/messages.h"
 #include "platform/window/window.h"
 
@@ -8,6 +9,10 @@ namespace {
 
 constexpr intptr_t handled = 0;
 constexpr intptr_t not_handled = -1;
+
+// How long a task switch waits for the focus loss to be reported.
+constexpr uint32_t focus_loss_grace_ms = 100;
+constexpr uint32_t unfocused_poll_ms = 10;
 
 int32_t focus_flag = 1;
 int32_t quit_flag = 0;
@@ -33,6 +38,21 @@ int32_t TvGetFocusFlag() {
 
 void TvSetFocusFlag(int32_t focus) {
     focus_flag = focus;
+}
+
+void TvWaitWhileUnfocused(void (*pump)()) {
+    // Mend: the focus flag is not cleared here. Cleared, the loops waited for a new focus-in
+    // even when the focus had never left, and the program stood still until the user clicked
+    // another window and back.
+    const uint32_t start = platform::timeGetTime();
+    while (focus_flag && !quit_flag && platform::timeGetTime() - start < focus_loss_grace_ms) {
+        pump();
+        if (focus_flag) platform::Sleep(unfocused_poll_ms);
+    }
+    while (!focus_flag && !quit_flag) {
+        pump();
+        if (!focus_flag) platform::Sleep(unfocused_poll_ms);
+    }
 }
 
 int32_t TvGetQuitFlag() {

@@ -16,6 +16,12 @@ intptr_t TvFrontEndMessageHook(OmWindowHandle window, uint32_t message, uintptr_
 int32_t TvGetFocusFlag();
 // The page loop clears it while the user is switched away; the hook sets it again.
 void TvSetFocusFlag(int32_t focus);
+// Alt and Tab: waits, pumping window messages with `pump`, while the application window has
+// no focus. A focus loss that the window manager reports shortly after the keys still counts;
+// when the focus never leaves (one window, the keys bound elsewhere, a slip) the wait ends
+// after that grace instead of waiting for a focus-in that will not come. Ends on a close
+// request too.
+void TvWaitWhileUnfocused(void (*pump)());
 // 1 after a close request.
 int32_t TvGetQuitFlag();
 void TvSetQuitFlag(int32_t quit);

@@ -223,15 +223,11 @@ void fade_into_game(ITvGame* game) {
     clear_input();
 }
 
-// Alt and Tab: the player switched away. The music waits for the window's focus, then the
+// Alt and Tab: the player switched away. The music waits while the window has no focus, then the
 // pause page opens.
 void wait_for_focus_then_pause() {
     tvfe::TvPauseMusic();
-    TvSetFocusFlag(0);
-    while (!TvGetFocusFlag() && !TvGetQuitFlag()) {
-        TvPumpWindowMessages();
-        if (!TvGetFocusFlag()) platform::Sleep(10);
-    }
+    TvWaitWhileUnfocused(TvPumpWindowMessages);
     TvRunPauseMenu();
     tvfe::TvStartMusic();
 }

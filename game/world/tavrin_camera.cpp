@@ -293,6 +293,16 @@ void TavrinCamera::look(int32_t mode, bool pressed) {
     }
 }
 
+void TavrinCamera::change_view() {
+    // The chase and look views are the plane's own: the plane sends its look events every
+    // frame, so only a view outside them stays. The change goes to the overhead map and back.
+    const int32_t mode = view_mode();
+    if (is_chase_view(mode))
+        set_view_mode(kTvViewOverhead);
+    else if (mode == kTvViewOverhead)
+        set_view_mode(kTvViewChase);
+}
+
 void TavrinCamera::handle_input(const InputEvent& event) {
     switch (event.code) {
     case kKeyReleased:
@@ -353,6 +363,9 @@ OmResult TavrinCamera::HandleEvent(const TvEvent* event) {
     case kTvEventLookLeft: look(kTvViewLeft, event->data != 0); break;
     case kTvEventLookRight: look(kTvViewRight, event->data != 0); break;
     case kTvEventLookBehind: look(kTvViewFront, event->data != 0); break;
+    case kTvEventCameraChange:
+        if (event->data != 0) change_view();
+        break;
     default: break;
     }
     return OM_S_OK;

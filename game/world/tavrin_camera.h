@@ -54,6 +54,8 @@ private:
     // The look view `mode` while `pressed`; on release back to the chase view when the view
     // is still that one.
     void look(int32_t mode, bool pressed);
+    // The camera-change binding: from a chase or look view to the overhead map, and back.
+    void change_view();
     void handle_input(const InputEvent& event);
     void destroy_engine_camera();
     bool ground_point(const LgLine& line, LgVector* hit) const;

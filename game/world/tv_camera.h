@@ -27,6 +27,9 @@ inline constexpr uint32_t kTvEventLookAbove = 0x500;
 inline constexpr uint32_t kTvEventLookLeft = 0x501;
 inline constexpr uint32_t kTvEventLookRight = 0x502;
 inline constexpr uint32_t kTvEventLookBehind = 0x503;
+// The camera-change binding went down (data 1): from a chase or look view the camera goes to
+// the overhead map, from the map back to the chase view; the free and editor views stay.
+inline constexpr uint32_t kTvEventCameraChange = 0x504;
 
 // View modes (the base user value, also property 775). The chase views follow property 773;
 // the look keys (arrows) and look events switch between them only. The overhead map looks

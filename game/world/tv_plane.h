@@ -166,6 +166,9 @@ struct TvPlaneFields {
     int32_t kills_side_b{};
     // Set once a crashed plane has been put on the ground; cleared when it leaves Crashed.
     int32_t wreck_placed{};
+    // Presses of the camera-change binding not yet given to the camera (counted as the events
+    // come, so a tap shorter than a frame still changes the view).
+    int32_t camera_changes{};
     // The plane itself through its own (possibly derived) operation table.
     ITvPlane* plane_self{};
 };

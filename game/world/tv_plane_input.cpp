@@ -101,11 +101,13 @@ OmResult handle_event(Plane plane, const TvEvent* event) {
          {&controls.roll, &controls.pitch, &controls.slide, &controls.throttle})
         match_axis(*axis, c, v);
     if (frame_time(plane.o) != 0.0f) {
+        const bool camera_was_down = controls.camera.value == 1.0f;
         for (TvButtonBinding* button :
              {&controls.fire, &controls.secondary, &controls.special, &controls.camera,
               &controls.camera_above, &controls.camera_left, &controls.camera_right,
               &controls.camera_behind})
             match_button(*button, c, v);
+        if (!camera_was_down && controls.camera.value == 1.0f) ++plane.p.camera_changes;
     }
     return OM_S_OK;
 }

@@ -5,6 +5,7 @@
 #include "engine/world/lg_world.h"
 #include "game/rules/tavrin_game.h"
 #include "game/tv_frontend_services.h"
+#include "game/world/tv_camera.h"
 #include "game/world/tv_plane_internal.h"
 
 #include <algorithm>
@@ -249,6 +250,9 @@ void apply_controls(Plane plane) {
         send_look(p, kTvPlaneLookEventFirst + 1, c.camera_left.value);
         send_look(p, kTvPlaneLookEventFirst + 2, c.camera_right.value);
         send_look(p, kTvPlaneLookEventFirst + 3, c.camera_behind.value);
+        // The camera binding changes the view once per press; held, it changes nothing more.
+        const TvEvent change{kTvEventCameraChange, 1u};
+        for (; p.camera_changes > 0; --p.camera_changes) p.camera->HandleEvent(&change);
     }
 }
 

@@ -151,6 +151,9 @@ void present_frame(GfxWindow window, const uint8_t* pixels, int32_t pitch, uint3
         s.last.serial = s.serial;
         return;
     }
+    // A window destroyed by someone else shows nothing: drawing into it only raises errors
+    // until the program, told to close, has shut down.
+    if (s.hooks.lost && s.hooks.lost(window)) return;
     if (!ensure_renderer(s, window, w, h)) return;
     uint32_t fmt = sdl_format_of(format);
     std::vector<uint32_t> converted;

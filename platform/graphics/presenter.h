@@ -18,6 +18,8 @@ namespace platform {
 struct GfxWindowHooks {
     SDL_Window* (*sdl_window)(GfxWindow window) = nullptr;
     bool (*client_origin)(GfxWindow window, int32_t* x, int32_t* y) = nullptr;
+    // True when the window's system window was destroyed by someone else: nothing is drawn.
+    bool (*lost)(GfxWindow window) = nullptr;
 };
 void set_gfx_window_hooks(const GfxWindowHooks& hooks);
 const GfxWindowHooks& gfx_window_hooks();

@@ -7,6 +7,7 @@
 #include "platform/window/key_map.h"
 #include "platform/window/window.h"
 #include "platform/window/window_internal.h"
+#include "platform/window/x11_window_loss.h"
 
 #include <SDL.h>
 #include <array>
@@ -241,8 +242,19 @@ void route_mouse_button(Hub& h, const SDL_MouseButtonEvent& e) {
                        make_point_lparam(e.x, e.y));
 }
 
+// Another client destroyed one of the program's windows: nothing more is drawn into it, and
+// the program hears a close request, so it shuts down as when the user closes the window
+// (settings saved) instead of ending on the errors of drawing into a window that is gone.
+void route_window_system_event(Hub& h, const SDL_SysWMEvent& e) {
+    Window* w = window_from_x_window(destroyed_x_window(e.msg));
+    if (!w) return;
+    note_window_lost(w);
+    enqueue_locked(h, w, WM_CLOSE, 0, 0);
+}
+
 void route_event(Hub& h, const SDL_Event& e) {
     switch (e.type) {
+    case SDL_SYSWMEVENT: route_window_system_event(h, e.syswm); break;
     case SDL_QUIT: enqueue_locked(h, nullptr, WM_QUIT, 0, 0); break;
     case SDL_WINDOWEVENT: route_window_event(h, e.window); break;
     case SDL_KEYDOWN:

@@ -16,6 +16,9 @@ GfxWindowHooks window_service_gfx_hooks() {
         *y = cy;
         return true;
     };
+    hooks.lost = [](GfxWindow handle) {
+        return sdl_window_lost(sdl_window(static_cast<Window*>(handle)));
+    };
     return hooks;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/headless.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/window_internal.h"
+#include "platform/window/x11_window_loss.h"
 
 #include <SDL.h>
 #include <algorithm>
@@ -73,7 +74,10 @@ Window* create_window(const WindowDesc& desc) {
         w->sdl_acquired = true;
         w->sdl = SDL_CreateWindow(w->title.c_str(), SDL_WINDOWPOS_UNDEFINED,
                                   SDL_WINDOWPOS_UNDEFINED, w->width, w->height, SDL_WINDOW_HIDDEN);
-        if (w->sdl) SDL_GetWindowPosition(w->sdl, &w->x, &w->y);
+        if (w->sdl) {
+            SDL_GetWindowPosition(w->sdl, &w->x, &w->y);
+            watch_for_window_loss();
+        }
     }
     Window* result = w.get();
     WindowList& list = windows();
@@ -99,9 +103,12 @@ void destroy_window(Window* window) {
         if (list.capture == window) list.capture = nullptr;
     }
     if (owned->sdl) {
+        void* lost =
+            sdl_window_lost(owned->sdl) ? prepare_lost_window_destruction(owned->sdl) : nullptr;
         // The presenter's renderer and texture on this window are not freed with it.
         release_presentation_of(owned->sdl);
         SDL_DestroyWindow(owned->sdl);
+        settle_window_loss(lost);
     }
     if (owned->sdl_acquired) release_sdl(SDL_INIT_VIDEO);
 }
@@ -276,6 +283,30 @@ bool is_foreground(Window* window) {
     }
     if (headless() || !sdl) return headless_foreground.load();
     return (SDL_GetWindowFlags(sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
+namespace {
+constexpr char lost_key[] = "corvel.lost";
+}
+
+void note_window_lost(Window* window) {
+    SDL_Window* sdl = sdl_window(window);
+    if (sdl) SDL_SetWindowData(sdl, lost_key, sdl);
+}
+
+bool sdl_window_lost(SDL_Window* window) {
+    return window && SDL_GetWindowData(window, lost_key) != nullptr;
+}
+
+Window* window_from_x_window(uint64_t x_window) {
+    if (x_window == 0) return nullptr;
+    WindowList& list = windows();
+    std::lock_guard guard(list.lock);
+    // The X window is asked for now: SDL makes a new one behind the same window when a renderer
+    // needs other visuals, and the old one's destruction is no loss.
+    for (const auto& w : list.live)
+        if (w->sdl && x_window_of(w->sdl) == x_window) return w.get();
+    return nullptr;
 }
 
 SDL_Window* sdl_window(Window* window) {

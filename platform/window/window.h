@@ -73,6 +73,10 @@ void invalidate_window(Window* window);
 bool is_foreground(Window* window);
 void set_headless_foreground(bool foreground);
 
+// Whether the system window behind an SDL window was destroyed by someone else (nothing may be
+// drawn into it).
+bool sdl_window_lost(SDL_Window* window);
+
 // The SDL window behind a window, or null for a virtual one.
 SDL_Window* sdl_window(Window* window);
 // The window that SDL knows by this window id, or null.

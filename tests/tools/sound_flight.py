@@ -53,7 +53,7 @@ FLIGHT = """
 wait 150        # on the airstrip at idle
 hold space %d   # fire
 wait 40
-hold q 60       # the throttle fully open
+hold w 60       # the throttle fully open
 wait 80
 """ % FIRE_POLLS
 

@@ -4,6 +4,7 @@
 #include "tests/framework/platform/debug_log_fixture.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -89,6 +90,8 @@ TEST_F(DebugMessageTest, TheLocationAppearsOnlyWhenVerbose) {
 
 TEST_F(DebugMessageTest, WarningsReachTheDebuggerOnlyWhenVerbose) {
     auto s = service();
+    // The environment stands in for a watching debugger.
+    ::setenv("CORVEL_DEBUG_OUTPUT", "1", 1);
     CaptureStderr();
     s->Report(0, "info");
     s->Report(1, "warning");
@@ -99,8 +102,15 @@ TEST_F(DebugMessageTest, WarningsReachTheDebuggerOnlyWhenVerbose) {
     s->Report(1, "warning");
     s->Report(2, "fatal");
     std::string verbose = GetCapturedStderr();
+    // Nobody watching: a fatal entry goes to the log alone, never to the user's terminal.
+    ::unsetenv("CORVEL_DEBUG_OUTPUT");
+    CaptureStderr();
+    s->Report(2, "unwatched");
+    const std::string unwatched = GetCapturedStderr();
     EXPECT_EQ(quiet, "");
     EXPECT_EQ(verbose, "[Warning]\nwarning\n\n[Fatal]\nfatal\n\n");
+    EXPECT_EQ(unwatched, "");
+    EXPECT_NE(log().find("[Fatal]\nunwatched"), std::string::npos);
 }
 
 TEST_F(DebugMessageTest, LongEntriesAreCutAndKeepTheirBlankLine) {

@@ -24,10 +24,12 @@
 #include "media/raster/mouse_pointer.h"
 #include "platform/clock.h"
 #include "platform/window/event_hub.h"
+#include "platform/window/window.h"
 #include "tests/frontend/menus/menu_fixture.h"
 #include "tests/support/png_file.h"
 #include "tests/support/virtual_clock.h"
 
+#include <SDL.h>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -70,6 +72,19 @@ void button(bool pressed) {
 }
 void press(uint16_t code, uint32_t value) {
     post(TvGetKeyboardDevice(), code, int32_t(value));
+}
+// A left-button press and its release reaching SDL together, as a tap shorter than one pass
+// of the loop does: both go through the event hub and the mouse device to the loop.
+void tap() {
+    const uint32_t id = SDL_GetWindowID(platform::sdl_window(TvGetMainWindow()->GetHandle()));
+    for (const bool down : {true, false}) {
+        SDL_Event e{};
+        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        e.button.windowID = id;
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
 }
 
 class PageLoop : public menutest::MenuTest {
@@ -173,6 +188,27 @@ TEST_F(PageLoop, AClickOutsideLinksWaitsForTheHeldButtonToReachALink) {
     EXPECT_EQ(run(), "before");
 }
 
+TEST_F(PageLoop, APressAndItsReleaseInOnePassAreAClick) {
+    const auto [x1, y1] = centre(1);
+    script[0] = [=] { move_to(x1, y1); };
+    script[3] = [] { tap(); };
+    EXPECT_EQ(run(), "menus\\second.html");
+    EXPECT_EQ(TvMenuPassCount(), 4);
+    EXPECT_EQ(TvMenus().click, 0u);
+    // Tapped over no link: nothing is chosen then, and nothing later when the pointer reaches
+    // a link with the button up.
+    script.clear();
+    TvResetMenuPassCount();
+    script[0] = [] { move_to(320, 250); };
+    script[1] = [] { tap(); };
+    script[2] = [=] {
+        EXPECT_EQ(TvMenus().click, 0u);
+        move_to(x1, y1);
+    };
+    script[5] = [] { press(TV_KEY_DOWN, TV_KEY_F5); };
+    EXPECT_EQ(run(), "before");
+}
+
 TEST_F(PageLoop, ALinkWithATargetShowsTheStatusPageWhileThePointerRestsOnIt) {
     const auto [x3, y3] = centre(2);
     script[0] = [=] { move_to(x3, y3); };
@@ -240,6 +276,49 @@ TEST_F(PageLoop, CloseLeaveAndTaskSwitchReturnWithTheLinkUnchanged) {
     system.join();
     EXPECT_EQ(TvGetFocusFlag(), 1);
     EXPECT_EQ(TvMenus().alt, 0);
+}
+
+TEST_F(PageLoop, AltTabWaitsOnlyWhileTheWindowHasNoFocus) {
+    platform::Window* window = TvGetMainWindow()->GetHandle();
+    // The keys alone, the focus never leaving (one window, the keys bound elsewhere): the
+    // loop goes on. Should it wait for a focus-in anyway, the stand-in system gives one after
+    // two seconds and the test fails.
+    script[1] = [] {
+        press(TV_KEY_DOWN, TV_KEY_LEFT_ALT);
+        press(TV_KEY_DOWN, TV_KEY_TAB);
+    };
+    std::atomic<bool> returned{false}, rescued{false};
+    std::thread rescuer([&] {
+        for (int i = 0; i < 200 && !returned; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (returned) return;
+        rescued = true;
+        platform::post_message(window, platform::WM_SETFOCUS, 0, 0);
+    });
+    EXPECT_EQ(run(), "before");
+    returned = true;
+    rescuer.join();
+    EXPECT_FALSE(rescued) << "the loop waited for a focus that never left";
+    EXPECT_EQ(TvGetFocusFlag(), 1);
+
+    // The focus does leave: the loop waits until it is back.
+    script.clear();
+    script[1] = [=] {
+        press(TV_KEY_DOWN, TV_KEY_LEFT_ALT);
+        press(TV_KEY_DOWN, TV_KEY_TAB);
+        platform::post_message(window, platform::WM_KILLFOCUS, 0, 0);
+    };
+    std::atomic<bool> given{false};
+    returned = false;
+    std::thread system([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        given = true;
+        platform::post_message(window, platform::WM_SETFOCUS, 0, 0);
+    });
+    EXPECT_EQ(run(), "before");
+    EXPECT_TRUE(given) << "the loop went on while the window had no focus";
+    system.join();
+    EXPECT_EQ(TvGetFocusFlag(), 1);
 }
 
 TEST_F(PageLoop, WithoutAPageTheLoopDrawsNothingAndStillEnds) {

@@ -432,6 +432,31 @@ void receive(TvMultiplayerSession& s, const mpserver::Message& message) {
     TvLobbyHandleMessage(&s, 0, packet.get(), message.type, 0);
 }
 
+// The server accepts the join, but the game cannot make the plane the record names (one the
+// data set does not have): the session ends on the page that says so and offers another plane,
+// not on a lost connection.
+TEST_F(LobbyTest, AJoinWhosePlaneCannotBeMadeEndsOnThePageThatSaysSo) {
+    namespace msg = mpserver::msg;
+    TvResetMultiplayerSession();
+    game_record() = GameRecord{};
+    game_record().add_player_result = OM_E_FAIL;
+    TvMultiplayerSession& s = TvGetMultiplayerSession();
+    s.game = TvMakeSessionGame();
+    ASSERT_TRUE(s.game);
+    s.local_slot = 0;
+    TvSetClientState(s, 5);
+    mpserver::Message join(msg::join);
+    join.set_text("name", "Baron").set_text("plane", "multijunkers");
+    join.set("status", 7).set("side", 0x102).set("object", 5003).set("kills", 0).set("slot", 0);
+    for (int i = 0; i < 16; ++i) join.set("matrix" + std::to_string(i), i % 5 == 0 ? 1 : 0);
+    for (int i = 0; i < 4; ++i) join.set("ints" + std::to_string(i), 0);
+    receive(s, join);
+    EXPECT_EQ(s.client_state, 17);
+    EXPECT_EQ(s.page, "menus\\noplane.html");
+    EXPECT_EQ(s.leave_page, 1);
+    EXPECT_FALSE(s.local_plane);
+}
+
 struct PlaneCase {
     const char* name;
     int32_t state;

@@ -131,6 +131,7 @@ public:
     uint32_t game_time_ms() override { return mpserver::server_now_ms(); }
     OmResult add_player(const TvPlayerInfo& info, int32_t slot, bool local) override {
         if (!local) return OM_E_FAIL;
+        if (record().add_player_result < 0) return record().add_player_result;
         record().players.push_back(info);
         record().player_slots.push_back(slot);
         if (slot >= 0 && slot < 8) record().plane_types[slot] = info.planeId;

@@ -58,6 +58,7 @@ struct GameRecord {
     int32_t outcome_clears = 0;
     bool chat_active = false;
     OmResult change_mission_result = OM_S_OK;
+    OmResult add_player_result = OM_S_OK; // a failure: the plane of the record cannot be made
     FakePlane planes[8];
     std::string plane_types[8];            // by slot: the join's plane, then each change (33)
     std::vector<std::string> respawned_as; // the type the slot had at each respawn (23)

@@ -1,14 +1,21 @@
-// Text entry: the typing rules of the name and server-address pages, and the server address
-// typed through window messages into [server] "ipaddress".
+// Text entry: the typing rules of the name and server-address pages, the server address typed
+// through window messages into [server] "ipaddress", and a name typed on the keyboard.
 #include "framework/containers/property_sheet.h"
+#include "frontend/menus/menu_display.h"
+#include "frontend/menus/menu_state.h"
 #include "frontend/pilots/text_entry.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/startup/window_components.h"
+#include "media/raster/mouse_pointer.h"
 #include "platform/window/event_hub.h"
 #include "platform/window/messages.h"
+#include "platform/window/window.h"
 #include "tests/frontend/single/mission_fixture.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -59,6 +66,45 @@ TEST(TextEntryRules, DeleteReturnAndTheLengthLimits) {
 }
 
 class ServerEntry : public singletest::MissionTest {};
+class NameEntry : public singletest::MissionTest {};
+
+// A key typed on the keyboard: its press and release reach SDL, and from there the event hub.
+void push_key(SDL_Scancode code, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = SDL_GetWindowID(platform::sdl_window(TvGetMainWindow()->GetHandle()));
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = code;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+}
+
+TEST_F(NameEntry, ACapitalTypedWithShiftReleasedFirstStaysACapital) {
+    // A link band at the top; the pointer rests below it.
+    menutest::write_page(dir_, "menus/entername.html", {{"menus\\main.html", 50}});
+    TvMenus().pointer_y = 200;
+    TvGetMenuPointer()->SetFrame(2); // the hand, as the link that opened the page left it
+    // All in one frame: Shift down, J down, Shift up, J up; then a blank, a lower-case o and
+    // Return. The J's key-up is read after Shift is up.
+    for (const auto& [code, down] :
+         std::vector<std::pair<SDL_Scancode, bool>>{{SDL_SCANCODE_LSHIFT, true},
+                                                    {SDL_SCANCODE_J, true},
+                                                    {SDL_SCANCODE_LSHIFT, false},
+                                                    {SDL_SCANCODE_J, false},
+                                                    {SDL_SCANCODE_RSHIFT, true},
+                                                    {SDL_SCANCODE_O, true},
+                                                    {SDL_SCANCODE_O, false},
+                                                    {SDL_SCANCODE_RSHIFT, false},
+                                                    {SDL_SCANCODE_O, true},
+                                                    {SDL_SCANCODE_O, false},
+                                                    {SDL_SCANCODE_RETURN, true},
+                                                    {SDL_SCANCODE_RETURN, false}})
+        push_key(code, down);
+    char name[32] = "_";
+    EXPECT_EQ(TvRunNameEntry(name, sizeof name), OM_S_OK);
+    EXPECT_STREQ(name, "JOo");
+    // Over no link the pointer is the arrow.
+    EXPECT_EQ(TvGetMenuPointer()->GetFrame(), 0);
+}
 
 TEST_F(ServerEntry, TheTypedAddressIsStoredExactlyWithoutTheCursor) {
     menutest::write_page(dir_, "menus/enterserver.html", {{"menus\\main.html", 480}});

@@ -353,6 +353,29 @@ TEST_F(CameraTest, LookKeysAndEventsReturnOnlyFromTheirOwnView) {
     }
 }
 
+TEST_F(CameraTest, TheCameraChangeGoesToTheOverheadMapAndBack) {
+    for (int32_t from : {kTvViewChase, kTvViewHigh, kTvViewFront, kTvViewLeft, kTvViewRight}) {
+        camera->SetProperty(kTvCamPropViewMode, uintptr_t(from));
+        send(kTvEventCameraChange, 1);
+        EXPECT_EQ(camera->view_mode(), kTvViewOverhead) << from;
+        send(kTvEventCameraChange, 0); // the binding's release changes nothing
+        EXPECT_EQ(camera->view_mode(), kTvViewOverhead) << from;
+        // The look events the plane sends every frame leave the map alone.
+        for (uint32_t look :
+             {kTvEventLookAbove, kTvEventLookLeft, kTvEventLookRight, kTvEventLookBehind})
+            send(look, 0);
+        EXPECT_EQ(camera->view_mode(), kTvViewOverhead) << from;
+        send(kTvEventCameraChange, 1);
+        EXPECT_EQ(camera->view_mode(), kTvViewChase) << from;
+    }
+    // The free and editor views stay.
+    for (int32_t mode : {kTvViewFree, kTvViewEditor}) {
+        camera->user_value = mode;
+        send(kTvEventCameraChange, 1);
+        EXPECT_EQ(camera->view_mode(), mode);
+    }
+}
+
 TEST_F(CameraTest, HomeAndEndZoomOnRelease) {
     key(17, kKeyHome);
     EXPECT_EQ(camera->zoom(), 200.0f);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <utility>
 #include <vector>
 
 using planetest::placed;
@@ -145,18 +147,50 @@ TEST_F(PlaneTest, OnlyInputEventsReachTheControls) {
     EXPECT_EQ(plane->controls.roll.value, 0.0f);
 }
 
-TEST_F(PlaneTest, LookButtonsAreSentToTheCamera) {
-    gametest::TestObject camera(0, 0);
-    TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
-    plane->state = kTvPlaneFlying;
-    plane->speed = 80.0f;
-    plane->SetProperty(kTvPlanePropCamera,
-                       reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+// A flying player plane that sends its camera events to the test's camera.
+class PlaneCameraTest : public PlaneTest {
+protected:
+    TavrinPlane* flying_with_camera() {
+        TavrinPlane* plane = make_plane(kTvFlagPlayerPlane, placed({500, 600, 500}));
+        plane->state = kTvPlaneFlying;
+        plane->speed = 80.0f;
+        plane->SetProperty(kTvPlanePropCamera,
+                           reinterpret_cast<uintptr_t>(static_cast<ITvObject*>(&camera)));
+        return plane;
+    }
+    gametest::TestObject camera{0, 0};
+};
+
+TEST_F(PlaneCameraTest, LookButtonsAreSentToTheCamera) {
+    TavrinPlane* plane = flying_with_camera();
     plane->controls.camera_left.value = 1.0f;
     plane->Update();
     ASSERT_EQ(camera.events.size(), 4u);
     for (uint32_t i = 0; i < 4; ++i) {
         EXPECT_EQ(camera.events[i].code, 1280 + i);
         EXPECT_EQ(camera.events[i].data, i == 1 ? 1u : 0u);
+    }
+}
+
+TEST_F(PlaneCameraTest, TheCameraButtonChangesTheViewOncePerPress) {
+    TavrinPlane* plane = flying_with_camera();
+    plane->controls.camera = {kTvBindKeyboard, 'c', 0};
+    auto changes = [&] {
+        return std::count_if(camera.events.begin(), camera.events.end(), [](const TvEvent& e) {
+            return e.code == kTvEventCameraChange && e.data == 1u;
+        });
+    };
+    // Pressed, held for a second frame, released, pressed again; then a tap shorter than a
+    // frame (press and release before the update).
+    const std::vector<std::pair<std::vector<InputEvent>, long>> frames = {
+        {{input(17, 'c')}, 1},
+        {{}, 1},
+        {{input(16, 'c')}, 1},
+        {{input(17, 'c')}, 2},
+        {{input(16, 'c'), input(17, 'c'), input(16, 'c')}, 3}};
+    for (const auto& [events, expected] : frames) {
+        for (const InputEvent& e : events) send(plane, {e});
+        plane->Update();
+        EXPECT_EQ(changes(), expected);
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <string>
 
 namespace demodatatest {
 namespace {
@@ -327,6 +328,15 @@ TEST_F(DemoDataTest, SettingsAndLayoutsBindEveryControlOfPlayerOne) {
                 EXPECT_TRUE(ini.get(axis, "axis").has_value()) << axis;
             }
         }
+        // No key a flying player holds is one the match overlay or the loops act on: q
+        // leaves a match while the overlay is up, t starts a chat line.
+        for (const char* axis : axes)
+            for (const char* half : {"upkey", "downkey"}) {
+                std::string key = ini.get(axis, half).value_or("");
+                std::transform(key.begin(), key.end(), key.begin(), ::tolower);
+                for (const char* taken : {"q", "t", "f5", "leftalt", "rightalt"})
+                    EXPECT_NE(key, taken) << axis << " " << half;
+            }
         for (const char* button : buttons) {
             const std::string type = ini.get(button, "type").value_or("?");
             if (type == "keyboard") {
@@ -335,7 +345,7 @@ TEST_F(DemoDataTest, SettingsAndLayoutsBindEveryControlOfPlayerOne) {
                 EXPECT_TRUE(ini.get(button, "button").has_value()) << button;
         }
     }
-    // The demo's own bindings: roll a/d, pitch on the arrows, throttle q/z, fire space,
+    // The demo's own bindings: roll a/d, pitch on the arrows, throttle w/s, fire space,
     // secondary return, special tab.
     Ini settings("aerovant.ini");
     EXPECT_EQ(settings.get("graphics", "windowed").value_or("?"), "1");
@@ -343,7 +353,7 @@ TEST_F(DemoDataTest, SettingsAndLayoutsBindEveryControlOfPlayerOne) {
     EXPECT_EQ(settings.get("language", "language").value_or("?"), "english");
     const std::pair<const char*, const char*> expected[] = {
         {"Player1Roll", "d a"},         {"Player1Pitch", "uparrow downarrow"},
-        {"Player1Throttle", "q z"},     {"Player1Fire", "spacebar"},
+        {"Player1Throttle", "w s"},     {"Player1Fire", "spacebar"},
         {"Player1Secondary", "return"}, {"Player1Special", "tab"}};
     for (const auto& [section, keys] : expected) {
         const auto up = settings.get(section, "upkey");
@@ -356,6 +366,42 @@ TEST_F(DemoDataTest, SettingsAndLayoutsBindEveryControlOfPlayerOne) {
             program_dir() + "/Language/english/missions/" +
             settings.get(("Campaign" + std::to_string(k)).c_str(), "directory").value_or("?")))
             << k;
+}
+
+// The menu pointer points with the pixel its hot spot names: the arrow's tip and the finger's
+// top are the frames' topmost drawn pixels, so the point the page is hit at is the one the
+// player sees the pointer touch.
+TEST_F(DemoDataTest, EachPointerFramePointsWithItsTopmostDrawnPixel) {
+    const std::string bmp = read_text(program_dir() + "/Ui/pointer.bmp");
+    ASSERT_GE(bmp.size(), 54u);
+    auto word = [&](size_t at) {
+        return uint32_t(uint8_t(bmp[at])) | uint32_t(uint8_t(bmp[at + 1])) << 8 |
+               uint32_t(uint8_t(bmp[at + 2])) << 16 | uint32_t(uint8_t(bmp[at + 3])) << 24;
+    };
+    const uint32_t offset = word(10), width = word(18), height = word(22);
+    ASSERT_EQ(word(28) & 0xffff, 24u);
+    const size_t row = (width * 3 + 3) & ~size_t(3);
+    ASSERT_GE(bmp.size(), offset + row * height);
+    auto pixel = [&](uint32_t x, uint32_t y) { // rows are stored bottom-up
+        const size_t at = offset + (height - 1 - y) * row + x * 3;
+        return word(at) & 0xffffff;
+    };
+    const uint32_t key = pixel(0, 0);
+    Ini mouse("mouse.ini");
+    for (const char* frame : {"0", "1", "2"}) {
+        SCOPED_TRACE(frame);
+        auto number = [&](const char* name) {
+            return uint32_t(std::stoul(mouse.get(frame, name).value_or("999")));
+        };
+        const uint32_t x0 = number("OffsetX"), y0 = number("OffsetY");
+        const uint32_t hx = number("HotspotX"), hy = number("HotspotY");
+        ASSERT_LT(x0 + number("Width"), width + 1);
+        ASSERT_LT(y0 + number("Height"), height + 1);
+        EXPECT_NE(pixel(x0 + hx, y0 + hy), key);
+        for (uint32_t y = y0; y < y0 + hy; ++y)
+            for (uint32_t x = x0; x < x0 + number("Width"); ++x)
+                EXPECT_EQ(pixel(x, y), key) << x << ", " << y;
+    }
 }
 
 TEST_F(DemoDataTest, PilotsPointerAndStringsAreThere) {

@@ -82,7 +82,8 @@ TEST_F(DemoDataTest, EveryPageTheFrontEndOpensIsThere) {
                              "finishednv",
                              "waitforvote",
                              "votinginprogress",
-                             "selectplane"})
+                             "selectplane",
+                             "noplane"})
         EXPECT_TRUE(exists_from(lang, std::string("menus\\") + page + ".html")) << page;
     for (int n = 1; n <= 3; ++n) {
         EXPECT_TRUE(exists_from(lang, "missions\\allied\\mission" + std::to_string(n) + ".html"));
@@ -171,6 +172,38 @@ TEST_F(DemoDataTest, PagesNameOnlyPicturesThatExistAndOneFontFace) {
 
 namespace demodatatest {
 namespace {
+
+// The match's overlay draws no pointer and reads only keys: it has no links, and it names its
+// keys.
+TEST_F(DemoDataTest, TheMatchOverlayIsKeyboardOnlyAndSaysSo) {
+    const std::string page = read_text(program_dir() + "/Language/english/menus/multipause.html");
+    std::string lower = page;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    EXPECT_EQ(lower.find("<a "), std::string::npos);
+    EXPECT_NE(page.find("Esc"), std::string::npos);
+    EXPECT_NE(page.find("Q leaves the match"), std::string::npos);
+}
+
+// The multiplayer plane page offers by tokens: exactly the planes the multiplayer missions
+// carry, each with its plane files.
+TEST_F(DemoDataTest, TheMultiplayerPlanePageOffersTheMissionsPlanes) {
+    const std::regex token("\\^plane(image|name):([a-z0-9]+)\\^");
+    const std::string select =
+        read_text(program_dir() + "/Language/english/menus/selectplane.html");
+    std::set<std::string> on_page;
+    for (auto m = std::sregex_iterator(select.begin(), select.end(), token);
+         m != std::sregex_iterator(); ++m)
+        on_page.insert("multi" + (*m)[2].str());
+    ASSERT_FALSE(on_page.empty());
+    for (const std::string& plane : on_page)
+        EXPECT_TRUE(fs::is_regular_file(program_dir() + "/objects/planes/" + plane + "/plane.ini"))
+            << plane;
+    for (int n : {101, 102, 103}) {
+        Ini ini("missions/" + std::to_string(n) + "/mission.ini");
+        const std::vector<std::string> air = words(ini.get("archetypes", "air").value_or(""));
+        EXPECT_EQ(on_page, std::set<std::string>(air.begin(), air.end())) << "mission " << n;
+    }
+}
 
 // A plane a page offers must be a plane kind of every mission it can be flown in, or the
 // player's entry is dropped when the mission loads: "selectplane:N:plane" flies mission N,
