@@ -28,8 +28,8 @@ MAX_CLIPPED_RUN = 4
 MOUSE, MOUSE_X, MOUSE_Y = 0x102, 48, 49
 END_OF_BATCH, END_OF_SIDE_RECORDS = 2, 1
 # After the title screen the program shows the page of its start command (choose a mission);
-# its "Back" link lies under (316, 180).
-FOCUS_POLL, FOCUS_AT = 300, (316, 180)
+# its "Back" link lies under (316, 278).
+FOCUS_POLL, FOCUS_AT = 300, (316, 278)
 FOCUS_HZ = 2400  # the focus tick's tone
 
 

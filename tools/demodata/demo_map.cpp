@@ -2,6 +2,7 @@
 // plus the pictures the landscape reads beside it.
 #include "tools/demodata/demo_map.h"
 
+#include "tools/demodata/demo_sky.h"
 #include "tools/demodata/mesh_builder.h"
 #include "tools/demodata/picture_files.h"
 #include "tools/modelwriter/world_builder.h"
@@ -36,6 +37,14 @@ float strip_distance(float x, float z) {
     const float dx = std::max(0.0f, std::fabs(x - stripX) - stripHalfWidth);
     const float dz = std::max({0.0f, stripZ0 - z, z - stripZ1});
     return std::hypot(dx, dz);
+}
+
+// 1 inside the climb-out valley, falling to 0 over its shoulders and ends.
+float climb_out_weight(float x, float z) {
+    const float beside = std::max(0.0f, std::fabs(x - stripX) - climbOutHalfWidth);
+    return (1.0f - smoothstep(0.0f, climbOutShoulder, beside)) *
+           smoothstep(stripZ1 - 2.0f * climbOutShoulder, stripZ1 - climbOutShoulder / 2.0f, z) *
+           (1.0f - smoothstep(climbOutZ, climbOutZ + climbOutShoulder, z));
 }
 
 bool on_strip(float x, float z) {
@@ -94,19 +103,6 @@ Picture ground_texture(uint16_t material) {
     return p;
 }
 
-// A sky face: a vertical gradient from the horizon colour (bottom) to the zenith colour.
-Picture sky_face(bool up, uint32_t seed) {
-    const uint32_t horizon = rgb(200, 215, 230), zenith = rgb(90, 130, 200);
-    Picture p = solid(128, 128, 0);
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x) {
-            const float t = up ? 1.0f : 1.0f - float(y) / 127.0f;
-            const float cloud = smoothstep(0.6f, 0.85f, noise(x, y, 16, seed)) * (up ? 0.6f : t);
-            p.at(x, y) = mix(mix(horizon, zenith, t), rgb(250, 250, 250), cloud);
-        }
-    return p;
-}
-
 } // namespace
 
 float demo_ground_height(float x, float z) {
@@ -119,6 +115,9 @@ float demo_ground_height(float x, float z) {
     h = std::clamp(h, lowest + 40.0f, highest);
     // Flatten towards the airstrip and into the lake's bowl.
     h += (stripHeight - h) * (1.0f - smoothstep(0.0f, 250.0f, strip_distance(x, z)));
+    // The climb-out: a valley no higher than the strip runs on north from its far end through
+    // the ridge, so a plane that lifts off and flies straight on has room to climb.
+    h += (std::min(h, stripHeight) - h) * climb_out_weight(x, z);
     const float l = lake_distance(x, z);
     // Flat a little beyond the shore, so every water cell lies level.
     h += (lakeLevel - h) * (1.0f - smoothstep(lakeRadius + 50.0f, lakeRadius + 300.0f, l));
@@ -183,10 +182,8 @@ bool write_demo_map(OutputTree& out) {
                 int(std::lround(96.0f + 64.0f * noise(x, y, 2, 5) + 32.0f * noise(x, y, 8, 6)));
             detail.at(x, y) = rgb(v, v, v);
         }
-    const char* faces[] = {"skyfront", "skyleft", "skyback", "skyright", "skyup"};
-    for (int i = 0; i < 5; ++i)
-        if (!write_bmp(out, dir + faces[i] + ".bmp", sky_face(i == 4, uint32_t(200 + i))))
-            return false;
+    for (int i = 0; i < skyFaceCount; ++i)
+        if (!write_bmp(out, dir + skyFaceNames[i] + ".bmp", sky_face(i))) return false;
     return write_bmp(out, dir + "map.bmp", map) &&
            write_bmp(out, dir + "mapwater.bmp", waterMask) &&
            write_bmp(out, dir + "detail.bmp", detail) &&

@@ -18,6 +18,11 @@ inline constexpr float stripZ0 = 1750.0f, stripZ1 = 2750.0f;
 inline constexpr float stripHalfWidth = 60.0f;
 inline constexpr float stripHeight = 220.0f;
 inline constexpr float lakeX = 1100.0f, lakeZ = 3000.0f, lakeRadius = 450.0f;
+// The climb-out north of the strip: a valley no higher than the strip, this half width at its
+// floor with shoulders this wide, from the strip's far end to the low ground at z climbOutZ.
+inline constexpr float climbOutHalfWidth = 120.0f;
+inline constexpr float climbOutShoulder = 200.0f;
+inline constexpr float climbOutZ = 3400.0f;
 } // namespace demomap
 
 // The ground height at a world position (x, z).

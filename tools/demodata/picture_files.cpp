@@ -43,6 +43,17 @@ float noise(int32_t x, int32_t y, int32_t cell, uint32_t seed) {
     return (a + (b - a) * sx) + ((c + (d - c) * sx) - (a + (b - a) * sx)) * sy;
 }
 
+float smooth_noise(float x, float y, uint32_t seed) {
+    const float fx0 = std::floor(x), fy0 = std::floor(y);
+    const auto cx = int32_t(fx0), cy = int32_t(fy0);
+    const float fx = x - fx0, fy = y - fy0;
+    const float sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+    const float a = lattice(cx, cy, seed), b = lattice(cx + 1, cy, seed);
+    const float c = lattice(cx, cy + 1, seed), d = lattice(cx + 1, cy + 1, seed);
+    const float top = a + (b - a) * sx, bottom = c + (d - c) * sx;
+    return top + (bottom - top) * sy;
+}
+
 uint32_t rgb(int r, int g, int b) {
     auto c = [](int v) { return uint32_t(std::clamp(v, 0, 255)); };
     return c(r) << 16 | c(g) << 8 | c(b);

@@ -16,6 +16,9 @@ using demoscene::Picture;
 Picture solid(int32_t width, int32_t height, uint32_t colour);
 // Deterministic value noise in 0..1 at integer lattice spacing `cell`, seeded.
 float noise(int32_t x, int32_t y, int32_t cell, uint32_t seed);
+// The same noise at any real point, the lattice a unit apart: continuous everywhere, so
+// pictures that sample it along a shared edge agree there.
+float smooth_noise(float x, float y, uint32_t seed);
 // Colour arithmetic on 0xRRGGBB words.
 uint32_t rgb(int r, int g, int b);
 uint32_t shade(uint32_t colour, float factor);

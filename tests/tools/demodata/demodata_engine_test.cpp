@@ -23,10 +23,12 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace demodatatest {
@@ -346,7 +348,91 @@ TEST_F(EngineDemoData, MapWorldIsTexturedPrelitCollidableGroundFacingUp) {
     EXPECT_NEAR(start.highest, dm::stripHeight, 0.01f);
     // The lake lies at the lowest height.
     EXPECT_NEAR(probe(world, dm::lakeX, dm::lakeZ, 800, 0).highest, dm::lowest, 0.01f);
+    // The climb-out: a plane lifting off the strip and flying straight on meets no ground
+    // above the strip until the low ground beyond the ridge.
+    for (float z = dm::stripZ1; z <= dm::climbOutZ; z += 25)
+        for (float x :
+             {dm::stripX - dm::stripHalfWidth, dm::stripX, dm::stripX + dm::stripHalfWidth})
+            EXPECT_LE(probe(world, x, z, 2000, 0).highest, dm::stripHeight + 0.01f)
+                << x << ", " << z;
     LgWorldDestroy(world);
+}
+
+// The landscape draws the five sky faces as squares around the viewer (corners at texture
+// coordinates (1, 0), (0, 0), (0, 1), (1, 1), in units of half the box): texels that two faces
+// put on one shared edge must have one colour, or the clouds end in a straight seam. At the
+// horizon the sky is the map's fog colour, which distant ground fades into.
+TEST_F(EngineDemoData, SkyFacesAgreeAlongSharedEdgesAndMeetTheFogAtTheHorizon) {
+    struct Face {
+        const char* name;
+        int corners[4][3];
+    };
+    const Face faces[] = {
+        {"skyfront", {{-1, 1, 1}, {-1, 1, -1}, {-1, -1, -1}, {-1, -1, 1}}},
+        {"skyleft", {{-1, 1, -1}, {1, 1, -1}, {1, -1, -1}, {-1, -1, -1}}},
+        {"skyback", {{1, 1, -1}, {1, 1, 1}, {1, -1, 1}, {1, -1, -1}}},
+        {"skyright", {{1, 1, 1}, {-1, 1, 1}, {-1, -1, 1}, {1, -1, 1}}},
+        {"skyup", {{1, 1, 1}, {1, 1, -1}, {-1, 1, -1}, {-1, 1, 1}}},
+    };
+    float fog[3];
+    ASSERT_TRUE(
+        read_vector(Ini("maps/demo/map.ini").get("appearance", "fogcolour").value_or(""), fog));
+    image_path("maps/demo");
+    struct Seen {
+        LgRGBA colour;
+        std::string where;
+    };
+    std::map<std::array<long, 3>, Seen> edge_texels;
+    int shared = 0, worst = 0;
+    std::string worst_at;
+    for (const Face& face : faces) {
+        LgImage* image = LgImageRead((std::string(face.name) + ".bmp").c_str());
+        ASSERT_NE(image, nullptr) << face.name;
+        ASSERT_EQ(LgImageGetDepth(image), 32);
+        const int n = LgImageGetWidth(image);
+        ASSERT_EQ(LgImageGetHeight(image), n);
+        const auto pixel = [&](int column, int row) {
+            return *reinterpret_cast<const LgRGBA*>(LgImageGetPixels(image) +
+                                                    row * LgImageGetStride(image) + column * 4);
+        };
+        for (int row = 0; row < n; ++row)
+            for (int column = 0; column < n; ++column) {
+                if (row != 0 && row != n - 1 && column != 0 && column != n - 1) continue;
+                // The texel's point on the box, in steps of 2 / (n - 1): whole numbers.
+                std::array<long, 3> key{};
+                for (int k = 0; k < 3; ++k) {
+                    const long c0 = face.corners[0][k], c1 = face.corners[1][k],
+                               c2 = face.corners[2][k];
+                    key[k] = c1 * (n - 1) + (c0 - c1) * column + (c2 - c1) * row;
+                }
+                const LgRGBA colour = pixel(column, row);
+                const std::string where = std::string(face.name) + " " + std::to_string(column) +
+                                          "," + std::to_string(row);
+                auto [it, fresh] = edge_texels.emplace(key, Seen{colour, where});
+                if (fresh) continue;
+                ++shared;
+                const LgRGBA& other = it->second.colour;
+                const int difference = std::max({std::abs(colour.red - other.red),
+                                                 std::abs(colour.green - other.green),
+                                                 std::abs(colour.blue - other.blue)});
+                if (difference > worst) {
+                    worst = difference;
+                    worst_at = where + " / " + it->second.where;
+                }
+            }
+        if (std::string(face.name) != "skyup")
+            for (int row : {n / 2 - 1, n / 2})
+                for (int column = 0; column < n; column += 9) {
+                    const LgRGBA c = pixel(column, row);
+                    EXPECT_NEAR(c.red, fog[0], 6) << face.name << " " << column << "," << row;
+                    EXPECT_NEAR(c.green, fog[1], 6) << face.name << " " << column << "," << row;
+                    EXPECT_NEAR(c.blue, fog[2], 6) << face.name << " " << column << "," << row;
+                }
+        LgImageDestroy(image);
+    }
+    // Four vertical edges and four top edges, each a face's side long.
+    EXPECT_GE(shared, 8 * 100);
+    EXPECT_LE(worst, 2) << worst_at;
 }
 
 // The game places mission objects where their entries say (a ground object is put on the
@@ -357,7 +443,7 @@ TEST_F(EngineDemoData, MissionGroundObjectsStandOnTheGround) {
     image_path("maps/demo");
     LgWorld* world = read("maps/demo/demo.bsp", LgChunkWorld, LgWorldStreamRead);
     ASSERT_NE(world, nullptr);
-    for (int n : {1, 2, 3, 101, 102, 103}) {
+    for (int n : {1, 2, 3, 4, 5, 6, 101, 102, 103}) {
         Ini ini("missions/" + std::to_string(n) + "/mission.ini");
         for (const char* kind : {"ground", "vehicle"})
             for (int i = 0; i < 100; ++i) {
