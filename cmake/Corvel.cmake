@@ -31,6 +31,44 @@ function(corvel_light_test_code target)
                            $<$<AND:$<CXX_COMPILER_ID:GNU,Clang>,$<NOT:$<CONFIG:Debug>>>:-g0>)
 endfunction()
 
+# corvel_unity_test_code(<target>)
+# The test sources are compiled in batches, each batch one translation unit: a test file spends
+# most of its compile time on the headers and templates it shares with its neighbours (the test
+# framework, the subsystem's interfaces), which a batch reads and instantiates once. A file with
+# a using-directive at namespace scope would carry it into the files after it, so it is compiled
+# on its own; so is a file whose helpers share a name with a neighbour's, listed with
+# corvel_compile_alone(). CORVEL_UNITY_TESTS=OFF compiles every file on its own.
+function(corvel_unity_test_code target)
+    if(NOT CORVEL_UNITY_TESTS)
+        return()
+    endif()
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE
+                          ${CORVEL_UNITY_BATCH})
+    get_target_property(sources ${target} SOURCES)
+    foreach(source ${sources})
+        if(source MATCHES "\\.cpp$")
+            file(STRINGS ${source} directives REGEX "^using namespace ")
+            if(directives)
+                set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES
+                                            SKIP_UNITY_BUILD_INCLUSION ON)
+            endif()
+        endif()
+    endforeach()
+endfunction()
+
+# corvel_compile_alone(<target> <files relative to the project>...)
+# Test files kept out of the batches of corvel_unity_test_code: their helpers' names clash with
+# a neighbour's in one translation unit.
+function(corvel_compile_alone target)
+    if(NOT TARGET ${target})
+        return()
+    endif()
+    foreach(file ${ARGN})
+        set_source_files_properties(${PROJECT_SOURCE_DIR}/${file} TARGET_DIRECTORY ${target}
+                                    PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endforeach()
+endfunction()
+
 # corvel_add_tests(<name> [LAYER library] [DEPS targets...])
 # Builds test_<name> from tests/<name>/**.cpp and registers every test case with ctest. The
 # executable belongs to the layer of corvel_<name> (or of LAYER) and links nothing above it
@@ -43,6 +81,7 @@ function(corvel_add_tests name)
     endif()
     add_executable(test_${name} ${sources})
     corvel_light_test_code(test_${name})
+    corvel_unity_test_code(test_${name})
     target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} corvel_testsupport GTest::gtest
                           GTest::gmock)
     gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
