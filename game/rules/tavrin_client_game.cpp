@@ -91,7 +91,8 @@ TavrinClientGame::~TavrinClientGame() {
 OmResult TavrinClientGame::QueryInterface(const GUID& iid, void** out) {
     return om_query_interface(iid, out,
                               {{&IID_ITvGame, static_cast<ITvGame*>(this)},
-                               {&IID_ITvClientGame, static_cast<ITvClientGame*>(this)}});
+                               {&IID_ITvClientGame, static_cast<ITvClientGame*>(this)},
+                               {&IID_ITvGameProximity, static_cast<ITvGameProximity*>(this)}});
 }
 
 TvPlayerInfo* TavrinClientGame::record(int32_t slot) const {

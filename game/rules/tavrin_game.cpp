@@ -41,7 +41,9 @@ TavrinGame::~TavrinGame() {
 }
 
 OmResult TavrinGame::QueryInterface(const GUID& iid, void** out) {
-    return om_query_interface(iid, out, {{&IID_ITvGame, this}});
+    return om_query_interface(iid, out,
+                              {{&IID_ITvGame, static_cast<ITvGame*>(this)},
+                               {&IID_ITvGameProximity, static_cast<ITvGameProximity*>(this)}});
 }
 
 uint32_t TavrinGame::Release() {

@@ -4,10 +4,15 @@
 #pragma once
 
 #include "game/rules/tv_game.h"
+#include "game/rules/tv_game_proximity.h"
 #include "game/rules/tv_mission.h"
+#include "game/rules/tv_proximity_index.h"
 #include "game/world/om_lg_particles.h"
 #include "game/world/tv_bsp_landscape.h"
 #include "game/world/tv_camera.h"
+
+#include <utility>
+#include <vector>
 
 // One group list: members in the order they were added; removed members stay as holes.
 struct TvGroupList {
@@ -17,7 +22,7 @@ struct TvGroupList {
 
 inline constexpr int32_t kTvMaxViewports = 1;
 
-class TavrinGame : public ITvGame, public OmAllocated {
+class TavrinGame : public ITvGame, public ITvGameProximity, public OmAllocated {
 public:
     // The one instance while it exists (cleared by the last Release).
     static TavrinGame* instance;
@@ -69,6 +74,9 @@ public:
     int32_t GetReinforcementsUsed() override { return reinforcements_used_; }
     int32_t GetReinforcementsEarned(int32_t value) override;
     OmResult ForceOutcome(int32_t outcome) override;
+
+    OmResult ForEachLiveInGroupNear(int32_t group_id, const LgVector* centre, float reach,
+                                    TvGroupCallback callback, void* context) override;
 
     // --- Beyond the interface: the steps Create and Restart are built from, and what the
     // editor and the client game use. ---
@@ -123,6 +131,10 @@ public:
     bool take_editor_key(const InputEvent& event);
     const char* editor_note() const { return editor_note_; }
 
+    // FindTarget's search of group -id by walking the whole list (what the grid answers
+    // too, and the answer wherever the grid is not asked).
+    ITvObject* find_target_by_walk(int32_t g, const LgVector& position);
+
     // The deferred red pass over the atomics queued this frame.
     void DrawDeferred();
 
@@ -147,6 +159,9 @@ protected:
     // The per-frame judgement of the outcome (the client game judges its own).
     virtual void update_outcome();
     void give_net_plane_sound(ITvObject* plane);
+    // FindTarget's search from the grid of group g (a ring of cells at a time, until no
+    // unseen cell can hold a nearer member); false when the list must be walked instead.
+    bool find_target_in_grid(int32_t g, const LgVector& position, ITvObject** found);
     // Loads the settings' mission and lets it populate the game. OM_E_FAIL.
     OmResult build_mission();
     // Registers the viewport cameras again after the registry was emptied.
@@ -191,6 +206,12 @@ protected:
     int32_t master_count_ = 0;
     ITvObject* id_table_[kTvMaxIds] = {};
     TvGroupList groups_[kTvGroupCount] = {};
+    TvProximityIndex proximity_{groups_, master_objects_, &master_count_};
+    // Scratch lists of the proximity questions (tv_game_proximity.cpp, FindTarget).
+    std::vector<int32_t> near_slots_;
+    int32_t near_walks_ = 0;
+    std::vector<int32_t> ring_slots_;
+    std::vector<std::pair<int32_t, float>> seen_targets_;
     ITvObject* ground_archetypes_[kTvMaxGroundArchetypes] = {};
     char ground_archetype_names_[kTvMaxGroundArchetypes][32] = {};
     int32_t ground_archetype_count_ = 0;

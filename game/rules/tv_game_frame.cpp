@@ -47,9 +47,15 @@ OmResult TavrinGame::Update() {
     }
     TvCurrentFrameTime = frame_time_;
 
-    for (int32_t i = 0; i < master_count_; ++i)
-        if (master_objects_[i] && (master_update_flags_[i] & kTvUpdateEveryFrame) != 0)
+    // From here to the end of the weapons' steps every move is an object's own update, and
+    // the proximity grids follow each one.
+    proximity_.open();
+    for (int32_t i = 0; i < master_count_; ++i) {
+        if (master_objects_[i] && (master_update_flags_[i] & kTvUpdateEveryFrame) != 0) {
             master_objects_[i]->Update();
+            proximity_.moved(i);
+        }
+    }
     mark("Object Update");
 
     const float real_frame_time = frame_time_;
@@ -64,6 +70,7 @@ OmResult TavrinGame::Update() {
         if (weapons_) weapons_->Update();
         t -= kWeaponStep;
     }
+    proximity_.close();
     mark("Weapons Update");
     frame_time_ = real_frame_time;
 

@@ -75,6 +75,7 @@ void TavrinGame::release_registered_objects(bool destroy_each) {
         object->Release();
     }
     master_count_ = 0;
+    proximity_.forget_members();
     std::fill(std::begin(id_table_), std::end(id_table_), nullptr);
     for (TvGroupList& list : groups_) {
         std::fill(std::begin(list.members), std::begin(list.members) + list.count, nullptr);

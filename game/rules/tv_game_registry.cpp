@@ -6,8 +6,11 @@
 #include "game/rules/tv_mission_classes.h"
 #include "game/tv_frontend_services.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,21 @@ uintptr_t property_of(ITvObject* object, uint32_t id) {
     uintptr_t value = 0;
     if (object->GetProperty(id, &value) < 0) return 0;
     return value;
+}
+
+// The squared distance FindTarget weighs a member by; false for a member it passes over.
+bool target_distance(ITvObject* member, const LgVector& position, float* out) {
+    if (!member || member->IsDead() != 0) return false;
+    const auto* p = reinterpret_cast<const LgVector*>(property_of(member, kTvPropPosition));
+    if (!p) return false;
+    const float dx = p->x - position.x, dy = p->y - position.y, dz = p->z - position.z;
+    *out = dx * dx + dy * dy + dz * dz;
+    return true;
+}
+
+// One step of FindTarget's choice: the first member of least distance wins.
+bool nearer_target(float d, float best_distance) {
+    return !(d <= kSelfDistanceSquared || d >= best_distance);
 }
 
 bool valid_group(int32_t g) {
@@ -44,6 +62,7 @@ OmResult TavrinGame::AddObject(ITvObject* object, uint32_t event_mask, uint32_t 
         log_object_problem("Object id out of range:", id);
         return OM_E_FAIL;
     }
+    proximity_.forget_members();
     const int32_t i = master_count_++;
     master_objects_[i] = object;
     master_event_masks_[i] = event_mask;
@@ -71,6 +90,7 @@ OmResult TavrinGame::AddObject(ITvObject* object, uint32_t event_mask, uint32_t 
 
 OmResult TavrinGame::RemoveObject(ITvObject* object) {
     if (!object) return OM_E_FAIL;
+    proximity_.forget_members();
     const auto id = static_cast<int32_t>(property_of(object, kTvPropId));
     // Only this object's own entry: another object may hold the id by now.
     if (id >= 0 && id < kTvMaxIds && id_table_[id] == object) id_table_[id] = nullptr;
@@ -134,21 +154,61 @@ ITvObject* TavrinGame::FindTarget(int32_t id, const LgVector* position) {
     if (id >= 1) return GetObjectById(id);
     const int32_t g = -id;
     if (!valid_group(g) || !position) return nullptr;
+    ITvObject* found = nullptr;
+    if (find_target_in_grid(g, *position, &found)) return found;
+    return find_target_by_walk(g, *position);
+}
+
+ITvObject* TavrinGame::find_target_by_walk(int32_t g, const LgVector& position) {
     ITvObject* best = nullptr;
     float best_distance = kFarthestTarget;
     const TvGroupList& list = groups_[g];
     for (int32_t i = 0; i < list.count; ++i) {
-        ITvObject* member = list.members[i];
-        if (!member || member->IsDead() != 0) continue;
-        const auto* p = reinterpret_cast<const LgVector*>(property_of(member, kTvPropPosition));
-        if (!p) continue;
-        const float dx = p->x - position->x, dy = p->y - position->y, dz = p->z - position->z;
-        const float d = dx * dx + dy * dy + dz * dz;
-        if (d <= kSelfDistanceSquared || d >= best_distance) continue;
+        float d = 0.0f;
+        if (!target_distance(list.members[i], position, &d) || !nearer_target(d, best_distance))
+            continue;
         best_distance = d;
-        best = member;
+        best = list.members[i];
     }
     return best;
+}
+
+bool TavrinGame::find_target_in_grid(int32_t g, const LgVector& position, ITvObject** found) {
+    const TvSpatialGrid* grid = proximity_.grid(g, position, 0.0f);
+    // A non-finite distance would upset the order of the walk's comparisons: such a search
+    // is left to the walk.
+    if (!grid || !std::isfinite(position.y)) return false;
+    std::vector<std::pair<int32_t, float>>& seen = seen_targets_; // slot, distance
+    std::vector<int32_t>& ring = ring_slots_;
+    seen.clear();
+    ring.clear();
+    const TvGroupList& list = groups_[g];
+    float least = kFarthestTarget;
+    for (int32_t k = 0; grid->collect_ring(position.x, position.z, k, ring); ++k) {
+        for (const int32_t slot : ring) {
+            float d = 0.0f;
+            if (!target_distance(list.members[slot], position, &d)) continue;
+            if (!std::isfinite(d)) return false;
+            seen.emplace_back(slot, d);
+            if (nearer_target(d, least)) least = d;
+        }
+        ring.clear();
+        // Every member in a ring further out is at least this far away horizontally.
+        const double beyond = grid->beyond_ring(position.x, position.z, k);
+        if (beyond * beyond > double(least)) break;
+    }
+    // The walk's choice over the members seen, in list order: the nearest member is among
+    // them, and so is every member before it in the list as near as it.
+    std::sort(seen.begin(), seen.end());
+    ITvObject* best = nullptr;
+    float best_distance = kFarthestTarget;
+    for (const auto& [slot, distance] : seen) {
+        if (!nearer_target(distance, best_distance)) continue;
+        best_distance = distance;
+        best = list.members[slot];
+    }
+    *found = best;
+    return true;
 }
 
 float TavrinGame::GetGroupStrength(int32_t group) {
@@ -173,6 +233,7 @@ OmResult TavrinGame::ForEachLiveInGroup(int32_t group_id, TvGroupCallback callba
 
 OmResult TavrinGame::MoveObjectToGroup(ITvObject* object, int32_t group_a, int32_t group_b) {
     if (!object || !valid_group(group_a) || !valid_group(group_b)) return OM_E_FAIL;
+    proximity_.forget_members();
     TvGroupList& from = groups_[group_a];
     for (int32_t i = 0; i < from.count; ++i) {
         if (from.members[i] != object) continue;

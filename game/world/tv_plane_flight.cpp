@@ -3,6 +3,7 @@
 // on the ground with the tail-down attitude and steering, and the wreck put on the ground.
 #include "engine/world/lg_world.h"
 #include "game/rules/tv_game.h"
+#include "game/rules/tv_game_proximity.h"
 #include "game/world/tv_bsp_landscape.h"
 #include "game/world/tv_plane_internal.h"
 
@@ -54,6 +55,22 @@ void separate_from(ITvObject* other, void* context) {
     const float push = (kSeparationRadius - distance) * kSeparationGain;
     s->push.x += dx / distance * push;
     s->push.z += dz / distance * push;
+}
+
+// Both sides push; only planes within the radius do anything, so the game's proximity walk,
+// where it has one, leaves the others out.
+void gather_separation(ITvGame* game, Separation& s) {
+    ITvGameProximity* near = nullptr;
+    if (game->QueryInterface(IID_ITvGameProximity, reinterpret_cast<void**>(&near)) >= 0 && near) {
+        near->ForEachLiveInGroupNear(-kTvGroupSideA, &s.position, kSeparationRadius, separate_from,
+                                     &s);
+        near->ForEachLiveInGroupNear(-kTvGroupSideB, &s.position, kSeparationRadius, separate_from,
+                                     &s);
+        near->Release();
+        return;
+    }
+    game->ForEachLiveInGroup(-kTvGroupSideA, separate_from, &s);
+    game->ForEachLiveInGroup(-kTvGroupSideB, separate_from, &s);
 }
 
 // Half a turn about the plane's own z axis.
@@ -142,8 +159,7 @@ void fly_airborne(Plane plane, float dt, float sink, LgVector local_up) {
     p.velocity = {0.0f, 0.0f, 0.0f};
     if (!player && o.game) {
         Separation s{o.self, m->pos, {0.0f, 0.0f, 0.0f}};
-        o.game->ForEachLiveInGroup(-kTvGroupSideA, separate_from, &s);
-        o.game->ForEachLiveInGroup(-kTvGroupSideB, separate_from, &s);
+        gather_separation(o.game, s);
         p.velocity = s.push;
     }
     v = add(v, p.velocity);

@@ -6,6 +6,7 @@
 #include "game/world/tv_object.h"
 
 struct IObjHash;
+struct ITvGameProximity;
 struct LgTexture;
 
 inline constexpr GUID IID_ITvWeapon = om_guid("6F2B8C41-93D7-4E0A-B5A1-7C3E2D9F4B16");
@@ -111,6 +112,9 @@ private:
     bool hit_landscape(TvProjectile& p, const LgVector& from);
     void object_hits(TvProjectile& p, const LgVector& from);
     void tracer_hits(TvProjectile& p);
+    // The reach of this step's tracer-versus-plane tests: the game's proximity walks and the
+    // widest hit sphere of the planes; no walks (the whole lists) when the game has none.
+    void begin_tracer_tests();
     void impact(TvProjectile& p, ITvObject* object);
     void splash(TvProjectile& p, const LgVector& centre);
     void detonate(TvProjectile& p, ITvObject* object);
@@ -129,6 +133,8 @@ private:
     IObjHash* hit_sounds_ = nullptr;
     float sound_timer_ = 0.0f;
     LgVector drift_{};
+    ITvGameProximity* proximity_ = nullptr; // held only during Update
+    float tracer_reach_ = 0.0f;
 };
 
 // The game the weapon's hit routines report to (set by the weapon's Create).

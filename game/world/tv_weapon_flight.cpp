@@ -238,8 +238,11 @@ void TavrinWeapon::launch_test(TvProjectile& p) {
 OmResult TavrinWeapon::Update() {
     const float dt = game ? game->GetFrameTime() : 0.0f;
     sound_timer_ += dt;
+    begin_tracer_tests();
     for (TvProjectile& p : projectiles_)
         if (p.ordnance) step(p, dt);
+    if (proximity_) proximity_->Release();
+    proximity_ = nullptr;
     return OM_S_OK;
 }
 
@@ -520,12 +523,47 @@ void tracer_object(ITvObject* object, void* data) {
     }
 }
 
+void widest_hit(ITvObject* object, void* data) {
+    const auto* table =
+        reinterpret_cast<const TvFlightTable*>(property(object, kTvPlanePropFlightTable));
+    auto& widest = *static_cast<float*>(data);
+    if (table && table->back_length * table->starboard_length > widest)
+        widest = table->back_length * table->starboard_length;
+}
+
 } // namespace
+
+void TavrinWeapon::begin_tracer_tests() {
+    proximity_ = nullptr;
+    if (!game) return;
+    bool tracers = false;
+    for (const TvProjectile& p : projectiles_)
+        tracers = tracers || (p.ordnance && is_tracer(p.index));
+    if (!tracers) return;
+    // A plane is hit inside its squared hit radius, so no plane farther than the widest
+    // radius from a tracer (horizontally, and so in space) is hit by it. No plane's table
+    // changes and none comes back to life within a step.
+    float widest = 0.0f;
+    game->ForEachLiveInGroup(-kTvGroupSideA, widest_hit, &widest);
+    game->ForEachLiveInGroup(-kTvGroupSideB, widest_hit, &widest);
+    if (!std::isfinite(widest)) return;
+    if (game->QueryInterface(IID_ITvGameProximity, reinterpret_cast<void**>(&proximity_)) < 0)
+        proximity_ = nullptr;
+    tracer_reach_ = std::sqrt(widest);
+}
 
 void TavrinWeapon::tracer_hits(TvProjectile& p) {
     if (!game) return;
     TracerTest t{game, &p, id_of(p.owner), false};
-    game->ForEachLiveInGroup(-kTvGroupSideA, tracer_object, &t);
-    if (!t.hit) game->ForEachLiveInGroup(-kTvGroupSideB, tracer_object, &t);
+    const LgVector at = p.placement->pos;
+    if (proximity_) {
+        proximity_->ForEachLiveInGroupNear(-kTvGroupSideA, &at, tracer_reach_, tracer_object, &t);
+        if (!t.hit)
+            proximity_->ForEachLiveInGroupNear(-kTvGroupSideB, &at, tracer_reach_, tracer_object,
+                                               &t);
+    } else {
+        game->ForEachLiveInGroup(-kTvGroupSideA, tracer_object, &t);
+        if (!t.hit) game->ForEachLiveInGroup(-kTvGroupSideB, tracer_object, &t);
+    }
     if (t.hit) free_projectile(p);
 }
