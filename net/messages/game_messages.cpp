@@ -471,7 +471,7 @@ struct SlotList {
 template <class R, class E, class Fields>
 SlotList(std::vector<E> R::*, Fields) -> SlotList<R, E, Fields>;
 
-// The fire tail of message 43, chosen by the message's kind.
+// The tail of message 43, chosen by the message's kind: kind 1 the release, kind 2 the gun.
 template <class M, class Gun, class Release>
 struct FireTail {
     uint8_t M::*kind;
@@ -727,9 +727,10 @@ void write(Writer& w, const SlotList<R, E, F>& f, const R& r, const M&) {
 }
 template <class M, class G, class L, class R>
 void write(Writer& w, const FireTail<M, G, L>& f, const R& r, const M& m) {
+    // Another kind carries no tail.
     if (m.*f.kind == TV_FIRE_GUN)
         write_group(w, f.gun, r, m);
-    else
+    else if (m.*f.kind == TV_FIRE_RELEASE)
         write_group(w, f.release, r, m);
 }
 
