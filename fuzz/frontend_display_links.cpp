@@ -41,11 +41,11 @@
 #include "frontend/video/video_modes.h"
 #include "frontend/video/video_startup.h"
 #include "fuzz/data_harness.h"
-#include "fuzz/frontend_state.h"
 #include "platform/graphics/device_profile.h"
 #include "platform/headless.h"
 #include "platform/os/named_mutex.h"
 #include "program/class_registration.h"
+#include "tests/fixtures/menu_session_state.h"
 
 #include <cstdlib>
 #include <optional>
@@ -90,7 +90,7 @@ const TvMenuEntryPoints kNothing = {
 };
 
 struct Fixture {
-    fuzzing::MenuSessionState state;
+    fixtures::MenuSessionState state;
     int32_t mode = -1;
     int32_t renderer = -1;
 
@@ -134,7 +134,7 @@ struct Fixture {
         TvInstallPageHooks(&hooks);
         TvInstallMenuEntryPoints(&kNothing);
 
-        state = fuzzing::MenuSessionState::fixture();
+        state = fixtures::MenuSessionState::fixture();
     }
 
     // The settings record told the display, as the menus' set-up tells it.

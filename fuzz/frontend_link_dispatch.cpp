@@ -15,7 +15,7 @@
 #include "frontend/menus/dispatcher.h"
 #include "frontend/menus/menu_entry_points.h"
 #include "fuzz/data_harness.h"
-#include "fuzz/frontend_state.h"
+#include "tests/fixtures/menu_session_state.h"
 
 #include <string>
 
@@ -46,11 +46,11 @@ const TvMenuEntryPoints kRecorders = {
     [] { return answer(6, "credits"); },
 };
 
-const fuzzing::MenuSessionState& fixture() {
-    static const fuzzing::MenuSessionState state = [] {
+const fixtures::MenuSessionState& fixture() {
+    static const fixtures::MenuSessionState state = [] {
         fuzzing::start_data_framework();
         TvInstallMenuEntryPoints(&kRecorders);
-        return fuzzing::MenuSessionState::fixture();
+        return fixtures::MenuSessionState::fixture();
     }();
     return state;
 }

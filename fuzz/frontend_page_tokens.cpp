@@ -9,7 +9,7 @@
 #include "framework/io/memory_stream.h"
 #include "frontend/menus/page_tokens.h"
 #include "fuzz/data_harness.h"
-#include "fuzz/frontend_state.h"
+#include "tests/fixtures/menu_session_state.h"
 
 #include <cstring>
 #include <string>
@@ -18,10 +18,10 @@ using fuzzing::require;
 
 namespace {
 
-const fuzzing::MenuSessionState& fixture() {
-    static const fuzzing::MenuSessionState state = [] {
+const fixtures::MenuSessionState& fixture() {
+    static const fixtures::MenuSessionState state = [] {
         fuzzing::start_data_framework();
-        return fuzzing::MenuSessionState::fixture();
+        return fixtures::MenuSessionState::fixture();
     }();
     return state;
 }

@@ -21,8 +21,6 @@
 // Input: steps (fuzz/client_game_input.h).
 #include "engine/world/lg_clump.h"
 #include "framework/io/binary_stream_composer.h"
-#include "framework/platform/profile.h"
-#include "framework/platform/timer.h"
 #include "fuzz/client_game_input.h"
 #include "fuzz/gamedata_fixture.h"
 #include "game/rules/tavrin_ai_plane.h"
@@ -41,12 +39,13 @@
 #include "net/transport/om_transport.h"
 #include "net/transport/packet_queue.h"
 #include "platform/clock.h"
+#include "tests/fixtures/game_neighbours.h"
+#include "tests/fixtures/recording_client.h"
 #include "tools/mpserver/mp_messages.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -59,151 +58,15 @@ constexpr size_t kMaxSteps = 64;
 
 // --- Neighbours ------------------------------------------------------------------------------
 
-class FixedTimer final : public OmObject<FixedTimer, ITimer> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_ITimer, this}});
-    }
-    OmResult Start() override { return OM_S_OK; }
-    OmResult Stop() override { return OM_S_OK; }
-    OmResult Reset() override { return OM_S_OK; }
-    OmResult Update() override { return OM_S_OK; }
-    float GetDeltaSeconds() override { return 0.0f; }
-    float GetTotalSeconds() override { return float(total_ms) * 0.001f; }
-    uint32_t GetDeltaMs() override { return 0; }
-    uint32_t GetTotalMs() override { return total_ms; }
-    uint32_t total_ms = kStartMs;
-};
-
-class SilentProfiler final : public OmObject<SilentProfiler, IProfile> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IProfile, this}});
-    }
-    OmResult Init(uint32_t, uint32_t) override { return OM_S_OK; }
-    OmResult Free() override { return OM_S_OK; }
-    OmResult BeginFrame() override { return OM_S_OK; }
-    OmResult EndFrame() override { return OM_S_OK; }
-    OmResult Sample(const char*) override { return OM_S_OK; }
-    int32_t GetHistory() override { return 1; }
-    int32_t GetSampleCount(uint32_t) override { return 0; }
-    int32_t GetSample(uint32_t, uint32_t) override { return 0; }
-    const char* GetSampleName(uint32_t) override { return nullptr; }
-};
+using fixtures::RecordingClient;
+using fixtures::Sent;
 
 // A packet reading `bytes`, as the packet queue hands a received message over.
 ComRef<IBinaryStreamComposer> reader(std::span<const uint8_t> bytes) {
-    auto stream = fuzzing::stream_of(bytes);
-    ComRef<IBinaryStreamComposer> packet;
-    require(OmCreate(CLSID_BinaryStreamComposer, IID_IBinaryStreamComposer, packet.put()) >= 0,
-            "a composer is made");
-    packet->Attach(stream.get(), OM_COMPOSER_READ);
+    ComRef<IBinaryStreamComposer> packet = fixtures::PacketReading(bytes);
+    require(packet.get() != nullptr, "a composer is made");
     return packet;
 }
-
-std::vector<uint8_t> payload(IBinaryStreamComposer* packet) {
-    packet->Flush();
-    const std::string bytes = fuzzing::bytes_of(packet->GetStream());
-    return {bytes.begin(), bytes.end()};
-}
-
-// The packet queue under the client: keeps its options, calls the pre-send callback on Pump.
-class RecordingQueue final : public OmObject<RecordingQueue, IPacketQueue> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IPacketQueue, this}});
-    }
-    OmResult SetOption(int32_t id, uintptr_t value) override {
-        options[id] = value;
-        return OM_S_OK;
-    }
-    OmResult GetOption(int32_t id, uintptr_t* out) override {
-        auto it = options.find(id);
-        if (!out || it == options.end()) return OM_E_FAIL;
-        *out = it->second;
-        return OM_S_OK;
-    }
-    OmResult QueueRecord(IByteStream*, uint16_t, uint16_t) override { return OM_E_FAIL; }
-    IBinaryStreamComposer* NewPacket() override { return nullptr; }
-    OmResult Send(IBinaryStreamComposer* packet, uint16_t, uint16_t) override {
-        if (packet) packet->Release();
-        return OM_E_FAIL;
-    }
-    IBinaryStreamComposer* Withdraw(uint16_t, uint16_t) override { return nullptr; }
-    OmResult Pump(uint32_t) override {
-        auto callback =
-            reinterpret_cast<OmQueuePresendCallback>(options[OM_QUEUE_PRESEND_CALLBACK]);
-        if (callback) callback(options[OM_QUEUE_PRESEND_CONTEXT], this);
-        return OM_S_OK;
-    }
-    OmResult Receive(IBinaryStreamComposer**, uint16_t*, uint16_t*) override { return OM_E_FAIL; }
-
-    std::map<int32_t, uintptr_t> options;
-};
-
-struct Sent {
-    uint16_t type;
-    uint16_t flags;
-    std::vector<uint8_t> bytes;
-};
-
-// The network client: what the game sends waits in `queued` (Withdraw takes it back).
-class RecordingClient final : public OmObject<RecordingClient, IOmAerovantClient> {
-public:
-    RecordingClient() { queue = new RecordingQueue; }
-    ~RecordingClient() { queue->Release(); }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IOmAerovantClient, this}});
-    }
-    OmResult Init(const char*) override { return OM_S_OK; }
-    OmResult Close() override { return OM_S_OK; }
-    OmResult TvStartSessionJoin(TvProgressCallback, void*, const void*, uint32_t) override {
-        return OM_S_OK;
-    }
-    OmResult Stop() override { return OM_S_OK; }
-    OmResult Poll(uint32_t) override { return OM_S_OK; }
-    OmResult SetLogCallback(TvLogCallback, void*) override { return OM_S_OK; }
-    OmResult OnMessage(IBinaryStreamComposer*, uint16_t, uint16_t) override { return OM_S_OK; }
-    IBinaryStreamComposer* NewPacket() override {
-        ComRef<IByteStream> stream;
-        if (OmNewMemoryStream(stream.put()) < 0) return nullptr;
-        IBinaryStreamComposer* packet = nullptr;
-        if (OmCreate(CLSID_BinaryStreamComposer, IID_IBinaryStreamComposer,
-                     reinterpret_cast<void**>(&packet)) < 0)
-            return nullptr;
-        packet->Attach(stream.get(), OM_COMPOSER_WRITE);
-        return packet;
-    }
-    OmResult Send(IBinaryStreamComposer* packet, uint16_t type, uint16_t flags) override {
-        if (!packet) return OM_E_FAIL;
-        queued.push_back({type, flags, payload(packet)});
-        packet->Release();
-        return OM_S_OK;
-    }
-    IBinaryStreamComposer* Withdraw(uint16_t type, uint16_t flags) override {
-        for (auto it = queued.begin(); it != queued.end(); ++it) {
-            if (it->type != type || it->flags != flags) continue;
-            ComRef<IBinaryStreamComposer> packet = reader(it->bytes);
-            queued.erase(it);
-            return packet.detach();
-        }
-        return nullptr;
-    }
-    OmResult GetLocalPlayer(TvPlayerInfo** out) override {
-        *out = &local;
-        return OM_S_OK;
-    }
-    OmResult SetQueueCallback(OmQueueSystemCallback, uintptr_t) override { return OM_S_OK; }
-    OmResult GetQueueCallback(OmQueueSystemCallback*, uintptr_t*) override { return OM_E_FAIL; }
-    OmResult SetMessageHandler(TvMessageHandler, void*) override { return OM_S_OK; }
-    OmResult GetMessageHandler(TvMessageHandler*, void**) override { return OM_E_FAIL; }
-    IPacketQueue* GetPacketQueue() override { return queue; }
-    OmResult SetStatusPage(TvStatusPage, void*) override { return OM_S_OK; }
-
-    std::vector<Sent> queued;
-    RecordingQueue* queue;
-    TvPlayerInfo local{};
-};
 
 bool finite(float v) {
     return std::isfinite(v);
@@ -297,8 +160,8 @@ std::vector<uint8_t> joined(int32_t slot, const char* name, LgVector at) {
 struct Match {
     std::string box, world;
     // Made once the framework runs (its allocator serves them).
-    FixedTimer* timer = nullptr;
-    SilentProfiler* profiler = nullptr;
+    fixtures::ManualTimer* timer = nullptr;
+    fixtures::RecordingProfiler* profiler = nullptr;
     RecordingClient* client = nullptr;
     TvGameSettings settings{};
     TavrinClientGame* game = nullptr;
@@ -306,8 +169,9 @@ struct Match {
 
     Match() {
         fuzzing::start_game_data();
-        timer = new FixedTimer;
-        profiler = new SilentProfiler;
+        timer = new fixtures::ManualTimer;
+        timer->total_ms = kStartMs;
+        profiler = new fixtures::RecordingProfiler;
         client = new RecordingClient;
         require(timer && profiler && client && client->queue, "the match's neighbours are made");
         IObjectManager* manager = OmGetObjectManager();
@@ -416,6 +280,7 @@ struct Match {
     void reset() {
         require(game->RestartMatch(saved) >= 0, "the match restarts");
         client->queued.clear();
+        profiler->stages.clear();
         timer->total_ms = kStartMs;
         platform::set_virtual_time(kStartMs);
     }

@@ -50,13 +50,13 @@
 #include "frontend/setup/game_setup.h"
 #include "frontend/setup/window_hook.h"
 #include "fuzz/data_harness.h"
-#include "fuzz/frontend_state.h"
 #include "fuzz/lobby/lobby_messages.h"
 #include "fuzz/net_harness.h"
 #include "game/world/tv_object.h"
 #include "net/client/om_aerovant_client.h"
 #include "net/messages/client_states.h"
 #include "platform/clock.h"
+#include "tests/fixtures/menu_session_state.h"
 #include "tests/frontend/single/fixture_game.h"
 #include "tools/mpserver/mp_messages.h"
 
@@ -724,8 +724,8 @@ const TvMenuEntryPoints kEntryPoints = {
 
 // --- The fixture -------------------------------------------------------------------------------
 
-const fuzzing::MenuSessionState& fixture() {
-    static const fuzzing::MenuSessionState state = [] {
+const fixtures::MenuSessionState& fixture() {
+    static const fixtures::MenuSessionState state = [] {
         fuzzing::start_data_framework();
         make_scripted_messages();
         TvInstallMenuEntryPoints(&kEntryPoints);
@@ -738,7 +738,7 @@ const fuzzing::MenuSessionState& fixture() {
         lobby_game = new LobbyGame;
         require(om_new_component(&client) >= 0, "the client double is made");
         TvSetNetworkClient(client);
-        return fuzzing::MenuSessionState::fixture();
+        return fixtures::MenuSessionState::fixture();
     }();
     return state;
 }

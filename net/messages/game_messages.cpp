@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -152,9 +154,10 @@ public:
     }
     bool check(bool condition, const char* reason) { return condition || fail(reason); }
 
-    // Room for `bits` more bits; taken from the budget.
+    // Room for `bits` more bits; taken from the budget (unless it was claimed already).
     bool need(uint64_t bits) {
         if (!ok()) return false;
+        if (prepaid_) return true;
         if (bits > left_) return fail("payload too short");
         left_ -= bits;
         return true;
@@ -241,6 +244,10 @@ public:
         return check(!text->empty(), "empty text");
     }
 
+    // While set, the fields read were paid for at once (a list whose every entry's room is
+    // claimed before any entry is read).
+    void set_prepaid(bool prepaid) { prepaid_ = prepaid; }
+
     template <class T>
     std::optional<T> finish(T&& record) {
         if (ok()) return std::move(record);
@@ -252,6 +259,7 @@ private:
     IBinaryStreamComposer* packet_;
     TvMessage type_;
     uint64_t left_ = 0;
+    bool prepaid_ = false;
     const char* reason_ = nullptr;
 };
 
@@ -312,655 +320,644 @@ struct Writer {
     }
 };
 
+// --- Field kinds -------------------------------------------------------------------------
+// A message is described once, as its fields in wire order; write_group() writes a record from
+// that description and read_group() reads and checks a payload into one.
+
+// What a field's value must be. The slot and the fire kind are checked as soon as they are read
+// (the kind decides the shape of what follows); the other rules once their group (a message,
+// the part before its tail, a tail, a list entry) has been read, in field order.
+enum class Rule : uint8_t { none, slot, fire_kind, status, side, object, damage, flight_time };
+
+constexpr bool checked_at_once(Rule rule) {
+    return rule == Rule::slot || rule == Rule::fire_kind;
+}
+
+// Why the value breaks the rule, or null.
+template <class T>
+const char* refusal(Rule rule, T value) {
+    switch (rule) {
+    case Rule::none: return nullptr;
+    case Rule::slot: return valid_slot(uint32_t(value)) ? nullptr : "bad slot";
+    case Rule::fire_kind:
+        return value == TV_FIRE_RELEASE || value == TV_FIRE_GUN ? nullptr : "bad fire kind";
+    case Rule::status: return valid_status(int32_t(value)) ? nullptr : "bad status";
+    case Rule::side: return valid_side(int32_t(value)) ? nullptr : "bad side";
+    case Rule::object: return valid_object(uint32_t(value)) ? nullptr : "bad object id";
+    case Rule::damage: return value >= 0 ? nullptr : "negative damage";
+    case Rule::flight_time: return value > 0 ? nullptr : "bad flight time";
+    }
+    return nullptr;
+}
+
+// An integer of `bits` bits (kind 1); a 32-bit one carries a signed or unsigned member alike.
+template <class R, class T>
+struct Int {
+    T R::*member;
+    uint32_t bits;
+    Rule rule = Rule::none;
+};
+template <class R, class T>
+Int(T R::*, uint32_t, Rule = Rule::none) -> Int<R, T>;
+
+// A 32-bit id taken as raw bits (kind 4).
+template <class R>
+struct Id {
+    uint32_t R::*member;
+};
+template <class R>
+Id(uint32_t R::*) -> Id<R>;
+
+// Finite floats: one, or N in a row.
+template <class R>
+struct Float {
+    float R::*member;
+    Rule rule = Rule::none;
+};
+template <class R>
+Float(float R::*, Rule = Rule::none) -> Float<R>;
+template <class R, size_t N>
+struct Floats {
+    float (R::*member)[N];
+};
+template <class R, size_t N>
+Floats(float (R::*)[N]) -> Floats<R, N>;
+
+// A 32-byte text field, terminated inside its field once read.
+template <class R>
+struct Text32 {
+    char (R::*member)[32];
+};
+template <class R>
+Text32(char (R::*)[32]) -> Text32<R>;
+
+template <class R>
+struct Position {
+    float (R::*member)[3];
+};
+template <class R>
+Position(float (R::*)[3]) -> Position<R>;
+
+// A direction; one that reads as zero is refused.
+template <class R>
+struct Direction {
+    float (R::*member)[3];
+};
+template <class R>
+Direction(float (R::*)[3]) -> Direction<R>;
+
+// A frame matrix, made orthonormal once read.
+template <class R>
+struct Matrix {
+    TvWireMatrix R::*member;
+};
+template <class R>
+Matrix(TvWireMatrix R::*) -> Matrix<R>;
+
+// A player-info record of the groups in `mask`; the server's carry a status and an object id
+// that are checked, a join request the pilot's own, which the server replaces.
+template <class R>
+struct Info {
+    TvPlayerInfo R::*member;
+    uint32_t mask;
+    bool from_server;
+};
+template <class R>
+Info(TvPlayerInfo R::*, uint32_t, bool) -> Info<R>;
+
+template <class R>
+struct PlaneState {
+    TvPlaneStateRecord R::*member;
+};
+template <class R>
+PlaneState(TvPlaneStateRecord R::*) -> PlaneState<R>;
+
+// A chat text: its length, then its characters.
+template <class R>
+struct Chat {
+    std::string R::*member;
+};
+template <class R>
+Chat(std::string R::*) -> Chat<R>;
+
+// Message 32's code per object id, each code 2 followed by its 16-bit damage.
+struct DamageCodes {};
+
+// Fields whose rules are checked once all of them have been read.
+template <class Fields>
+struct Group {
+    Fields fields;
+};
+template <class Fields>
+Group(Fields) -> Group<Fields>;
+
+// A count of `count_bits` bits, then that many entries.
+template <class R, class E, class Fields>
+struct List {
+    std::vector<E> R::*member;
+    uint32_t count_bits;
+    Fields entry;
+};
+template <class R, class E, class Fields>
+List(std::vector<E> R::*, uint32_t, Fields) -> List<R, E, Fields>;
+
+// A count as an int below the slot count, then that many entries of fixed size, whose room is
+// claimed for all of them before any is read.
+template <class R, class E, class Fields>
+struct SlotList {
+    std::vector<E> R::*member;
+    Fields entry;
+};
+template <class R, class E, class Fields>
+SlotList(std::vector<E> R::*, Fields) -> SlotList<R, E, Fields>;
+
+// The tail of message 43, chosen by the message's kind: kind 1 the release, kind 2 the gun.
+template <class M, class Gun, class Release>
+struct FireTail {
+    uint8_t M::*kind;
+    Gun gun;
+    Release release;
+};
+template <class M, class Gun, class Release>
+FireTail(uint8_t M::*, Gun, Release) -> FireTail<M, Gun, Release>;
+
+// --- The messages ------------------------------------------------------------------------
+// One description per record; a record without fields (an empty message) has none.
+
+template <class R>
+std::tuple<> layout(const R&) {
+    return {};
+}
+
+// Server to game.
+auto layout(const TvToClientPlayerId&) {
+    using M = TvToClientPlayerId;
+    return std::tuple{Id{&M::playerId}};
+}
+auto layout(const TvToClientJoinAccepted&) {
+    using M = TvToClientJoinAccepted;
+    return std::tuple{Info{&M::info, TV_INFO_JOIN_ACCEPTED, true}, Int{&M::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientPlayerJoined&) {
+    using M = TvToClientPlayerJoined;
+    return std::tuple{Info{&M::info, TV_INFO_PLAYER_JOINED, true}, Int{&M::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientGameParameters&) {
+    using M = TvToClientGameParameters;
+    return std::tuple{Int{&M::mission, 32}, Int{&M::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientKillTaken&) {
+    return std::tuple{Int{&TvToClientKillTaken::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientRespawn&) {
+    using M = TvToClientRespawn;
+    return std::tuple{Matrix{&M::matrix}, Int{&M::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientPlaneStates&) {
+    using E = TvPlaneStateEntry;
+    return std::tuple{
+        SlotList{&TvToClientPlaneStates::entries,
+                 std::tuple{Int{&E::time, 16}, Int{&E::fraction, 8}, PlaneState{&E::state}}}};
+}
+auto layout(const TvToClientStatus&) {
+    using M = TvToClientStatus;
+    return std::tuple{Int{&M::slot, 5, Rule::slot}, Int{&M::status, 32, Rule::status}};
+}
+auto layout(const TvToClientServerTime&) {
+    return std::tuple{Int{&TvToClientServerTime::time, 32}};
+}
+auto layout(const TvToClientTimeAnswer&) {
+    using M = TvToClientTimeAnswer;
+    return std::tuple{Int{&M::time, 32}, Int{&M::difference, 32}};
+}
+auto layout(const TvToClientDamage&) {
+    using M = TvToClientDamage;
+    return std::tuple{Int{&M::target, 32, Rule::object}, Int{&M::attacker, 32, Rule::object},
+                      Float{&M::damage, Rule::damage}};
+}
+auto layout(const TvToClientDamageStates&) {
+    return std::tuple{DamageCodes{}};
+}
+auto layout(const TvToClientPlaneChange&) {
+    using M = TvToClientPlaneChange;
+    return std::tuple{Int{&M::slot, 5, Rule::slot}, Text32{&M::planeId}};
+}
+auto layout(const TvToClientSideChange&) {
+    using M = TvToClientSideChange;
+    return std::tuple{Int{&M::slot, 5, Rule::slot}, Int{&M::side, 32, Rule::side}};
+}
+auto layout(const TvToClientKillScored&) {
+    using M = TvToClientKillScored;
+    return std::tuple{Int{&M::slot, 5, Rule::slot}, Int{&M::kills, 32},
+                      Int{&M::victim, 32, Rule::object}};
+}
+auto layout(const TvToClientPlayerLeft&) {
+    return std::tuple{Int{&TvToClientPlayerLeft::slot, 5, Rule::slot}};
+}
+auto layout(const TvToClientMatchFinished&) {
+    return std::tuple{Int{&TvToClientMatchFinished::winner, 5, Rule::slot}};
+}
+auto layout(const TvToClientNewMission&) {
+    return std::tuple{Int{&TvToClientNewMission::mission, 8}};
+}
+auto layout(const TvToClientClockCorrection&) {
+    return std::tuple{Int{&TvToClientClockCorrection::time, 32}};
+}
+auto layout(const TvToClientRemoteFire&) {
+    using M = TvToClientRemoteFire;
+    return std::tuple{
+        Group{std::tuple{Int{&M::kind, 8, Rule::fire_kind}, Position{&M::position},
+                         Direction{&M::directionA}, Direction{&M::directionB}, Float{&M::speed},
+                         Int{&M::shooter, 32, Rule::object}}},
+        FireTail{&M::kind, std::tuple{Direction{&M::aim}},
+                 std::tuple{Floats{&M::offset}, Float{&M::flightTime, Rule::flight_time}}}};
+}
+auto layout(const TvToClientChat&) {
+    return std::tuple{Chat{&TvToClientChat::text}};
+}
+auto layout(const TvToClientAim&) {
+    using M = TvToClientAim;
+    return std::tuple{Int{&M::slot, 3}, Direction{&M::direction}};
+}
+auto layout(const TvToClientEcho&) {
+    using M = TvToClientEcho;
+    return std::tuple{Int{&M::idA, 32}, Int{&M::idB, 32}, Float{&M::value}};
+}
+auto layout(const TvToClientPickup&) {
+    return std::tuple{Int{&TvToClientPickup::object, 32, Rule::object}};
+}
+auto layout(const TvToClientFinishedNoVote&) {
+    return std::tuple{Int{&TvToClientFinishedNoVote::slot, 5, Rule::slot}};
+}
+
+// Game to server.
+auto layout(const TvToServerJoinRequest&) {
+    return std::tuple{Info{&TvToServerJoinRequest::info, TV_INFO_JOIN_REQUEST, false}};
+}
+auto layout(const TvToServerKillTaken&) {
+    return std::tuple{Int{&TvToServerKillTaken::slot, 5, Rule::slot}};
+}
+auto layout(const TvToServerPlaneReport&) {
+    using M = TvToServerPlaneReport;
+    return std::tuple{Int{&M::time, 16}, Int{&M::fraction, 8}, PlaneState{&M::state}};
+}
+auto layout(const TvToServerStatus&) {
+    return std::tuple{Int{&TvToServerStatus::status, 32, Rule::status}};
+}
+auto layout(const TvToServerTimeSample&) {
+    return std::tuple{Int{&TvToServerTimeSample::estimate, 32}};
+}
+auto layout(const TvToServerDamage&) {
+    using M = TvToServerDamage;
+    return std::tuple{Int{&M::target, 32, Rule::object}, Int{&M::attacker, 32, Rule::object},
+                      Float{&M::damage, Rule::damage}};
+}
+auto layout(const TvToServerPlaneChange&) {
+    return std::tuple{Text32{&TvToServerPlaneChange::planeId}};
+}
+auto layout(const TvToServerSideChange&) {
+    return std::tuple{Int{&TvToServerSideChange::side, 32, Rule::side}};
+}
+auto layout(const TvToServerMapVote&) {
+    using M = TvToServerMapVote;
+    return std::tuple{Int{&M::map, 8}, Int{&M::weight, 8}};
+}
+auto layout(const TvToServerRemoteFire&) {
+    using M = TvToServerRemoteFire;
+    using E = TvFireEntry;
+    return std::tuple{
+        Int{&M::kind, 8, Rule::fire_kind},
+        Position{&M::position},
+        Direction{&M::heading},
+        Direction{&M::velocity},
+        Float{&M::speed},
+        List{&M::entries, 3,
+             std::tuple{Int{&E::slot, 3},
+                        FireTail{&M::kind, std::tuple{Direction{&E::aim}},
+                                 std::tuple{Floats{&E::offset},
+                                            Float{&E::flightTime, Rule::flight_time}}}}}};
+}
+auto layout(const TvToServerChat&) {
+    return std::tuple{Chat{&TvToServerChat::text}};
+}
+auto layout(const TvToServerAim&) {
+    using M = TvToServerAim;
+    using E = TvAimEntry;
+    return std::tuple{Int{&M::slot, 3},
+                      List{&M::entries, 3, std::tuple{Int{&E::slot, 3}, Direction{&E::direction}}}};
+}
+auto layout(const TvToServerEcho&) {
+    using M = TvToServerEcho;
+    return std::tuple{Int{&M::idA, 32}, Int{&M::idB, 32}, Float{&M::value}};
+}
+auto layout(const TvToServerPickup&) {
+    return std::tuple{Int{&TvToServerPickup::object, 32, Rule::object}};
+}
+
+// --- Writing a description ---------------------------------------------------------------
+// Each writes field `f` of record `r` (an entry's message is `m`).
+
+template <class F, class R, class M>
+void write_group(Writer& w, const F& fields, const R& r, const M& m);
+
+template <class R, class T, class M>
+void write(Writer& w, const Int<R, T>& f, const R& r, const M&) {
+    w.u(f.bits, uint32_t(r.*f.member));
+}
+template <class R, class M>
+void write(Writer& w, const Id<R>& f, const R& r, const M&) {
+    w.id(r.*f.member);
+}
+template <class R, class M>
+void write(Writer& w, const Float<R>& f, const R& r, const M&) {
+    w.f32(r.*f.member);
+}
+template <class R, size_t N, class M>
+void write(Writer& w, const Floats<R, N>& f, const R& r, const M&) {
+    for (float value : r.*f.member) w.f32(value);
+}
+template <class R, class M>
+void write(Writer& w, const Text32<R>& f, const R& r, const M&) {
+    w.text32(r.*f.member);
+}
+template <class R, class M>
+void write(Writer& w, const Position<R>& f, const R& r, const M&) {
+    w.position(r.*f.member);
+}
+template <class R, class M>
+void write(Writer& w, const Direction<R>& f, const R& r, const M&) {
+    w.direction(r.*f.member);
+}
+template <class R, class M>
+void write(Writer& w, const Matrix<R>& f, const R& r, const M&) {
+    w.matrix((r.*f.member).m);
+}
+template <class R, class M>
+void write(Writer& w, const Info<R>& f, const R& r, const M&) {
+    w.info(r.*f.member, f.mask);
+}
+template <class R, class M>
+void write(Writer& w, const PlaneState<R>& f, const R& r, const M&) {
+    w.plane_state(r.*f.member);
+}
+template <class R, class M>
+void write(Writer& w, const Chat<R>& f, const R& r, const M&) {
+    w.chat(r.*f.member);
+}
+template <class M>
+void write(Writer& w, const DamageCodes&, const TvToClientDamageStates& r, const M&) {
+    for (uint32_t id = 0; id < TV_DAMAGE_STATE_OBJECTS; ++id) {
+        w.u(2, r.codes[id]);
+        if (r.codes[id] == 2) w.u(16, r.damage[id]);
+    }
+}
+template <class F, class R, class M>
+void write(Writer& w, const Group<F>& f, const R& r, const M& m) {
+    write_group(w, f.fields, r, m);
+}
+template <class R, class E, class F, class M>
+void write(Writer& w, const List<R, E, F>& f, const R& r, const M&) {
+    w.u(f.count_bits, uint32_t((r.*f.member).size()));
+    for (const E& entry : r.*f.member) write_group(w, f.entry, entry, r);
+}
+template <class R, class E, class F, class M>
+void write(Writer& w, const SlotList<R, E, F>& f, const R& r, const M&) {
+    w.i32(int32_t((r.*f.member).size()));
+    for (const E& entry : r.*f.member) write_group(w, f.entry, entry, r);
+}
+template <class M, class G, class L, class R>
+void write(Writer& w, const FireTail<M, G, L>& f, const R& r, const M& m) {
+    // Another kind carries no tail.
+    if (m.*f.kind == TV_FIRE_GUN)
+        write_group(w, f.gun, r, m);
+    else if (m.*f.kind == TV_FIRE_RELEASE)
+        write_group(w, f.release, r, m);
+}
+
+template <class F, class R, class M>
+void write_group(Writer& w, const F& fields, const R& r, const M& m) {
+    std::apply([&](const auto&... f) { (write(w, f, r, m), ...); }, fields);
+}
+
+// --- Reading a description ---------------------------------------------------------------
+// Each reads field `f` into record `r` (an entry's message is `m`): false once dropped.
+
+template <class F, class R, class M>
+bool read_group(Reader& in, const F& fields, R& r, M& m);
+
+template <class R, class T, class M>
+bool read(Reader& in, const Int<R, T>& f, R& r, M&) {
+    uint32_t value = 0;
+    if (!in.u(f.bits, &value)) return false;
+    r.*f.member = T(value);
+    const char* why = checked_at_once(f.rule) ? refusal(f.rule, value) : nullptr;
+    return !why || in.fail(why);
+}
+template <class R, class M>
+bool read(Reader& in, const Id<R>& f, R& r, M&) {
+    return in.id(&(r.*f.member));
+}
+template <class R, class M>
+bool read(Reader& in, const Float<R>& f, R& r, M&) {
+    return in.f32(&(r.*f.member));
+}
+template <class R, size_t N, class M>
+bool read(Reader& in, const Floats<R, N>& f, R& r, M&) {
+    for (float& value : r.*f.member)
+        if (!in.f32(&value)) return false;
+    return true;
+}
+template <class R, class M>
+bool read(Reader& in, const Text32<R>& f, R& r, M&) {
+    return in.text32(r.*f.member);
+}
+template <class R, class M>
+bool read(Reader& in, const Position<R>& f, R& r, M&) {
+    return in.position(r.*f.member);
+}
+template <class R, class M>
+bool read(Reader& in, const Direction<R>& f, R& r, M&) {
+    return in.direction(r.*f.member);
+}
+template <class R, class M>
+bool read(Reader& in, const Matrix<R>& f, R& r, M&) {
+    return in.matrix((r.*f.member).m);
+}
+template <class R, class M>
+bool read(Reader& in, const Info<R>& f, R& r, M&) {
+    return in.info(&(r.*f.member), f.mask, f.from_server);
+}
+template <class R, class M>
+bool read(Reader& in, const PlaneState<R>& f, R& r, M&) {
+    return in.plane_state(&(r.*f.member));
+}
+template <class R, class M>
+bool read(Reader& in, const Chat<R>& f, R& r, M&) {
+    return in.chat(&(r.*f.member));
+}
+// Every code 2 is followed by its 16-bit value, whether or not the id names an object here:
+// skipping it for a missing object would shift every later field.
+template <class M>
+bool read(Reader& in, const DamageCodes&, TvToClientDamageStates& r, M&) {
+    for (uint32_t id = 0; id < TV_DAMAGE_STATE_OBJECTS && in.ok(); ++id) {
+        uint32_t code = 0, value = 0;
+        if (!in.u(2, &code) || !in.check(code <= 2, "bad damage code")) break;
+        r.codes[id] = uint8_t(code);
+        if (code == 2 && in.u(16, &value)) r.damage[id] = uint16_t(value);
+    }
+    return in.ok();
+}
+template <class F, class R, class M>
+bool read(Reader& in, const Group<F>& f, R& r, M& m) {
+    return read_group(in, f.fields, r, m);
+}
+template <class R, class E, class F, class M>
+bool read(Reader& in, const List<R, E, F>& f, R& r, M&) {
+    uint32_t count = 0;
+    in.u(f.count_bits, &count);
+    for (uint32_t i = 0; i < count && in.ok(); ++i) {
+        E entry;
+        read_group(in, f.entry, entry, r);
+        (r.*f.member).push_back(entry);
+    }
+    return in.ok();
+}
+
+// Bits of an entry of a slot list.
+template <class R, class T>
+constexpr uint64_t fixed_bits(const Int<R, T>& f) {
+    return f.bits;
+}
+template <class R>
+constexpr uint64_t fixed_bits(const PlaneState<R>&) {
+    return plane_state_bits;
+}
+
+template <class R, class E, class F, class M>
+bool read(Reader& in, const SlotList<R, E, F>& f, R& r, M&) {
+    uint32_t word = 0;
+    const uint64_t entry_bits =
+        std::apply([](const auto&... field) { return (fixed_bits(field) + ...); }, f.entry);
+    // The whole count's entries must be there before any is read.
+    if (!in.u(32, &word) ||
+        !in.check(int32_t(word) >= 0 && int32_t(word) < int32_t(TV_PLAYER_SLOTS), "bad count") ||
+        !in.need(uint64_t(word) * entry_bits))
+        return false;
+    (r.*f.member).resize(size_t(word));
+    in.set_prepaid(true);
+    for (E& entry : r.*f.member)
+        if (!read_group(in, f.entry, entry, r)) break;
+    in.set_prepaid(false);
+    return in.ok();
+}
+template <class M, class G, class L, class R>
+bool read(Reader& in, const FireTail<M, G, L>& f, R& r, M& m) {
+    if (m.*f.kind == TV_FIRE_GUN) return read_group(in, f.gun, r, m);
+    if (m.*f.kind == TV_FIRE_RELEASE) return read_group(in, f.release, r, m);
+    return true;
+}
+
+// The rules checked once a group has been read.
+template <class R, class T>
+bool settle(Reader& in, const Int<R, T>& f, const R& r) {
+    const char* why = checked_at_once(f.rule) ? nullptr : refusal(f.rule, r.*f.member);
+    return !why || in.fail(why);
+}
+template <class R>
+bool settle(Reader& in, const Float<R>& f, const R& r) {
+    const char* why = refusal(f.rule, r.*f.member);
+    return !why || in.fail(why);
+}
+template <class F, class R>
+bool settle(Reader&, const F&, const R&) {
+    return true;
+}
+
+template <class F, class R, class M>
+bool read_group(Reader& in, const F& fields, R& r, M& m) {
+    return std::apply([&](const auto&... f) { return (read(in, f, r, m) && ...); }, fields) &&
+           std::apply([&](const auto&... f) { return (settle(in, f, r) && ...); }, fields);
+}
+
+template <class R>
+OmResult encode(IBinaryStreamComposer* packet, const R& record) {
+    Writer w(packet);
+    write_group(w, layout(record), record, record);
+    return w.result;
+}
+
+template <class R>
+std::optional<R> decode(IBinaryStreamComposer* packet) {
+    Reader in(packet, R::type);
+    // Message 32's record is large: it is built off the stack.
+    auto record = std::make_unique<R>();
+    read_group(in, layout(*record), *record, *record);
+    return in.finish(std::move(*record));
+}
+
 } // namespace
 
 void TvSetDropSink(TvDropSink sink) {
     drop_sink.store(sink);
 }
 
-// --- Server to game ----------------------------------------------------------------------
+// --- The messages' encoders and decoders -------------------------------------------------
 
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlayerId& m) {
-    Writer w(p);
-    w.id(m.playerId);
-    return w.result;
-}
-std::optional<TvToClientPlayerId> TvDecodeToClientPlayerId(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPlayerId::type);
-    TvToClientPlayerId m;
-    r.id(&m.playerId);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientJoinAccepted& m) {
-    Writer w(p);
-    w.info(m.info, TV_INFO_JOIN_ACCEPTED);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientJoinAccepted> TvDecodeToClientJoinAccepted(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientJoinAccepted::type);
-    TvToClientJoinAccepted m;
-    r.info(&m.info, TV_INFO_JOIN_ACCEPTED, true) && r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlayerJoined& m) {
-    Writer w(p);
-    w.info(m.info, TV_INFO_PLAYER_JOINED);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientPlayerJoined> TvDecodeToClientPlayerJoined(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPlayerJoined::type);
-    TvToClientPlayerJoined m;
-    r.info(&m.info, TV_INFO_PLAYER_JOINED, true) && r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientGameParameters& m) {
-    Writer w(p);
-    w.i32(m.mission);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientGameParameters> TvDecodeToClientGameParameters(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientGameParameters::type);
-    TvToClientGameParameters m;
-    r.i32(&m.mission) && r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientKillTaken& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientKillTaken> TvDecodeToClientKillTaken(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientKillTaken::type);
-    TvToClientKillTaken m;
-    r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientRespawn& m) {
-    Writer w(p);
-    w.matrix(m.matrix.m);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientRespawn> TvDecodeToClientRespawn(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientRespawn::type);
-    TvToClientRespawn m;
-    r.matrix(m.matrix.m) && r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlaneStates& m) {
-    Writer w(p);
-    w.i32(int32_t(m.entries.size()));
-    for (const TvPlaneStateEntry& e : m.entries) {
-        w.u(16, e.time);
-        w.u(8, e.fraction);
-        w.plane_state(e.state);
+#define TV_MESSAGE_CODEC(Record, decoder)                                                          \
+    OmResult TvEncode(IBinaryStreamComposer* packet, const Record& m) {                            \
+        return encode(packet, m);                                                                  \
+    }                                                                                              \
+    std::optional<Record> decoder(IBinaryStreamComposer* packet) {                                 \
+        return decode<Record>(packet);                                                             \
     }
-    return w.result;
-}
-std::optional<TvToClientPlaneStates> TvDecodeToClientPlaneStates(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPlaneStates::type);
-    TvToClientPlaneStates m;
-    int32_t count = 0;
-    // The whole count's entries must be there before any is read.
-    r.i32(&count) && r.check(count >= 0 && count < int32_t(TV_PLAYER_SLOTS), "bad count") &&
-        r.need(uint64_t(count) * (24 + plane_state_bits));
-    if (r.ok()) {
-        m.entries.resize(size_t(count));
-        for (TvPlaneStateEntry& e : m.entries) {
-            uint32_t time = 0, fraction = 0;
-            // Sizes were checked for every entry at once.
-            p->Field(OM_FIELD_INTEGER, 16, &time);
-            p->Field(OM_FIELD_INTEGER, 8, &fraction);
-            e.time = uint16_t(time);
-            e.fraction = uint8_t(fraction);
-            e.state = TvPlaneStateRecord{};
-            TvSerializePlaneState(p, &e.state, &e.state.slot);
-            const float* d = e.state.direction;
-            if (!r.check(valid_slot(e.state.slot), "bad slot") ||
-                !r.check(d[0] != 0 || d[1] != 0 || d[2] != 0, "zero direction") ||
-                !r.check(std::isfinite(e.state.speed), "number not finite"))
-                break;
-        }
-    }
-    return r.finish(std::move(m));
-}
 
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientStatus& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    w.i32(m.status);
-    return w.result;
-}
-std::optional<TvToClientStatus> TvDecodeToClientStatus(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientStatus::type);
-    TvToClientStatus m;
-    r.slot(&m.slot) && r.i32(&m.status) && r.check(valid_status(m.status), "bad status");
-    return r.finish(std::move(m));
-}
+TV_MESSAGE_CODEC(TvToClientPlayerId, TvDecodeToClientPlayerId)
+TV_MESSAGE_CODEC(TvToClientJoinAccepted, TvDecodeToClientJoinAccepted)
+TV_MESSAGE_CODEC(TvToClientPlayerJoined, TvDecodeToClientPlayerJoined)
+TV_MESSAGE_CODEC(TvToClientGameParameters, TvDecodeToClientGameParameters)
+TV_MESSAGE_CODEC(TvToClientKillTaken, TvDecodeToClientKillTaken)
+TV_MESSAGE_CODEC(TvToClientRespawn, TvDecodeToClientRespawn)
+TV_MESSAGE_CODEC(TvToClientPlaneStates, TvDecodeToClientPlaneStates)
+TV_MESSAGE_CODEC(TvToClientStatus, TvDecodeToClientStatus)
+TV_MESSAGE_CODEC(TvToClientServerTime, TvDecodeToClientServerTime)
+TV_MESSAGE_CODEC(TvToClientTimeAnswer, TvDecodeToClientTimeAnswer)
+TV_MESSAGE_CODEC(TvToClientDamage, TvDecodeToClientDamage)
+TV_MESSAGE_CODEC(TvToClientDamageStates, TvDecodeToClientDamageStates)
+TV_MESSAGE_CODEC(TvToClientPlaneChange, TvDecodeToClientPlaneChange)
+TV_MESSAGE_CODEC(TvToClientSideChange, TvDecodeToClientSideChange)
+TV_MESSAGE_CODEC(TvToClientKillScored, TvDecodeToClientKillScored)
+TV_MESSAGE_CODEC(TvToClientPlayerLeft, TvDecodeToClientPlayerLeft)
+TV_MESSAGE_CODEC(TvToClientMatchFinished, TvDecodeToClientMatchFinished)
+TV_MESSAGE_CODEC(TvToClientNewMission, TvDecodeToClientNewMission)
+TV_MESSAGE_CODEC(TvToClientClockCorrection, TvDecodeToClientClockCorrection)
+TV_MESSAGE_CODEC(TvToClientRemoteFire, TvDecodeToClientRemoteFire)
+TV_MESSAGE_CODEC(TvToClientChat, TvDecodeToClientChat)
+TV_MESSAGE_CODEC(TvToClientAim, TvDecodeToClientAim)
+TV_MESSAGE_CODEC(TvToClientEcho, TvDecodeToClientEcho)
+TV_MESSAGE_CODEC(TvToClientDisconnected, TvDecodeToClientDisconnected)
+TV_MESSAGE_CODEC(TvToClientVotingInProgress, TvDecodeToClientVotingInProgress)
+TV_MESSAGE_CODEC(TvToClientPlayerLimit, TvDecodeToClientPlayerLimit)
+TV_MESSAGE_CODEC(TvToClientPickup, TvDecodeToClientPickup)
+TV_MESSAGE_CODEC(TvToClientFinishedNoVote, TvDecodeToClientFinishedNoVote)
 
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientServerTime& m) {
-    Writer w(p);
-    w.i32(m.time);
-    return w.result;
-}
-std::optional<TvToClientServerTime> TvDecodeToClientServerTime(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientServerTime::type);
-    TvToClientServerTime m;
-    r.i32(&m.time);
-    return r.finish(std::move(m));
-}
+TV_MESSAGE_CODEC(TvToServerJoinRequest, TvDecodeToServerJoinRequest)
+TV_MESSAGE_CODEC(TvToServerKillTaken, TvDecodeToServerKillTaken)
+TV_MESSAGE_CODEC(TvToServerRespawnRequest, TvDecodeToServerRespawnRequest)
+TV_MESSAGE_CODEC(TvToServerPlaneReport, TvDecodeToServerPlaneReport)
+TV_MESSAGE_CODEC(TvToServerStatus, TvDecodeToServerStatus)
+TV_MESSAGE_CODEC(TvToServerTimeRequest, TvDecodeToServerTimeRequest)
+TV_MESSAGE_CODEC(TvToServerTimeSample, TvDecodeToServerTimeSample)
+TV_MESSAGE_CODEC(TvToServerDamage, TvDecodeToServerDamage)
+TV_MESSAGE_CODEC(TvToServerPlaneChange, TvDecodeToServerPlaneChange)
+TV_MESSAGE_CODEC(TvToServerSideChange, TvDecodeToServerSideChange)
+TV_MESSAGE_CODEC(TvToServerMapVote, TvDecodeToServerMapVote)
+TV_MESSAGE_CODEC(TvToServerRemoteFire, TvDecodeToServerRemoteFire)
+TV_MESSAGE_CODEC(TvToServerChat, TvDecodeToServerChat)
+TV_MESSAGE_CODEC(TvToServerAim, TvDecodeToServerAim)
+TV_MESSAGE_CODEC(TvToServerEcho, TvDecodeToServerEcho)
+TV_MESSAGE_CODEC(TvToServerPickup, TvDecodeToServerPickup)
 
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientTimeAnswer& m) {
-    Writer w(p);
-    w.i32(m.time);
-    w.i32(m.difference);
-    return w.result;
-}
-std::optional<TvToClientTimeAnswer> TvDecodeToClientTimeAnswer(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientTimeAnswer::type);
-    TvToClientTimeAnswer m;
-    r.i32(&m.time) && r.i32(&m.difference);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientDamage& m) {
-    Writer w(p);
-    w.i32(int32_t(m.target));
-    w.i32(int32_t(m.attacker));
-    w.f32(m.damage);
-    return w.result;
-}
-std::optional<TvToClientDamage> TvDecodeToClientDamage(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientDamage::type);
-    TvToClientDamage m;
-    r.u(32, &m.target) && r.u(32, &m.attacker) && r.f32(&m.damage) &&
-        r.check(valid_object(m.target) && valid_object(m.attacker), "bad object id") &&
-        r.check(m.damage >= 0, "negative damage");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientDamageStates& m) {
-    Writer w(p);
-    for (uint32_t id = 0; id < TV_DAMAGE_STATE_OBJECTS; ++id) {
-        w.u(2, m.codes[id]);
-        if (m.codes[id] == 2) w.u(16, m.damage[id]);
-    }
-    return w.result;
-}
-// Every code 2 is followed by its 16-bit value, whether or not the id names an object here:
-// skipping it for a missing object would shift every later field.
-std::optional<TvToClientDamageStates> TvDecodeToClientDamageStates(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientDamageStates::type);
-    auto m = std::make_unique<TvToClientDamageStates>();
-    for (uint32_t id = 0; id < TV_DAMAGE_STATE_OBJECTS && r.ok(); ++id) {
-        uint32_t code = 0, value = 0;
-        if (!r.u(2, &code) || !r.check(code <= 2, "bad damage code")) break;
-        m->codes[id] = uint8_t(code);
-        if (code == 2 && r.u(16, &value)) m->damage[id] = uint16_t(value);
-    }
-    return r.finish(std::move(*m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlaneChange& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    w.text32(m.planeId);
-    return w.result;
-}
-std::optional<TvToClientPlaneChange> TvDecodeToClientPlaneChange(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPlaneChange::type);
-    TvToClientPlaneChange m;
-    r.slot(&m.slot) && r.text32(m.planeId);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientSideChange& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    w.i32(m.side);
-    return w.result;
-}
-std::optional<TvToClientSideChange> TvDecodeToClientSideChange(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientSideChange::type);
-    TvToClientSideChange m;
-    r.slot(&m.slot) && r.i32(&m.side) && r.check(valid_side(m.side), "bad side");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientKillScored& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    w.i32(m.kills);
-    w.i32(int32_t(m.victim));
-    return w.result;
-}
-std::optional<TvToClientKillScored> TvDecodeToClientKillScored(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientKillScored::type);
-    TvToClientKillScored m;
-    r.slot(&m.slot) && r.i32(&m.kills) && r.u(32, &m.victim) &&
-        r.check(valid_object(m.victim), "bad object id");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlayerLeft& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientPlayerLeft> TvDecodeToClientPlayerLeft(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPlayerLeft::type);
-    TvToClientPlayerLeft m;
-    r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientMatchFinished& m) {
-    Writer w(p);
-    w.u(5, m.winner);
-    return w.result;
-}
-std::optional<TvToClientMatchFinished> TvDecodeToClientMatchFinished(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientMatchFinished::type);
-    TvToClientMatchFinished m;
-    r.slot(&m.winner);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientNewMission& m) {
-    Writer w(p);
-    w.u(8, m.mission);
-    return w.result;
-}
-std::optional<TvToClientNewMission> TvDecodeToClientNewMission(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientNewMission::type);
-    TvToClientNewMission m;
-    uint32_t mission = 0;
-    if (r.u(8, &mission)) m.mission = uint8_t(mission);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientClockCorrection& m) {
-    Writer w(p);
-    w.i32(m.time);
-    return w.result;
-}
-std::optional<TvToClientClockCorrection> TvDecodeToClientClockCorrection(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientClockCorrection::type);
-    TvToClientClockCorrection m;
-    r.i32(&m.time);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientRemoteFire& m) {
-    Writer w(p);
-    w.u(8, m.kind);
-    w.position(m.position);
-    w.direction(m.directionA);
-    w.direction(m.directionB);
-    w.f32(m.speed);
-    w.i32(int32_t(m.shooter));
-    if (m.kind == TV_FIRE_GUN) {
-        w.direction(m.aim);
-    } else {
-        for (float f : m.offset) w.f32(f);
-        w.f32(m.flightTime);
-    }
-    return w.result;
-}
-std::optional<TvToClientRemoteFire> TvDecodeToClientRemoteFire(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientRemoteFire::type);
-    TvToClientRemoteFire m;
-    uint32_t kind = 0;
-    r.u(8, &kind) && r.check(kind == TV_FIRE_RELEASE || kind == TV_FIRE_GUN, "bad fire kind") &&
-        r.position(m.position) && r.direction(m.directionA) && r.direction(m.directionB) &&
-        r.f32(&m.speed) && r.u(32, &m.shooter) && r.check(valid_object(m.shooter), "bad object id");
-    m.kind = uint8_t(kind);
-    if (r.ok() && kind == TV_FIRE_GUN) r.direction(m.aim);
-    if (r.ok() && kind == TV_FIRE_RELEASE) {
-        r.f32(&m.offset[0]) && r.f32(&m.offset[1]) && r.f32(&m.offset[2]) && r.f32(&m.flightTime) &&
-            r.check(m.flightTime > 0, "bad flight time");
-    }
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientChat& m) {
-    Writer w(p);
-    w.chat(m.text);
-    return w.result;
-}
-std::optional<TvToClientChat> TvDecodeToClientChat(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientChat::type);
-    TvToClientChat m;
-    r.chat(&m.text);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientAim& m) {
-    Writer w(p);
-    w.u(3, m.slot);
-    w.direction(m.direction);
-    return w.result;
-}
-std::optional<TvToClientAim> TvDecodeToClientAim(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientAim::type);
-    TvToClientAim m;
-    r.u(3, &m.slot) && r.direction(m.direction);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientEcho& m) {
-    Writer w(p);
-    w.i32(m.idA);
-    w.i32(m.idB);
-    w.f32(m.value);
-    return w.result;
-}
-std::optional<TvToClientEcho> TvDecodeToClientEcho(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientEcho::type);
-    TvToClientEcho m;
-    r.i32(&m.idA) && r.i32(&m.idB) && r.f32(&m.value);
-    return r.finish(std::move(m));
-}
-
-namespace {
-template <class T>
-std::optional<T> decode_empty(IBinaryStreamComposer* p) {
-    Reader r(p, T::type);
-    return r.finish(T{});
-}
-} // namespace
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientDisconnected&) {
-    return Writer(p).result;
-}
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientVotingInProgress&) {
-    return Writer(p).result;
-}
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPlayerLimit&) {
-    return Writer(p).result;
-}
-std::optional<TvToClientDisconnected> TvDecodeToClientDisconnected(IBinaryStreamComposer* p) {
-    return decode_empty<TvToClientDisconnected>(p);
-}
-std::optional<TvToClientVotingInProgress>
-TvDecodeToClientVotingInProgress(IBinaryStreamComposer* p) {
-    return decode_empty<TvToClientVotingInProgress>(p);
-}
-std::optional<TvToClientPlayerLimit> TvDecodeToClientPlayerLimit(IBinaryStreamComposer* p) {
-    return decode_empty<TvToClientPlayerLimit>(p);
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientPickup& m) {
-    Writer w(p);
-    w.i32(int32_t(m.object));
-    return w.result;
-}
-std::optional<TvToClientPickup> TvDecodeToClientPickup(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientPickup::type);
-    TvToClientPickup m;
-    r.u(32, &m.object) && r.check(valid_object(m.object), "bad object id");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToClientFinishedNoVote& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToClientFinishedNoVote> TvDecodeToClientFinishedNoVote(IBinaryStreamComposer* p) {
-    Reader r(p, TvToClientFinishedNoVote::type);
-    TvToClientFinishedNoVote m;
-    r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-// --- Game to server ----------------------------------------------------------------------
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerJoinRequest& m) {
-    Writer w(p);
-    w.info(m.info, TV_INFO_JOIN_REQUEST);
-    return w.result;
-}
-std::optional<TvToServerJoinRequest> TvDecodeToServerJoinRequest(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerJoinRequest::type);
-    TvToServerJoinRequest m;
-    r.info(&m.info, TV_INFO_JOIN_REQUEST, false);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerKillTaken& m) {
-    Writer w(p);
-    w.u(5, m.slot);
-    return w.result;
-}
-std::optional<TvToServerKillTaken> TvDecodeToServerKillTaken(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerKillTaken::type);
-    TvToServerKillTaken m;
-    r.slot(&m.slot);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerRespawnRequest&) {
-    return Writer(p).result;
-}
-std::optional<TvToServerRespawnRequest> TvDecodeToServerRespawnRequest(IBinaryStreamComposer* p) {
-    return decode_empty<TvToServerRespawnRequest>(p);
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerPlaneReport& m) {
-    Writer w(p);
-    w.u(16, m.time);
-    w.u(8, m.fraction);
-    w.plane_state(m.state);
-    return w.result;
-}
-std::optional<TvToServerPlaneReport> TvDecodeToServerPlaneReport(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerPlaneReport::type);
-    TvToServerPlaneReport m;
-    uint32_t time = 0, fraction = 0;
-    r.u(16, &time) && r.u(8, &fraction) && r.plane_state(&m.state);
-    m.time = uint16_t(time);
-    m.fraction = uint8_t(fraction);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerStatus& m) {
-    Writer w(p);
-    w.i32(m.status);
-    return w.result;
-}
-std::optional<TvToServerStatus> TvDecodeToServerStatus(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerStatus::type);
-    TvToServerStatus m;
-    r.i32(&m.status) && r.check(valid_status(m.status), "bad status");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerTimeRequest&) {
-    return Writer(p).result;
-}
-std::optional<TvToServerTimeRequest> TvDecodeToServerTimeRequest(IBinaryStreamComposer* p) {
-    return decode_empty<TvToServerTimeRequest>(p);
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerTimeSample& m) {
-    Writer w(p);
-    w.i32(m.estimate);
-    return w.result;
-}
-std::optional<TvToServerTimeSample> TvDecodeToServerTimeSample(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerTimeSample::type);
-    TvToServerTimeSample m;
-    r.i32(&m.estimate);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerDamage& m) {
-    Writer w(p);
-    w.i32(int32_t(m.target));
-    w.i32(int32_t(m.attacker));
-    w.f32(m.damage);
-    return w.result;
-}
-std::optional<TvToServerDamage> TvDecodeToServerDamage(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerDamage::type);
-    TvToServerDamage m;
-    r.u(32, &m.target) && r.u(32, &m.attacker) && r.f32(&m.damage) &&
-        r.check(valid_object(m.target) && valid_object(m.attacker), "bad object id") &&
-        r.check(m.damage >= 0, "negative damage");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerPlaneChange& m) {
-    Writer w(p);
-    w.text32(m.planeId);
-    return w.result;
-}
-std::optional<TvToServerPlaneChange> TvDecodeToServerPlaneChange(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerPlaneChange::type);
-    TvToServerPlaneChange m;
-    r.text32(m.planeId);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerSideChange& m) {
-    Writer w(p);
-    w.i32(m.side);
-    return w.result;
-}
-std::optional<TvToServerSideChange> TvDecodeToServerSideChange(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerSideChange::type);
-    TvToServerSideChange m;
-    r.i32(&m.side) && r.check(valid_side(m.side), "bad side");
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerMapVote& m) {
-    Writer w(p);
-    w.u(8, m.map);
-    w.u(8, m.weight);
-    return w.result;
-}
-std::optional<TvToServerMapVote> TvDecodeToServerMapVote(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerMapVote::type);
-    TvToServerMapVote m;
-    uint32_t map = 0, weight = 0;
-    r.u(8, &map) && r.u(8, &weight);
-    m.map = uint8_t(map);
-    m.weight = uint8_t(weight);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerRemoteFire& m) {
-    Writer w(p);
-    w.u(8, m.kind);
-    w.position(m.position);
-    w.direction(m.heading);
-    w.direction(m.velocity);
-    w.f32(m.speed);
-    w.u(3, uint32_t(m.entries.size()));
-    for (const TvFireEntry& e : m.entries) {
-        w.u(3, e.slot);
-        if (m.kind == TV_FIRE_GUN) {
-            w.direction(e.aim);
-        } else {
-            for (float f : e.offset) w.f32(f);
-            w.f32(e.flightTime);
-        }
-    }
-    return w.result;
-}
-std::optional<TvToServerRemoteFire> TvDecodeToServerRemoteFire(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerRemoteFire::type);
-    TvToServerRemoteFire m;
-    uint32_t kind = 0, count = 0;
-    r.u(8, &kind) && r.check(kind == TV_FIRE_RELEASE || kind == TV_FIRE_GUN, "bad fire kind") &&
-        r.position(m.position) && r.direction(m.heading) && r.direction(m.velocity) &&
-        r.f32(&m.speed) && r.u(3, &count);
-    m.kind = uint8_t(kind);
-    for (uint32_t i = 0; i < count && r.ok(); ++i) {
-        TvFireEntry e;
-        r.u(3, &e.slot);
-        if (kind == TV_FIRE_GUN) {
-            r.direction(e.aim);
-        } else {
-            r.f32(&e.offset[0]) && r.f32(&e.offset[1]) && r.f32(&e.offset[2]) &&
-                r.f32(&e.flightTime) && r.check(e.flightTime > 0, "bad flight time");
-        }
-        m.entries.push_back(e);
-    }
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerChat& m) {
-    Writer w(p);
-    w.chat(m.text);
-    return w.result;
-}
-std::optional<TvToServerChat> TvDecodeToServerChat(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerChat::type);
-    TvToServerChat m;
-    r.chat(&m.text);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerAim& m) {
-    Writer w(p);
-    w.u(3, m.slot);
-    w.u(3, uint32_t(m.entries.size()));
-    for (const TvAimEntry& e : m.entries) {
-        w.u(3, e.slot);
-        w.direction(e.direction);
-    }
-    return w.result;
-}
-std::optional<TvToServerAim> TvDecodeToServerAim(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerAim::type);
-    TvToServerAim m;
-    uint32_t count = 0;
-    r.u(3, &m.slot) && r.u(3, &count);
-    for (uint32_t i = 0; i < count && r.ok(); ++i) {
-        TvAimEntry e;
-        r.u(3, &e.slot) && r.direction(e.direction);
-        m.entries.push_back(e);
-    }
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerEcho& m) {
-    Writer w(p);
-    w.i32(m.idA);
-    w.i32(m.idB);
-    w.f32(m.value);
-    return w.result;
-}
-std::optional<TvToServerEcho> TvDecodeToServerEcho(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerEcho::type);
-    TvToServerEcho m;
-    r.i32(&m.idA) && r.i32(&m.idB) && r.f32(&m.value);
-    return r.finish(std::move(m));
-}
-
-OmResult TvEncode(IBinaryStreamComposer* p, const TvToServerPickup& m) {
-    Writer w(p);
-    w.i32(int32_t(m.object));
-    return w.result;
-}
-std::optional<TvToServerPickup> TvDecodeToServerPickup(IBinaryStreamComposer* p) {
-    Reader r(p, TvToServerPickup::type);
-    TvToServerPickup m;
-    r.u(32, &m.object) && r.check(valid_object(m.object), "bad object id");
-    return r.finish(std::move(m));
-}
+#undef TV_MESSAGE_CODEC
 
 // --- By type -----------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "framework/platform/timer.h"
 #include "game/rules/tavrin_game.h"
 #include "tests/engine/world/model_test_support.h"
+#include "tests/fixtures/game_neighbours.h"
 #include "tests/support/framework_fixture.h"
 #include "tools/modelwriter/model_shapes.h"
 
@@ -19,43 +20,8 @@
 
 namespace gametest {
 
-// A timer whose total the test sets.
-class FakeTimer final : public OmObject<FakeTimer, ITimer> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_ITimer, this}});
-    }
-    OmResult Start() override { return OM_S_OK; }
-    OmResult Stop() override { return OM_S_OK; }
-    OmResult Reset() override { return OM_S_OK; }
-    OmResult Update() override { return OM_S_OK; }
-    float GetDeltaSeconds() override { return 0.0f; }
-    float GetTotalSeconds() override { return float(total_ms) * 0.001f; }
-    uint32_t GetDeltaMs() override { return 0; }
-    uint32_t GetTotalMs() override { return total_ms; }
-    uint32_t total_ms = 0;
-};
-
-// A profiler that keeps the names of the stages marked, in order.
-class RecordingProfiler final : public OmObject<RecordingProfiler, IProfile> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IProfile, this}});
-    }
-    OmResult Init(uint32_t, uint32_t) override { return OM_S_OK; }
-    OmResult Free() override { return OM_S_OK; }
-    OmResult BeginFrame() override { return OM_S_OK; }
-    OmResult EndFrame() override { return OM_S_OK; }
-    OmResult Sample(const char* name) override {
-        stages.emplace_back(name ? name : "");
-        return OM_S_OK;
-    }
-    int32_t GetHistory() override { return 1; }
-    int32_t GetSampleCount(uint32_t) override { return 0; }
-    int32_t GetSample(uint32_t, uint32_t) override { return 0; }
-    const char* GetSampleName(uint32_t) override { return nullptr; }
-    std::vector<std::string> stages;
-};
+using FakeTimer = fixtures::ManualTimer;
+using RecordingProfiler = fixtures::RecordingProfiler;
 
 // A game object with its own matrix, a settable status and counters of what it was asked.
 class TestObject : public TavrinObjectBase<ITvObject> {

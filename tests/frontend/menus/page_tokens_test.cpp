@@ -10,6 +10,7 @@
 #include "frontend/menus/plane_tables.h"
 #include "frontend/settings/program_settings.h"
 #include "frontend/setup/game_settings_record.h"
+#include "tests/fixtures/menu_session_state.h"
 #include "tests/frontend/frontend_fixture.h"
 
 #include <cstring>
@@ -18,72 +19,6 @@
 #include <vector>
 
 namespace {
-
-void set_name(TvPilotRecord& pilot, const char* name) {
-    std::snprintf(pilot.full_name, sizeof pilot.full_name, "%s", name);
-}
-
-// Sets the program-wide state every case starts from.
-void fixture_state() {
-    TvResetMenuState();
-    TvClearPilotRoster();
-    TvResetProgramSettings();
-    TvGetGameSettingsRecord() = TvGameSettings{};
-
-    TvPilotRoster& roster = TvGetPilotRoster();
-    TvPilotRecord& john = roster.pilots[0];
-    set_name(john, "John Smith");
-    john.picture = 3;
-    john.brit_kills = 2;
-    john.german_kills = 1;
-    john.deaths = 4;
-    john.shots_fired = 7;
-    john.shots_on_target = 3;
-    std::strcpy(john.favourite_plane, "multispadx111");
-    john.side = TV_SIDE_ALLIED;
-    john.allied_complete[0] = john.allied_complete[1] = 1;
-    john.central_complete[4] = 1;
-    roster.used[0] = 1;
-    TvPilotRecord& otto = roster.pilots[2];
-    set_name(otto, "Otto Brandt");
-    otto.picture = 5;
-    otto.side = TV_SIDE_CENTRAL;
-    std::strcpy(otto.favourite_plane, "multifokkertriplane");
-    roster.used[2] = 1;
-    roster.current = 0;
-
-    TvMenuState& m = TvMenus();
-    m.allied_mission = 3;
-    m.central_mission = 2;
-    m.training_mission = 4;
-    m.mission_brit_kills = 5;
-    m.mission_german_kills = 6;
-    m.mission_shots_fired = 8;
-    m.mission_shots_on_target = 2;
-    m.countdown = 12;
-    m.continue_seconds = 9;
-    m.client_state = 8;
-    m.map_id = 102;
-    m.last_outcome = 0x103; // won by slot 3
-    m.status_text = "Fly!";
-    m.music_volume = 0.5f;
-    m.effects_volume_game = 1.0f;
-    m.sensitivity[0] = 0.6999999f; // 7 x 0.1 read back from the file
-    m.sensitivity[1] = 0.5f;
-
-    TvGameSettings& record = TvGetGameSettingsRecord();
-    record.effects_detail = 400;
-    record.vsync = 1;
-    record.far_clip = 650.0f;
-    record.local_player = 3;
-    record.available_planes = 255 & ~128u;
-
-    TvProgramSettings& program = TvGetProgramSettings();
-    program.shadows = 2;
-    program.detail_textures = 0;
-    program.control_type = 2;
-    program.server_address = "10.0.0.1";
-}
 
 std::string expand(const std::string& token) {
     std::string out = "unchanged";
@@ -116,7 +51,7 @@ class PageTokens : public frontendtest::FrontEndTest {
 protected:
     void SetUp() override {
         FrontEndTest::SetUp();
-        fixture_state();
+        fixtures::SetMenuSessionState();
     }
     void TearDown() override {
         TvClearPilotRoster();

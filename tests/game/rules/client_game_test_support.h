@@ -1,18 +1,17 @@
 // Shared set-up of the client game's tests: the real client game created through its class id
 // on a fixture multiplayer mission (written as text, read by the mission and written back by
-// the mission writer), a network client that keeps what the game sends (its unsent messages
-// can be withdrawn), a packet queue that records its options, and server-to-game packets built
-// by the test server's encoder.
+// the mission writer), the recording network client (tests/fixtures), and server-to-game
+// packets built by the test server's encoder.
 #pragma once
 
 #include "framework/core/com_ref.h"
-#include "framework/io/memory_stream.h"
 #include "game/rules/tavrin_client_game.h"
 #include "game/rules/tavrin_net_plane.h"
 #include "game/world/om_lg_particles.h"
 #include "net/client/om_aerovant_client.h"
 #include "net/messages/game_messages.h"
 #include "platform/clock.h"
+#include "tests/fixtures/recording_client.h"
 #include "tests/game/rules/mission_test_support.h"
 #include "tests/game/world/raster_device.h"
 #include "tools/mpserver/mp_messages.h"
@@ -23,147 +22,28 @@
 
 namespace clientgametest {
 
-// A packet reading `bytes`, as the packet queue hands a received message over.
-inline ComRef<IBinaryStreamComposer> reader(const std::vector<uint8_t>& bytes) {
-    ComRef<IByteStream> stream;
-    EXPECT_EQ(OmNewMemoryStream(stream.put()), 0);
-    uint32_t done = 0;
-    if (!bytes.empty()) stream->Write(bytes.data(), uint32_t(bytes.size()), &done);
-    stream->Seek(0, OM_SEEK_START, nullptr);
-    ComRef<IBinaryStreamComposer> packet;
-    EXPECT_EQ(OmCreate(CLSID_BinaryStreamComposer, IID_IBinaryStreamComposer, packet.put()), 0);
-    packet->Attach(stream.get(), OM_COMPOSER_READ);
+using fixtures::RecordingClient;
+using fixtures::Sent;
+
+inline ComRef<IBinaryStreamComposer> reader(std::span<const uint8_t> bytes) {
+    ComRef<IBinaryStreamComposer> packet = fixtures::PacketReading(bytes);
+    EXPECT_NE(packet.get(), nullptr);
     return packet;
 }
 
-// The bytes a packet in write mode holds (flushed).
-inline std::vector<uint8_t> payload(IBinaryStreamComposer* packet) {
-    packet->Flush();
-    IByteStream* s = packet->GetStream();
-    uint32_t size = 0;
-    s->Seek(0, OM_SEEK_END, &size);
-    std::vector<uint8_t> bytes(size);
-    s->Seek(0, OM_SEEK_START, nullptr);
-    uint32_t done = 0;
-    if (size) s->Read(bytes.data(), size, &done);
-    return bytes;
+// The queued messages of one type, read by the test server's decoder.
+inline std::vector<mpserver::Message> decoded(const RecordingClient& client, uint16_t type) {
+    std::vector<mpserver::Message> out;
+    for (const Sent& m : client.queued) {
+        if (m.type != type) continue;
+        std::string reason;
+        auto d = mpserver::decode(type, mpserver::Direction::ToServer, m.bytes.data(),
+                                  m.bytes.size(), &reason);
+        EXPECT_TRUE(d.has_value()) << "message " << type << ": " << reason;
+        if (d) out.push_back(*d);
+    }
+    return out;
 }
-
-// A packet queue that keeps its options and calls the pre-send callback on Pump.
-class RecordingQueue final : public OmObject<RecordingQueue, IPacketQueue> {
-public:
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IPacketQueue, this}});
-    }
-    OmResult SetOption(int32_t id, uintptr_t value) override {
-        options[id] = value;
-        return OM_S_OK;
-    }
-    OmResult GetOption(int32_t id, uintptr_t* out) override {
-        if (!out || !options.count(id)) return OM_E_FAIL;
-        *out = options[id];
-        return OM_S_OK;
-    }
-    OmResult QueueRecord(IByteStream*, uint16_t, uint16_t) override { return OM_E_FAIL; }
-    IBinaryStreamComposer* NewPacket() override { return nullptr; }
-    OmResult Send(IBinaryStreamComposer* packet, uint16_t, uint16_t) override {
-        if (packet) packet->Release();
-        return OM_E_FAIL;
-    }
-    IBinaryStreamComposer* Withdraw(uint16_t, uint16_t) override { return nullptr; }
-    // The timed send: the pre-send callback, as the real queue calls it.
-    OmResult Pump(uint32_t) override {
-        auto callback =
-            reinterpret_cast<OmQueuePresendCallback>(options[OM_QUEUE_PRESEND_CALLBACK]);
-        if (callback) callback(options[OM_QUEUE_PRESEND_CONTEXT], this);
-        return OM_S_OK;
-    }
-    OmResult Receive(IBinaryStreamComposer**, uint16_t*, uint16_t*) override { return OM_E_FAIL; }
-
-    std::map<int32_t, uintptr_t> options;
-};
-
-struct Sent {
-    uint16_t type;
-    uint16_t flags;
-    std::vector<uint8_t> bytes;
-};
-
-// A network client whose sent messages wait in `queued` (Withdraw takes them back) until the
-// test looks at them.
-class RecordingClient final : public OmObject<RecordingClient, IOmAerovantClient> {
-public:
-    RecordingClient() { queue = new RecordingQueue; }
-    ~RecordingClient() { queue->Release(); }
-    OmResult QueryInterface(const GUID& iid, void** out) override {
-        return om_query_interface(iid, out, {{&IID_IOmAerovantClient, this}});
-    }
-    OmResult Init(const char*) override { return OM_S_OK; }
-    OmResult Close() override { return OM_S_OK; }
-    OmResult TvStartSessionJoin(TvProgressCallback, void*, const void*, uint32_t) override {
-        return OM_S_OK;
-    }
-    OmResult Stop() override { return OM_S_OK; }
-    OmResult Poll(uint32_t) override { return OM_S_OK; }
-    OmResult SetLogCallback(TvLogCallback, void*) override { return OM_S_OK; }
-    OmResult OnMessage(IBinaryStreamComposer*, uint16_t, uint16_t) override { return OM_S_OK; }
-    IBinaryStreamComposer* NewPacket() override {
-        ComRef<IByteStream> stream;
-        if (OmNewMemoryStream(stream.put()) < 0) return nullptr;
-        IBinaryStreamComposer* packet = nullptr;
-        OmCreate(CLSID_BinaryStreamComposer, IID_IBinaryStreamComposer,
-                 reinterpret_cast<void**>(&packet));
-        packet->Attach(stream.get(), OM_COMPOSER_WRITE);
-        return packet;
-    }
-    OmResult Send(IBinaryStreamComposer* packet, uint16_t type, uint16_t flags) override {
-        queued.push_back({type, flags, payload(packet)});
-        packet->Release();
-        return OM_S_OK;
-    }
-    IBinaryStreamComposer* Withdraw(uint16_t type, uint16_t flags) override {
-        for (auto it = queued.begin(); it != queued.end(); ++it) {
-            if (it->type != type || it->flags != flags) continue;
-            ComRef<IBinaryStreamComposer> packet = reader(it->bytes);
-            queued.erase(it);
-            return packet.detach();
-        }
-        return nullptr;
-    }
-    OmResult GetLocalPlayer(TvPlayerInfo** out) override {
-        *out = &local;
-        return OM_S_OK;
-    }
-    OmResult SetQueueCallback(OmQueueSystemCallback, uintptr_t) override { return OM_S_OK; }
-    OmResult GetQueueCallback(OmQueueSystemCallback*, uintptr_t*) override { return OM_E_FAIL; }
-    OmResult SetMessageHandler(TvMessageHandler, void*) override { return OM_S_OK; }
-    OmResult GetMessageHandler(TvMessageHandler*, void**) override { return OM_E_FAIL; }
-    IPacketQueue* GetPacketQueue() override { return queue; }
-    OmResult SetStatusPage(TvStatusPage, void*) override { return OM_S_OK; }
-
-    // The queued messages of one type, read by the test server's decoder.
-    std::vector<mpserver::Message> decoded(uint16_t type) const {
-        std::vector<mpserver::Message> out;
-        for (const Sent& m : queued) {
-            if (m.type != type) continue;
-            std::string reason;
-            auto d = mpserver::decode(type, mpserver::Direction::ToServer, m.bytes.data(),
-                                      m.bytes.size(), &reason);
-            EXPECT_TRUE(d.has_value()) << "message " << type << ": " << reason;
-            if (d) out.push_back(*d);
-        }
-        return out;
-    }
-    size_t count(uint16_t type) const {
-        size_t n = 0;
-        for (const Sent& m : queued) n += m.type == type;
-        return n;
-    }
-
-    std::vector<Sent> queued;
-    RecordingQueue* queue;
-    TvPlayerInfo local{};
-};
 
 inline constexpr int32_t kFixtureMission = 61;
 inline constexpr const char* kMap = "[map]\nmap = flat\noffset = 0 0 0\n";

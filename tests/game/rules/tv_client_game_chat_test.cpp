@@ -66,7 +66,7 @@ protected:
     }
     std::vector<std::string> chats_sent() const {
         std::vector<std::string> out;
-        for (const Message& m : client->decoded(msg::chat)) out.push_back(m.text("text"));
+        for (const Message& m : decoded(*client, msg::chat)) out.push_back(m.text("text"));
         return out;
     }
     int32_t width(const std::string& text) {

@@ -144,7 +144,7 @@ TEST_F(MatchTest, StatusSevenTakesAPlaneOutOfTheWorldAndTheLocalEndIsOutcome0x21
     EXPECT_EQ(value(local, kTvPlanePropState), uintptr_t(kTvPlaneOffMap));
     game->Update();
     EXPECT_FALSE(in_world(local));
-    const auto statuses = client->decoded(msg::status);
+    const auto statuses = decoded(*client, msg::status);
     ASSERT_EQ(statuses.size(), 2u);
     EXPECT_EQ(statuses[0].num("status"), 3);
     EXPECT_EQ(statuses[1].num("status"), 7);
@@ -168,7 +168,7 @@ TEST_F(MatchTest, EverySendIntervalReportsTheLocalPlaneAsMessage25) {
     client->queue->Pump(0);
     platform::set_virtual_time(270000);
     client->queue->Pump(0);
-    const auto reports = client->decoded(msg::plane_states);
+    const auto reports = decoded(*client, msg::plane_states);
     ASSERT_EQ(reports.size(), 3u);
     EXPECT_EQ(client->queued[0].flags, 0x00);
     EXPECT_EQ(client->queued[0].bytes.size(), 21u);
@@ -209,7 +209,7 @@ TEST_F(MatchTest, DamageDealtByTheLocalPlayerIsReportedOncePerTarget) {
         client->queued.clear();
         for (const Hit& h : c.hits) game->DealDamage(h.target, h.amount, me);
         std::map<uint32_t, float> reports;
-        for (const Message& m : client->decoded(msg::damage)) {
+        for (const Message& m : decoded(*client, msg::damage)) {
             EXPECT_EQ(reports.count(uint32_t(m.num("target"))), 0u) << c.what;
             EXPECT_EQ(m.num("attacker"), me) << c.what;
             reports[uint32_t(m.num("target"))] = float(m.num("damage"));
@@ -553,7 +553,7 @@ TEST_F(MatchTest, EveryClientGameMessageIsAppliedFromTheServersPackets) {
     client->queued.clear();
     ASSERT_EQ(deliver(Message(msg::echo).set("a", 7).set("b", -3).set("value", 1.5)), OM_S_OK);
     deliver(Message(msg::echo).set("a", 4321).set("b", 1).set("value", 1));
-    const auto echoes = client->decoded(msg::echo);
+    const auto echoes = decoded(*client, msg::echo);
     ASSERT_EQ(echoes.size(), 1u);
     EXPECT_EQ(echoes[0].num("b"), -3);
     EXPECT_EQ(echoes[0].num("value"), 1.5);

@@ -310,6 +310,40 @@ TEST_F(GameMessagesTest, EveryMessageDecodesToTheSameFieldsInBothCodecs) {
     EXPECT_TRUE(drops.empty());
 }
 
+// Message 43 carries a tail only for kind 1 (offset and flight time) and kind 2 (the aim): a
+// record of another kind ends after the shooter (192 bits and the flush byte), and both
+// decoders drop it for its kind before any tail would be read.
+TEST_F(GameMessagesTest, RemoteFireOfAnotherKindEndsAfterTheShooter) {
+    for (uint8_t kind : {uint8_t(0), uint8_t(255)}) {
+        SCOPED_TRACE(int(kind));
+        TvToClientRemoteFire fire{};
+        fire.kind = kind;
+        fire.directionA[2] = fire.directionB[2] = 1;
+        fire.speed = 1.0f;
+        fire.shooter = 0;
+        const Bytes expected = {kind, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                0x00, 0x00, 0x00, 0x7f, 0x00, 0x00, 0x7f, 0x00, 0x00,
+                                0x80, 0x3f, 0x00, 0x00, 0x00, 0x00, 0x00};
+        EXPECT_EQ(client_bytes(fire), expected);
+
+        drops.clear();
+        EXPECT_FALSE(TvDecodeToClientRemoteFire(reader(expected).get()));
+        EXPECT_EQ(drops, (std::vector<std::pair<uint16_t, std::string>>{
+                             {uint16_t(msg::remote_fire), "bad fire kind"}}));
+        std::string reason;
+        EXPECT_FALSE(mpserver::decode(msg::remote_fire, Direction::ToClient, expected.data(),
+                                      expected.size(), &reason));
+        EXPECT_EQ(reason, "bad fire kind");
+
+        // The game's own message 43 is described alike: its entries carry no tail either.
+        TvToServerRemoteFire sent{};
+        sent.kind = kind;
+        sent.heading[2] = sent.velocity[2] = 1;
+        sent.entries.push_back(TvFireEntry{3});
+        EXPECT_EQ(client_bytes(sent).size(), 21u); // 166 bits
+    }
+}
+
 TEST_F(GameMessagesTest, DecodedRecordsHoldTheFields) {
     Message join = info_message(msg::join, 0x17).set("slot", 2);
     auto accepted =
