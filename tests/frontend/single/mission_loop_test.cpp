@@ -308,8 +308,11 @@ TEST_F(MissionLoop, DamagedFilesMetWhileTheMissionIsMadeEndTheProgramInTheirOrde
         platform::set_message_sink({});
         TvCloseErrorLog();
 
+        // The browser caches are cleared before the game is made; the damaged-files steps
+        // follow in their own order.
         std::vector<std::string> steps;
-        for (const TvTraceEntry& e : TvTraceSteps()) steps.push_back(e.step);
+        for (const TvTraceEntry& e : TvTraceSteps())
+            if (std::string(e.step).rfind("damaged files:", 0) == 0) steps.push_back(e.step);
         EXPECT_EQ(steps, (std::vector<std::string>{
                              "damaged files: network client stopped",
                              "damaged files: game destroyed", "damaged files: window minimised",
@@ -326,8 +329,9 @@ TEST_F(MissionLoop, DamagedFilesMetWhileTheMissionIsMadeEndTheProgramInTheirOrde
         EXPECT_TRUE(TvEndingOverDamagedFiles());
         EXPECT_EQ(TvGetQuitFlag(), 1);
         // Once only.
+        const size_t traced = TvTraceSteps().size();
         EXPECT_TRUE(TvEndOverDamagedFiles());
-        EXPECT_EQ(TvTraceSteps().size(), steps.size());
+        EXPECT_EQ(TvTraceSteps().size(), traced);
     }
     game_.on_create = nullptr;
     TvResetDamagedFiles();
