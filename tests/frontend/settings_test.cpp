@@ -170,8 +170,8 @@ TEST_F(Settings, RealsThatAreNotFiniteKeepTheirDefaults) {
     // A control layout or a hand-edited file can carry these into the sheet.
     for (const char* text : {"nan", "-nan", "inf", "-infinity", "1e39", "-1e39"}) {
         SCOPED_TRACE(text);
-        load(std::string("[graphics]\ndrawdistance=") + text + "\n[Player1Roll]\nsensitivity=" +
-             text + "\n[sound]\nchannel0vol=" + text + "\n");
+        load(std::string("[graphics]\ndrawdistance=") + text +
+             "\n[Player1Roll]\nsensitivity=" + text + "\n[sound]\nchannel0vol=" + text + "\n");
         TvGameSetupSettings game;
         TvReadGameSetupSettings(sheet.get(), false, &game);
         const TvGameSetupSettings defaults;
