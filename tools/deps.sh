@@ -1,6 +1,8 @@
 #!/bin/sh
 # The Debian packages the build, the tests and the game need; installs the missing ones.
 # Usage: tools/deps.sh [extra-package ...]
+# libx11-dev: the window stand-in asks X directly whether its window was destroyed by another
+# client (SDL's package brings it today, but the program links it itself).
 # libcurl4-openssl-dev carries the web streams; python3, python3-pyftpdlib and openssl run the
 # web tests' loopback servers and make their certificate.
 # libsndfile1-dev is for the sound tests and benchmarks only: the independent IMA ADPCM codec.
@@ -21,6 +23,7 @@ libgtest-dev
 libgmock-dev
 libbenchmark-dev
 libsdl2-dev
+libx11-dev
 zlib1g-dev
 libpng-dev
 libjpeg62-turbo-dev
