@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/core/module_group.h"
+#include "sound/sound_modules.h"
 
 #include <span>
 
@@ -18,7 +19,6 @@ OmResult OmRegisterMathsModules(IObjectManager* manager);
 OmResult OmRegisterInputModules(IObjectManager* manager);
 OmResult OmRegisterWebModules(IObjectManager* manager);
 OmResult OmRegisterCryptoModules(IObjectManager* manager);
-OmResult OmRegisterSoundModules(IObjectManager* manager);
 OmResult OmRegisterContainerModules(IObjectManager* manager);
 OmResult OmRegisterDisplayModules(IObjectManager* manager);
 

@@ -6,7 +6,7 @@
 #include "framework/io/memory_stream.h"
 #include "framework/io/object_rw.h"
 #include "sound/files/riff_stream.h"
-#include "tests/sound/sound_classes.h"
+#include "sound/sound_modules.h"
 #include "tests/sound/sound_test_support.h"
 #include "tests/support/framework_classes.h"
 
@@ -21,7 +21,7 @@ protected:
         SoundTest::SetUp();
         IObjectManager* manager = OmGetObjectManager();
         testsupport::register_container_classes(manager);
-        testsupport::register_sound_classes(manager);
+        OmRegisterSoundModules(manager);
         testsupport::register_storage_classes(manager);
         testsupport::register_system_classes(manager);
     }
