@@ -70,8 +70,9 @@ def main():
             failures.append('slot %d never received the plane reports of slot %d' % (me, other))
         if not sent(me, '26: slot=%d status=' % other):
             failures.append('slot %d never received the status change of slot %d' % (me, other))
-    # Each player's line is typed twice, and a line typed across the match's start may keep
-    # keys of the one before ("hithi"): what counts is that a line of each reached the other.
+    # Each player's line is typed again and again, and a line typed across the match's start
+    # may keep keys of the one before ("hithi"): what counts is that a line of each reached
+    # the other.
     def relayed(to, word):
         pattern = re.compile(r'sent to %d 44: text="Aubrey Hale: [a-z]*%s"' % (to, word))
         return any(pattern.match(line) for line in server.lines)
