@@ -911,51 +911,8 @@ void TvSetDropSink(TvDropSink sink) {
         return decode<Record>(packet);                                                             \
     }
 
-TV_MESSAGE_CODEC(TvToClientPlayerId, TvDecodeToClientPlayerId)
-TV_MESSAGE_CODEC(TvToClientJoinAccepted, TvDecodeToClientJoinAccepted)
-TV_MESSAGE_CODEC(TvToClientPlayerJoined, TvDecodeToClientPlayerJoined)
-TV_MESSAGE_CODEC(TvToClientGameParameters, TvDecodeToClientGameParameters)
-TV_MESSAGE_CODEC(TvToClientKillTaken, TvDecodeToClientKillTaken)
-TV_MESSAGE_CODEC(TvToClientRespawn, TvDecodeToClientRespawn)
-TV_MESSAGE_CODEC(TvToClientPlaneStates, TvDecodeToClientPlaneStates)
-TV_MESSAGE_CODEC(TvToClientStatus, TvDecodeToClientStatus)
-TV_MESSAGE_CODEC(TvToClientServerTime, TvDecodeToClientServerTime)
-TV_MESSAGE_CODEC(TvToClientTimeAnswer, TvDecodeToClientTimeAnswer)
-TV_MESSAGE_CODEC(TvToClientDamage, TvDecodeToClientDamage)
-TV_MESSAGE_CODEC(TvToClientDamageStates, TvDecodeToClientDamageStates)
-TV_MESSAGE_CODEC(TvToClientPlaneChange, TvDecodeToClientPlaneChange)
-TV_MESSAGE_CODEC(TvToClientSideChange, TvDecodeToClientSideChange)
-TV_MESSAGE_CODEC(TvToClientKillScored, TvDecodeToClientKillScored)
-TV_MESSAGE_CODEC(TvToClientPlayerLeft, TvDecodeToClientPlayerLeft)
-TV_MESSAGE_CODEC(TvToClientMatchFinished, TvDecodeToClientMatchFinished)
-TV_MESSAGE_CODEC(TvToClientNewMission, TvDecodeToClientNewMission)
-TV_MESSAGE_CODEC(TvToClientClockCorrection, TvDecodeToClientClockCorrection)
-TV_MESSAGE_CODEC(TvToClientRemoteFire, TvDecodeToClientRemoteFire)
-TV_MESSAGE_CODEC(TvToClientChat, TvDecodeToClientChat)
-TV_MESSAGE_CODEC(TvToClientAim, TvDecodeToClientAim)
-TV_MESSAGE_CODEC(TvToClientEcho, TvDecodeToClientEcho)
-TV_MESSAGE_CODEC(TvToClientDisconnected, TvDecodeToClientDisconnected)
-TV_MESSAGE_CODEC(TvToClientVotingInProgress, TvDecodeToClientVotingInProgress)
-TV_MESSAGE_CODEC(TvToClientPlayerLimit, TvDecodeToClientPlayerLimit)
-TV_MESSAGE_CODEC(TvToClientPickup, TvDecodeToClientPickup)
-TV_MESSAGE_CODEC(TvToClientFinishedNoVote, TvDecodeToClientFinishedNoVote)
-
-TV_MESSAGE_CODEC(TvToServerJoinRequest, TvDecodeToServerJoinRequest)
-TV_MESSAGE_CODEC(TvToServerKillTaken, TvDecodeToServerKillTaken)
-TV_MESSAGE_CODEC(TvToServerRespawnRequest, TvDecodeToServerRespawnRequest)
-TV_MESSAGE_CODEC(TvToServerPlaneReport, TvDecodeToServerPlaneReport)
-TV_MESSAGE_CODEC(TvToServerStatus, TvDecodeToServerStatus)
-TV_MESSAGE_CODEC(TvToServerTimeRequest, TvDecodeToServerTimeRequest)
-TV_MESSAGE_CODEC(TvToServerTimeSample, TvDecodeToServerTimeSample)
-TV_MESSAGE_CODEC(TvToServerDamage, TvDecodeToServerDamage)
-TV_MESSAGE_CODEC(TvToServerPlaneChange, TvDecodeToServerPlaneChange)
-TV_MESSAGE_CODEC(TvToServerSideChange, TvDecodeToServerSideChange)
-TV_MESSAGE_CODEC(TvToServerMapVote, TvDecodeToServerMapVote)
-TV_MESSAGE_CODEC(TvToServerRemoteFire, TvDecodeToServerRemoteFire)
-TV_MESSAGE_CODEC(TvToServerChat, TvDecodeToServerChat)
-TV_MESSAGE_CODEC(TvToServerAim, TvDecodeToServerAim)
-TV_MESSAGE_CODEC(TvToServerEcho, TvDecodeToServerEcho)
-TV_MESSAGE_CODEC(TvToServerPickup, TvDecodeToServerPickup)
+TV_GAME_MESSAGES_TO_CLIENT(TV_MESSAGE_CODEC)
+TV_GAME_MESSAGES_TO_SERVER(TV_MESSAGE_CODEC)
 
 #undef TV_MESSAGE_CODEC
 
@@ -971,58 +928,22 @@ std::optional<Variant> lift(std::optional<T>&& decoded) {
 
 std::optional<TvToClientMessage> TvDecodeToClient(uint16_t type, IBinaryStreamComposer* p) {
     using V = TvToClientMessage;
+#define TV_DECODE_CASE(Record, decoder)                                                            \
+    case Record::type: return lift<V>(decoder(p));
     switch (TvMessage(type)) {
-    case TvMessage::PlayerId: return lift<V>(TvDecodeToClientPlayerId(p));
-    case TvMessage::Join: return lift<V>(TvDecodeToClientJoinAccepted(p));
-    case TvMessage::PlayerJoined: return lift<V>(TvDecodeToClientPlayerJoined(p));
-    case TvMessage::GameParameters: return lift<V>(TvDecodeToClientGameParameters(p));
-    case TvMessage::KillTaken: return lift<V>(TvDecodeToClientKillTaken(p));
-    case TvMessage::Respawn: return lift<V>(TvDecodeToClientRespawn(p));
-    case TvMessage::PlaneStates: return lift<V>(TvDecodeToClientPlaneStates(p));
-    case TvMessage::Status: return lift<V>(TvDecodeToClientStatus(p));
-    case TvMessage::ServerTime: return lift<V>(TvDecodeToClientServerTime(p));
-    case TvMessage::TimeAnswer: return lift<V>(TvDecodeToClientTimeAnswer(p));
-    case TvMessage::Damage: return lift<V>(TvDecodeToClientDamage(p));
-    case TvMessage::DamageStates: return lift<V>(TvDecodeToClientDamageStates(p));
-    case TvMessage::PlaneChange: return lift<V>(TvDecodeToClientPlaneChange(p));
-    case TvMessage::SideChange: return lift<V>(TvDecodeToClientSideChange(p));
-    case TvMessage::KillScored: return lift<V>(TvDecodeToClientKillScored(p));
-    case TvMessage::PlayerLeft: return lift<V>(TvDecodeToClientPlayerLeft(p));
-    case TvMessage::MatchFinished: return lift<V>(TvDecodeToClientMatchFinished(p));
-    case TvMessage::NewMission: return lift<V>(TvDecodeToClientNewMission(p));
-    case TvMessage::ClockCorrection: return lift<V>(TvDecodeToClientClockCorrection(p));
-    case TvMessage::RemoteFire: return lift<V>(TvDecodeToClientRemoteFire(p));
-    case TvMessage::Chat: return lift<V>(TvDecodeToClientChat(p));
-    case TvMessage::Aim: return lift<V>(TvDecodeToClientAim(p));
-    case TvMessage::Echo: return lift<V>(TvDecodeToClientEcho(p));
-    case TvMessage::Disconnected: return lift<V>(TvDecodeToClientDisconnected(p));
-    case TvMessage::VotingInProgress: return lift<V>(TvDecodeToClientVotingInProgress(p));
-    case TvMessage::PlayerLimit: return lift<V>(TvDecodeToClientPlayerLimit(p));
-    case TvMessage::Pickup: return lift<V>(TvDecodeToClientPickup(p));
-    case TvMessage::FinishedNoVote: return lift<V>(TvDecodeToClientFinishedNoVote(p));
+        TV_GAME_MESSAGES_TO_CLIENT(TV_DECODE_CASE)
     default: trace_drop(type, "unknown type"); return std::nullopt;
     }
+#undef TV_DECODE_CASE
 }
 
 std::optional<TvToServerMessage> TvDecodeToServer(uint16_t type, IBinaryStreamComposer* p) {
     using V = TvToServerMessage;
+#define TV_DECODE_CASE(Record, decoder)                                                            \
+    case Record::type: return lift<V>(decoder(p));
     switch (TvMessage(type)) {
-    case TvMessage::Join: return lift<V>(TvDecodeToServerJoinRequest(p));
-    case TvMessage::KillTaken: return lift<V>(TvDecodeToServerKillTaken(p));
-    case TvMessage::RespawnRequest: return lift<V>(TvDecodeToServerRespawnRequest(p));
-    case TvMessage::PlaneStates: return lift<V>(TvDecodeToServerPlaneReport(p));
-    case TvMessage::Status: return lift<V>(TvDecodeToServerStatus(p));
-    case TvMessage::TimeRequest: return lift<V>(TvDecodeToServerTimeRequest(p));
-    case TvMessage::TimeSample: return lift<V>(TvDecodeToServerTimeSample(p));
-    case TvMessage::Damage: return lift<V>(TvDecodeToServerDamage(p));
-    case TvMessage::PlaneChange: return lift<V>(TvDecodeToServerPlaneChange(p));
-    case TvMessage::SideChange: return lift<V>(TvDecodeToServerSideChange(p));
-    case TvMessage::MapVote: return lift<V>(TvDecodeToServerMapVote(p));
-    case TvMessage::RemoteFire: return lift<V>(TvDecodeToServerRemoteFire(p));
-    case TvMessage::Chat: return lift<V>(TvDecodeToServerChat(p));
-    case TvMessage::Aim: return lift<V>(TvDecodeToServerAim(p));
-    case TvMessage::Echo: return lift<V>(TvDecodeToServerEcho(p));
-    case TvMessage::Pickup: return lift<V>(TvDecodeToServerPickup(p));
+        TV_GAME_MESSAGES_TO_SERVER(TV_DECODE_CASE)
     default: trace_drop(type, "unknown type"); return std::nullopt;
     }
+#undef TV_DECODE_CASE
 }

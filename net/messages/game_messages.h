@@ -318,106 +318,66 @@ struct TvToServerPickup {
 };
 #undef TV_TO_SERVER
 
-// --- Encoding ----------------------------------------------------------------------------
-// Each writes the record's fields into a packet in write mode: 0 or the first failure.
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlayerId& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientJoinAccepted& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlayerJoined& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientGameParameters& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientKillTaken& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientRespawn& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlaneStates& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientStatus& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientServerTime& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientTimeAnswer& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientDamage& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientDamageStates& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlaneChange& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientSideChange& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientKillScored& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlayerLeft& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientMatchFinished& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientNewMission& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientClockCorrection& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientRemoteFire& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientChat& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientAim& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientEcho& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientDisconnected& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientVotingInProgress& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPlayerLimit& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientPickup& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToClientFinishedNoVote& m);
+// --- Encoding and decoding ---------------------------------------------------------------
+// Every message record with its decoder, in the order of the message types; the one list the
+// declarations below, the codec and the decoders by type are made from.
+#define TV_GAME_MESSAGES_TO_CLIENT(X)                                                              \
+    X(TvToClientPlayerId, TvDecodeToClientPlayerId)                                                \
+    X(TvToClientJoinAccepted, TvDecodeToClientJoinAccepted)                                        \
+    X(TvToClientPlayerJoined, TvDecodeToClientPlayerJoined)                                        \
+    X(TvToClientGameParameters, TvDecodeToClientGameParameters)                                    \
+    X(TvToClientKillTaken, TvDecodeToClientKillTaken)                                              \
+    X(TvToClientRespawn, TvDecodeToClientRespawn)                                                  \
+    X(TvToClientPlaneStates, TvDecodeToClientPlaneStates)                                          \
+    X(TvToClientStatus, TvDecodeToClientStatus)                                                    \
+    X(TvToClientServerTime, TvDecodeToClientServerTime)                                            \
+    X(TvToClientTimeAnswer, TvDecodeToClientTimeAnswer)                                            \
+    X(TvToClientDamage, TvDecodeToClientDamage)                                                    \
+    X(TvToClientDamageStates, TvDecodeToClientDamageStates)                                        \
+    X(TvToClientPlaneChange, TvDecodeToClientPlaneChange)                                          \
+    X(TvToClientSideChange, TvDecodeToClientSideChange)                                            \
+    X(TvToClientKillScored, TvDecodeToClientKillScored)                                            \
+    X(TvToClientPlayerLeft, TvDecodeToClientPlayerLeft)                                            \
+    X(TvToClientMatchFinished, TvDecodeToClientMatchFinished)                                      \
+    X(TvToClientNewMission, TvDecodeToClientNewMission)                                            \
+    X(TvToClientClockCorrection, TvDecodeToClientClockCorrection)                                  \
+    X(TvToClientRemoteFire, TvDecodeToClientRemoteFire)                                            \
+    X(TvToClientChat, TvDecodeToClientChat)                                                        \
+    X(TvToClientAim, TvDecodeToClientAim)                                                          \
+    X(TvToClientEcho, TvDecodeToClientEcho)                                                        \
+    X(TvToClientDisconnected, TvDecodeToClientDisconnected)                                        \
+    X(TvToClientVotingInProgress, TvDecodeToClientVotingInProgress)                                \
+    X(TvToClientPlayerLimit, TvDecodeToClientPlayerLimit)                                          \
+    X(TvToClientPickup, TvDecodeToClientPickup)                                                    \
+    X(TvToClientFinishedNoVote, TvDecodeToClientFinishedNoVote)
 
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerJoinRequest& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerKillTaken& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerRespawnRequest& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerPlaneReport& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerStatus& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerTimeRequest& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerTimeSample& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerDamage& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerPlaneChange& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerSideChange& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerMapVote& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerRemoteFire& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerChat& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerAim& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerEcho& m);
-OmResult TvEncode(IBinaryStreamComposer* packet, const TvToServerPickup& m);
+#define TV_GAME_MESSAGES_TO_SERVER(X)                                                              \
+    X(TvToServerJoinRequest, TvDecodeToServerJoinRequest)                                          \
+    X(TvToServerKillTaken, TvDecodeToServerKillTaken)                                              \
+    X(TvToServerRespawnRequest, TvDecodeToServerRespawnRequest)                                    \
+    X(TvToServerPlaneReport, TvDecodeToServerPlaneReport)                                          \
+    X(TvToServerStatus, TvDecodeToServerStatus)                                                    \
+    X(TvToServerTimeRequest, TvDecodeToServerTimeRequest)                                          \
+    X(TvToServerTimeSample, TvDecodeToServerTimeSample)                                            \
+    X(TvToServerDamage, TvDecodeToServerDamage)                                                    \
+    X(TvToServerPlaneChange, TvDecodeToServerPlaneChange)                                          \
+    X(TvToServerSideChange, TvDecodeToServerSideChange)                                            \
+    X(TvToServerMapVote, TvDecodeToServerMapVote)                                                  \
+    X(TvToServerRemoteFire, TvDecodeToServerRemoteFire)                                            \
+    X(TvToServerChat, TvDecodeToServerChat)                                                        \
+    X(TvToServerAim, TvDecodeToServerAim)                                                          \
+    X(TvToServerEcho, TvDecodeToServerEcho)                                                        \
+    X(TvToServerPickup, TvDecodeToServerPickup)
 
-// --- Decoding ----------------------------------------------------------------------------
-// Each reads a received packet (read mode, at the payload's start); nullopt means dropped.
-std::optional<TvToClientPlayerId> TvDecodeToClientPlayerId(IBinaryStreamComposer* packet);
-std::optional<TvToClientJoinAccepted> TvDecodeToClientJoinAccepted(IBinaryStreamComposer* packet);
-std::optional<TvToClientPlayerJoined> TvDecodeToClientPlayerJoined(IBinaryStreamComposer* packet);
-std::optional<TvToClientGameParameters>
-TvDecodeToClientGameParameters(IBinaryStreamComposer* packet);
-std::optional<TvToClientKillTaken> TvDecodeToClientKillTaken(IBinaryStreamComposer* packet);
-std::optional<TvToClientRespawn> TvDecodeToClientRespawn(IBinaryStreamComposer* packet);
-std::optional<TvToClientPlaneStates> TvDecodeToClientPlaneStates(IBinaryStreamComposer* packet);
-std::optional<TvToClientStatus> TvDecodeToClientStatus(IBinaryStreamComposer* packet);
-std::optional<TvToClientServerTime> TvDecodeToClientServerTime(IBinaryStreamComposer* packet);
-std::optional<TvToClientTimeAnswer> TvDecodeToClientTimeAnswer(IBinaryStreamComposer* packet);
-std::optional<TvToClientDamage> TvDecodeToClientDamage(IBinaryStreamComposer* packet);
-std::optional<TvToClientDamageStates> TvDecodeToClientDamageStates(IBinaryStreamComposer* packet);
-std::optional<TvToClientPlaneChange> TvDecodeToClientPlaneChange(IBinaryStreamComposer* packet);
-std::optional<TvToClientSideChange> TvDecodeToClientSideChange(IBinaryStreamComposer* packet);
-std::optional<TvToClientKillScored> TvDecodeToClientKillScored(IBinaryStreamComposer* packet);
-std::optional<TvToClientPlayerLeft> TvDecodeToClientPlayerLeft(IBinaryStreamComposer* packet);
-std::optional<TvToClientMatchFinished> TvDecodeToClientMatchFinished(IBinaryStreamComposer* packet);
-std::optional<TvToClientNewMission> TvDecodeToClientNewMission(IBinaryStreamComposer* packet);
-std::optional<TvToClientClockCorrection>
-TvDecodeToClientClockCorrection(IBinaryStreamComposer* packet);
-std::optional<TvToClientRemoteFire> TvDecodeToClientRemoteFire(IBinaryStreamComposer* packet);
-std::optional<TvToClientChat> TvDecodeToClientChat(IBinaryStreamComposer* packet);
-std::optional<TvToClientAim> TvDecodeToClientAim(IBinaryStreamComposer* packet);
-std::optional<TvToClientEcho> TvDecodeToClientEcho(IBinaryStreamComposer* packet);
-std::optional<TvToClientDisconnected> TvDecodeToClientDisconnected(IBinaryStreamComposer* packet);
-std::optional<TvToClientVotingInProgress>
-TvDecodeToClientVotingInProgress(IBinaryStreamComposer* packet);
-std::optional<TvToClientPlayerLimit> TvDecodeToClientPlayerLimit(IBinaryStreamComposer* packet);
-std::optional<TvToClientPickup> TvDecodeToClientPickup(IBinaryStreamComposer* packet);
-std::optional<TvToClientFinishedNoVote>
-TvDecodeToClientFinishedNoVote(IBinaryStreamComposer* packet);
-
-std::optional<TvToServerJoinRequest> TvDecodeToServerJoinRequest(IBinaryStreamComposer* packet);
-std::optional<TvToServerKillTaken> TvDecodeToServerKillTaken(IBinaryStreamComposer* packet);
-std::optional<TvToServerRespawnRequest>
-TvDecodeToServerRespawnRequest(IBinaryStreamComposer* packet);
-std::optional<TvToServerPlaneReport> TvDecodeToServerPlaneReport(IBinaryStreamComposer* packet);
-std::optional<TvToServerStatus> TvDecodeToServerStatus(IBinaryStreamComposer* packet);
-std::optional<TvToServerTimeRequest> TvDecodeToServerTimeRequest(IBinaryStreamComposer* packet);
-std::optional<TvToServerTimeSample> TvDecodeToServerTimeSample(IBinaryStreamComposer* packet);
-std::optional<TvToServerDamage> TvDecodeToServerDamage(IBinaryStreamComposer* packet);
-std::optional<TvToServerPlaneChange> TvDecodeToServerPlaneChange(IBinaryStreamComposer* packet);
-std::optional<TvToServerSideChange> TvDecodeToServerSideChange(IBinaryStreamComposer* packet);
-std::optional<TvToServerMapVote> TvDecodeToServerMapVote(IBinaryStreamComposer* packet);
-std::optional<TvToServerRemoteFire> TvDecodeToServerRemoteFire(IBinaryStreamComposer* packet);
-std::optional<TvToServerChat> TvDecodeToServerChat(IBinaryStreamComposer* packet);
-std::optional<TvToServerAim> TvDecodeToServerAim(IBinaryStreamComposer* packet);
-std::optional<TvToServerEcho> TvDecodeToServerEcho(IBinaryStreamComposer* packet);
-std::optional<TvToServerPickup> TvDecodeToServerPickup(IBinaryStreamComposer* packet);
+// TvEncode writes the record's fields into a packet in write mode: 0 or the first failure.
+// The decoder reads a received packet (read mode, at the payload's start); nullopt means
+// dropped.
+#define TV_DECLARE_MESSAGE_CODEC(Record, decoder)                                                  \
+    OmResult TvEncode(IBinaryStreamComposer* packet, const Record& m);                             \
+    std::optional<Record> decoder(IBinaryStreamComposer* packet);
+TV_GAME_MESSAGES_TO_CLIENT(TV_DECLARE_MESSAGE_CODEC)
+TV_GAME_MESSAGES_TO_SERVER(TV_DECLARE_MESSAGE_CODEC)
+#undef TV_DECLARE_MESSAGE_CODEC
 
 // Every message the game handles, and every message the server handles.
 using TvToClientMessage = std::variant<
