@@ -232,7 +232,8 @@ template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepStart& at,
         const TexSegment& seg, int32_t seg_offset, int32_t count) {
     constexpr bool Extra = EK != ExtraKind::None, AnyExtra = EK == ExtraKind::Any;
-    constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || AnyExtra;
+    // Alpha matters only to blending, alpha targets and the alpha test.
+    const bool use_alpha = BK != BlendKind::None || CF::alpha || (AnyExtra && s.alpha_test);
     const bool fog = EK == ExtraKind::Fog || (AnyExtra && s.fog);
     if constexpr (ZF::on) {
         const int64_t last = at.z + int64_t(count - 1) * at.dz;
@@ -240,7 +241,7 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
     }
     u32x8 cr = (at.r + kLaneIndex * at.dr) >> 16, cg = (at.g + kLaneIndex * at.dg) >> 16,
           cb = (at.b + kLaneIndex * at.db) >> 16;
-    u32x8 ca = UseAlpha ? (at.a + kLaneIndex * at.da) >> 16 : u32x8{};
+    u32x8 ca = use_alpha ? (at.a + kLaneIndex * at.da) >> 16 : u32x8{};
     u32x8 ff = fog ? (at.f + kLaneIndex * at.df) >> 16 : u32x8{};
     // Lanes past the span's end (a tail's scratch lanes) step beyond its clamped ends: only
     // the pixels drawn must stay in range.
@@ -259,6 +260,8 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
         const u32x8 step = splat(uint32_t(seg_offset)) + kLaneIndex;
         const i32x8 u = i32x8(uint32_t(seg.u) + step * uint32_t(seg.du));
         const i32x8 v = i32x8(uint32_t(seg.v) + step * uint32_t(seg.dv));
+        u32x8 tex{};
+        bool sampled = false;
         if constexpr (AnyExtra) {
             if (s.color_key) {
                 u32x8 nearest;
@@ -269,9 +272,16 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
                 else
                     nearest = vfetch_wrap(*seg.l0, u >> 16, v >> 16);
                 alive &= ~mask_of(nearest == 0u);
+                // Every pixel keyed out: the step writes back what it read.
+                if (!any(alive)) return true;
+                // A point sample of the first level is the texel the key tested.
+                if (TK == TexKind::PointWrap || (TK == TexKind::Generic && !seg.linear)) {
+                    tex = nearest;
+                    sampled = true;
+                }
             }
         }
-        u32x8 tex = vsample_level<TK>(*seg.l0, u, v, seg.linear, s);
+        if (!sampled) tex = vsample_level<TK>(*seg.l0, u, v, seg.linear, s);
         if (seg.l1)
             tex = vlerp_argb(tex, vsample_level<TK>(*seg.l1, u >> 1, v >> 1, seg.linear, s),
                              splat(seg.level_frac));
@@ -285,7 +295,7 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
             cg = tg;
             cb = tb;
         }
-        if constexpr (UseAlpha) {
+        if (use_alpha) {
             if (s.alpha_op == ColorOp::Modulate)
                 ca = vmul8(ca, tex >> 24);
             else if (s.alpha_op == ColorOp::SelectTexture)
@@ -333,7 +343,10 @@ template <class CF, class ZF, bool Textured, BlendKind BK>
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     constexpr bool Extra = EK != ExtraKind::None;
-    constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || EK == ExtraKind::Any;
+    // Alpha matters only to blending, alpha targets and the alpha test: without them the
+    // steps leave it at 0 (the scalar loop a step falls back to draws the same pixels).
+    const bool use_alpha =
+        BK != BlendKind::None || CF::alpha || (EK == ExtraKind::Any && c.state->alpha_test);
     using CT = typename CF::T;
     using ZT = typename ZF::T;
     const PixelState& s = *c.state;
@@ -358,7 +371,7 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, r, dr);
     linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, g, dg);
     linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, b, db);
-    if constexpr (UseAlpha) linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, a, da);
+    if (use_alpha) linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, a, da);
     if constexpr (Extra) {
         if (s.fog) linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, f, df);
     }

@@ -30,9 +30,12 @@ struct Textures {
             for (uint32_t y = 0; y < size; ++y)
                 for (uint32_t x = 0; x < size; ++x) {
                     const uint32_t v = (x * 37 + y * 91 + size * 13) & 255;
-                    t[y * size + x] = keyed && ((x ^ y) & 3) == 0
-                                          ? 0u
-                                          : (v << 24 | (255 - v) << 16 | (v * 3 & 255) << 8 | 77);
+                    // Single keyed texels and, at the top level, keyed blocks wide enough
+                    // that whole vector steps of a magnified span are keyed out.
+                    const bool key =
+                        ((x ^ y) & 3) == 0 || (size == kTex && ((x / 8 + y / 8) % 3) == 0);
+                    t[y * size + x] =
+                        keyed && key ? 0u : (v << 24 | (255 - v) << 16 | (v * 3 & 255) << 8 | 77);
                 }
             levels.push_back(std::move(t));
         }
@@ -108,6 +111,50 @@ std::vector<Case> cases() {
         s.address_v = TexAddress::Border;
         s.border = 0xFF102030;
         s.mip = MipFilter::Point;
+    });
+    add("keyed_point_wrap_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = s.alpha_op = ColorOp::Modulate;
+    });
+    add("keyed_point_wrap_alpha_test_8888_nodepth", ColorFormat::A8R8G8B8, DepthFormat::None,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = s.alpha_op = ColorOp::Modulate;
+            s.alpha_test = true;
+            s.alpha_func_mask = 6;
+            s.alpha_ref = 40;
+        });
+    add("keyed_bilinear_wrap_point_mip_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = ColorOp::Modulate;
+            s.mag = s.min = TexFilter::Linear;
+            s.mip = MipFilter::Point;
+        });
+    add("keyed_clamp_point_linear_mip_555_z32_less", ColorFormat::X1R5G5B5, DepthFormat::Z32,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = ColorOp::Modulate;
+            s.address_u = s.address_v = TexAddress::Clamp;
+            s.mip = MipFilter::Linear;
+            s.z_func_mask = 1;
+        });
+    add("keyed_clamp_point_565_nodepth", ColorFormat::R5G6B5, DepthFormat::None, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = ColorOp::Modulate;
+        s.address_u = s.address_v = TexAddress::Clamp;
+    });
+    add("keyed_mirror_bilinear_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = ColorOp::Modulate;
+        s.mag = s.min = TexFilter::Linear;
+        s.address_u = s.address_v = TexAddress::Mirror;
     });
     add("generic_blend_greater_8888_z16", ColorFormat::A8R8G8B8, DepthFormat::Z16,
         [](PixelState& s) {
