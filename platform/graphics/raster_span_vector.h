@@ -224,9 +224,9 @@ struct StepStart {
     int64_t z, dz;
 };
 
-// Eight pixels, of which the first `count` are the span's (the others are a tail's scratch
-// copies). False when a pixel's attributes leave the ranges the lanes assume; nothing is
-// written then.
+// Eight pixels, of which the first `count` are the span's (the others, a tail's scratch copies
+// or the row's next pixels, are written back as they were read). False when a pixel's attributes
+// leave the ranges the lanes assume; nothing is written then.
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 [[gnu::always_inline]] inline bool
 vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepStart& at,
@@ -248,7 +248,8 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
     const u32x8 drawn = mask_of(kLaneIndex < uint32_t(count));
     if (any(((cr | cg | cb | ca | ff) > 255u) & drawn)) return false;
 
-    u32x8 alive = ~u32x8{};
+    // Lanes past the span's end write back what they read.
+    u32x8 alive = drawn;
     u32x8 znew{}, zold{};
     if constexpr (ZF::on) {
         znew = (uint32_t(at.z) + kLaneIndex * uint32_t(at.dz)) >> ZF::shift;
@@ -403,7 +404,10 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
             at.z = z + int64_t(j) * dz;
             at.dz = dz;
             bool done;
-            if (count == kLanes) {
+            // A short step whose eight lanes lie within the row's scissor reads and writes the
+            // row in place (its lanes past the span write back the pixels they read: this
+            // thread alone draws the row); at the scissor's edge it works on a copy.
+            if (count == kLanes || x0 + j + kLanes <= t.x1) {
                 done = vpixels<CF, ZF, TK, BK, EK>(s, cp + j, ZF::on ? zp + j : nullptr, at, seg,
                                                    j - i, count);
             } else {
