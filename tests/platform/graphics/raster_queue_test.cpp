@@ -4,15 +4,21 @@
 // 8 threads, must give the same colour and depth bytes everywhere.
 #include "platform/graphics/raster_queue.h"
 #include "platform/graphics/raster_simd.h"
+#include "platform/graphics/raster_workers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -312,6 +318,25 @@ TEST(SimdLevel, ForcingALevelIsCappedToWhatTheProcessorHas) {
     s.src_blend = 9;
     EXPECT_EQ(select_span_sse2(t, s), nullptr) << "other blend factors stay scalar";
 }
+
+#if defined(__linux__)
+// A process pinned to some cores rasterises with as many threads as it has cores.
+TEST(RasterWorkers, DefaultThreadsAreTheCoresTheThreadMayRunOn) {
+    cpu_set_t saved;
+    ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &saved)) ++first;
+    ASSERT_LT(first, CPU_SETSIZE);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);
+    EXPECT_EQ(default_raster_threads(), 1u);
+    ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
+    EXPECT_EQ(default_raster_threads(),
+              std::min<uint32_t>(uint32_t(CPU_COUNT(&saved)), kMaxRasterThreads));
+}
+#endif
 
 TEST(RasterQueue, FlushOfAllQueuesDrawsEveryPendingQueue) {
     const Primitives prims;
