@@ -354,8 +354,10 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     const Primitive& p = c.prim;
     const RenderTarget& t = *c.target;
     const int32_t n = x1 - x0;
-    if (n < kLanes && c.narrow) {
-        c.narrow(c, y, x0, x1); // a vector step would be mostly scratch lanes
+    // A span shorter than half a step is drawn by the scalar loop, as is one shorter than a
+    // step at the scissor's right edge (its step would work on a copy).
+    if (c.narrow && (n < kLanes / 2 || (n < kLanes && x0 + kLanes > t.x1))) {
+        c.narrow(c, y, x0, x1);
         return;
     }
     const float px = float(x0) + 0.5f - p.ox, py = float(y) + 0.5f - p.oy;
