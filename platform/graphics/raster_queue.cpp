@@ -69,9 +69,7 @@ void RasterQueue::hold(IUnknown* object) {
     held_.emplace_back(object);
 }
 
-void RasterQueue::queue(Item&& item, int32_t row0, int32_t row1) {
-    row0 = std::max(row0, 0);
-    if (row0 >= row1) return;
+void RasterQueue::queue(bool line, int32_t row0, int32_t row1) {
     if (!registered_) {
         std::lock_guard lock(registry_mutex());
         registry().push_back(this);
@@ -88,28 +86,36 @@ void RasterQueue::queue(Item&& item, int32_t row0, int32_t row1) {
         band_hi_ = std::max(band_hi_, b1);
     }
     const auto index = uint32_t(items_.size());
-    items_.push_back(std::move(item));
     for (int32_t b = b0; b < b1; ++b) bins_[size_t(b)].push_back(index);
-    if (items_.size() >= kMaxQueued) flush();
+    items_.push_back(Item{current_, uint32_t(vertices_.size()), line});
 }
 
 void RasterQueue::triangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c) {
     if (!current_) return;
-    Item item;
-    if (!setup_triangle(current_->target, current_->state, current_->cull, a, b, c, item.ctx.prim,
-                        item.edges))
-        return;
-    item.ctx.target = &current_->target;
-    item.ctx.state = &current_->state;
-    item.ctx.texture = &current_->texture;
-    item.ctx.narrow = current_->narrow;
-    item.span = current_->span;
     if (threads_ == 1) {
-        draw_triangle_rows(item.ctx, item.span, item.edges, item.edges.first, item.edges.last);
+        SpanContext ctx;
+        TriangleEdges edges;
+        if (!setup_triangle(current_->target, current_->state, current_->cull, a, b, c, ctx.prim,
+                            edges))
+            return;
+        ctx.target = &current_->target;
+        ctx.state = &current_->state;
+        ctx.texture = &current_->texture;
+        ctx.narrow = current_->narrow;
+        draw_triangle_rows(ctx, current_->span, edges, edges.first, edges.last);
         return;
     }
-    const int32_t row0 = item.edges.first, row1 = item.edges.last;
-    queue(std::move(item), row0, row1);
+    // Only the rows here, on the thread that queues: the planes are set up at the flush, on
+    // every worker thread.
+    int32_t row0 = 0, row1 = 0;
+    if (!triangle_rows(current_->target, current_->cull, a, b, c, row0, row1)) return;
+    row0 = std::max(row0, 0);
+    if (row0 >= row1) return;
+    queue(false, row0, row1);
+    vertices_.push_back(a);
+    vertices_.push_back(b);
+    vertices_.push_back(c);
+    if (items_.size() >= kMaxQueued) flush();
 }
 
 void RasterQueue::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
@@ -125,20 +131,50 @@ void RasterQueue::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
     const int32_t row0 = std::max(int32_t(std::floor(lo)) - 1, t.y0);
     const int32_t row1 = std::min(int32_t(std::floor(hi)) + 2, t.y1);
     if (row0 >= row1) return;
-    Item item;
-    item.ctx.target = &current_->target;
-    item.ctx.state = &current_->state;
-    item.ctx.texture = &current_->texture;
-    item.ctx.narrow = current_->narrow;
-    item.span = current_->span;
     if (threads_ == 1) {
-        draw_line_rows(item.ctx, item.span, a, b, t.y0, t.y1);
+        SpanContext ctx;
+        ctx.target = &current_->target;
+        ctx.state = &current_->state;
+        ctx.texture = &current_->texture;
+        ctx.narrow = current_->narrow;
+        draw_line_rows(ctx, current_->span, a, b, t.y0, t.y1);
         return;
     }
-    item.line = int32_t(lines_.size() / 2);
-    lines_.push_back(a);
-    lines_.push_back(b);
-    queue(std::move(item), row0, row1);
+    if (std::max(row0, 0) >= row1) return;
+    queue(true, std::max(row0, 0), row1);
+    vertices_.push_back(a);
+    vertices_.push_back(b);
+    if (items_.size() >= kMaxQueued) flush();
+}
+
+void RasterQueue::setup_triangles() {
+    // Chunks small enough that the threads finish together, large enough that taking one
+    // costs little next to setting it up.
+    constexpr uint32_t kChunk = 64;
+    const auto total = uint32_t(items_.size());
+    for (;;) {
+        const uint32_t from = next_setup_.fetch_add(kChunk, std::memory_order_relaxed);
+        if (from >= total) break;
+        const uint32_t to = std::min(from + kChunk, total);
+        for (uint32_t i = from; i < to; ++i) {
+            const Item& item = items_[i];
+            if (item.line) continue;
+            const DrawState& d = *item.draw;
+            Setup& su = setups_[i];
+            su.ctx.target = &d.target;
+            su.ctx.state = &d.state;
+            su.ctx.texture = &d.texture;
+            su.ctx.narrow = d.narrow;
+            su.ctx.prim = Primitive{};
+            const D3DTLVERTEX* v = &vertices_[item.first];
+            // The rows were found alike when the triangle was queued: this is true.
+            if (!setup_triangle(d.target, d.state, d.cull, v[0], v[1], v[2], su.ctx.prim, su.edges))
+                su.edges.first = su.edges.last = 0;
+        }
+        setup_done_.fetch_add(to - from, std::memory_order_release);
+    }
+    // Every plane is in place before any band is drawn.
+    while (setup_done_.load(std::memory_order_acquire) < total) std::this_thread::yield();
 }
 
 void RasterQueue::draw_band(int32_t band) {
@@ -148,25 +184,33 @@ void RasterQueue::draw_band(int32_t band) {
     // while drawing this one, so small triangles do not wait on memory.
     constexpr size_t kAhead = 4;
     auto prefetch = [this](uint32_t index) {
-        const char* p = reinterpret_cast<const char*>(&items_[index]);
-        for (size_t offset = 0; offset < sizeof(Item); offset += 64) __builtin_prefetch(p + offset);
+        __builtin_prefetch(&items_[index]);
+        const char* p = reinterpret_cast<const char*>(&setups_[index]);
+        for (size_t offset = 0; offset < sizeof(Setup); offset += 64)
+            __builtin_prefetch(p + offset);
     };
     for (size_t k = 0; k < kAhead && k < bin.size(); ++k) prefetch(bin[k]);
     for (size_t k = 0; k < bin.size(); ++k) {
         if (k + kAhead < bin.size()) prefetch(bin[k + kAhead]);
         const Item& item = items_[bin[k]];
-        if (item.line < 0) {
-            draw_triangle_rows(item.ctx, item.span, item.edges, y0, y1);
+        const DrawState& d = *item.draw;
+        if (!item.line) {
+            const Setup& su = setups_[bin[k]];
+            draw_triangle_rows(su.ctx, d.span, su.edges, y0, y1);
         } else {
-            SpanContext ctx = item.ctx;
-            draw_line_rows(ctx, item.span, lines_[size_t(item.line) * 2],
-                           lines_[size_t(item.line) * 2 + 1], y0, y1);
+            SpanContext ctx;
+            ctx.target = &d.target;
+            ctx.state = &d.state;
+            ctx.texture = &d.texture;
+            ctx.narrow = d.narrow;
+            draw_line_rows(ctx, d.span, vertices_[item.first], vertices_[item.first + 1], y0, y1);
         }
     }
 }
 
 void RasterQueue::run_bands(void* self, uint32_t) {
     auto* q = static_cast<RasterQueue*>(self);
+    q->setup_triangles();
     const auto count = int32_t(q->order_.size());
     for (;;) {
         const int32_t next = q->next_band_.fetch_add(1, std::memory_order_relaxed);
@@ -191,12 +235,15 @@ void RasterQueue::flush() {
         std::stable_sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) {
             return bins_[size_t(a)].size() > bins_[size_t(b)].size();
         });
+        if (setups_.size() < items_.size()) setups_.resize(items_.size());
         next_band_.store(0, std::memory_order_relaxed);
+        next_setup_.store(0, std::memory_order_relaxed);
+        setup_done_.store(0, std::memory_order_relaxed);
         const auto bands = uint32_t(order_.size());
         run_on_raster_workers(std::min(threads_, bands), &RasterQueue::run_bands, this);
         for (int32_t b = band_lo_; b < band_hi_; ++b) bins_[size_t(b)].clear();
         items_.clear();
-        lines_.clear();
+        vertices_.clear();
     }
     // The current state carries on for the primitives that follow.
     if (current_ && states_.size() > 1) {

@@ -1,7 +1,8 @@
-// Binned, multi-threaded rasterisation: primitives are set up as they arrive and queued by
-// bands of rows, and a flush draws the bands on the worker threads, each band's primitives in
-// the order they were queued. A band is drawn whole by one thread and no pixel lies in two
-// bands, so the pixels are the same whatever the thread count, and the same as the
+// Binned, multi-threaded rasterisation: primitives are queued by bands of rows as they arrive
+// (a triangle's rows are found then, its planes at the flush, by all the worker threads
+// before any band is drawn), and a flush draws the bands on the worker threads, each band's
+// primitives in the order they were queued. A band is drawn whole by one thread and no pixel lies
+// in two bands, so the pixels are the same whatever the thread count, and the same as the
 // rasteriser drawing each primitive at once, which is what a queue of one thread does (it
 // queues nothing).
 #pragma once
@@ -58,26 +59,36 @@ private:
         SpanFunction narrow = nullptr;
         uint32_t cull = 0;
     };
+    // What the queueing thread files: little, as it is the one part not shared out.
     struct Item {
+        const DrawState* draw = nullptr;
+        uint32_t first = 0; // its first vertex in vertices_: three for a triangle, two for a line
+        bool line = false;
+    };
+    // A triangle's planes and edges, set up at the flush.
+    struct Setup {
         SpanContext ctx;
-        SpanFunction span = nullptr;
         TriangleEdges edges;
-        int32_t line = -1; // index into lines_, or -1 for a triangle
     };
     static void run_bands(void* self, uint32_t participant);
+    void setup_triangles(); // the planes and edges of the queued triangles, shared out
     void draw_band(int32_t band);
-    void queue(Item&& item, int32_t row0, int32_t row1);
+    // A new item on rows row0 <= y < row1 (row1 > row0 >= 0), filed in their bands.
+    void queue(bool line, int32_t row0, int32_t row1);
 
     uint32_t threads_ = 1;
     std::deque<DrawState> states_; // stable: queued contexts point into it
     DrawState* current_ = nullptr;
     std::vector<Item> items_;
-    std::vector<D3DTLVERTEX> lines_;          // two per queued line
+    std::vector<D3DTLVERTEX> vertices_;       // of the queued items, in turn
+    std::vector<Setup> setups_;               // per item (only grown: no clearing to pay for)
     std::vector<std::vector<uint32_t>> bins_; // item indices per band
     int32_t band_lo_ = 0, band_hi_ = 0;       // bands that hold items
     std::vector<int32_t> order_;              // the bands of a flush, fullest first
     std::vector<ComPtr<IUnknown>> held_;
     std::atomic<int32_t> next_band_{0};
+    std::atomic<uint32_t> next_setup_{0}; // the first item of the next set-up chunk
+    std::atomic<uint32_t> setup_done_{0}; // items whose set-up has finished
     bool registered_ = false;
     std::thread::id owner_; // the thread that queued the pending work
 

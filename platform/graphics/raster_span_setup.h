@@ -517,8 +517,8 @@ void span(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     st.drg = pack_fields(dr, dg);
     st.bz = pack_fields(b, z);
     st.dbz = pack_fields(db, dz);
-    // Alpha matters only to blending, alpha targets and the extras (alpha test).
-    if constexpr (BK != BlendKind::None || CF::alpha || EK == ExtraKind::Any)
+    // Alpha matters only to blending, alpha targets and the alpha test.
+    if (BK != BlendKind::None || CF::alpha || (EK == ExtraKind::Any && s.alpha_test))
         linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, st.a, st.da);
     if constexpr (Extra) {
         if (s.fog) linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, st.f, st.df);

@@ -224,15 +224,16 @@ struct StepStart {
     int64_t z, dz;
 };
 
-// Eight pixels, of which the first `count` are the span's (the others are a tail's scratch
-// copies). False when a pixel's attributes leave the ranges the lanes assume; nothing is
-// written then.
+// Eight pixels, of which the first `count` are the span's (the others, a tail's scratch copies
+// or the row's next pixels, are written back as they were read). False when a pixel's attributes
+// leave the ranges the lanes assume; nothing is written then.
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 [[gnu::always_inline]] inline bool
 vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepStart& at,
         const TexSegment& seg, int32_t seg_offset, int32_t count) {
     constexpr bool Extra = EK != ExtraKind::None, AnyExtra = EK == ExtraKind::Any;
-    constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || AnyExtra;
+    // Alpha matters only to blending, alpha targets and the alpha test.
+    const bool use_alpha = BK != BlendKind::None || CF::alpha || (AnyExtra && s.alpha_test);
     const bool fog = EK == ExtraKind::Fog || (AnyExtra && s.fog);
     if constexpr (ZF::on) {
         const int64_t last = at.z + int64_t(count - 1) * at.dz;
@@ -240,14 +241,15 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
     }
     u32x8 cr = (at.r + kLaneIndex * at.dr) >> 16, cg = (at.g + kLaneIndex * at.dg) >> 16,
           cb = (at.b + kLaneIndex * at.db) >> 16;
-    u32x8 ca = UseAlpha ? (at.a + kLaneIndex * at.da) >> 16 : u32x8{};
+    u32x8 ca = use_alpha ? (at.a + kLaneIndex * at.da) >> 16 : u32x8{};
     u32x8 ff = fog ? (at.f + kLaneIndex * at.df) >> 16 : u32x8{};
     // Lanes past the span's end (a tail's scratch lanes) step beyond its clamped ends: only
     // the pixels drawn must stay in range.
     const u32x8 drawn = mask_of(kLaneIndex < uint32_t(count));
     if (any(((cr | cg | cb | ca | ff) > 255u) & drawn)) return false;
 
-    u32x8 alive = ~u32x8{};
+    // Lanes past the span's end write back what they read.
+    u32x8 alive = drawn;
     u32x8 znew{}, zold{};
     if constexpr (ZF::on) {
         znew = (uint32_t(at.z) + kLaneIndex * uint32_t(at.dz)) >> ZF::shift;
@@ -259,6 +261,8 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
         const u32x8 step = splat(uint32_t(seg_offset)) + kLaneIndex;
         const i32x8 u = i32x8(uint32_t(seg.u) + step * uint32_t(seg.du));
         const i32x8 v = i32x8(uint32_t(seg.v) + step * uint32_t(seg.dv));
+        u32x8 tex{};
+        bool sampled = false;
         if constexpr (AnyExtra) {
             if (s.color_key) {
                 u32x8 nearest;
@@ -269,9 +273,16 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
                 else
                     nearest = vfetch_wrap(*seg.l0, u >> 16, v >> 16);
                 alive &= ~mask_of(nearest == 0u);
+                // Every pixel keyed out: the step writes back what it read.
+                if (!any(alive)) return true;
+                // A point sample of the first level is the texel the key tested.
+                if (TK == TexKind::PointWrap || (TK == TexKind::Generic && !seg.linear)) {
+                    tex = nearest;
+                    sampled = true;
+                }
             }
         }
-        u32x8 tex = vsample_level<TK>(*seg.l0, u, v, seg.linear, s);
+        if (!sampled) tex = vsample_level<TK>(*seg.l0, u, v, seg.linear, s);
         if (seg.l1)
             tex = vlerp_argb(tex, vsample_level<TK>(*seg.l1, u >> 1, v >> 1, seg.linear, s),
                              splat(seg.level_frac));
@@ -285,7 +296,7 @@ vpixels(const PixelState& s, typename CF::T* cp, typename ZF::T* zp, const StepS
             cg = tg;
             cb = tb;
         }
-        if constexpr (UseAlpha) {
+        if (use_alpha) {
             if (s.alpha_op == ColorOp::Modulate)
                 ca = vmul8(ca, tex >> 24);
             else if (s.alpha_op == ColorOp::SelectTexture)
@@ -333,15 +344,20 @@ template <class CF, class ZF, bool Textured, BlendKind BK>
 template <class CF, class ZF, TexKind TK, BlendKind BK, ExtraKind EK>
 void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     constexpr bool Extra = EK != ExtraKind::None;
-    constexpr bool UseAlpha = BK != BlendKind::None || CF::alpha || EK == ExtraKind::Any;
+    // Alpha matters only to blending, alpha targets and the alpha test: without them the
+    // steps leave it at 0 (the scalar loop a step falls back to draws the same pixels).
+    const bool use_alpha =
+        BK != BlendKind::None || CF::alpha || (EK == ExtraKind::Any && c.state->alpha_test);
     using CT = typename CF::T;
     using ZT = typename ZF::T;
     const PixelState& s = *c.state;
     const Primitive& p = c.prim;
     const RenderTarget& t = *c.target;
     const int32_t n = x1 - x0;
-    if (n < kLanes && c.narrow) {
-        c.narrow(c, y, x0, x1); // a vector step would be mostly scratch lanes
+    // A span shorter than half a step is drawn by the scalar loop, as is one shorter than a
+    // step at the scissor's right edge (its step would work on a copy).
+    if (c.narrow && (n < kLanes / 2 || (n < kLanes && x0 + kLanes > t.x1))) {
+        c.narrow(c, y, x0, x1);
         return;
     }
     const float px = float(x0) + 0.5f - p.ox, py = float(y) + 0.5f - p.oy;
@@ -358,7 +374,7 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
     linear(p.r, px, py, n, 0.0f, 255.0f, kColorScale, r, dr);
     linear(p.g, px, py, n, 0.0f, 255.0f, kColorScale, g, dg);
     linear(p.b, px, py, n, 0.0f, 255.0f, kColorScale, b, db);
-    if constexpr (UseAlpha) linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, a, da);
+    if (use_alpha) linear(p.a, px, py, n, 0.0f, 255.0f, kColorScale, a, da);
     if constexpr (Extra) {
         if (s.fog) linear(p.fog, px, py, n, 0.0f, 255.0f, kColorScale, f, df);
     }
@@ -390,7 +406,10 @@ void vspan(const SpanContext& c, int32_t y, int32_t x0, int32_t x1) {
             at.z = z + int64_t(j) * dz;
             at.dz = dz;
             bool done;
-            if (count == kLanes) {
+            // A short step whose eight lanes lie within the row's scissor reads and writes the
+            // row in place (its lanes past the span write back the pixels they read: this
+            // thread alone draws the row); at the scissor's edge it works on a copy.
+            if (count == kLanes || x0 + j + kLanes <= t.x1) {
                 done = vpixels<CF, ZF, TK, BK, EK>(s, cp + j, ZF::on ? zp + j : nullptr, at, seg,
                                                    j - i, count);
             } else {

@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 namespace platform {
 namespace {
 
@@ -81,7 +85,14 @@ WorkerPool& pool() {
 } // namespace
 
 uint32_t default_raster_threads() {
-    const uint32_t cores = std::thread::hardware_concurrency();
+    uint32_t cores = std::thread::hardware_concurrency();
+#if defined(__linux__)
+    // The cores this process may run on (a process pinned to some of them gets no more out of
+    // further threads, which would only take turns with the others).
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof(allowed), &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        cores = uint32_t(CPU_COUNT(&allowed));
+#endif
     return std::clamp<uint32_t>(cores, 1, kMaxRasterThreads);
 }
 

@@ -7,7 +7,7 @@
 namespace platform {
 
 // Threads a device rasterises with when neither its profile nor CORVEL_RASTER_THREADS says:
-// the number of cores, at most kMaxRasterThreads.
+// the number of cores the calling thread may run on, at most kMaxRasterThreads.
 constexpr uint32_t kMaxRasterThreads = 16;
 uint32_t default_raster_threads();
 

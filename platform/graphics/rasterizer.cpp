@@ -79,13 +79,19 @@ bool snap(const D3DTLVERTEX& v, int64_t& x, int64_t& y) {
     return true;
 }
 
-} // namespace
-
-bool setup_triangle(const RenderTarget& t, const PixelState& s, uint32_t cull,
-                    const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3DTLVERTEX& vc,
-                    Primitive& p, TriangleEdges& out) {
-    const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
+// A triangle's snapped corners, sorted by y (top, middle, bottom: o), and its rows.
+struct Snapped {
     int64_t X[3], Y[3];
+    int o[3];
+    int64_t row_mid, first, last;
+};
+
+// False when the triangle draws nothing: a non-finite corner, no area, culled, or no row
+// within the scissor.
+bool snap_triangle(const RenderTarget& t, uint32_t cull, const D3DTLVERTEX* const v[3],
+                   Snapped& sn) {
+    int64_t* X = sn.X;
+    int64_t* Y = sn.Y;
     for (int i = 0; i < 3; ++i)
         if (!snap(*v[i], X[i], Y[i])) return false;
     const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
@@ -94,17 +100,46 @@ bool setup_triangle(const RenderTarget& t, const PixelState& s, uint32_t cull,
     if ((cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return false;
 
     // Sort by y: top, middle, bottom.
-    int o[3] = {0, 1, 2};
+    int* o = sn.o;
+    o[0] = 0;
+    o[1] = 1;
+    o[2] = 2;
     if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
     if (Y[o[2]] < Y[o[1]]) std::swap(o[1], o[2]);
     if (Y[o[1]] < Y[o[0]]) std::swap(o[0], o[1]);
+    // Rows whose centre lies in [top, bottom): the top edge is in, the bottom edge out.
+    const int64_t row0 = ceil_div(Y[o[0]] - kSub / 2, kSub),
+                  row1 = ceil_div(Y[o[2]] - kSub / 2, kSub);
+    sn.row_mid = ceil_div(Y[o[1]] - kSub / 2, kSub);
+    sn.first = std::max<int64_t>(row0, t.y0);
+    sn.last = std::min<int64_t>(row1, t.y1);
+    return sn.first < sn.last;
+}
+
+} // namespace
+
+bool triangle_rows(const RenderTarget& target, uint32_t cull_mode, const D3DTLVERTEX& a,
+                   const D3DTLVERTEX& b, const D3DTLVERTEX& c, int32_t& first, int32_t& last) {
+    const D3DTLVERTEX* v[3] = {&a, &b, &c};
+    Snapped sn;
+    if (!snap_triangle(target, cull_mode, v, sn)) return false;
+    first = int32_t(sn.first);
+    last = int32_t(sn.last);
+    return true;
+}
+
+bool setup_triangle(const RenderTarget& t, const PixelState& s, uint32_t cull,
+                    const D3DTLVERTEX& va, const D3DTLVERTEX& vb, const D3DTLVERTEX& vc,
+                    Primitive& p, TriangleEdges& out) {
+    const D3DTLVERTEX* v[3] = {&va, &vb, &vc};
+    Snapped sn;
+    if (!snap_triangle(t, cull, v, sn)) return false;
+    const int64_t* X = sn.X;
+    const int64_t* Y = sn.Y;
+    const int* o = sn.o;
     const int64_t xt = X[o[0]], yt = Y[o[0]], xm = X[o[1]], ym = Y[o[1]], xb = X[o[2]],
                   yb = Y[o[2]];
-    // Rows whose centre lies in [top, bottom): the top edge is in, the bottom edge out.
-    const int64_t row0 = ceil_div(yt - kSub / 2, kSub), row_mid = ceil_div(ym - kSub / 2, kSub),
-                  row1 = ceil_div(yb - kSub / 2, kSub);
-    const int64_t first = std::max<int64_t>(row0, t.y0), last = std::min<int64_t>(row1, t.y1);
-    if (first >= last) return false;
+    const int64_t row_mid = sn.row_mid, first = sn.first, last = sn.last;
 
     // Attribute planes from the snapped positions, origin at the first vertex.
     Attributes at[3];

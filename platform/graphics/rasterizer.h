@@ -25,6 +25,11 @@ bool setup_triangle(const RenderTarget& target, const PixelState& state, uint32_
                     const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
                     Primitive& planes, TriangleEdges& edges);
 
+// The rows first <= y < last a triangle covers within the scissor, as setup_triangle finds
+// them, without setting up its planes; false exactly where setup_triangle is false.
+bool triangle_rows(const RenderTarget& target, uint32_t cull_mode, const D3DTLVERTEX& a,
+                   const D3DTLVERTEX& b, const D3DTLVERTEX& c, int32_t& first, int32_t& last);
+
 // Draws rows y0 <= y < y1 of a set-up triangle; ctx.prim must hold the triangle's planes.
 void draw_triangle_rows(const SpanContext& ctx, SpanFunction span, const TriangleEdges& t,
                         int32_t y0, int32_t y1);

@@ -4,15 +4,21 @@
 // 8 threads, must give the same colour and depth bytes everywhere.
 #include "platform/graphics/raster_queue.h"
 #include "platform/graphics/raster_simd.h"
+#include "platform/graphics/raster_workers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -30,9 +36,12 @@ struct Textures {
             for (uint32_t y = 0; y < size; ++y)
                 for (uint32_t x = 0; x < size; ++x) {
                     const uint32_t v = (x * 37 + y * 91 + size * 13) & 255;
-                    t[y * size + x] = keyed && ((x ^ y) & 3) == 0
-                                          ? 0u
-                                          : (v << 24 | (255 - v) << 16 | (v * 3 & 255) << 8 | 77);
+                    // Single keyed texels and, at the top level, keyed blocks wide enough
+                    // that whole vector steps of a magnified span are keyed out.
+                    const bool key =
+                        ((x ^ y) & 3) == 0 || (size == kTex && ((x / 8 + y / 8) % 3) == 0);
+                    t[y * size + x] =
+                        keyed && key ? 0u : (v << 24 | (255 - v) << 16 | (v * 3 & 255) << 8 | 77);
                 }
             levels.push_back(std::move(t));
         }
@@ -108,6 +117,50 @@ std::vector<Case> cases() {
         s.address_v = TexAddress::Border;
         s.border = 0xFF102030;
         s.mip = MipFilter::Point;
+    });
+    add("keyed_point_wrap_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = s.alpha_op = ColorOp::Modulate;
+    });
+    add("keyed_point_wrap_alpha_test_8888_nodepth", ColorFormat::A8R8G8B8, DepthFormat::None,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = s.alpha_op = ColorOp::Modulate;
+            s.alpha_test = true;
+            s.alpha_func_mask = 6;
+            s.alpha_ref = 40;
+        });
+    add("keyed_bilinear_wrap_point_mip_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = ColorOp::Modulate;
+            s.mag = s.min = TexFilter::Linear;
+            s.mip = MipFilter::Point;
+        });
+    add("keyed_clamp_point_linear_mip_555_z32_less", ColorFormat::X1R5G5B5, DepthFormat::Z32,
+        [](PixelState& s) {
+            s.textured = true;
+            s.color_key = true;
+            s.color_op = ColorOp::Modulate;
+            s.address_u = s.address_v = TexAddress::Clamp;
+            s.mip = MipFilter::Linear;
+            s.z_func_mask = 1;
+        });
+    add("keyed_clamp_point_565_nodepth", ColorFormat::R5G6B5, DepthFormat::None, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = ColorOp::Modulate;
+        s.address_u = s.address_v = TexAddress::Clamp;
+    });
+    add("keyed_mirror_bilinear_565_z16", ColorFormat::R5G6B5, DepthFormat::Z16, [](PixelState& s) {
+        s.textured = true;
+        s.color_key = true;
+        s.color_op = ColorOp::Modulate;
+        s.mag = s.min = TexFilter::Linear;
+        s.address_u = s.address_v = TexAddress::Mirror;
     });
     add("generic_blend_greater_8888_z16", ColorFormat::A8R8G8B8, DepthFormat::Z16,
         [](PixelState& s) {
@@ -265,6 +318,25 @@ TEST(SimdLevel, ForcingALevelIsCappedToWhatTheProcessorHas) {
     s.src_blend = 9;
     EXPECT_EQ(select_span_sse2(t, s), nullptr) << "other blend factors stay scalar";
 }
+
+#if defined(__linux__)
+// A process pinned to some cores rasterises with as many threads as it has cores.
+TEST(RasterWorkers, DefaultThreadsAreTheCoresTheThreadMayRunOn) {
+    cpu_set_t saved;
+    ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &saved)) ++first;
+    ASSERT_LT(first, CPU_SETSIZE);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);
+    EXPECT_EQ(default_raster_threads(), 1u);
+    ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
+    EXPECT_EQ(default_raster_threads(),
+              std::min<uint32_t>(uint32_t(CPU_COUNT(&saved)), kMaxRasterThreads));
+}
+#endif
 
 TEST(RasterQueue, FlushOfAllQueuesDrawsEveryPendingQueue) {
     const Primitives prims;
