@@ -93,15 +93,11 @@ void RasterQueue::queue(bool line, int32_t row0, int32_t row1) {
 void RasterQueue::triangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c) {
     if (!current_) return;
     if (threads_ == 1) {
-        SpanContext ctx;
+        SpanContext ctx = current_->context();
         TriangleEdges edges;
         if (!setup_triangle(current_->target, current_->state, current_->cull, a, b, c, ctx.prim,
                             edges))
             return;
-        ctx.target = &current_->target;
-        ctx.state = &current_->state;
-        ctx.texture = &current_->texture;
-        ctx.narrow = current_->narrow;
         draw_triangle_rows(ctx, current_->span, edges, edges.first, edges.last);
         return;
     }
@@ -132,11 +128,7 @@ void RasterQueue::line(const D3DTLVERTEX& a, const D3DTLVERTEX& b) {
     const int32_t row1 = std::min(int32_t(std::floor(hi)) + 2, t.y1);
     if (row0 >= row1) return;
     if (threads_ == 1) {
-        SpanContext ctx;
-        ctx.target = &current_->target;
-        ctx.state = &current_->state;
-        ctx.texture = &current_->texture;
-        ctx.narrow = current_->narrow;
+        SpanContext ctx = current_->context();
         draw_line_rows(ctx, current_->span, a, b, t.y0, t.y1);
         return;
     }
@@ -161,11 +153,7 @@ void RasterQueue::setup_triangles() {
             if (item.line) continue;
             const DrawState& d = *item.draw;
             Setup& su = setups_[i];
-            su.ctx.target = &d.target;
-            su.ctx.state = &d.state;
-            su.ctx.texture = &d.texture;
-            su.ctx.narrow = d.narrow;
-            su.ctx.prim = Primitive{};
+            su.ctx = d.context();
             const D3DTLVERTEX* v = &vertices_[item.first];
             // The rows were found alike when the triangle was queued: this is true.
             if (!setup_triangle(d.target, d.state, d.cull, v[0], v[1], v[2], su.ctx.prim, su.edges))
@@ -198,11 +186,7 @@ void RasterQueue::draw_band(int32_t band) {
             const Setup& su = setups_[bin[k]];
             draw_triangle_rows(su.ctx, d.span, su.edges, y0, y1);
         } else {
-            SpanContext ctx;
-            ctx.target = &d.target;
-            ctx.state = &d.state;
-            ctx.texture = &d.texture;
-            ctx.narrow = d.narrow;
+            SpanContext ctx = d.context();
             draw_line_rows(ctx, d.span, vertices_[item.first], vertices_[item.first + 1], y0, y1);
         }
     }

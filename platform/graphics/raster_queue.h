@@ -58,6 +58,15 @@ private:
         SpanFunction span = nullptr;
         SpanFunction narrow = nullptr;
         uint32_t cull = 0;
+        // A span context drawing with this state; its planes are still to be set up.
+        SpanContext context() const {
+            SpanContext c;
+            c.target = &target;
+            c.state = &state;
+            c.texture = &texture;
+            c.narrow = narrow;
+            return c;
+        }
     };
     // What the queueing thread files: little, as it is the one part not shared out.
     struct Item {
