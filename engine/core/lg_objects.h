@@ -149,7 +149,7 @@ struct LgAtomic {
     LgAtomicCallBackRender renderCallBack;
     LgInterpolator interpolator;
     uint16_t renderFrame;    // the world renderer's pass stamp
-    uint16_t collisionFrame; // the collision queries' pass stamp
+    uint32_t collisionFrame; // the collision queries' pass stamp
     LgLink sectorTies;
 };
 

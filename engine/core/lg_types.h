@@ -275,6 +275,9 @@ struct LgEngineInstance {
     LgCamera* currentCamera;
     void* currentWorld;
     uint16_t stamps[4];
+    // The collision queries' pass stamp: wide, so that an atomic left unvisited for many
+    // queries never meets its old stamp again and is skipped as already seen.
+    uint32_t collisionStamp;
     LgDeviceRecord device;
     LgStandardFunctions standardFunctions;
     LgLink dirtyFrames;

@@ -47,8 +47,8 @@ LgVector crossing(const LgVector& s, const LgVector& e, float t, int32_t axis, f
     return p;
 }
 
-uint16_t& collision_stamp() {
-    return LgEngineInstancePtr->stamps[LgStampCollision];
+uint32_t& collision_stamp() {
+    return LgEngineInstancePtr->collisionStamp;
 }
 
 LgCollisionTriangle triangle_record(LgVector* a, LgVector* b, LgVector* c, int32_t index) {
@@ -304,7 +304,7 @@ struct AtomicQuery {
     LgCollisionPrimitive* primitive;
     LgWorldAtomicIntersectionCallBack callBack;
     void* data;
-    uint16_t stamp;
+    uint32_t stamp;
     LgAtomic* self; // an atomic primitive never reports itself
 };
 

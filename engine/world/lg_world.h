@@ -47,7 +47,6 @@ constexpr uint32_t LgWorldSectorMaxCount = 0xffff;
 // Engine-instance stamps the world plug-in keeps (indices into LgEngineInstance::stamps).
 constexpr int32_t LgStampFrame = 0;
 constexpr int32_t LgStampLight = 1;
-constexpr int32_t LgStampCollision = 2;
 
 // Error codes of the world plug-in (group 2).
 constexpr int32_t LgErrBoxBelowZero = 0;

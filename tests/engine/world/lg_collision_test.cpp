@@ -166,6 +166,19 @@ TEST_F(Collisions, AnAtomicInSeveralSectorsIsReportedOncePerQuery) {
     EXPECT_EQ(atomics(&p), std::vector<LgAtomic*>{a});
 }
 
+TEST_F(Collisions, AnAtomicUnvisitedForManyQueriesIsStillReported) {
+    // The query stamp must not come round to the one the atomic kept from its last visit.
+    LgAtomic* a = place_box({20, 20, 20});
+    LgCollisionPrimitive* near = line({20, 30, 20}, {20, 10, 20});
+    ASSERT_EQ(atomics(near), std::vector<LgAtomic*>{a});
+    std::vector<LgAtomic*> none;
+    for (int i = 0; i < 65535; ++i)
+        LgWorldForAllAtomicIntersections(world, line({90, 30, 90}, {90, 10, 90}), record_atomic,
+                                         &none);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(atomics(line({20, 30, 20}, {20, 10, 20})), std::vector<LgAtomic*>{a});
+}
+
 TEST_F(Collisions, ZeroExtentShapesOnASplitPlaneAreNotDropped) {
     const auto* root = reinterpret_cast<const LgPlaneSector*>(world->rootSector);
     ASSERT_NE(root->type, LgSectorAtomic);
