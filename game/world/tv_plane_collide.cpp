@@ -8,6 +8,9 @@
 #include "game/world/tv_bsp_landscape.h"
 #include "game/world/tv_plane_internal.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tvplane {
 
 namespace {
@@ -57,18 +60,28 @@ LgCollisionPrimitive* hit_triangle(LgCollisionPrimitive* primitive, LgCollisionT
     return primitive;
 }
 
+struct NearTest {
+    int32_t self_id;
+    bool found;
+};
+
+LgCollisionPrimitive* find_target(LgCollisionPrimitive* primitive, LgAtomicSector*,
+                                  LgAtomic* atomic, float, void* data) {
+    auto* test = static_cast<NearTest*>(data);
+    if (!probe_target(atomic, test->self_id)) return primitive;
+    test->found = true;
+    return nullptr;
+}
+
+float length_of(LgVector v) {
+    return std::sqrt(dot(v, v));
+}
+
 LgCollisionPrimitive* hit_atomic(LgCollisionPrimitive* primitive, LgAtomicSector*, LgAtomic* atomic,
                                  float, void* data) {
     auto* probe = static_cast<ObjectProbe*>(data);
-    ITvObject* other = atomic->clump ? TvClumpGetOwner(atomic->clump) : nullptr;
+    ITvObject* other = probe_target(atomic, probe->plane.o.id);
     if (!other) return primitive;
-    uintptr_t other_id = 0;
-    other->GetProperty(kTvPropId, &other_id);
-    if (static_cast<int32_t>(other_id) == probe->plane.o.id) return primitive;
-    // A take-off point marks where planes start: they sit on it and roll off it unharmed.
-    uintptr_t other_flags = 0;
-    other->GetProperty(kTvPropFlags, &other_flags);
-    if ((other_flags & kTvFlagTakeoffPoint) != 0) return primitive;
     probe->other = other;
     probe->line = *primitive;
     LgAtomicForAllIntersections(atomic, &probe->line, hit_triangle, probe);
@@ -145,6 +158,52 @@ bool touch_down(Plane plane, float dt, LgVector start, LgVector end) {
 
 } // namespace
 
+// A take-off point marks where planes start: they sit on it and roll off it unharmed.
+ITvObject* probe_target(LgAtomic* atomic, int32_t self_id) {
+    ITvObject* other = atomic->clump ? TvClumpGetOwner(atomic->clump) : nullptr;
+    if (!other) return nullptr;
+    uintptr_t other_id = 0;
+    other->GetProperty(kTvPropId, &other_id);
+    if (static_cast<int32_t>(other_id) == self_id) return nullptr;
+    uintptr_t other_flags = 0;
+    other->GetProperty(kTvPropFlags, &other_flags);
+    if ((other_flags & kTvFlagTakeoffPoint) != 0) return nullptr;
+    return other;
+}
+
+// Whether a probe of this contact step can meet anything to act on. Every probe runs from
+// the step's start or end by at most the flight table's lengths along the plane's axes (the
+// up axis a bounce turns stays within the right axis' length), so every probe lies in the
+// box around start and end grown by their sum; a probe can only meet an atomic whose bounding
+// sphere reaches that box. One walk over the box then stands for the six probes' walks, which
+// with nothing there would act on nothing. The margin covers rounding in the line tests.
+bool targets_near(Plane plane, LgVector start, LgVector end) {
+    const TvPlaneFields& p = plane.p;
+    const LgMatrix* m = plane.o.matrix;
+    LgWorld* world = world_of(plane.o);
+    if (!world) return false;
+    const TvFlightTable& f = p.flight;
+    const LgMatrix* model = p.model_matrix ? p.model_matrix : m;
+    const float axis = std::max(
+        {1.0f, length_of(p.previous_matrix.at), length_of(p.previous_matrix.up), length_of(m->up),
+         length_of(m->right), length_of(model->up), length_of(model->right)});
+    const float reach = axis * (std::fabs(f.front_length) + std::fabs(f.down_length) +
+                                std::fabs(f.back_length) + std::fabs(f.port_length)) +
+                        1.0f;
+    LgCollisionPrimitive box{};
+    box.type = LgCollisionBox;
+    box.box.inf = {std::min(start.x, end.x) - reach, std::min(start.y, end.y) - reach,
+                   std::min(start.z, end.z) - reach};
+    box.box.sup = {std::max(start.x, end.x) + reach, std::max(start.y, end.y) + reach,
+                   std::max(start.z, end.z) + reach};
+    for (float v :
+         {box.box.inf.x, box.box.inf.y, box.box.inf.z, box.box.sup.x, box.box.sup.y, box.box.sup.z})
+        if (!std::isfinite(v)) return true; // no bound: let the probes walk
+    NearTest test{plane.o.id, false};
+    LgWorldForAllAtomicIntersections(world, &box, find_target, &test);
+    return test.found;
+}
+
 void collide(Plane plane) {
     TvObjectFields& o = plane.o;
     TvPlaneFields& p = plane.p;
@@ -178,26 +237,28 @@ void collide(Plane plane) {
         TvPlaySoundAt(o.explosion_sound, m, &p.velocity);
         return;
     }
-    hit_objects(plane, dt, start, nose);
+    const bool near = targets_near(plane, start, end);
+    if (near) hit_objects(plane, dt, start, nose);
 
     const LgVector belly = add(nose, scale(model_up, f.down_length));
     if (ground_fraction(o, start, belly) > 0.0f) {
         crash_through_state(plane);
         return;
     }
-    hit_objects(plane, dt, start, belly);
+    if (near) hit_objects(plane, dt, start, belly);
 
     if (p.state != kTvPlaneTaxiing) {
         const LgVector wheels_from = sub(start, scale(p.previous_matrix.up, f.down_length));
         const LgVector wheels_to = sub(end, scale(m->up, f.down_length));
-        hit_objects(plane, dt, wheels_from, wheels_to);
+        if (near) hit_objects(plane, dt, wheels_from, wheels_to);
         if (ground_fraction(o, wheels_from, wheels_to) > 0.0f && o.landscape &&
             !touch_down(plane, dt, wheels_from, wheels_to))
             return;
     }
 
-    hit_objects(plane, dt, sub(start, scale(p.previous_matrix.up, f.back_length)),
-                sub(end, scale(m->up, f.back_length)));
+    if (near)
+        hit_objects(plane, dt, sub(start, scale(p.previous_matrix.up, f.back_length)),
+                    sub(end, scale(m->up, f.back_length)));
 
     for (float side : {-1.0f, 1.0f}) {
         const LgVector tip = add(end, scale(model_right, side * f.port_length));
@@ -205,7 +266,7 @@ void collide(Plane plane) {
             o.damage += 1.0f;
             if (p.state != kTvPlaneCrashed) set_state(plane, kTvPlaneCrashing);
         }
-        hit_objects(plane, dt, start, tip);
+        if (near) hit_objects(plane, dt, start, tip);
     }
 }
 

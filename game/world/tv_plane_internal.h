@@ -50,4 +50,11 @@ float ground_fraction(const TvObjectFields& o, LgVector start, LgVector end);
 // The landscape's ground point on the line written into *point (untouched when none).
 void ground_point(const TvObjectFields& o, LgVector start, LgVector end, LgVector* point);
 
+// The object owning the atomic when a contact probe acts on it: not the plane itself and
+// not a take-off point; null otherwise.
+ITvObject* probe_target(LgAtomic* atomic, int32_t self_id);
+// Whether a contact probe of the step from start to end could meet an atomic of a probe
+// target; when not, the probes' walks over the world's objects are skipped.
+bool targets_near(Plane plane, LgVector start, LgVector end);
+
 } // namespace tvplane

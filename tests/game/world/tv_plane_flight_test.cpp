@@ -1,14 +1,16 @@
 // The flight model at 60 frames a second over a flat map: take-off from a taxi run, level
 // flight, climbing and diving speeds, the stall, the ceiling of AI planes, landing, bouncing
-// and crashing by sink rate, wing tips, crash on contact, the wreck on the ground, and the
-// player's roll and pitch handling.
+// and crashing by sink rate, wing tips, crash on contact, the wreck on the ground, the objects
+// a plane flies into, and the player's roll and pitch handling.
 #include "engine/world/lg_clump.h"
 #include "engine/world/lg_world_tie.h"
+#include "game/world/tv_plane_internal.h"
 #include "tests/game/world/plane_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using planetest::check_table;
 using planetest::kGround;
@@ -416,6 +418,126 @@ TEST_F(PlaneTest, ATakeOffPointUnderThePlaneNeitherHarmsNorIsHarmed) {
         EXPECT_EQ(marker.damage, 0.0f);
         EXPECT_EQ(plane->IsDead(), 0);
 
+        LgWorldRemoveClump(world, box);
+        LgClumpDestroy(box);
+    }
+}
+
+// The contact step walks the world's objects once for all its probes and skips their walks
+// when nothing is near: in random steps among random objects, whenever one of the probe
+// lines (as the step draws them, the tail's also with the up axis a bounce turns) meets the
+// bounding sphere of an object a probe acts on, that walk must have said so.
+TEST_F(PlaneTest, TheProbesAreSkippedOnlyWhenNoneCouldMeetAnObject) {
+    std::mt19937 random(20261211);
+    const auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    const auto direction = [&] {
+        for (;;) {
+            const LgVector v = {uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)};
+            const float l = std::sqrt(tvplane::dot(v, v));
+            if (l > 0.1f && l <= 1.0f) return tvplane::scale(v, 1.0f / l);
+        }
+    };
+    const auto frame_at = [&](LgVector at) {
+        LgVector up = direction();
+        LgVector right = tvplane::cross(up, at);
+        const float l = std::sqrt(tvplane::dot(right, right));
+        right = tvplane::scale(right, 1.0f / l);
+        up = tvplane::cross(at, right);
+        LgMatrix m{};
+        m.at = at;
+        m.up = up;
+        m.right = right;
+        return m;
+    };
+
+    TavrinPlane* plane = make_plane(0, placed({500, 600, 500}));
+    const int32_t self_id = plane->id;
+    // Objects of every kind the probes meet or pass: plain ones, a take-off point, one owned
+    // by the plane itself and one without an owner.
+    std::vector<std::unique_ptr<gametest::TestObject>> owners;
+    std::vector<LgClump*> boxes;
+    for (int i = 0; i < 80; ++i) {
+        const int32_t id = i == 0 ? self_id : 100 + i;
+        auto& owner = owners.emplace_back(std::make_unique<gametest::TestObject>(id, 0));
+        if (i == 1) owner->flags = kTvFlagTakeoffPoint;
+        LgClump* box = gametest::box_model();
+        LgMatrix* at = LgFrameGetMatrix(LgClumpGetFrame(box));
+        const float size = uniform(0.2f, 2.0f);
+        *at = placed({uniform(400, 600), uniform(560, 640), uniform(400, 600)});
+        for (LgVector* axis : {&at->right, &at->up, &at->at}) *axis = tvplane::scale(*axis, size);
+        LgMatrixMarkChanged(at);
+        LgFrameMarkDirty(LgClumpGetFrame(box));
+        LgWorldAddClump(world, box);
+        if (i != 2) TvClumpSetOwner(box, owner.get());
+        boxes.push_back(box);
+    }
+    LgFrameSyncAllDirty();
+
+    struct Meeting {
+        int32_t self_id;
+        int found;
+    };
+    const auto meets = [&](LgVector from, LgVector to) {
+        LgCollisionPrimitive line = tvplane::line_of(from, to);
+        Meeting m{self_id, 0};
+        LgWorldForAllAtomicIntersections(
+            world, &line,
+            [](LgCollisionPrimitive* p, LgAtomicSector*, LgAtomic* atomic, float, void* data) {
+                auto* meeting = static_cast<Meeting*>(data);
+                if (tvplane::probe_target(atomic, meeting->self_id)) ++meeting->found;
+                return p;
+            },
+            &m);
+        return m.found > 0;
+    };
+
+    const TvFlightTable& f = plane->flight;
+    int skipped = 0, walked = 0;
+    for (int i = 0; i < 3000; ++i) {
+        LgMatrix before = frame_at(direction());
+        before.pos = {uniform(400, 600), uniform(560, 640), uniform(400, 600)};
+        LgMatrix after = frame_at(direction());
+        after.pos = tvplane::add(before.pos, tvplane::scale(direction(), uniform(0, 12)));
+        LgMatrix model = frame_at(direction());
+        plane->previous_matrix = before;
+        *plane->matrix = after;
+        plane->model_matrix = i % 2 ? &model : nullptr;
+        const tvplane::Plane parts = this->parts(plane);
+        const bool near = tvplane::targets_near(parts, before.pos, after.pos);
+        near ? ++walked : ++skipped;
+
+        const LgVector start = before.pos, end = after.pos;
+        const LgVector up = plane->model_matrix ? model.up : after.up;
+        const LgVector right = plane->model_matrix ? model.right : after.right;
+        const LgVector nose = tvplane::add(end, tvplane::scale(before.at, f.front_length));
+        const LgVector belly = tvplane::add(nose, tvplane::scale(up, f.down_length));
+        const LgVector bounced_up = tvplane::cross(direction(), after.right);
+        const std::pair<LgVector, LgVector> probes[] = {
+            {start, nose},
+            {start, belly},
+            {tvplane::sub(start, tvplane::scale(before.up, f.down_length)),
+             tvplane::sub(end, tvplane::scale(after.up, f.down_length))},
+            {tvplane::sub(start, tvplane::scale(before.up, f.back_length)),
+             tvplane::sub(end, tvplane::scale(after.up, f.back_length))},
+            {tvplane::sub(start, tvplane::scale(before.up, f.back_length)),
+             tvplane::sub(end, tvplane::scale(bounced_up, f.back_length))},
+            {start, tvplane::add(end, tvplane::scale(right, -f.port_length))},
+            {start, tvplane::add(end, tvplane::scale(right, f.port_length))},
+        };
+        for (const auto& [from, to] : probes)
+            if (meets(from, to)) {
+                ASSERT_TRUE(near) << "case " << i;
+                break;
+            }
+    }
+    // Both answers are common among these steps.
+    EXPECT_GT(skipped, 300) << walked;
+    EXPECT_GT(walked, 300);
+    plane->model_matrix = nullptr;
+
+    for (LgClump* box : boxes) {
         LgWorldRemoveClump(world, box);
         LgClumpDestroy(box);
     }
