@@ -40,16 +40,6 @@ void TvSpatialGrid::reset(int32_t slot_count, float min_x, float min_z, float ma
     cell_of_.assign(next_.size(), kNowhere);
 }
 
-int32_t TvSpatialGrid::column(double x) const {
-    const double c = std::floor((x - min_x_) * per_x_);
-    return int32_t(std::clamp(c, 0.0, double(cells_x_ - 1)));
-}
-
-int32_t TvSpatialGrid::row(double z) const {
-    const double r = std::floor((z - min_z_) * per_z_);
-    return int32_t(std::clamp(r, 0.0, double(cells_z_ - 1)));
-}
-
 void TvSpatialGrid::link(int32_t slot, int32_t cell) {
     const int32_t head = cell == kUnknown ? cells_x_ * cells_z_ : cell;
     cell_of_[slot] = cell;

@@ -51,8 +51,14 @@ private:
     static constexpr int32_t kNowhere = -1;
     static constexpr int32_t kUnknown = -2;
 
-    int32_t column(double x) const;
-    int32_t row(double z) const;
+    // The cell column of x and the row of z: the whole cells the offset spans, held to the
+    // grid (the edge cells take what lies beyond it, and a NaN the first).
+    int32_t column(double x) const { return cell_index((x - min_x_) * per_x_, cells_x_); }
+    int32_t row(double z) const { return cell_index((z - min_z_) * per_z_, cells_z_); }
+    static int32_t cell_index(double cells_in, int32_t cells) {
+        if (!(cells_in >= 0.0)) return 0;
+        return cells_in < double(cells) ? int32_t(cells_in) : cells - 1;
+    }
     void link(int32_t slot, int32_t cell);
     void unlink(int32_t slot);
     void append_cell(int32_t cell, std::vector<int32_t>& out) const;
