@@ -176,7 +176,8 @@ ITvObject* probe_target(LgAtomic* atomic, int32_t self_id) {
 // up axis a bounce turns stays within the right axis' length), so every probe lies in the
 // box around start and end grown by their sum; a probe can only meet an atomic whose bounding
 // sphere reaches that box. One walk over the box then stands for the six probes' walks, which
-// with nothing there would act on nothing. The margin covers rounding in the line tests.
+// with nothing there would act on nothing. The margin (a unit, and a part of the coordinates'
+// size) covers rounding in the line tests.
 bool targets_near(Plane plane, LgVector start, LgVector end) {
     const TvPlaneFields& p = plane.p;
     const LgMatrix* m = plane.o.matrix;
@@ -187,9 +188,11 @@ bool targets_near(Plane plane, LgVector start, LgVector end) {
     const float axis = std::max(
         {1.0f, length_of(p.previous_matrix.at), length_of(p.previous_matrix.up), length_of(m->up),
          length_of(m->right), length_of(model->up), length_of(model->right)});
-    const float reach = axis * (std::fabs(f.front_length) + std::fabs(f.down_length) +
-                                std::fabs(f.back_length) + std::fabs(f.port_length)) +
-                        1.0f;
+    const float lengths = std::fabs(f.front_length) + std::fabs(f.down_length) +
+                          std::fabs(f.back_length) + std::fabs(f.port_length);
+    const float farthest = std::max({std::fabs(start.x), std::fabs(start.y), std::fabs(start.z),
+                                     std::fabs(end.x), std::fabs(end.y), std::fabs(end.z)});
+    const float reach = axis * lengths + 1.0f + 1.0e-4f * (farthest + axis * lengths);
     LgCollisionPrimitive box{};
     box.type = LgCollisionBox;
     box.box.inf = {std::min(start.x, end.x) - reach, std::min(start.y, end.y) - reach,
