@@ -3,7 +3,9 @@
 headless at 640 x 480 on the software device, on the virtual clock, with N objects in the
 game's master list for N = 500, 1500 and 3000, and prints the median and 95th percentile in
 milliseconds per stage (stage_table.py) over 600 frames, a column per N, so that a stage whose
-cost grows faster than N shows.
+cost grows faster than N shows; also the live objects and planes per frame and the update per
+live plane, since the planes alive (most of the update's work) do not stay in proportion to N
+as the fighting goes on.
 
 The full mission has 1200 ground objects (the player's take-off point, hangars, tents,
 ammunition dumps and pickups spread over the map), 100 AA guns and 100 planes (the player, idle

@@ -188,6 +188,7 @@ OmResult TvRunMultiplayerFrames() {
         highest_arena_use = std::max(highest_arena_use, LgResourcesGetArenaUsed());
         show_game_frame();
         mark(nullptr, "Show");
+        TvStageLogCountLive(game);
         if (profiler) profiler->EndFrame();
         if (frame_observer) frame_observer(frame);
     }

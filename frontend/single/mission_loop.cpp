@@ -292,6 +292,7 @@ int32_t run_frames(ITvGame* game) {
         highest_arena_use = std::max(highest_arena_use, LgResourcesGetArenaUsed());
         show_game_frame();
         mark(nullptr, "Show");
+        TvStageLogCountLive(game);
         if (profiler) profiler->EndFrame();
     }
     return outcome;

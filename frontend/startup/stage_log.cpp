@@ -2,6 +2,8 @@
 #include "frontend/startup/stage_log.h"
 
 #include "framework/platform/profile.h"
+#include "game/rules/tv_game.h"
+#include "game/world/tv_object.h"
 
 #include <chrono>
 #include <cstdio>
@@ -14,8 +16,9 @@ using Clock = std::chrono::steady_clock;
 
 struct Entry {
     long frame;
-    const char* stage; // the mission loop's stage names are literals
-    long long microseconds;
+    const char* stage;      // the mission loop's stage names are literals
+    long long microseconds; // or the count of a count entry
+    bool count = false;
 };
 
 std::string log_path;
@@ -88,12 +91,27 @@ void TvStageLogMark(const char* stage) {
     last_mark = now;
 }
 
+void TvStageLogCountLive(ITvGame* game) {
+    if (log_path.empty() || frame < 0 || !game) return;
+    long long objects = 0, planes = 0;
+    for (int32_t id = 0; id < kTvMaxIds; ++id) {
+        ITvObject* object = game->GetObjectById(id);
+        if (!object) continue;
+        ++objects;
+        uintptr_t flags = 0;
+        if (object->GetProperty(kTvPropFlags, &flags) >= 0 && (flags & kTvFlagPlane) != 0) ++planes;
+    }
+    entries.push_back({frame, "live objects", objects, true});
+    entries.push_back({frame, "live planes", planes, true});
+}
+
 void TvFinishStageLog() {
     if (log_path.empty()) return;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(log_path.c_str(), "w"), std::fclose);
     if (file)
         for (const Entry& e : entries)
-            std::fprintf(file.get(), "%ld %s %lld\n", e.frame, e.stage, e.microseconds);
+            std::fprintf(file.get(), "%ld %s%s %lld\n", e.frame, e.count ? "# " : "", e.stage,
+                         e.microseconds);
     log_path.clear();
     entries.clear();
 }
