@@ -46,7 +46,8 @@ def rows(frames, order):
     update = order[:update_end + 1]
     render = order[update_end + 1:render_end + 1]
     out = [(stage, [f.get(stage, 0.0) for f in frames]) for stage in order]
-    out.append(('update only', [sum(f.get(s, 0.0) for s in update) for f in frames]))
+    update_only = [sum(f.get(s, 0.0) for s in update) for f in frames]
+    out.append(('update only', update_only))
     out.append(('update + render', [sum(f.get(s, 0.0) for s in update + render)
                                     for f in frames]))
     out.append(('whole frame', [sum(f.get(s, 0.0) for s in order) for f in frames]))
@@ -55,7 +56,7 @@ def rows(frames, order):
         out.append(('live objects', [f[objects] for f in frames]))
         out.append(('live planes', [f[planes] for f in frames]))
         out.append((PER_PLANE, [1000.0 * u / f[planes] if f[planes] else 0.0
-                                for u, f in zip(out[len(order)][1], frames)]))
+                                for u, f in zip(update_only, frames)]))
     return out
 
 
