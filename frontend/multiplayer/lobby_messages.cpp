@@ -277,7 +277,9 @@ OmResult TvLobbyHandleMessage(void* context, uint32_t, IBinaryStreamComposer* pa
         TvLobbyNoteLocalPlane(*s);
         read_again(packet);
     }
-    lobby_reaction(*s, type, packet, status_before);
+    // A session that ended (state 17) keeps the page that says why until the lobby leaves:
+    // what the server sent after its disconnection (a finish, say) changes no page or state.
+    if (s->client_state != 17) lobby_reaction(*s, type, packet, status_before);
     return OM_E_FAIL;
 }
 
@@ -286,7 +288,9 @@ OmResult TvLobbyHandleSystemEvent(uintptr_t context, OmTransportMessage* event) 
     if (!s || !event) return OM_E_FAIL;
     if (s->game) s->game->system_event(event);
     TvLobbyNoteLocalPlane(*s);
-    if (event->kind == TV_EVENT_SESSION_LOST) {
+    // A session that ended already keeps the page that says why (the player limit, say,
+    // before the server closes the connection).
+    if (event->kind == TV_EVENT_SESSION_LOST && s->client_state != 17) {
         s->end_flags |= TV_END_DISCONNECTED;
         TvLobbyEndSession(*s, TV_MP_DISCONNECTED_PAGE);
         s->leave_page = 1;

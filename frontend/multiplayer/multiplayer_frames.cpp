@@ -127,9 +127,13 @@ void read_input(TvMultiplayerSession& s, ITvGame* game) {
             } else if (event.code == TV_KEY_DOWN && event.value == TV_KEY_TAB && m.alt) {
                 task_switch();
             } else if (event.code == TV_KEY_UP && q && overlay) {
-                s.end_flags = TV_END_QUIT;
                 overlay = false;
-                tvfe::TvStopAllSounds();
+                // A finish or a disconnection taken this frame ends the match as it is: the
+                // quit, too late, neither hides it nor costs a kill.
+                if (s.end_flags == 0) {
+                    s.end_flags = TV_END_QUIT;
+                    tvfe::TvStopAllSounds();
+                }
             } else if (event.code == TV_KEY_UP && event.value == escape_key) {
                 const bool typing = s.game && s.game->chat_active();
                 if (!overlay && !typing)

@@ -90,6 +90,26 @@ TEST_F(FramesTest, QWithThePauseOverlayUpQuitsTheMatchAndTakesAKill) {
                 pages_run().end());
 }
 
+// The match finishes in the very frame the player quits from the overlay: the finish stands
+// (its page and vote follow) and the quit takes no kill.
+TEST_F(FramesTest, AQuitInTheFrameTheMatchFinishedKeepsTheFinish) {
+    auto server = serve(scenario("start"));
+    ASSERT_TRUE(server);
+    fly();
+    on_frame = [&](long frame) {
+        if (frame == 2) key_up(key_escape);
+        if (frame == 4) {
+            key_up(key_q);
+            game_.forced = 0x100;
+        }
+    };
+
+    EXPECT_EQ(run_session(*server), OM_S_OK);
+    EXPECT_EQ(last_frame, 5) << dump(*server);
+    EXPECT_EQ(TvMenus().last_outcome, 0x100);
+    EXPECT_TRUE(game_record().kills_taken.empty());
+}
+
 TEST_F(FramesTest, QWithoutTheOverlayIsOnlyAKeyForTheGame) {
     auto server = serve(scenario("start"));
     ASSERT_TRUE(server);

@@ -432,6 +432,44 @@ void receive(TvMultiplayerSession& s, const mpserver::Message& message) {
     TvLobbyHandleMessage(&s, 0, packet.get(), message.type, 0);
 }
 
+// After its disconnection the server may still send what the other players cause (a finish
+// when one comes back to the lobby, a new mission), and close the connection after its
+// refusal: a session that ended keeps the page that says why, so the player leaves through it
+// and not through a lobby page of a dead session.
+TEST_F(LobbyTest, AnEndedSessionKeepsThePageThatSaysWhy) {
+    namespace msg = mpserver::msg;
+    const std::vector<mpserver::Message> late = {
+        mpserver::Message(msg::match_finished).set("slot", 1),
+        mpserver::Message(msg::finished_no_vote).set("slot", 1),
+        mpserver::Message(msg::new_mission).set("mission", 2),
+        mpserver::Message(msg::game_parameters).set("mission", 101).set("slot", 0),
+        mpserver::Message(msg::player_id).set("id", 1),
+        mpserver::Message(msg::voting_in_progress),
+    };
+    for (const char* page : {"menus\\disconnected.html", "menus\\playerlimit.html"}) {
+        SCOPED_TRACE(page);
+        TvResetMultiplayerSession();
+        TvMultiplayerSession& s = TvGetMultiplayerSession();
+        s.game = TvMakeSessionGame();
+        ASSERT_TRUE(s.game);
+        TvSetClientState(s, 17); // as the session's end leaves it
+        TvSetSessionPage(s, page);
+        s.leave_page = 1;
+        const int32_t flags = s.end_flags;
+        for (const mpserver::Message& m : late) {
+            SCOPED_TRACE(m.type);
+            receive(s, m);
+            EXPECT_EQ(s.client_state, 17);
+            EXPECT_EQ(s.page, page);
+            EXPECT_EQ(s.end_flags, flags);
+        }
+        OmTransportMessage lost{TV_EVENT_SESSION_LOST, 0, 0, 0, nullptr};
+        TvLobbyHandleSystemEvent(reinterpret_cast<uintptr_t>(&s), &lost);
+        EXPECT_EQ(s.page, page);
+        EXPECT_EQ(s.end_flags, flags);
+    }
+}
+
 // The server accepts the join, but the game cannot make the plane the record names (one the
 // data set does not have): the session ends on the page that says so and offers another plane,
 // not on a lost connection.
